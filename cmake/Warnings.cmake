@@ -1,6 +1,9 @@
 # Warnings for our own targets only; third-party headers come in as SYSTEM.
 function(kestrum_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wshadow=local)
+  endif()
   if(KESTRUM_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -144,4 +144,12 @@ bool CFormat::SerializeVersion(CSerializer& serializer, const char* shortClassNa
     return version > 0;
 }
 
+bool CFormat::SerializeVersion(CSerializer& serializer) const
+{
+    const std::string name = GetClassName();
+    const auto separator = name.rfind("::");
+    const std::string shortName = separator == std::string::npos ? name : name.substr(separator + 2);
+    return SerializeVersion(serializer, shortName.c_str());
+}
+
 } // namespace Kestrum::Common

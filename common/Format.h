@@ -102,6 +102,8 @@ protected:
     // BadVersionException naming `shortClassName` for a newer version.
     // Returns true when the settings that follow are to be stored or read.
     static bool SerializeVersion(CSerializer& serializer, const char* shortClassName);
+    // The same, naming the class by GetClassName without its namespace.
+    bool SerializeVersion(CSerializer& serializer) const;
 
 private:
     FieldType m_valueType;

@@ -4,6 +4,10 @@
 #include <memory>
 #include <mutex>
 
+#include "common/DateFormats.h"
+#include "common/EnumFormat.h"
+#include "common/FloatFormats.h"
+#include "common/IntegerFormats.h"
 #include "common/StringFormats.h"
 
 namespace Kestrum::Common {
@@ -21,6 +25,20 @@ public:
         Add("Common::CEmptyFormat", &MakeFormat<CEmptyFormat>);
         Add("Common::CDefaultStlStringFormat", &MakeFormat<CDefaultStlStringFormat>);
         Add("Common::CDefaultMfcStringFormat", &MakeFormat<CDefaultMfcStringFormat>);
+        Add("Common::CCharFormat", &MakeFormat<CCharFormat>);
+        Add("Common::CUCharFormat", &MakeFormat<CUCharFormat>);
+        Add("Common::CShortFormat", &MakeFormat<CShortFormat>);
+        Add("Common::CUShortFormat", &MakeFormat<CUShortFormat>);
+        Add("Common::CLongFormat", &MakeFormat<CLongFormat>);
+        Add("Common::CULongFormat", &MakeFormat<CULongFormat>);
+        Add("Common::CInt64Format", &MakeFormat<CInt64Format>);
+        Add("Common::CBoolFormat", &MakeFormat<CBoolFormat>);
+        Add("Common::CFloatFormat", &MakeFormat<CFloatFormat>);
+        Add("Common::CDoubleFormat", &MakeFormat<CDoubleFormat>);
+        Add("Common::CInt64DateFormat", &MakeFormat<CInt64DateFormat>);
+        Add("Common::CLongDateFormat", &MakeFormat<CLongDateFormat>);
+        Add("Common::CLongMsecTimeFormat", &MakeFormat<CLongMsecTimeFormat>);
+        Add("Common::CLongEnumFormat", &MakeFormat<CLongEnumFormat>);
     }
 
     bool Add(const std::string& name, FormatCreator creator)
@@ -65,16 +83,16 @@ CFormat* GetDefaultFormat(std::int32_t valueType)
     switch (valueType) {
     case FT_MFCSTRING: { static CDefaultMfcStringFormat format; return &format; }
     case FT_STLSTRING: { static CDefaultStlStringFormat format; return &format; }
-    case FT_CHAR: { static CEmptyFormat format(FT_CHAR); return &format; }
-    case FT_UCHAR: { static CEmptyFormat format(FT_UCHAR); return &format; }
-    case FT_SHORT: { static CEmptyFormat format(FT_SHORT); return &format; }
-    case FT_USHORT: { static CEmptyFormat format(FT_USHORT); return &format; }
-    case FT_LONG: { static CEmptyFormat format(FT_LONG); return &format; }
-    case FT_ULONG: { static CEmptyFormat format(FT_ULONG); return &format; }
-    case FT_INT64: { static CEmptyFormat format(FT_INT64); return &format; }
-    case FT_BOOL: { static CEmptyFormat format(FT_BOOL); return &format; }
-    case FT_FLOAT: { static CEmptyFormat format(FT_FLOAT); return &format; }
-    case FT_DOUBLE: { static CEmptyFormat format(FT_DOUBLE); return &format; }
+    case FT_CHAR: { static CCharFormat format; return &format; }
+    case FT_UCHAR: { static CUCharFormat format; return &format; }
+    case FT_SHORT: { static CShortFormat format; return &format; }
+    case FT_USHORT: { static CUShortFormat format; return &format; }
+    case FT_LONG: { static CLongFormat format; return &format; }
+    case FT_ULONG: { static CULongFormat format; return &format; }
+    case FT_INT64: { static CInt64Format format; return &format; }
+    case FT_BOOL: { static CBoolFormat format; return &format; }
+    case FT_FLOAT: { static CFloatFormat format; return &format; }
+    case FT_DOUBLE: { static CDoubleFormat format; return &format; }
     case FT_HANDLE: { static CEmptyFormat format(FT_HANDLE); return &format; }
     default: { static CEmptyFormat format(FT_EMPTY); return &format; }
     }

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth imagemagick
-  fonts-dejavu-core adwaita-icon-theme
+  fonts-dejavu-core adwaita-icon-theme locales-all
 )
 
 missing=()
