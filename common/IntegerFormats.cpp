@@ -68,7 +68,7 @@ template <class T> std::string CWordFormat<T>::FormatValue(T value, CDataObject*
         return HexText(static_cast<Unsigned>(value), static_cast<int>(sizeof(T) * 2), m_zeroPadding, m_hexPrefix);
     const bool negative = value < 0;
     // The magnitude in unsigned arithmetic, so the most negative value prints.
-    const auto magnitude = negative ? static_cast<std::uint64_t>(0 - static_cast<Unsigned>(value))
+    const auto magnitude = negative ? static_cast<std::uint64_t>(static_cast<Unsigned>(0 - static_cast<Unsigned>(value)))
                                     : static_cast<std::uint64_t>(value);
     std::string digits = DecimalDigits(magnitude);
     if (IsPrintable(m_groupSeparator))
