@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to every restore path: values, strings, data objects,
-// held formats and each registered format's settings. Each must either
-// succeed or throw a CommonException; anything else is a finding.
+// Feeds arbitrary bytes to every restore path (values, strings, data objects,
+// held formats, each registered format's settings) and as text to every
+// format's parser. Each must either succeed or throw a CommonException;
+// anything else is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* body = data + 1;
     const std::size_t length = size - 1;
 
-    switch (selector % 6) {
+    switch (selector % 7) {
     case 0:
         Guarded(body, length, [](CSerializer& r) {
             CValue value;
@@ -73,9 +74,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 3:
         Guarded(body, length, [](CSerializer& r) { std::unique_ptr<CFormat> held(RestoreHeldFormat(r)); });
         break;
+    case 4: {
+        // Text through every format, both text types, then formatted back.
+        const std::string text(reinterpret_cast<const char*>(body), length);
+        for (const std::string& name : FormatNames()) {
+            std::unique_ptr<CFormat> format(CreateFormat(name));
+            CValue parsed;
+            if (format->ParseValue(text, parsed, nullptr))
+                (void)format->FormatValue(parsed, nullptr);
+            CValue again;
+            (void)format->ParseValue(CString(text), again, nullptr);
+            (void)format->FormatValueAsCString(again, nullptr);
+        }
+        break;
+    }
     default: {
         const auto& names = FormatNames();
-        const std::string& name = names[(selector / 6u) % names.size()];
+        const std::string& name = names[(selector / 7u) % names.size()];
         Guarded(body, length, [&](CSerializer& r) {
             std::unique_ptr<CFormat> format(CreateFormat(name));
             if (format)
