@@ -1,0 +1,122 @@
+// The explorer's data objects: CFolderData (a drive or folder) and CFileData
+// (a file). The scanner thread creates and fills them while the GUI thread
+// reads their fields.
+//
+// A folder owns its subfolders and files and subscribes to each subfolder,
+// repeating its size (2) and files-count (3) announcements, so a change
+// travels up to the drive, innermost first. Subtree totals are kept as
+// running sums updated on every addition, so reading a folder's size or
+// count costs the same at any depth; they always equal the sums over the
+// subtree. Notifications are sent without holding any folder lock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "common/DataObject.h"
+
+namespace Velmora {
+
+using Kestrum::Common::CDataObject;
+using Kestrum::Common::CString;
+using Kestrum::Common::FieldId;
+
+enum FileSystemField : FieldId {
+    FIELD_NAME = 0,
+    FIELD_FULL_NAME = 1,
+    FIELD_SIZE = 2,
+    FIELD_FILES_COUNT = 3,
+    FIELD_POPULATING = 4,
+    FIELD_CREATION_TIME = 5,
+    FIELD_LAST_ACCESS_TIME = 6,
+    FIELD_LAST_WRITE_TIME = 7,
+    FIELD_TYPE = 8,
+};
+
+enum FileSystemType : std::int32_t { TYPE_FOLDER = 1, TYPE_FILE = 2 };
+
+// Date flags of the three time fields: four-digit year, month, day, hours,
+// minutes and seconds.
+inline constexpr std::int32_t kFileTimeFlags = 125;
+
+class CFolderData;
+
+class CFileData : public CDataObject, public CDataObject::ISink {
+    KESTRUM_DECLARE_FIELD_MAP();
+
+public:
+    CFileData(const CString& name, CFolderData* parent, std::int64_t size, std::int64_t creationTime,
+              std::int64_t lastAccessTime, std::int64_t lastWriteTime);
+
+    CString GetName() const { return m_name; }
+    CString GetFullName() const;
+    std::int64_t GetSize() const { return m_size; }
+    std::int64_t GetCreationTime() const { return m_creationTime; }
+    std::int64_t GetLastAccessTime() const { return m_lastAccessTime; }
+    std::int64_t GetLastWriteTime() const { return m_lastWriteTime; }
+    std::int32_t GetType() const { return TYPE_FILE; }
+    CFolderData* GetParent() const { return m_parent; }
+
+    void OnFieldChanged(FieldId id, CDataObject* object) override;
+
+private:
+    CString m_name;
+    std::int64_t m_size;
+    std::int64_t m_creationTime;
+    std::int64_t m_lastAccessTime;
+    std::int64_t m_lastWriteTime;
+    CFolderData* m_parent;
+};
+
+class CFolderData : public CDataObject, public CDataObject::ISink {
+    KESTRUM_DECLARE_FIELD_MAP();
+
+public:
+    CFolderData(const CString& name, CFolderData* parent);
+    ~CFolderData() override;
+
+    CString GetName() const { return m_name; }
+    CString GetFullName() const;
+    std::int64_t GetSize() const { return m_totalSize.load(std::memory_order_relaxed); }
+    std::int32_t GetFilesCount() const { return m_totalFiles.load(std::memory_order_relaxed); }
+    bool IsPopulating() const { return m_populating.load(std::memory_order_relaxed); }
+    std::int32_t GetType() const { return TYPE_FOLDER; }
+    CFolderData* GetParent() const { return m_parent; }
+    std::int64_t GetDirectFilesSize() const;
+
+    // Takes ownership, subscribes to the child, then announces 2 and 3
+    // (also for a null child).
+    void AddFolder(CFolderData* child);
+    // Takes ownership; announces nothing.
+    void AddFile(CFileData* file);
+    void BeginPopulate();
+    void EndPopulate();
+    // The scanner is the only writer of the lists; a copy keeps readers safe.
+    std::vector<CFolderData*> GetFolders() const;
+    std::vector<CFileData*> GetFiles() const;
+
+    void OnFieldChanged(FieldId id, CDataObject* object) override;
+
+private:
+    // Adds to this folder's and every ancestor's running totals.
+    void AddToTotals(std::int64_t size, std::int32_t files);
+
+    CString m_name;
+    CFolderData* m_parent;
+    std::vector<CFolderData*> m_folders;
+    std::vector<CFileData*> m_files;
+    std::int64_t m_directFilesSize = 0;
+    std::atomic<bool> m_populating{false};
+    std::atomic<bool> m_linked{false}; // added to its parent's subfolders
+    std::atomic<std::int64_t> m_totalSize{0};
+    std::atomic<std::int32_t> m_totalFiles{0};
+    mutable std::recursive_mutex m_lock;
+};
+
+// The full path of a child: the parent's full name, "/", the name, without a
+// doubled slash after a root named "/".
+CString JoinPath(const CString& parent, const CString& name);
+
+} // namespace Velmora

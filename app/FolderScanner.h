@@ -1,0 +1,120 @@
+// CFolderScanner: walks every local disk (or the folders its owner gives)
+// once, depth first, on its own thread, building CFolderData and CFileData
+// objects and announcing each one to the listeners the moment it is linked
+// into the tree.
+//
+// Threading contract: the walk and every listener call run on the scanner
+// thread; AddListener and RemoveListener may be called from any thread. Each
+// walk step calls listeners from a snapshot of the list, so a listener
+// removed during a step may still be called by it: stop the scanner first.
+// The stop flag is polled at the start of each folder, before each entry and
+// before each file announcement. The walk never follows symbolic links and
+// never leaves the file system of its drive, and a folder's listing is
+// closed before its subfolders are walked.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/FileSystemData.h"
+#include "common/Thread.h"
+
+namespace Velmora {
+
+class IScanListener {
+public:
+    virtual void OnRootFolder(CFolderData* drive) = 0;
+    virtual void OnFolder(CFolderData* folder) = 0;
+    virtual void OnFile(CFileData* file) = 0;
+
+protected:
+    ~IScanListener() = default;
+};
+
+// One entry of a folder listing.
+struct ScanEntry {
+    std::string name;
+    bool isFolder = false;
+    std::int64_t size = 0; // lstat size
+    std::int64_t creationTime = 0;
+    std::int64_t lastAccessTime = 0;
+    std::int64_t lastWriteTime = 0;
+};
+
+// A mount the machine has, as the mount table lists it.
+struct MountEntry {
+    enum Kind { Skipped, Fixed, Ram };
+    std::uint64_t mountId = 0;
+    std::string device; // major:minor
+    std::string root;   // the mounted folder within its file system
+    std::string path;   // where it is mounted
+    std::string fsType;
+    Kind kind = Skipped;
+};
+
+// The scanner's view of the platform, so tests can give it a mount table
+// as text or make a folder unreadable.
+class IScanFileSystem {
+public:
+    virtual ~IScanFileSystem() = default;
+    // The mount table in the format of /proc/self/mountinfo.
+    virtual std::string ReadMountTable() = 0;
+    // The mount a folder belongs to; 0 when it cannot be found out.
+    virtual std::uint64_t MountOf(const std::string& path) = 0;
+    // Lists a folder that lies on `mountId` (0: any). False when it cannot be
+    // opened or lies on another mount. `stop` is polled between entries.
+    virtual bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
+                            const std::function<bool()>& stop) = 0;
+};
+
+// The real file system of this machine.
+class CLocalFileSystem : public IScanFileSystem {
+public:
+    std::string ReadMountTable() override;
+    std::uint64_t MountOf(const std::string& path) override;
+    bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
+                    const std::function<bool()>& stop) override;
+};
+
+// Parses mountinfo text; malformed lines are skipped.
+std::vector<MountEntry> ParseMountTable(const std::string& text);
+// The drives of a mount table: fixed and RAM file systems, one per device
+// and root and one per path, ordered by mount path.
+std::vector<MountEntry> SelectDrives(const std::vector<MountEntry>& mounts);
+// File-time ticks (100 ns since 1601-01-01 UTC) of a Unix time.
+std::int64_t ToFileTime(std::int64_t seconds, std::uint32_t nanoseconds);
+
+class CFolderScanner : public Kestrum::Common::CThread {
+public:
+    // With no roots the drives are the machine's local mounts.
+    explicit CFolderScanner(std::vector<std::string> roots = {},
+                            std::shared_ptr<IScanFileSystem> fileSystem = std::make_shared<CLocalFileSystem>());
+    ~CFolderScanner() override;
+
+    void AddListener(IScanListener* listener);
+    void RemoveListener(IScanListener* listener);
+    void ScanFolder(CFolderData* folder);
+    // The drives created so far (safe while the scanner runs).
+    std::vector<CFolderData*> GetDrives() const;
+
+protected:
+    std::uint32_t Run() override;
+
+private:
+    std::vector<IScanListener*> Snapshot() const;
+    // The path is carried down the walk so no folder rebuilds it.
+    void ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& path);
+
+    std::vector<std::string> m_roots;
+    std::shared_ptr<IScanFileSystem> m_fileSystem;
+    std::vector<CFolderData*> m_drives;
+    std::vector<std::uint64_t> m_driveMounts;
+    std::vector<IScanListener*> m_listeners;
+    mutable std::recursive_mutex m_lock;
+};
+
+} // namespace Velmora

@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "TempTree.h"
+#include "app/FolderScanner.h"
+
+using namespace Velmora;
+using Velmora::Test::CTempTree;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Records every announcement as "R name", "D name" or "F name".
+class CRecordingListener : public IScanListener {
+public:
+    void OnRootFolder(CFolderData* drive) override { Add("R " + drive->GetName().ToStdString()); }
+    void OnFolder(CFolderData* folder) override
+    {
+        // The parent's own listing is still running: it is not populating yet.
+        if (folder->GetParent()->IsPopulating())
+            populatingParents++;
+        Add("D " + folder->GetFullName().ToStdString());
+    }
+    void OnFile(CFileData* file) override { Add("F " + file->GetFullName().ToStdString()); }
+    std::vector<std::string> Events()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+    std::atomic<int> populatingParents{0};
+
+private:
+    void Add(std::string event)
+    {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(event));
+    }
+    std::mutex m_mutex;
+    std::vector<std::string> m_events;
+};
+
+void RunToEnd(CFolderScanner& scanner)
+{
+    scanner.Start();
+    scanner.Wait(60000);
+}
+
+// The expected announcements of a walk: each folder's entries in listing
+// order, then its subfolders in the same order.
+void ExpectedWalk(const fs::path& folder, std::vector<std::string>& events)
+{
+    std::vector<fs::path> subfolders;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        if (entry.is_directory() && !entry.is_symlink()) {
+            events.push_back("D " + entry.path().string());
+            subfolders.push_back(entry.path());
+        } else {
+            events.push_back("F " + entry.path().string());
+        }
+    }
+    for (const fs::path& subfolder : subfolders)
+        ExpectedWalk(subfolder, events);
+}
+
+std::pair<std::int64_t, std::int64_t> FindTotals(const fs::path& root)
+{
+    const std::string command = "find '" + root.string() + "' -xdev ! -type d -printf '%s\\n'";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::int64_t sum = 0, count = 0;
+    long long size = 0;
+    while (fscanf(pipe, "%lld", &size) == 1) {
+        sum += size;
+        ++count;
+    }
+    pclose(pipe);
+    return {sum, count};
+}
+
+// Fails the listing of chosen folders, as an unreadable folder does for a
+// user without rights.
+class CBlockingFileSystem : public CLocalFileSystem {
+public:
+    std::set<std::string> blocked;
+    std::string mountTable;
+    std::string ReadMountTable() override { return mountTable; }
+    bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
+                    const std::function<bool()>& stop) override
+    {
+        if (blocked.count(path))
+            return false;
+        return CLocalFileSystem::ListFolder(path, mountId, entries, stop);
+    }
+};
+
+} // namespace
+
+TEST(MountTable, SelectsLocalFileSystemsOncePerDeviceAndPath)
+{
+    const std::string text =
+        "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
+        "27 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
+        "28 27 254:0 / /mnt/bind rw,relatime - ext4 /dev/vda rw\n"
+        "29 27 254:0 /srv /srv\\040data rw,relatime shared:5 - ext4 /dev/vda rw\n"
+        "30 27 0:23 / /dev/shm rw - tmpfs tmpfs rw\n"
+        "31 27 0:27 / /dev/shm rw - tmpfs tmpfs rw\n"
+        "32 27 0:40 / /net rw - nfs server:/x rw\n"
+        "33 27 0:41 / /media/usb rw - fuse.sshfs host: rw\n"
+        "34 27 8:1 / /home rw - xfs /dev/sda1 rw\n"
+        "35 27 0:42 / /run/ram rw - ramfs ramfs rw\n"
+        "garbage line\n";
+    const std::vector<MountEntry> drives = SelectDrives(ParseMountTable(text));
+    std::vector<std::string> paths;
+    for (const MountEntry& drive : drives)
+        paths.push_back(drive.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/", "/dev/shm", "/home", "/run/ram", "/srv data"}));
+    EXPECT_EQ(drives[1].device, "0:27"); // the later mount on /dev/shm is the visible one
+    EXPECT_EQ(drives[1].kind, MountEntry::Ram);
+    EXPECT_EQ(drives[0].kind, MountEntry::Fixed);
+}
+
+TEST(FolderScanner, AnnouncesEntriesInListingOrderThenWalksSubfolders)
+{
+    CTempTree tree;
+    tree.File("top file", 3);
+    tree.File("b/inner", 1);
+    tree.File("b/deeper/x", 2);
+    tree.Dir("a");
+    tree.File("a/y", 4);
+    tree.File("z", 0);
+
+    CFolderScanner scanner({tree.Root().string()});
+    CRecordingListener listener;
+    scanner.AddListener(&listener);
+    RunToEnd(scanner);
+
+    std::vector<std::string> expected = {"R " + tree.Root().string()};
+    ExpectedWalk(tree.Root(), expected);
+    EXPECT_EQ(listener.Events(), expected);
+    EXPECT_EQ(listener.populatingParents, 0);
+    CFolderData* root = scanner.GetDrives().at(0);
+    EXPECT_EQ(root->GetSize(), 10);
+    EXPECT_EQ(root->GetFilesCount(), 5);
+    EXPECT_FALSE(root->IsPopulating());
+    scanner.RemoveListener(&listener);
+}
+
+TEST(FolderScanner, DrivesComeFromTheMountTableInPathOrder)
+{
+    CTempTree tree;
+    tree.File("m2/f", 5);
+    tree.File("m1/g", 6);
+    auto fileSystem = std::make_shared<CBlockingFileSystem>();
+    const std::string m1 = (tree.Root() / "m1").string(), m2 = (tree.Root() / "m2").string();
+    fileSystem->mountTable = "40 1 254:9 / " + m2 + " rw - tmpfs tmpfs rw\n" + "41 1 254:8 / " + m1 +
+                             " rw - ext4 /dev/x rw\n" + "42 1 0:5 / " + tree.Root().string() + "/proc rw - proc proc rw\n";
+    CFolderScanner scanner({}, fileSystem);
+    CRecordingListener listener;
+    scanner.AddListener(&listener);
+    scanner.AddListener(&listener); // twice: every announcement arrives twice
+    RunToEnd(scanner);
+    const std::vector<std::string> expected = {"R " + m1, "R " + m1, "R " + m2, "R " + m2,
+                                               "F " + m1 + "/g", "F " + m1 + "/g", "F " + m2 + "/f", "F " + m2 + "/f"};
+    EXPECT_EQ(listener.Events(), expected);
+}
+
+TEST(FolderScanner, UnreadableFolderStaysEmptyAndIsAnnouncedOnce)
+{
+    CTempTree tree;
+    tree.File("locked/secret", 100);
+    tree.File("open/visible", 1);
+    auto fileSystem = std::make_shared<CBlockingFileSystem>();
+    fileSystem->blocked = {(tree.Root() / "locked").string()};
+    CFolderScanner scanner({tree.Root().string()}, fileSystem);
+    CRecordingListener listener;
+    scanner.AddListener(&listener);
+    RunToEnd(scanner);
+    const auto events = listener.Events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "D " + (tree.Root() / "locked").string()), 1);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "F " + (tree.Root() / "locked/secret").string()), 0);
+    CFolderData* root = scanner.GetDrives().at(0);
+    EXPECT_EQ(root->GetSize(), 1);
+    for (CFolderData* folder : root->GetFolders())
+        EXPECT_FALSE(folder->IsPopulating());
+}
+
+TEST(FolderScanner, TotalsMatchFindOnAnAwkwardTree)
+{
+    CTempTree tree;
+    tree.File("with space/zero", 0);
+    tree.File("with space/one byte", 1);
+    tree.File("non-ascii \xC3\xA9t\xC3\xA9/\xFF\xFE raw", 123);
+    tree.File(".hidden/.dotfile", 77);
+    tree.File("mode000/inside", 1000);
+    chmod((tree.Root() / "mode000").c_str(), 0);
+    const fs::path sparse = tree.File("big/sparse", 0);
+    ASSERT_EQ(truncate(sparse.c_str(), 5LL << 30), 0);
+    fs::create_directory_symlink("..", tree.Dir("loop") / "up");
+    fs::create_symlink(tree.Root() / "loop/b", tree.Root() / "loop/a");
+    fs::create_symlink(tree.Root() / "loop/a", tree.Root() / "loop/b");
+    fs::create_symlink("/", tree.Root() / "to-root");
+    mkfifo((tree.Root() / "fifo").c_str(), 0600);
+    for (int i = 0; i < 50; ++i)
+        tree.File("many/f" + std::to_string(i), static_cast<std::size_t>(i * 13));
+
+    CFolderScanner scanner({tree.Root().string()});
+    RunToEnd(scanner);
+    const auto [sum, count] = FindTotals(tree.Root());
+    CFolderData* root = scanner.GetDrives().at(0);
+    EXPECT_EQ(root->GetSize(), sum);
+    EXPECT_EQ(root->GetFilesCount(), count);
+    EXPECT_GE(root->GetSize(), 5LL << 30);
+}
+
+namespace {
+// Builds a chain of nested folders with *at calls: its paths are longer than
+// any path the system accepts.
+void MakeChain(const fs::path& base, int depth)
+{
+    int fd = open(base.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < depth; ++i) {
+        mkdirat(fd, "d", 0755);
+        const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        if (i == 10) {
+            const int file = openat(next, "file", O_CREAT | O_WRONLY, 0644);
+            ASSERT_EQ(write(file, "12345", 5), 5);
+            close(file);
+        }
+        close(fd);
+        fd = next;
+    }
+    close(fd);
+}
+
+void RemoveChain(int parentFd, const char* name)
+{
+    const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd >= 0) {
+        if (faccessat(fd, "d", F_OK, AT_SYMLINK_NOFOLLOW) == 0)
+            RemoveChain(fd, "d");
+        unlinkat(fd, "file", 0);
+        close(fd);
+    }
+    unlinkat(parentFd, name, AT_REMOVEDIR);
+}
+} // namespace
+
+TEST(FolderScanner, ChainDeeperThanTheLongestPathIsWalkedWithoutLosingTheRest)
+{
+    CTempTree tree;
+    tree.Dir("chain");
+    MakeChain(tree.Root() / "chain", 5000);
+    tree.File("zz after/file", 9);
+    CFolderScanner scanner({tree.Root().string()});
+    RunToEnd(scanner);
+    CFolderData* root = scanner.GetDrives().at(0);
+    EXPECT_EQ(root->GetSize(), 14);
+    EXPECT_EQ(root->GetFilesCount(), 2);
+    const int rootFd = open(tree.Root().c_str(), O_RDONLY | O_DIRECTORY);
+    RemoveChain(rootFd, "chain");
+    close(rootFd);
+}
+
+namespace {
+class CStoppingListener : public IScanListener {
+public:
+    CFolderScanner* scanner = nullptr;
+    int stopAfter = 0;
+    std::atomic<int> calls{0};
+    std::atomic<int> afterStop{0};
+    void OnRootFolder(CFolderData*) override {}
+    void OnFolder(CFolderData*) override { Count(); }
+    void OnFile(CFileData*) override { Count(); }
+
+private:
+    void Count()
+    {
+        if (scanner->IsStopRequested())
+            ++afterStop;
+        if (++calls == stopAfter)
+            scanner->RequestStop();
+    }
+};
+
+void MakeWideTree(const CTempTree& tree, int folders, int filesEach)
+{
+    for (int f = 0; f < folders; ++f) {
+        const fs::path folder = tree.Dir("w" + std::to_string(f));
+        for (int i = 0; i < filesEach; ++i)
+            close(open((folder / std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644));
+    }
+}
+} // namespace
+
+TEST(FolderScanner, StopEndsTheWalkWithinASecondAndNothingFollows)
+{
+    CTempTree tree;
+    MakeWideTree(tree, 100, 1000);
+    {
+        // The stop comes from the listener itself: nothing may follow it.
+        CFolderScanner scanner({tree.Root().string()});
+        CStoppingListener listener;
+        listener.scanner = &scanner;
+        listener.stopAfter = 20000;
+        scanner.AddListener(&listener);
+        RunToEnd(scanner);
+        EXPECT_EQ(listener.calls, 20000);
+        EXPECT_EQ(listener.afterStop, 0);
+    }
+    {
+        // The stop comes from another thread in the middle of the walk.
+        CFolderScanner scanner({tree.Root().string()});
+        CStoppingListener listener;
+        listener.scanner = &scanner;
+        scanner.AddListener(&listener);
+        scanner.Start();
+        while (listener.calls < 30000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto requested = std::chrono::steady_clock::now();
+        scanner.RequestStop();
+        scanner.Wait(5000);
+        const auto elapsed = std::chrono::steady_clock::now() - requested;
+        EXPECT_LT(elapsed, std::chrono::seconds(1));
+        EXPECT_LT(listener.calls, 100100);
+        EXPECT_LE(listener.afterStop, 1); // at most the call already under way
+        for (CFolderData* drive : scanner.GetDrives())
+            EXPECT_FALSE(drive->IsPopulating());
+    }
+}
