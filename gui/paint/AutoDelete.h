@@ -1,0 +1,14 @@
+// IAutoDelete: the ownership rule for objects handed to the grid. The grid
+// destroys such an object when the grid itself is destroyed (or when it
+// replaces it on load) if and only if IsAutoDelete answers true.
+#pragma once
+
+namespace Kestrum::GUI {
+
+class IAutoDelete {
+public:
+    virtual ~IAutoDelete() = default;
+    virtual bool IsAutoDelete() const = 0;
+};
+
+} // namespace Kestrum::GUI
