@@ -1,0 +1,151 @@
+// CGridItem and CItemTree: the rows of a grid as trees bound to data
+// objects, with a flat list of the shown rows in paint order.
+//
+// Threads: items and trees are touched only on their grid's thread. The
+// process-wide detached tree (items outside any grid) is guarded by its own
+// lock because grids on different threads share it.
+//
+// Positions use lazy index maintenance: each element carries an index hint
+// and each array a validated prefix V (elements 0..V carry their true index),
+// so inserting near the end never renumbers the array.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "common/Value.h"
+#include "gui/grid/GridTypes.h"
+#include "gui/grid/PointerSet.h"
+#include "gui/header/Header.h"
+
+namespace Kestrum::GUI {
+
+class CItemTree;
+
+// One shown row: its last known index and its item.
+struct VisibleRow {
+    int hint = -1;
+    CGridItem* item = nullptr;
+};
+
+// When a field of the row's object last changed, on the grid clock, and when
+// a delayed repaint is due (-1: none).
+struct ChangeStamp {
+    Common::FieldId field = -2;
+    std::int64_t changeTime = -1;
+    std::int64_t repaintAt = -1;
+};
+struct ChangeStamps {
+    std::vector<ChangeStamp> fields; // sorted by field id
+    std::int64_t allChangeTime = -1;
+    std::int64_t allRepaintAt = -1;
+};
+
+class CGridItem {
+public:
+    explicit CGridItem(CItemTree* tree);
+    CGridItem(const CGridItem&) = delete;
+    CGridItem& operator=(const CGridItem&) = delete;
+    // Unbinds, leaves its parent and deletes its subtree.
+    virtual ~CGridItem();
+
+    Common::CDataObject* GetObject() const noexcept { return m_object; }
+    // Binding registers the pair (object, item) in the object registry.
+    void Bind(Common::CDataObject* object);
+    CGridItem* GetParent() const noexcept { return m_parent; }
+    CItemTree* GetTree() const noexcept { return m_tree; }
+    VisibleRow* GetRow() const noexcept { return m_row; }
+    bool HasRow() const noexcept { return m_row != nullptr; }
+    const std::vector<CGridItem*>& GetChildren() const noexcept { return m_children; }
+    bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
+    bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
+    int GetRowHeight() const noexcept { return m_rowHeight; }
+    void SetRowHeight(int height) noexcept { m_rowHeight = height; }
+    int GetVisibleDescendantCount() const noexcept { return m_visibleDescendants; }
+    // Depth: -1 for a root, 0 for its children.
+    int GetLevel() const;
+    bool IsDescendantOf(const CGridItem* ancestor) const;
+
+    // Sort keys cached at the last refresh (empty beyond the levels).
+    const Common::CValue& GetSortKey(int level) const;
+    void RefreshSortKeys(const std::vector<CSortInfo>& levels);
+
+    // Change stamps, created on the first change.
+    ChangeStamps* GetStamps() const noexcept { return m_stamps.get(); }
+    ChangeStamps& Stamps();
+
+private:
+    friend class CItemTree;
+    friend class CGridRows;
+    enum : std::uint8_t { FlagExpanded = 1, FlagSelected = 2 };
+
+    Common::CDataObject* m_object = nullptr;
+    VisibleRow* m_row = nullptr;
+    CGridItem* m_parent = nullptr;
+    int m_hint = -1;
+    CItemTree* m_tree;
+    std::vector<CGridItem*> m_children;
+    int m_childPrefix = -1;
+    int m_visibleDescendants = 0;
+    int m_rowHeight = 14;
+    std::uint8_t m_flags = 0;
+    std::vector<Common::CValue> m_keys;
+    std::unique_ptr<ChangeStamps> m_stamps;
+};
+
+class CItemTree {
+public:
+    CItemTree(CGridRows* owner, TreeKind kind);
+    CItemTree(const CItemTree&) = delete;
+    CItemTree& operator=(const CItemTree&) = delete;
+    ~CItemTree();
+
+    // The tree of every item that is not inside a grid.
+    static CItemTree& Detached();
+
+    CGridRows* GetOwner() const noexcept { return m_owner; }
+    TreeKind GetKind() const noexcept { return m_kind; }
+    CGridItem* GetRoot() const noexcept { return m_root; }
+    bool Contains(const CGridItem* item) const;
+    int GetRowCount() const noexcept { return static_cast<int>(m_rows.size()); }
+    CGridItem* GetItemAt(int row) const;
+    // The row's true index (lazy lookup), or -1.
+    int IndexOfRow(VisibleRow* row);
+    // The child's true index in its parent's array (lazy lookup), or -1.
+    static int IndexOfChild(CGridItem* child);
+
+    int GetDefaultRowHeight() const noexcept { return m_defaultRowHeight; }
+    void SetDefaultRowHeight(int height) noexcept { m_defaultRowHeight = height; }
+    const std::vector<CSortInfo>& GetSortLevels() const noexcept { return m_sortLevels; }
+    bool IsSorted() const noexcept { return !m_sortLevels.empty(); }
+    const std::set<CGridItem*>& GetSelected() const noexcept { return m_selected; }
+
+private:
+    friend class CGridItem;
+    friend class CGridRows;
+
+    // Membership of the item alone (not its subtree).
+    void Adopt(CGridItem* item);
+    void Release(CGridItem* item);
+
+    CGridRows* m_owner;
+    CGridItem* m_root = nullptr;
+    std::vector<VisibleRow*> m_rows;
+    int m_rowPrefix = -1;
+    int m_defaultRowHeight = 14;
+    std::vector<CSortInfo> m_sortLevels;
+    std::set<CGridItem*> m_selected;
+    CPointerSet<CGridItem> m_all;
+    TreeKind m_kind;
+    mutable std::recursive_mutex m_detachedLock; // used by the detached tree only
+};
+
+// -1, 0 or +1 by the sort levels: positive when `a` goes before `b`. Keys of
+// different types or empty keys end the comparison as equal.
+int CompareSortKeys(const CGridItem& a, const CGridItem& b, std::size_t levels,
+                    const std::vector<CSortInfo>& sortLevels);
+
+} // namespace Kestrum::GUI

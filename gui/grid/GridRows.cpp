@@ -1,0 +1,1097 @@
+#include "gui/grid/GridRows.h"
+
+#include <algorithm>
+
+#include "gui/grid/ObjectRegistry.h"
+#include "gui/header/Header.h"
+
+namespace Kestrum::GUI {
+
+namespace {
+
+// True when `a` goes before `b` among siblings.
+bool GoesBefore(const CGridItem& a, const CGridItem& b, const std::vector<CSortInfo>& levels)
+{
+    return CompareSortKeys(a, b, levels.size(), levels) > 0;
+}
+
+// First position in [low, high) whose sibling `item` goes before; bounded
+// by the range whatever the comparison answers.
+int UpperBound(const std::vector<CGridItem*>& siblings, int low, int high, const CGridItem& item,
+               const std::vector<CSortInfo>& levels)
+{
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (GoesBefore(item, *siblings[static_cast<std::size_t>(middle)], levels))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+// First position in [low, high) whose sibling does not go before `item`.
+int LowerBound(const std::vector<CGridItem*>& siblings, int low, int high, const CGridItem& item,
+               const std::vector<CSortInfo>& levels)
+{
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (GoesBefore(*siblings[static_cast<std::size_t>(middle)], item, levels))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+// Bottom-up merge sort: every access stays inside the array even when the
+// comparison is inconsistent.
+void MergeSort(std::vector<CGridItem*>& items, const std::vector<CSortInfo>& levels)
+{
+    const std::size_t size = items.size();
+    if (size < 2)
+        return;
+    std::vector<CGridItem*> buffer(size);
+    for (std::size_t width = 1; width < size; width *= 2) {
+        for (std::size_t start = 0; start < size; start += 2 * width) {
+            const std::size_t middle = std::min(start + width, size);
+            const std::size_t end = std::min(start + 2 * width, size);
+            std::size_t left = start, right = middle, out = start;
+            while (left < middle && right < end)
+                buffer[out++] = GoesBefore(*items[right], *items[left], levels) ? items[right++] : items[left++];
+            while (left < middle)
+                buffer[out++] = items[left++];
+            while (right < end)
+                buffer[out++] = items[right++];
+        }
+        items.swap(buffer);
+    }
+}
+
+HITEM RootHandleOf(const CItemTree& tree) { return tree.GetKind() == AreaFixed ? GRID_FIXED_ROOT : GRID_ROOT; }
+
+void Preorder(CGridItem* item, std::vector<CGridItem*>& out)
+{
+    // Iterative: trees may be thousands of levels deep.
+    std::vector<CGridItem*> stack = {item};
+    while (!stack.empty()) {
+        CGridItem* current = stack.back();
+        stack.pop_back();
+        out.push_back(current);
+        const auto& children = current->GetChildren();
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back(*it);
+    }
+}
+
+} // namespace
+
+CGridRows::CGridRows(IGridSurface* surface)
+    : m_surface(surface), m_scrollable(std::make_unique<CItemTree>(this, AreaScrollable)),
+      m_fixed(std::make_unique<CItemTree>(this, AreaFixed))
+{
+}
+
+CGridRows::~CGridRows()
+{
+    m_eventsEnabled = false;
+    ClearTree(*m_scrollable);
+    ClearTree(*m_fixed);
+}
+
+CItemTree* CGridRows::TreeOfArea(int area) noexcept
+{
+    if (area == AreaFixed)
+        return m_fixed.get();
+    if (area == AreaScrollable)
+        return m_scrollable.get();
+    return nullptr;
+}
+
+CGridItem* CGridRows::Validate(HITEM handle) const
+{
+    if (handle == 0 || handle >= GRID_ROOT)
+        return nullptr;
+    CGridItem* item = FromHandle(handle);
+    if (!m_scrollable->Contains(item) && !m_fixed->Contains(item))
+        return nullptr;
+    return item->GetParent() ? item : nullptr;
+}
+
+CGridItem* CGridRows::ResolveParent(HITEM parent) const
+{
+    if (parent == GRID_ROOT || parent == ToHandle(m_scrollable->GetRoot()))
+        return m_scrollable->GetRoot();
+    if (parent == GRID_FIXED_ROOT || parent == ToHandle(m_fixed->GetRoot()))
+        return m_fixed->GetRoot();
+    return Validate(parent);
+}
+
+void CGridRows::RaiseEvent(int code, CGridItem* item)
+{
+    if (!m_eventsEnabled || !item || !item->GetParent() || !item->GetTree() ||
+        item->GetTree()->GetKind() == TreeDetached || !m_surface)
+        return;
+    m_surface->RaiseEvent(code, item);
+}
+
+bool CGridRows::IsFilteredOut(CGridItem* item) { return m_surface && m_surface->IsFilteredOut(item); }
+
+int CGridRows::RowIndexOf(CGridItem* item)
+{
+    if (!item || !item->GetRow() || !item->GetTree())
+        return -1;
+    return item->GetTree()->IndexOfRow(item->GetRow());
+}
+
+void CGridRows::RestoreFocus(CGridItem* focused)
+{
+    if (!m_surface || !focused)
+        return;
+    if (m_surface->GetFocusedItem() == focused)
+        return;
+    const int row = RowIndexOf(focused);
+    m_surface->SetFocusRow(row, row >= 0 ? focused->GetTree()->GetKind() : 0, false);
+}
+
+void CGridRows::AddVisibleCount(CGridItem* parent, int delta)
+{
+    for (CGridItem* item = parent; item; item = item->m_parent)
+        item->m_visibleDescendants += delta;
+}
+
+// ---------------------------------------------------------------------------
+// Showing and hiding rows
+
+int CGridRows::RowInsertionPoint(CGridItem* item)
+{
+    // The row follows the last row of the nearest earlier sibling that has
+    // one, else its parent's row: the list stays the preorder of shown items.
+    CGridItem* parent = item->m_parent;
+    const int position = CItemTree::IndexOfChild(item);
+    for (int i = position - 1; i >= 0; --i) {
+        CGridItem* sibling = parent->m_children[static_cast<std::size_t>(i)];
+        if (sibling->m_row)
+            return RowIndexOf(sibling) + sibling->m_visibleDescendants + 1;
+    }
+    return parent->m_parent ? RowIndexOf(parent) + 1 : 0;
+}
+
+void CGridRows::InsertRows(CItemTree& tree, int at, const std::vector<CGridItem*>& items)
+{
+    auto& rows = tree.m_rows;
+    if (rows.size() + items.size() > rows.capacity())
+        rows.reserve(std::max(rows.capacity() * 2, rows.size() + items.size()));
+    std::vector<VisibleRow*> records;
+    records.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        auto* record = new VisibleRow{at + static_cast<int>(i), items[i]};
+        items[i]->m_row = record;
+        records.push_back(record);
+    }
+    rows.insert(rows.begin() + at, records.begin(), records.end());
+    // Lazy indexes: an insertion right after the validated prefix extends it.
+    const int last = at + static_cast<int>(items.size()) - 1;
+    if (at - tree.m_rowPrefix <= 1)
+        tree.m_rowPrefix = last;
+    else
+        tree.m_rowPrefix = std::min(tree.m_rowPrefix, at - 1);
+    for (CGridItem* item : items)
+        AddVisibleCount(item->m_parent, 1);
+}
+
+int CGridRows::ShowRow(CGridItem* parent, CGridItem* item)
+{
+    if (item->m_row || (parent->m_parent && !parent->m_row) || IsFilteredOut(item))
+        return -1;
+    CItemTree& tree = *item->m_tree;
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    const int at = RowInsertionPoint(item);
+    InsertRows(tree, at, {item});
+    if (m_surface)
+        m_surface->OnRowsChanged(tree.GetKind(), parent->m_parent ? RowIndexOf(parent) : 0, false);
+    RaiseEvent(EventRowShownOrHidden, item);
+    RestoreFocus(focused);
+    return at;
+}
+
+void CGridRows::ShowSubtree(CGridItem* item)
+{
+    CGridItem* parent = item->m_parent;
+    if (!parent || item->m_row || IsFilteredOut(item))
+        return;
+    if (parent->m_parent && !(parent->m_row && parent->IsExpanded()))
+        return;
+    const int at = ShowRow(parent, item);
+    if (at < 0)
+        return;
+    CItemTree& tree = *item->m_tree;
+    if (item->IsExpanded()) {
+        std::vector<CGridItem*> block;
+        std::vector<CGridItem*> stack(item->m_children.rbegin(), item->m_children.rend());
+        while (!stack.empty()) {
+            CGridItem* current = stack.back();
+            stack.pop_back();
+            if (current->m_row || IsFilteredOut(current))
+                continue;
+            block.push_back(current);
+            if (current->IsExpanded())
+                stack.insert(stack.end(), current->m_children.rbegin(), current->m_children.rend());
+        }
+        if (!block.empty()) {
+            CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+            InsertRows(tree, at + 1, block);
+            for (CGridItem* shown : block)
+                RaiseEvent(EventRowShownOrHidden, shown);
+            if (m_surface)
+                m_surface->OnRowsChanged(tree.GetKind(), at, false);
+            RestoreFocus(focused);
+        }
+    }
+    if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 && tree.GetRowCount() > 0)
+        m_surface->SetTopRow(0);
+}
+
+void CGridRows::HideSubtree(CGridItem* item)
+{
+    CItemTree& tree = *item->m_tree;
+    int start = 0;
+    int count = 0;
+    if (!item->m_parent) {
+        count = tree.GetRowCount();
+    } else if (item->m_row) {
+        start = RowIndexOf(item);
+        count = 1 + item->m_visibleDescendants;
+    }
+    if (count == 0 || start < 0)
+        return;
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    if (focused && focused->m_tree == &tree && (focused == item || focused->IsDescendantOf(item))) {
+        m_surface->SetFocusRow(-1, tree.GetKind(), true);
+        focused = nullptr;
+    }
+    auto& rows = tree.m_rows;
+    std::vector<VisibleRow*> cut(rows.begin() + start, rows.begin() + start + count);
+    rows.erase(rows.begin() + start, rows.begin() + start + count);
+    tree.m_rowPrefix = std::min(tree.m_rowPrefix, start - 1);
+    for (auto it = cut.rbegin(); it != cut.rend(); ++it) {
+        CGridItem* hidden = (*it)->item;
+        hidden->m_row = nullptr;
+        AddVisibleCount(hidden->m_parent, -1);
+        delete *it;
+        RaiseEvent(EventRowShownOrHidden, hidden);
+    }
+    if (m_surface) {
+        const int parentRow = item->m_parent && item->m_parent->m_parent ? RowIndexOf(item->m_parent) : 0;
+        m_surface->OnRowsChanged(tree.GetKind(), std::max(parentRow, 0), true);
+    }
+    RestoreFocus(focused);
+}
+
+// ---------------------------------------------------------------------------
+// Linking items in and out
+
+int CGridRows::ResolvePosition(CGridItem* parent, HITEM position)
+{
+    const int end = static_cast<int>(parent->m_children.size());
+    if (position == GRID_FIRST || position == ToHandle(parent))
+        return 0;
+    if (position == 0 || position == GRID_ROOT || position == GRID_FIXED_ROOT || position == GRID_LAST)
+        return end;
+    CGridItem* at = Validate(position);
+    if (!at || at->m_tree != parent->m_tree)
+        return end;
+    while (at && at->m_parent != parent)
+        at = at->m_parent;
+    if (!at)
+        return end;
+    return CItemTree::IndexOfChild(at) + 1;
+}
+
+void CGridRows::MoveSubtreeToTree(CGridItem* item, CItemTree& tree)
+{
+    std::vector<CGridItem*> subtree;
+    Preorder(item, subtree);
+    for (CGridItem* member : subtree) {
+        if (member->m_tree)
+            member->m_tree->Release(member);
+        tree.Adopt(member);
+        member->m_rowHeight = tree.GetDefaultRowHeight();
+    }
+}
+
+void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show)
+{
+    CItemTree& tree = *parent->m_tree;
+    auto& children = parent->m_children;
+    int at = ResolvePosition(parent, position);
+    if (tree.IsSorted()) {
+        item->RefreshSortKeys(tree.GetSortLevels());
+        at = UpperBound(children, 0, static_cast<int>(children.size()), *item, tree.GetSortLevels());
+    }
+    children.insert(children.begin() + at, item);
+    if (at - parent->m_childPrefix <= 1)
+        parent->m_childPrefix = at;
+    else
+        parent->m_childPrefix = std::min(parent->m_childPrefix, at - 1);
+    item->m_parent = parent;
+    item->m_hint = at;
+    if ((!parent->m_parent || parent->m_row) && show && parent->IsExpanded()) {
+        ShowRow(parent, item);
+        if (item->m_row && tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 &&
+            tree.GetRowCount() > 0)
+            m_surface->SetTopRow(0);
+    } else if (parent->m_row && children.size() == 1 && m_surface) {
+        m_surface->RepaintRow(tree.GetKind(), RowIndexOf(parent));
+    }
+}
+
+bool CGridRows::LinkDetached(CGridItem* item, HITEM parentHandle, HITEM position, bool show)
+{
+    if (!item || item->m_parent || !CItemTree::Detached().Contains(item))
+        return false;
+    CGridItem* parent = ResolveParent(parentHandle);
+    if (!parent)
+        return false;
+    MoveSubtreeToTree(item, *parent->m_tree);
+    InsertChild(parent, item, position, show);
+    return true;
+}
+
+HITEM CGridRows::Add(Common::CDataObject* object, HITEM parent, HITEM position, bool foreign)
+{
+    if (!object)
+        return 0;
+    auto* item = new CGridItem(&CItemTree::Detached());
+    item->Bind(object);
+    if (!LinkDetached(item, parent, position, true)) {
+        delete item;
+        return 0;
+    }
+    if (foreign && m_surface)
+        m_surface->OnForeignInsert();
+    RaiseEvent(EventItemAdded, item);
+    return ToHandle(item);
+}
+
+void CGridRows::RaiseRemovingEvents(CGridItem* item)
+{
+    // Deepest first, last child first, the item itself last.
+    std::vector<std::pair<CGridItem*, std::size_t>> stack = {{item, item->m_children.size()}};
+    while (!stack.empty()) {
+        auto& [current, remaining] = stack.back();
+        if (remaining > 0) {
+            CGridItem* child = current->m_children[--remaining];
+            stack.push_back({child, child->m_children.size()});
+        } else {
+            CGridItem* done = current;
+            stack.pop_back();
+            RaiseEvent(EventItemRemoving, done);
+        }
+    }
+}
+
+void CGridRows::RemoveFromParent(CGridItem* item)
+{
+    CGridItem* parent = item->m_parent;
+    CItemTree& tree = *item->m_tree;
+    HideSubtree(item);
+    const int index = CItemTree::IndexOfChild(item);
+    if (index >= 0) {
+        parent->m_children.erase(parent->m_children.begin() + index);
+        parent->m_childPrefix = std::min(parent->m_childPrefix, index - 1);
+    }
+    item->m_parent = nullptr;
+    item->m_hint = -1;
+    if (parent->m_row && parent->m_children.empty() && m_surface)
+        m_surface->RepaintRow(tree.GetKind(), RowIndexOf(parent));
+    if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() >= tree.GetRowCount())
+        m_surface->SetTopRow(tree.GetRowCount() - 1);
+}
+
+bool CGridRows::Remove(HITEM handle)
+{
+    CGridItem* item = Validate(handle);
+    if (!item)
+        return false;
+    CItemTree& tree = *item->m_tree;
+    if (m_surface) {
+        CGridItem* focused = m_surface->GetFocusedItem();
+        if (focused && focused->m_tree == &tree)
+            m_surface->SetFocusRow(-1, tree.GetKind(), true);
+    }
+    const int rowsBefore = tree.GetRowCount();
+    RaiseRemovingEvents(item);
+    if (!Validate(handle))
+        return true; // an event handler removed it already
+    std::vector<CGridItem*> subtree;
+    Preorder(item, subtree);
+    for (CGridItem* member : subtree)
+        member->Bind(nullptr);
+    RemoveFromParent(item);
+    delete item;
+    if (tree.GetRowCount() != rowsBefore && m_surface)
+        m_surface->OnRowsChanged(tree.GetKind(), tree.GetRowCount(), true);
+    return true;
+}
+
+bool CGridRows::RemoveAt(int row, int areaMask)
+{
+    bool removed = false;
+    if (areaMask & MaskFixed)
+        if (CGridItem* item = m_fixed->GetItemAt(row))
+            removed = Remove(ToHandle(item)) || removed;
+    if (areaMask & MaskScrollable)
+        if (CGridItem* item = m_scrollable->GetItemAt(row))
+            removed = Remove(ToHandle(item)) || removed;
+    return removed;
+}
+
+void CGridRows::ClearTree(CItemTree& tree)
+{
+    CGridItem* root = tree.GetRoot();
+    for (auto it = root->m_children.rbegin(); it != root->m_children.rend(); ++it)
+        RaiseRemovingEvents(*it);
+    for (VisibleRow* row : tree.m_rows) {
+        row->item->m_row = nullptr;
+        delete row;
+    }
+    tree.m_rows.clear();
+    tree.m_rowPrefix = -1;
+    std::vector<CGridItem*> children;
+    children.swap(root->m_children);
+    root->m_childPrefix = -1;
+    root->m_visibleDescendants = 0;
+    for (CGridItem* child : children) {
+        std::vector<CGridItem*> subtree;
+        Preorder(child, subtree);
+        for (CGridItem* member : subtree) {
+            member->Bind(nullptr);
+            member->m_visibleDescendants = 0;
+        }
+        child->m_parent = nullptr;
+        delete child;
+    }
+}
+
+bool CGridRows::Clear(int areaMask)
+{
+    if (m_surface)
+        m_surface->SetFocusRow(-1, 0, true);
+    m_scrollable->m_sortLevels.clear();
+    m_fixed->m_sortLevels.clear();
+    bool cleared = false;
+    for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
+        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+            continue;
+        ClearTree(*tree);
+        cleared = true;
+        if (m_surface)
+            m_surface->OnRowsChanged(tree->GetKind(), 0, false);
+    }
+    Resort();
+    return cleared;
+}
+
+bool CGridRows::AttachLinked(CGridItem* item, HITEM parent, HITEM position)
+{
+    if (!LinkDetached(item, parent, position, false))
+        return false;
+    CItemTree& tree = *item->m_tree;
+    if (tree.IsSorted()) {
+        std::vector<CGridItem*> subtree;
+        Preorder(item, subtree);
+        for (CGridItem* member : subtree)
+            member->RefreshSortKeys(tree.GetSortLevels());
+        SortSubtree(item, tree.GetSortLevels());
+        // The item's own place among its new siblings.
+        Reposition(item);
+    }
+    ShowSubtree(item);
+    RaiseEvent(EventItemAttached, item);
+    return true;
+}
+
+bool CGridRows::Attach(HITEM handle, HITEM parent, HITEM position)
+{
+    if (handle == 0 || handle >= GRID_ROOT || !CItemTree::Detached().Contains(FromHandle(handle)))
+        return false;
+    CGridItem* item = FromHandle(handle);
+    if (!item->GetObject() || item->m_parent)
+        return false;
+    return AttachLinked(item, parent, position);
+}
+
+void CGridRows::DetachLinked(CGridItem* item)
+{
+    RaiseEvent(EventItemDetaching, item);
+    if (m_surface)
+        m_surface->SetFocusRow(-1, 0, true);
+    CItemTree& tree = *item->m_tree;
+    const int rowsBefore = tree.GetRowCount();
+    RemoveFromParent(item);
+    MoveSubtreeToTree(item, CItemTree::Detached());
+    if (tree.GetRowCount() != rowsBefore && m_surface)
+        m_surface->OnRowsChanged(tree.GetKind(), tree.GetRowCount(), true);
+}
+
+bool CGridRows::Detach(HITEM handle)
+{
+    CGridItem* item = Validate(handle);
+    if (!item)
+        return false;
+    DetachLinked(item);
+    return true;
+}
+
+void CGridRows::Move(HITEM handle, HITEM parentHandle, HITEM sibling, bool before)
+{
+    CGridItem* item = Validate(handle);
+    if (!item || sibling == handle)
+        return; // an item cannot be placed next to itself
+    CGridItem* parent = parentHandle == 0 ? item->m_parent : ResolveParent(parentHandle);
+    if (!parent || parent == item || parent->IsDescendantOf(item))
+        return;
+    HITEM position = GRID_LAST;
+    if (sibling == GRID_FIRST || sibling == GRID_LAST) {
+        position = sibling;
+    } else {
+        CGridItem* next = Validate(sibling);
+        if (!next || next->m_parent != parent)
+            return;
+        if (before) {
+            const int index = CItemTree::IndexOfChild(next);
+            // Skip the item itself when it stands right before the sibling.
+            int previous = index - 1;
+            if (previous >= 0 && parent->m_children[static_cast<std::size_t>(previous)] == item)
+                --previous;
+            position = previous < 0 ? GRID_FIRST : ToHandle(parent->m_children[static_cast<std::size_t>(previous)]);
+        } else {
+            position = sibling;
+        }
+    }
+    const HITEM parentAfter = parent->m_parent ? ToHandle(parent) : RootHandleOf(*parent->m_tree);
+    DetachLinked(item);
+    AttachLinked(item, parentAfter, position);
+}
+
+// ---------------------------------------------------------------------------
+// Expanding, queries, visiting
+
+void CGridRows::Expand(HITEM handle, bool recursive)
+{
+    CGridItem* item = ResolveParent(handle);
+    if (!item)
+        return;
+    if (!item->IsExpanded()) {
+        item->m_flags |= CGridItem::FlagExpanded;
+        RaiseEvent(EventExpandedChanged, item);
+    }
+    const std::vector<CGridItem*> children = item->m_children;
+    for (CGridItem* child : children) {
+        if (recursive && Validate(ToHandle(child)))
+            Expand(ToHandle(child), true);
+        if (Validate(ToHandle(child)) && !child->m_row)
+            ShowSubtree(child);
+    }
+}
+
+void CGridRows::Collapse(HITEM handle, bool recursive)
+{
+    CGridItem* item = ResolveParent(handle);
+    if (!item)
+        return;
+    const bool isRoot = item->m_parent == nullptr;
+    if (!isRoot) {
+        if (item->IsExpanded()) {
+            item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
+            RaiseEvent(EventExpandedChanged, item);
+        }
+        for (CGridItem* child : std::vector<CGridItem*>(item->m_children))
+            if (child->m_row)
+                HideSubtree(child);
+    }
+    if (recursive)
+        for (CGridItem* child : std::vector<CGridItem*>(item->m_children))
+            if (Validate(ToHandle(child)))
+                Collapse(ToHandle(child), true);
+}
+
+bool CGridRows::IsExpanded(HITEM handle) const
+{
+    CGridItem* item = Validate(handle);
+    return item && item->IsExpanded();
+}
+
+bool CGridRows::IsVisible(HITEM handle) const
+{
+    CGridItem* item = Validate(handle);
+    return item && item->m_row;
+}
+
+int CGridRows::GetArea(HITEM handle) const
+{
+    CGridItem* item = Validate(handle);
+    return item ? item->m_tree->GetKind() : 0;
+}
+
+HITEM CGridRows::GetParent(HITEM handle) const
+{
+    CGridItem* item = Validate(handle);
+    if (!item)
+        return 0;
+    if (!item->m_parent->m_parent)
+        return RootHandleOf(*item->m_tree);
+    return ToHandle(item->m_parent);
+}
+
+int CGridRows::GetLevel(HITEM handle) const
+{
+    CGridItem* item = Validate(handle);
+    return item ? item->GetLevel() : -1;
+}
+
+void CGridRows::GetChildren(HITEM parentHandle, std::vector<HITEM>& children, bool visibleOnly) const
+{
+    children.clear();
+    CGridItem* parent = ResolveParent(parentHandle);
+    if (!parent)
+        return;
+    for (CGridItem* child : parent->m_children)
+        if (!visibleOnly || child->m_row)
+            children.push_back(ToHandle(child));
+}
+
+bool CGridRows::HasChildren(HITEM parentHandle) const
+{
+    CGridItem* parent = ResolveParent(parentHandle);
+    return parent && !parent->m_children.empty();
+}
+
+HITEM CGridRows::GetItem(Common::CDataObject* object)
+{
+    std::vector<CGridItem*> items;
+    CObjectRegistry::Instance().FindItems(object, items, this);
+    if (items.empty())
+        return 0;
+    CGridItem* best = items.front();
+    for (CGridItem* candidate : items) {
+        const bool fixedBetter = candidate->m_tree->GetKind() == AreaFixed && best->m_tree->GetKind() != AreaFixed;
+        const bool sameKind = candidate->m_tree->GetKind() == best->m_tree->GetKind();
+        if (fixedBetter || (sameKind && RowIndexOf(candidate) < RowIndexOf(best)))
+            best = candidate;
+    }
+    return ToHandle(best);
+}
+
+void CGridRows::GetItems(Common::CDataObject* object, std::vector<HITEM>& items, int areaMask, bool visibleOnly)
+{
+    std::vector<CGridItem*> found;
+    CObjectRegistry::Instance().FindItems(object, found, this);
+    for (CGridItem* item : found) {
+        const int mask = item->m_tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
+        if ((areaMask & mask) && item->m_parent && (!visibleOnly || item->m_row))
+            items.push_back(ToHandle(item));
+    }
+}
+
+void CGridRows::GetAllItems(int areaMask, std::vector<HITEM>& items) const
+{
+    for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
+        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+            continue;
+        std::vector<CGridItem*> all;
+        Preorder(tree->GetRoot(), all);
+        for (std::size_t i = 1; i < all.size(); ++i)
+            items.push_back(ToHandle(all[i]));
+    }
+}
+
+int CGridRows::GetVisibleIndex(HITEM handle)
+{
+    CGridItem* item = Validate(handle);
+    return item ? RowIndexOf(item) : -1;
+}
+
+HITEM CGridRows::GetItemAt(int row, int area)
+{
+    CItemTree* tree = TreeOfArea(area);
+    return tree ? ToHandle(tree->GetItemAt(row)) : 0;
+}
+
+int CGridRows::GetRowCount(int area)
+{
+    CItemTree* tree = TreeOfArea(area);
+    return tree ? tree->GetRowCount() : 0;
+}
+
+HITEM CGridRows::GetPrevRow(HITEM handle, bool crossAreas)
+{
+    CGridItem* item = Validate(handle);
+    if (!item || !item->m_row)
+        return 0;
+    const int row = RowIndexOf(item);
+    if (row > 0)
+        return ToHandle(item->m_tree->GetItemAt(row - 1));
+    if (crossAreas && item->m_tree->GetKind() == AreaScrollable && m_fixed->GetRowCount() > 0)
+        return ToHandle(m_fixed->GetItemAt(m_fixed->GetRowCount() - 1));
+    return 0;
+}
+
+HITEM CGridRows::GetNextRow(HITEM handle, bool crossAreas)
+{
+    CGridItem* item = Validate(handle);
+    if (!item || !item->m_row)
+        return 0;
+    const int row = RowIndexOf(item);
+    if (row + 1 < item->m_tree->GetRowCount())
+        return ToHandle(item->m_tree->GetItemAt(row + 1));
+    if (crossAreas && item->m_tree->GetKind() == AreaFixed && m_scrollable->GetRowCount() > 0)
+        return ToHandle(m_scrollable->GetItemAt(0));
+    return 0;
+}
+
+Common::CDataObject* CGridRows::GetObject(HITEM handle, int row, int area)
+{
+    if (handle) {
+        CGridItem* item = Validate(handle);
+        return item ? item->GetObject() : nullptr;
+    }
+    CItemTree* tree = TreeOfArea(area);
+    CGridItem* item = tree ? tree->GetItemAt(row) : nullptr;
+    return item ? item->GetObject() : nullptr;
+}
+
+void CGridRows::ForEach(IItemVisitor* visitor, HITEM start)
+{
+    if (!visitor)
+        return;
+    CGridItem* first = Validate(start);
+    if (!first) {
+        if ((start == 0 || start == GRID_FIXED_ROOT || start == GRID_FIRST) && !m_fixed->GetRoot()->m_children.empty())
+            first = m_fixed->GetRoot()->m_children.front();
+        else if (!m_scrollable->GetRoot()->m_children.empty() &&
+                 (start == 0 || start == GRID_FIXED_ROOT || start == GRID_FIRST || start == GRID_ROOT))
+            first = m_scrollable->GetRoot()->m_children.front();
+        else
+            return;
+    }
+    // The start's subtree, then the following siblings of it and of each
+    // ancestor, then (from the fixed tree) the whole scrollable tree.
+    std::vector<CGridItem*> order;
+    for (CGridItem* item = first; item && item->m_parent; item = item->m_parent) {
+        CGridItem* parent = item->m_parent;
+        const int index = CItemTree::IndexOfChild(item);
+        for (std::size_t i = static_cast<std::size_t>(index); i < parent->m_children.size(); ++i) {
+            if (i == static_cast<std::size_t>(index) && item != first)
+                continue;
+            Preorder(parent->m_children[i], order);
+        }
+    }
+    if (first->m_tree->GetKind() == AreaFixed)
+        for (CGridItem* child : m_scrollable->GetRoot()->m_children)
+            Preorder(child, order);
+    for (CGridItem* item : order) {
+        if (!Validate(ToHandle(item)))
+            continue; // removed by an earlier visit
+        if (!visitor->Visit(this, item, item->GetObject()))
+            return;
+    }
+}
+
+void CGridRows::ForEachRow(IItemVisitor* visitor, HITEM start)
+{
+    if (!visitor)
+        return;
+    CItemTree* tree = nullptr;
+    int row = 0;
+    if (CGridItem* item = Validate(start); item && item->m_row) {
+        tree = item->m_tree;
+        row = RowIndexOf(item);
+    } else {
+        tree = m_fixed->GetRowCount() > 0 ? m_fixed.get() : m_scrollable.get();
+    }
+    std::vector<CGridItem*> order;
+    for (int i = row; i < tree->GetRowCount(); ++i)
+        order.push_back(tree->GetItemAt(i));
+    if (tree == m_fixed.get())
+        for (int i = 0; i < m_scrollable->GetRowCount(); ++i)
+            order.push_back(m_scrollable->GetItemAt(i));
+    for (CGridItem* item : order) {
+        if (!Validate(ToHandle(item)))
+            continue;
+        if (!visitor->Visit(this, item, item->GetObject()))
+            return;
+    }
+}
+
+std::uint32_t CGridRows::GetItemState(HITEM handle)
+{
+    CGridItem* item = Validate(handle);
+    if (!item)
+        return 0;
+    std::uint32_t state = StateInGrid;
+    if (item->IsSelected())
+        state |= StateSelected;
+    if (m_surface && m_surface->GetFocusedItem() == item)
+        state |= StateFocused;
+    if (item->m_row)
+        state |= StateVisible;
+    if (item->IsExpanded())
+        state |= StateExpanded;
+    if (IsFilteredOut(item))
+        state |= StateFilteredOut;
+    return state;
+}
+
+// ---------------------------------------------------------------------------
+// Selection
+
+bool CGridRows::SetItemSelected(CGridItem* item, bool selected)
+{
+    if (!item || !item->m_parent || item->IsSelected() == selected)
+        return false;
+    if (selected) {
+        item->m_flags |= CGridItem::FlagSelected;
+        item->m_tree->m_selected.insert(item);
+    } else {
+        item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagSelected);
+        item->m_tree->m_selected.erase(item);
+    }
+    RaiseEvent(EventSelectionChanged, item);
+    if (item->m_row && m_surface)
+        m_surface->RepaintRow(item->m_tree->GetKind(), RowIndexOf(item));
+    return true;
+}
+
+int CGridRows::GetSelectedCount() const
+{
+    return static_cast<int>(m_fixed->GetSelected().size() + m_scrollable->GetSelected().size());
+}
+
+void CGridRows::GetSelectedItemsByIndex(std::vector<HITEM>& items, int areaMask)
+{
+    for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
+        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+            continue;
+        std::vector<std::pair<int, CGridItem*>> rows;
+        for (CGridItem* item : tree->GetSelected())
+            if (item->m_row)
+                rows.emplace_back(RowIndexOf(item), item);
+        std::sort(rows.begin(), rows.end());
+        for (const auto& entry : rows)
+            items.push_back(ToHandle(entry.second));
+    }
+}
+
+void CGridRows::GetSelectedItemsByScan(std::vector<HITEM>& items, int areaMask)
+{
+    for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
+        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+            continue;
+        for (VisibleRow* row : tree->m_rows)
+            if (row->item->IsSelected())
+                items.push_back(ToHandle(row->item));
+    }
+}
+
+void CGridRows::GetSelectedItems(std::vector<HITEM>& items, int areaMask)
+{
+    const std::size_t selected = static_cast<std::size_t>(GetSelectedCount());
+    const std::size_t rows = static_cast<std::size_t>(m_fixed->GetRowCount() + m_scrollable->GetRowCount());
+    if (selected > 0 && selected < 1024 && rows >= 100 * (selected - 1))
+        GetSelectedItemsByIndex(items, areaMask);
+    else
+        GetSelectedItemsByScan(items, areaMask);
+}
+
+// ---------------------------------------------------------------------------
+// Sorting
+
+void CGridRows::SortSubtree(CGridItem* item, const std::vector<CSortInfo>& levels)
+{
+    std::vector<CGridItem*> stack = {item};
+    while (!stack.empty()) {
+        CGridItem* current = stack.back();
+        stack.pop_back();
+        MergeSort(current->m_children, levels);
+        for (std::size_t i = 0; i < current->m_children.size(); ++i)
+            current->m_children[i]->m_hint = static_cast<int>(i);
+        current->m_childPrefix = static_cast<int>(current->m_children.size()) - 1;
+        stack.insert(stack.end(), current->m_children.begin(), current->m_children.end());
+    }
+}
+
+void CGridRows::RebuildRowOrder(CItemTree& tree)
+{
+    // Hand the existing records out again in the new preorder of shown items.
+    std::size_t next = 0;
+    std::vector<CGridItem*> stack(tree.GetRoot()->m_children.rbegin(), tree.GetRoot()->m_children.rend());
+    while (!stack.empty()) {
+        CGridItem* item = stack.back();
+        stack.pop_back();
+        if (!item->m_row)
+            continue;
+        VisibleRow* record = tree.m_rows[next];
+        record->item = item;
+        record->hint = static_cast<int>(next);
+        item->m_row = record;
+        ++next;
+        stack.insert(stack.end(), item->m_children.rbegin(), item->m_children.rend());
+    }
+    tree.m_rowPrefix = static_cast<int>(next) - 1;
+}
+
+void CGridRows::Resort()
+{
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    std::vector<CSortInfo> levels = m_header ? m_header->GetSortLevels() : std::vector<CSortInfo>();
+    if (levels.size() > static_cast<std::size_t>(kMaxSortLevels))
+        levels.resize(kMaxSortLevels);
+    for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
+        const int bit = tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
+        tree->m_sortLevels.clear();
+        if (!(m_sortAreas & bit) || levels.empty())
+            continue;
+        tree->m_sortLevels = levels;
+        std::vector<CGridItem*> all;
+        Preorder(tree->GetRoot(), all);
+        for (std::size_t i = 1; i < all.size(); ++i)
+            all[i]->RefreshSortKeys(levels);
+        SortSubtree(tree->GetRoot(), levels);
+        RebuildRowOrder(*tree);
+    }
+    if (m_surface) {
+        m_surface->RepaintAll();
+        if (focused) {
+            const int row = RowIndexOf(focused);
+            m_surface->SetFocusRow(row, row >= 0 ? focused->m_tree->GetKind() : 0, false);
+        }
+    }
+}
+
+void CGridRows::ClearTreeSortLevels()
+{
+    m_scrollable->m_sortLevels.clear();
+    m_fixed->m_sortLevels.clear();
+}
+
+void CGridRows::Reposition(CGridItem* item)
+{
+    if (!item || !item->m_parent || !item->m_tree || !item->m_tree->IsSorted())
+        return;
+    CItemTree& tree = *item->m_tree;
+    const auto& levels = tree.GetSortLevels();
+    CGridItem* parent = item->m_parent;
+    auto& siblings = parent->m_children;
+    const int oldPosition = CItemTree::IndexOfChild(item);
+    if (oldPosition < 0)
+        return;
+    const int oldRow = item->m_row ? RowIndexOf(item) : -1;
+    item->RefreshSortKeys(levels);
+
+    const int count = static_cast<int>(siblings.size());
+    int newPosition = oldPosition;
+    const int upper = UpperBound(siblings, 0, oldPosition, *item, levels);
+    if (upper < oldPosition) {
+        newPosition = upper;
+    } else {
+        const int lower = LowerBound(siblings, oldPosition + 1, count, *item, levels);
+        if (lower > oldPosition + 1)
+            newPosition = lower - 1;
+    }
+    if (newPosition == oldPosition)
+        return;
+    if (newPosition < oldPosition)
+        std::rotate(siblings.begin() + newPosition, siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1);
+    else
+        std::rotate(siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1, siblings.begin() + newPosition + 1);
+    item->m_hint = newPosition;
+    parent->m_childPrefix = std::min(parent->m_childPrefix, std::min(oldPosition, newPosition) - 1);
+
+    if (oldRow < 0)
+        return;
+    // Move the item's block of rows (its row and its shown descendants).
+    auto& rows = tree.m_rows;
+    const int blockSize = 1 + item->m_visibleDescendants;
+    std::vector<VisibleRow*> block(rows.begin() + oldRow, rows.begin() + oldRow + blockSize);
+    rows.erase(rows.begin() + oldRow, rows.begin() + oldRow + blockSize);
+    tree.m_rowPrefix = std::min(tree.m_rowPrefix, oldRow - 1);
+    const int newRow = RowInsertionPoint(item);
+    rows.insert(rows.begin() + newRow, block.begin(), block.end());
+    for (int i = 0; i < blockSize; ++i)
+        block[static_cast<std::size_t>(i)]->hint = newRow + i;
+    tree.m_rowPrefix = std::min(tree.m_rowPrefix, std::min(oldRow, newRow) - 1);
+    if (m_surface) {
+        m_surface->RepaintRows(tree.GetKind(), std::min(oldRow, newRow), std::max(oldRow, newRow) + blockSize - 1);
+        m_surface->SetFocusRow(-1, tree.GetKind(), false);
+    }
+    RaiseEvent(EventItemMoved, item);
+}
+
+void CGridRows::ApplyHeaderClick(CHeader* header, std::int32_t fieldId, bool shift, bool ctrl)
+{
+    if (!header || !header->IsSortingEnabled())
+        return;
+    if (shift) {
+        header->ClearSort();
+        return;
+    }
+    const int count = header->GetSortLevelCount();
+    if (ctrl) {
+        for (int level = 0; level < count; ++level) {
+            const CSortInfo info = header->GetSortInfo(level);
+            if (info.GetFieldId() == fieldId) {
+                header->SetSortInfo(level, CSortInfo(fieldId, !info.IsDescending()));
+                return;
+            }
+        }
+        if (count >= kMaxSortLevels)
+            return;
+        const bool descending = count > 0 && header->GetSortInfo(count - 1).IsDescending();
+        header->SetSortInfo(count, CSortInfo(fieldId, descending));
+        return;
+    }
+    if (count == 0) {
+        header->SetSortInfo(0, CSortInfo(fieldId, false));
+        return;
+    }
+    const CSortInfo first = header->GetSortInfo(0);
+    if (count == 1 && first.GetFieldId() == fieldId) {
+        header->SetSortInfo(0, CSortInfo(fieldId, !first.IsDescending()));
+        return;
+    }
+    header->ClearSort();
+    header->SetSortInfo(0, CSortInfo(fieldId, first.IsDescending()));
+}
+
+// ---------------------------------------------------------------------------
+// The row filter
+
+void CGridRows::RefilterChildren(CGridItem* parent)
+{
+    for (CGridItem* child : std::vector<CGridItem*>(parent->m_children)) {
+        if (!Validate(ToHandle(child)))
+            continue;
+        const bool hadRow = child->m_row != nullptr;
+        const bool hidden = IsFilteredOut(child);
+        if (hidden && hadRow) {
+            HideSubtree(child);
+            RaiseEvent(EventFilterChanged, child);
+        } else if (!hidden && !hadRow && parent->IsExpanded() && (!parent->m_parent || parent->m_row)) {
+            ShowSubtree(child);
+            if (child->m_row)
+                RaiseEvent(EventFilterChanged, child);
+        }
+        if (hadRow && child->m_row)
+            RefilterChildren(child);
+    }
+}
+
+void CGridRows::Refilter()
+{
+    RefilterChildren(m_fixed->GetRoot());
+    RefilterChildren(m_scrollable->GetRoot());
+}
+
+} // namespace Kestrum::GUI

@@ -1,0 +1,159 @@
+// CGridRows: the two row trees of a grid (fixed and scrollable) and every
+// hierarchy and sort operation on them. It runs without a window: what the
+// screen must learn (rows changed, repaint, focus, top row, events, the row
+// filter) goes through IGridSurface, which the grid widget implements.
+//
+// Threads: the grid's thread only; the widget carries foreign calls over.
+// Every operation validates its handles first: a stale or foreign handle
+// makes it return its nothing value and change nothing.
+//
+// Sorting: each tree keeps its child arrays in the order of its sort levels
+// (a copy of the header's). The comparison treats keys of different types
+// and empty keys as equal, so it is not a strict weak order; every sort and
+// search here is bounded by its array and stays safe under it, and an item's
+// own row is always found through its record, never by searching.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gui/grid/GridItem.h"
+#include "gui/grid/GridTypes.h"
+
+namespace Kestrum::GUI {
+
+class CHeader;
+
+// What the hierarchy tells the screen.
+class IGridSurface {
+public:
+    // Rows of an area changed from `firstRow` on.
+    virtual void OnRowsChanged(int area, int firstRow, bool keepTop) = 0;
+    virtual void RepaintRow(int area, int row) = 0;
+    // Repaints the rows first..last of an area that lie in view.
+    virtual void RepaintRows(int area, int firstRow, int lastRow) = 0;
+    virtual void RepaintAll() = 0;
+    // Row -1 clears the focus.
+    virtual void SetFocusRow(int row, int area, bool repaint) = 0;
+    virtual CGridItem* GetFocusedItem() const = 0;
+    virtual int GetTopRow() const = 0;
+    virtual void SetTopRow(int row) = 0;
+    virtual void RaiseEvent(int code, CGridItem* item) = 0;
+    // The row filter: true hides the item's row.
+    virtual bool IsFilteredOut(CGridItem* item) = 0;
+    // An insertion arrived from a foreign thread (restarts the refresh timer).
+    virtual void OnForeignInsert() = 0;
+
+protected:
+    ~IGridSurface() = default;
+};
+
+class CGridRows {
+public:
+    explicit CGridRows(IGridSurface* surface);
+    CGridRows(const CGridRows&) = delete;
+    CGridRows& operator=(const CGridRows&) = delete;
+    ~CGridRows();
+
+    CItemTree& Scrollable() noexcept { return *m_scrollable; }
+    CItemTree& Fixed() noexcept { return *m_fixed; }
+    CItemTree* TreeOfArea(int area) noexcept;
+    // The header whose sort levels the trees follow (not owned; may be null).
+    void SetHeader(CHeader* header) noexcept { m_header = header; }
+    CHeader* GetHeader() const noexcept { return m_header; }
+    void SetEventsEnabled(bool enabled) noexcept { m_eventsEnabled = enabled; }
+    bool AreEventsEnabled() const noexcept { return m_eventsEnabled; }
+    // A live item (not a root) of either tree, or null.
+    CGridItem* Validate(HITEM handle) const;
+
+    // Hierarchy. `foreign`: the request came from another thread.
+    HITEM Add(Common::CDataObject* object, HITEM parent, HITEM position, bool foreign = false);
+    bool Remove(HITEM item);
+    bool RemoveAt(int row, int areaMask);
+    bool Clear(int areaMask);
+    bool Attach(HITEM item, HITEM parent, HITEM position);
+    bool Detach(HITEM item);
+    void Move(HITEM item, HITEM parent, HITEM sibling, bool before);
+    void Expand(HITEM handle, bool recursive);
+    void Collapse(HITEM handle, bool recursive);
+    bool IsExpanded(HITEM item) const;
+    bool IsVisible(HITEM item) const;
+    int GetArea(HITEM item) const;
+    HITEM GetParent(HITEM item) const;
+    int GetLevel(HITEM item) const;
+    void GetChildren(HITEM parent, std::vector<HITEM>& children, bool visibleOnly) const;
+    bool HasChildren(HITEM parent) const;
+    HITEM GetItem(Common::CDataObject* object);
+    void GetItems(Common::CDataObject* object, std::vector<HITEM>& items, int areaMask, bool visibleOnly);
+    void GetAllItems(int areaMask, std::vector<HITEM>& items) const;
+    int GetVisibleIndex(HITEM item);
+    HITEM GetItemAt(int row, int area);
+    int GetRowCount(int area);
+    HITEM GetPrevRow(HITEM item, bool crossAreas);
+    HITEM GetNextRow(HITEM item, bool crossAreas);
+    Common::CDataObject* GetObject(HITEM item, int row, int area);
+    void ForEach(IItemVisitor* visitor, HITEM start);
+    void ForEachRow(IItemVisitor* visitor, HITEM start);
+    std::uint32_t GetItemState(HITEM item);
+
+    // Selection flags (the surface adds its enabling rules).
+    bool SetItemSelected(CGridItem* item, bool selected);
+    int GetSelectedCount() const;
+    // The selected items that have a row, in row order.
+    void GetSelectedItems(std::vector<HITEM>& items, int areaMask);
+    // Both ways of collecting, for callers that need one in particular.
+    void GetSelectedItemsByIndex(std::vector<HITEM>& items, int areaMask);
+    void GetSelectedItemsByScan(std::vector<HITEM>& items, int areaMask);
+
+    // Sorting.
+    void SetSortAreas(int mask) noexcept { m_sortAreas = mask; }
+    int GetSortAreas() const noexcept { return m_sortAreas; }
+    // Re-applies the header's levels to both trees.
+    void Resort();
+    // Empties both trees' levels; the order stays.
+    void ClearTreeSortLevels();
+    // Moves an item to its sorted place after its keys may have changed.
+    void Reposition(CGridItem* item);
+    // Applies a click on a header caption to the header's sort levels.
+    static void ApplyHeaderClick(CHeader* header, std::int32_t fieldId, bool shift, bool ctrl);
+
+    // The row filter changed: shows and hides rows to match it.
+    void Refilter();
+
+    // The row index of an item in its area, or -1.
+    int RowIndexOf(CGridItem* item);
+
+private:
+    CGridItem* ResolveParent(HITEM parent) const;
+    void RaiseEvent(int code, CGridItem* item);
+    void RaiseRemovingEvents(CGridItem* item);
+    void InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show);
+    int ResolvePosition(CGridItem* parent, HITEM position);
+    bool LinkDetached(CGridItem* item, HITEM parent, HITEM position, bool show);
+    bool AttachLinked(CGridItem* item, HITEM parent, HITEM position);
+    void DetachLinked(CGridItem* item);
+    void MoveSubtreeToTree(CGridItem* item, CItemTree& tree);
+    void RemoveFromParent(CGridItem* item);
+    int ShowRow(CGridItem* parent, CGridItem* item);
+    void ShowSubtree(CGridItem* item);
+    void HideSubtree(CGridItem* item);
+    int RowInsertionPoint(CGridItem* item);
+    void InsertRows(CItemTree& tree, int at, const std::vector<CGridItem*>& items);
+    void AddVisibleCount(CGridItem* parent, int delta);
+    void ClearTree(CItemTree& tree);
+    void SortSubtree(CGridItem* item, const std::vector<CSortInfo>& levels);
+    void RebuildRowOrder(CItemTree& tree);
+    void RestoreFocus(CGridItem* focused);
+    bool IsFilteredOut(CGridItem* item);
+    void RefilterChildren(CGridItem* parent);
+
+    IGridSurface* m_surface;
+    std::unique_ptr<CItemTree> m_scrollable;
+    std::unique_ptr<CItemTree> m_fixed;
+    CHeader* m_header = nullptr;
+    int m_sortAreas = MaskBoth;
+    bool m_eventsEnabled = true;
+};
+
+} // namespace Kestrum::GUI

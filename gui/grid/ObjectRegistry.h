@@ -1,0 +1,51 @@
+// The process-wide object registry: which grid items are bound to which
+// data object, in every grid. The first item of an object subscribes the
+// registry's sink to the object and the last one unsubscribes it, both after
+// the registry lock is released so the object's own lock is never taken
+// under it.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "common/DataObject.h"
+
+namespace Kestrum::GUI {
+
+class CGridItem;
+class CGridRows;
+
+class CObjectRegistry {
+public:
+    static CObjectRegistry& Instance();
+
+    // The sink subscribed to every registered object (the dispatcher).
+    void SetSink(Common::CDataObject::ISink* sink);
+    Common::CDataObject::ISink* GetSink() const;
+
+    void Register(Common::CDataObject* object, CGridItem* item);
+    void Unregister(Common::CDataObject* object, CGridItem* item);
+    bool Contains(Common::CDataObject* object, CGridItem* item) const;
+    bool ContainsObject(Common::CDataObject* object) const;
+    // Appends the items of the object that are inside a grid tree (of
+    // `grid` when given), in registry order.
+    void FindItems(Common::CDataObject* object, std::vector<CGridItem*>& items, const CGridRows* grid) const;
+    // Every item paired with the object, grid tree or not.
+    std::vector<CGridItem*> AllItems(Common::CDataObject* object) const;
+    void EraseObject(Common::CDataObject* object);
+
+    // Held while updates are applied and disposals processed.
+    std::recursive_mutex& Lock() const { return m_lock; }
+    bool IsDisposing() const { return m_disposing; }
+    void SetDisposing(bool disposing) { m_disposing = disposing; }
+
+private:
+    CObjectRegistry() = default;
+    mutable std::recursive_mutex m_lock;
+    std::multimap<Common::CDataObject*, CGridItem*> m_pairs;
+    Common::CDataObject::ISink* m_sink = nullptr;
+    bool m_disposing = false;
+};
+
+} // namespace Kestrum::GUI

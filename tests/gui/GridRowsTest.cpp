@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+
+#include "FakeSurface.h"
+#include "common/DynamicObject.h"
+#include "gui/grid/ObjectRegistry.h"
+#include "gui/header/Header.h"
+
+using namespace Kestrum::GUI;
+using namespace Kestrum::Test;
+using Kestrum::Common::CDynamicObject;
+
+namespace {
+constexpr std::int32_t kSizeField = 2;
+constexpr std::int32_t kNameField = 0;
+
+class GridRowsFixture : public ::testing::Test {
+protected:
+    GridRowsFixture()
+    {
+        surface.rows = &rows;
+        rows.SetHeader(&header);
+        header.AddColumn(new CColumn(kNameField, "Name", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+        header.AddColumn(new CColumn(kSizeField, "Size", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    }
+
+    CDynamicObject* Object(const std::string& name, std::int64_t size)
+    {
+        objects.push_back(std::make_unique<CDynamicObject>(false));
+        objects.back()->SetStlString(kNameField, name);
+        objects.back()->SetInt64(kSizeField, size);
+        return objects.back().get();
+    }
+    HITEM Add(const std::string& name, HITEM parent = GRID_ROOT, HITEM position = GRID_LAST, std::int64_t size = 0)
+    {
+        return rows.Add(Object(name, size), parent, position);
+    }
+    std::string NameOf(HITEM item) { return rows.GetObject(item, 0, 0)->GetStlString(kNameField); }
+    std::vector<std::string> VisibleNames(int area = AreaScrollable)
+    {
+        std::vector<std::string> names;
+        for (int row = 0; row < rows.GetRowCount(area); ++row)
+            names.push_back(NameOf(rows.GetItemAt(row, area)));
+        return names;
+    }
+    void SortBySize(bool descending)
+    {
+        header.ClearSort();
+        header.SetSortInfo(0, CSortInfo(kSizeField, descending));
+        rows.Resort();
+    }
+
+    std::deque<std::unique_ptr<CDynamicObject>> objects; // outlive the rows
+    CHeader header{false};
+    CFakeSurface surface;
+    CGridRows rows{&surface};
+};
+} // namespace
+
+TEST_F(GridRowsFixture, AddAtTheEndAndAtTheFront)
+{
+    Add("a");
+    Add("b");
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"a", "b"}));
+    Add("first", GRID_ROOT, GRID_FIRST);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"first", "a", "b"}));
+    EXPECT_EQ(rows.GetRowCount(AreaScrollable), 3);
+    EXPECT_EQ(surface.topRow, 0);
+    EXPECT_EQ(surface.Codes(), (std::vector<int>{EventRowShownOrHidden, EventItemAdded, EventRowShownOrHidden,
+                                                 EventItemAdded, EventRowShownOrHidden, EventItemAdded}));
+    EXPECT_EQ(rows.Add(nullptr, GRID_ROOT, GRID_LAST), 0u);
+    EXPECT_EQ(rows.Add(Object("x", 0), 12345, GRID_LAST), 0u);
+}
+
+TEST_F(GridRowsFixture, CollapsedParentShowsChildrenOnlyWhenExpanded)
+{
+    const HITEM parent = Add("parent");
+    const HITEM child = Add("child", parent);
+    const HITEM grandchild = Add("grandchild", child);
+    Add("after");
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"parent", "after"}));
+    EXPECT_FALSE(rows.IsVisible(child));
+    rows.Expand(child, false);
+    EXPECT_FALSE(rows.IsVisible(grandchild)); // its parent is still hidden
+    rows.Expand(parent, false);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"parent", "child", "grandchild", "after"}));
+    EXPECT_EQ(rows.GetLevel(grandchild), 2);
+    EXPECT_EQ(rows.GetLevel(parent), 0);
+    EXPECT_EQ(rows.GetParent(parent), GRID_ROOT);
+    EXPECT_EQ(rows.GetParent(grandchild), child);
+    rows.Collapse(parent, false);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"parent", "after"}));
+    EXPECT_TRUE(rows.IsExpanded(child)); // kept while hidden
+    rows.Expand(parent, false);
+    EXPECT_EQ(rows.GetRowCount(AreaScrollable), 4);
+    rows.Collapse(GRID_ROOT, true);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"parent", "after"}));
+    rows.Expand(GRID_ROOT, true);
+    EXPECT_EQ(rows.GetRowCount(AreaScrollable), 4);
+}
+
+TEST_F(GridRowsFixture, FocusFollowsItsItemAndClearsWhenHidden)
+{
+    const HITEM parent = Add("parent");
+    const HITEM child = Add("child", parent);
+    rows.Expand(parent, false);
+    const HITEM last = Add("last");
+    surface.SetFocusRow(rows.GetVisibleIndex(last), AreaScrollable, false);
+    Add("top", GRID_ROOT, GRID_FIRST);
+    EXPECT_EQ(surface.GetFocusedItem(), FromHandle(last));
+    EXPECT_EQ(surface.focusRow, 3);
+    surface.SetFocusRow(rows.GetVisibleIndex(child), AreaScrollable, false);
+    rows.Collapse(parent, false);
+    EXPECT_EQ(surface.focusRow, -1);
+    EXPECT_EQ(surface.GetFocusedItem(), nullptr);
+}
+
+TEST_F(GridRowsFixture, RemovedHandlesAreRejectedEverywhere)
+{
+    const HITEM parent = Add("parent");
+    const HITEM child = Add("child", parent);
+    surface.events.clear();
+    EXPECT_TRUE(rows.Remove(parent));
+    EXPECT_EQ(surface.Codes(), (std::vector<int>{EventItemRemoving, EventItemRemoving, EventRowShownOrHidden}));
+    EXPECT_EQ(surface.events[0].second, FromHandle(child)); // deepest first
+    for (const HITEM stale : {parent, child}) {
+        EXPECT_FALSE(rows.Remove(stale));
+        EXPECT_FALSE(rows.Detach(stale));
+        EXPECT_FALSE(rows.IsVisible(stale));
+        EXPECT_EQ(rows.GetArea(stale), 0);
+        EXPECT_EQ(rows.GetLevel(stale), -1);
+        EXPECT_EQ(rows.GetParent(stale), 0u);
+        EXPECT_EQ(rows.GetVisibleIndex(stale), -1);
+        EXPECT_EQ(rows.Add(Object("x", 0), stale, GRID_LAST), 0u);
+        EXPECT_EQ(rows.GetItemState(stale), 0u);
+        rows.Move(stale, GRID_ROOT, GRID_LAST, false);
+        rows.Expand(stale, true);
+    }
+    EXPECT_EQ(rows.GetRowCount(AreaScrollable), 0);
+}
+
+TEST_F(GridRowsFixture, GetItemPrefersTheFixedAreaThenTheLowerRow)
+{
+    CDynamicObject* shared = Object("shared", 1);
+    const HITEM scrollable = rows.Add(shared, GRID_ROOT, GRID_LAST);
+    const HITEM fixed = rows.Add(shared, GRID_FIXED_ROOT, GRID_LAST);
+    EXPECT_EQ(rows.GetItem(shared), fixed);
+    EXPECT_EQ(rows.GetArea(fixed), AreaFixed);
+    EXPECT_EQ(rows.GetParent(fixed), GRID_FIXED_ROOT);
+    rows.Remove(fixed);
+    const HITEM second = rows.Add(shared, GRID_ROOT, GRID_FIRST);
+    EXPECT_EQ(rows.GetItem(shared), second);
+    std::vector<HITEM> items;
+    rows.GetItems(shared, items, MaskBoth, false);
+    EXPECT_EQ(items.size(), 2u);
+    (void)scrollable;
+}
+
+TEST_F(GridRowsFixture, MoveRules)
+{
+    const HITEM a = Add("a");
+    const HITEM b = Add("b");
+    const HITEM c = Add("c");
+    const HITEM child = Add("child", a);
+    rows.Move(a, child, GRID_LAST, false); // under its own descendant: nothing
+    rows.Move(a, a, GRID_LAST, false);
+    rows.Move(b, GRID_ROOT, b, true); // next to itself: nothing, and b stays
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(rows.IsVisible(b));
+    rows.Move(c, GRID_ROOT, a, true);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"c", "a", "b"}));
+    rows.Move(c, 0, b, false);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"a", "b", "c"}));
+    surface.events.clear();
+    rows.Move(b, a, GRID_FIRST, false);
+    EXPECT_EQ(rows.GetParent(b), a);
+    EXPECT_EQ(surface.events.front().first, EventItemDetaching);
+    EXPECT_EQ(surface.events.back().first, EventItemAttached);
+    rows.Expand(a, false);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"a", "b", "child", "c"}));
+    rows.Move(a, GRID_FIXED_ROOT, GRID_LAST, false);
+    EXPECT_EQ(VisibleNames(AreaFixed), (std::vector<std::string>{"a", "b", "child"}));
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"c"}));
+}
+
+TEST_F(GridRowsFixture, DetachAndAttachKeepTheSubtree)
+{
+    const HITEM a = Add("a");
+    Add("child", a);
+    rows.Expand(a, false);
+    EXPECT_TRUE(rows.Detach(a));
+    EXPECT_EQ(rows.GetRowCount(AreaScrollable), 0);
+    EXPECT_EQ(rows.GetArea(a), 0);
+    EXPECT_FALSE(rows.Attach(a, 12345, GRID_LAST));
+    EXPECT_TRUE(rows.Attach(a, GRID_ROOT, GRID_LAST));
+    EXPECT_FALSE(rows.Attach(a, GRID_ROOT, GRID_LAST)); // no longer detached
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"a", "child"}));
+}
+
+TEST_F(GridRowsFixture, ClearRaisesRemovalEventsAndEmptiesTheArea)
+{
+    const HITEM a = Add("a");
+    Add("b", a);
+    Add("fixed", GRID_FIXED_ROOT);
+    surface.events.clear();
+    EXPECT_TRUE(rows.Clear(MaskScrollable));
+    EXPECT_EQ(surface.Codes(), (std::vector<int>{EventItemRemoving, EventItemRemoving}));
+    EXPECT_EQ(rows.GetRowCount(AreaScrollable), 0);
+    EXPECT_EQ(rows.GetRowCount(AreaFixed), 1);
+    EXPECT_FALSE(rows.Remove(a));
+    EXPECT_FALSE(rows.Clear(0));
+    EXPECT_TRUE(rows.RemoveAt(0, MaskFixed));
+    EXPECT_FALSE(rows.RemoveAt(0, MaskFixed));
+}
+
+TEST_F(GridRowsFixture, EqualKeysKeepArrivalOrderAndEmptyKeysCompareEqual)
+{
+    SortBySize(false);
+    Add("ten", GRID_ROOT, GRID_LAST, 10);
+    Add("five", GRID_ROOT, GRID_FIRST, 5);
+    Add("ten again", GRID_ROOT, GRID_FIRST, 10);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"five", "ten", "ten again"}));
+    SortBySize(true);
+    EXPECT_EQ(VisibleNames().front(), "ten");
+    // An item without the sort field compares equal to every sibling.
+    objects.push_back(std::make_unique<CDynamicObject>(false));
+    objects.back()->SetStlString(kNameField, "no size");
+    rows.Add(objects.back().get(), GRID_ROOT, GRID_FIRST);
+    EXPECT_EQ(VisibleNames().back(), "no size");
+}
+
+TEST_F(GridRowsFixture, ChangedKeyMovesTheRowAndItsShownBlock)
+{
+    SortBySize(false);
+    const HITEM small = Add("small", GRID_ROOT, GRID_LAST, 1);
+    const HITEM middle = Add("middle", GRID_ROOT, GRID_LAST, 5);
+    Add("big", GRID_ROOT, GRID_LAST, 9);
+    Add("inner", small, GRID_LAST, 0);
+    rows.Expand(small, false);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"small", "inner", "middle", "big"}));
+    surface.events.clear();
+    rows.GetObject(small, 0, 0)->SetInt64(kSizeField, 7);
+    rows.Reposition(FromHandle(small));
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"middle", "small", "inner", "big"}));
+    EXPECT_EQ(surface.Codes(), (std::vector<int>{EventItemMoved}));
+    EXPECT_EQ(rows.GetVisibleIndex(small), 1);
+    EXPECT_EQ(rows.GetVisibleIndex(middle), 0);
+
+    // A collapsed parent moves without showing its children.
+    rows.Collapse(small, false);
+    rows.GetObject(small, 0, 0)->SetInt64(kSizeField, 0);
+    rows.Reposition(FromHandle(small));
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"small", "middle", "big"}));
+}
+
+TEST_F(GridRowsFixture, ClearSortKeepsTheOrderAndPositionsCountAgain)
+{
+    SortBySize(true);
+    Add("1", GRID_ROOT, GRID_LAST, 1);
+    Add("3", GRID_ROOT, GRID_LAST, 3);
+    Add("2", GRID_ROOT, GRID_LAST, 2);
+    header.ClearSort();
+    rows.Resort();
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"3", "2", "1"}));
+    Add("first", GRID_ROOT, GRID_FIRST, 9);
+    EXPECT_EQ(VisibleNames().front(), "first");
+}
+
+TEST(HeaderClicks, PlainCtrlAndShiftClicks)
+{
+    CHeader header(false);
+    CGridRows::ApplyHeaderClick(&header, 1, false, false);
+    EXPECT_EQ(header.GetSortInfo(0), CSortInfo(1, false));
+    CGridRows::ApplyHeaderClick(&header, 1, false, false);
+    EXPECT_EQ(header.GetSortInfo(0), CSortInfo(1, true));
+    CGridRows::ApplyHeaderClick(&header, 2, false, true);
+    EXPECT_EQ(header.GetSortInfo(1), CSortInfo(2, true)); // level 0's direction
+    for (int field = 3; field <= 6; ++field)
+        CGridRows::ApplyHeaderClick(&header, field, false, true);
+    EXPECT_EQ(header.GetSortLevelCount(), 5); // the sixth was refused
+    CGridRows::ApplyHeaderClick(&header, 2, false, true);
+    EXPECT_EQ(header.GetSortInfo(1), CSortInfo(2, false));
+    CGridRows::ApplyHeaderClick(&header, 4, false, false);
+    EXPECT_EQ(header.GetSortLevelCount(), 1);
+    EXPECT_EQ(header.GetSortInfo(0), CSortInfo(4, true));
+    CGridRows::ApplyHeaderClick(&header, 4, true, false);
+    EXPECT_EQ(header.GetSortLevelCount(), 0);
+    header.EnableSorting(false);
+    CGridRows::ApplyHeaderClick(&header, 4, false, false);
+    EXPECT_EQ(header.GetSortLevelCount(), 0);
+}
+
+TEST_F(GridRowsFixture, SelectedItemsAgreeInBothWaysOfCollecting)
+{
+    std::vector<HITEM> items;
+    for (int i = 0; i < 300; ++i)
+        items.push_back(Add(std::to_string(i), i % 10 == 0 || items.empty() ? GRID_ROOT : items[static_cast<std::size_t>(i / 10 * 10)]));
+    rows.Expand(GRID_ROOT, true);
+    rows.Collapse(items[20], false);
+    for (std::size_t i = 0; i < items.size(); i += 7)
+        rows.SetItemSelected(FromHandle(items[i]), true);
+    std::vector<HITEM> byIndex, byScan, chosen;
+    rows.GetSelectedItemsByIndex(byIndex, MaskBoth);
+    rows.GetSelectedItemsByScan(byScan, MaskBoth);
+    rows.GetSelectedItems(chosen, MaskBoth);
+    EXPECT_EQ(byIndex, byScan);
+    EXPECT_EQ(chosen, byScan);
+    for (std::size_t i = 1; i < byScan.size(); ++i)
+        EXPECT_LT(rows.GetVisibleIndex(byScan[i - 1]), rows.GetVisibleIndex(byScan[i]));
+    EXPECT_GT(rows.GetSelectedCount(), static_cast<int>(byScan.size())); // some are hidden
+}
+
+TEST_F(GridRowsFixture, FilterHidesAndShowsRows)
+{
+    const HITEM a = Add("a");
+    const HITEM b = Add("b");
+    Add("child", b);
+    rows.Expand(b, false);
+    surface.filtered.insert(FromHandle(b));
+    rows.Refilter();
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"a"}));
+    EXPECT_TRUE(rows.GetItemState(b) & StateFilteredOut);
+    surface.filtered.clear();
+    rows.Refilter();
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"a", "b", "child"}));
+    EXPECT_EQ(rows.GetItemState(a), static_cast<std::uint32_t>(StateInGrid | StateVisible));
+}
+
+TEST_F(GridRowsFixture, ForEachVisitsInPreorderFromAStart)
+{
+    struct CCollect : IItemVisitor {
+        std::vector<std::string> names;
+        std::size_t stopAfter = 100;
+        bool Visit(CGridRows*, CGridItem*, Kestrum::Common::CDataObject* object) override
+        {
+            names.push_back(object->GetStlString(kNameField));
+            return names.size() < stopAfter;
+        }
+    };
+    const HITEM a = Add("a");
+    const HITEM a1 = Add("a1", a);
+    Add("a2", a);
+    Add("b");
+    Add("f", GRID_FIXED_ROOT);
+    CCollect all;
+    rows.ForEach(&all, 0);
+    EXPECT_EQ(all.names, (std::vector<std::string>{"f", "a", "a1", "a2", "b"}));
+    CCollect fromA1;
+    rows.ForEach(&fromA1, a1);
+    EXPECT_EQ(fromA1.names, (std::vector<std::string>{"a1", "a2", "b"}));
+    CCollect stopping;
+    stopping.stopAfter = 2;
+    rows.ForEach(&stopping, GRID_ROOT);
+    EXPECT_EQ(stopping.names, (std::vector<std::string>{"a", "a1"}));
+    CCollect rowsOnly;
+    rows.ForEachRow(&rowsOnly, 0);
+    EXPECT_EQ(rowsOnly.names, (std::vector<std::string>{"f", "a", "b"}));
+    EXPECT_EQ(rows.GetNextRow(rows.GetItemAt(0, AreaFixed), true), rows.GetItemAt(0, AreaScrollable));
+    EXPECT_EQ(rows.GetPrevRow(rows.GetItemAt(0, AreaScrollable), true), rows.GetItemAt(0, AreaFixed));
+    EXPECT_EQ(rows.GetPrevRow(rows.GetItemAt(0, AreaScrollable), false), 0u);
+}
