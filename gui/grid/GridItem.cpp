@@ -144,11 +144,7 @@ CItemTree::CItemTree(CGridRows* owner, TreeKind kind) : m_owner(owner), m_kind(k
 
 CItemTree::~CItemTree()
 {
-    for (VisibleRow* row : m_rows) {
-        row->item->m_row = nullptr;
-        delete row;
-    }
-    m_rows.clear();
+    m_rows.Clear();
     delete m_root;
 }
 
@@ -187,20 +183,7 @@ void CItemTree::Release(CGridItem* item)
     m_selected.erase(item);
 }
 
-CGridItem* CItemTree::GetItemAt(int row) const
-{
-    if (row < 0 || row >= GetRowCount())
-        return nullptr;
-    return m_rows[static_cast<std::size_t>(row)]->item;
-}
-
-int CItemTree::IndexOfRow(VisibleRow* row)
-{
-    if (!row)
-        return -1;
-    return LazyIndex(
-        m_rows, m_rowPrefix, row, [](VisibleRow* r) { return r->hint; }, [](VisibleRow* r, int i) { r->hint = i; });
-}
+CGridItem* CItemTree::GetItemAt(int row) const { return m_rows.At(row); }
 
 int CItemTree::IndexOfChild(CGridItem* child)
 {

@@ -5,9 +5,10 @@
 // process-wide detached tree (items outside any grid) is guarded by its own
 // lock because grids on different threads share it.
 //
-// Positions use lazy index maintenance: each element carries an index hint
-// and each array a validated prefix V (elements 0..V carry their true index),
-// so inserting near the end never renumbers the array.
+// Child positions use lazy index maintenance: each child carries an index
+// hint and each child array a validated prefix V (children 0..V carry their
+// true index), so inserting near the end never renumbers the array. Shown
+// rows live in a CRowList, whose lookups are logarithmic.
 #pragma once
 
 #include <cstdint>
@@ -19,17 +20,12 @@
 #include "common/Value.h"
 #include "gui/grid/GridTypes.h"
 #include "gui/grid/PointerSet.h"
+#include "gui/grid/RowList.h"
 #include "gui/header/Header.h"
 
 namespace Kestrum::GUI {
 
 class CItemTree;
-
-// One shown row: its last known index and its item.
-struct VisibleRow {
-    int hint = -1;
-    CGridItem* item = nullptr;
-};
 
 // When a field of the row's object last changed, on the grid clock, and when
 // a delayed repaint is due (-1: none).
@@ -57,8 +53,7 @@ public:
     void Bind(Common::CDataObject* object);
     CGridItem* GetParent() const noexcept { return m_parent; }
     CItemTree* GetTree() const noexcept { return m_tree; }
-    VisibleRow* GetRow() const noexcept { return m_row; }
-    bool HasRow() const noexcept { return m_row != nullptr; }
+    bool HasRow() const noexcept { return m_leaf != nullptr; }
     const std::vector<CGridItem*>& GetChildren() const noexcept { return m_children; }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
@@ -80,10 +75,11 @@ public:
 private:
     friend class CItemTree;
     friend class CGridRows;
+    friend class CRowList;
     enum : std::uint8_t { FlagExpanded = 1, FlagSelected = 2 };
 
     Common::CDataObject* m_object = nullptr;
-    VisibleRow* m_row = nullptr;
+    void* m_leaf = nullptr; // the row-list leaf holding the item's row; null without a row
     CGridItem* m_parent = nullptr;
     int m_hint = -1;
     CItemTree* m_tree;
@@ -110,10 +106,10 @@ public:
     TreeKind GetKind() const noexcept { return m_kind; }
     CGridItem* GetRoot() const noexcept { return m_root; }
     bool Contains(const CGridItem* item) const;
-    int GetRowCount() const noexcept { return static_cast<int>(m_rows.size()); }
+    int GetRowCount() const noexcept { return m_rows.Size(); }
     CGridItem* GetItemAt(int row) const;
-    // The row's true index (lazy lookup), or -1.
-    int IndexOfRow(VisibleRow* row);
+    // The item's row index, or -1.
+    int IndexOfRow(const CGridItem* item) const { return m_rows.IndexOf(item); }
     // The child's true index in its parent's array (lazy lookup), or -1.
     static int IndexOfChild(CGridItem* child);
 
@@ -133,8 +129,7 @@ private:
 
     CGridRows* m_owner;
     CGridItem* m_root = nullptr;
-    std::vector<VisibleRow*> m_rows;
-    int m_rowPrefix = -1;
+    CRowList m_rows;
     int m_defaultRowHeight = 14;
     std::vector<CSortInfo> m_sortLevels;
     std::set<CGridItem*> m_selected;

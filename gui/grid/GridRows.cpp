@@ -139,9 +139,9 @@ bool CGridRows::IsFilteredOut(CGridItem* item) { return m_surface && m_surface->
 
 int CGridRows::RowIndexOf(CGridItem* item)
 {
-    if (!item || !item->GetRow() || !item->GetTree())
+    if (!item || !item->HasRow() || !item->GetTree())
         return -1;
-    return item->GetTree()->IndexOfRow(item->GetRow());
+    return item->GetTree()->IndexOfRow(item);
 }
 
 void CGridRows::RestoreFocus(CGridItem* focused)
@@ -171,7 +171,7 @@ int CGridRows::RowInsertionPoint(CGridItem* item)
     const int position = CItemTree::IndexOfChild(item);
     for (int i = position - 1; i >= 0; --i) {
         CGridItem* sibling = parent->m_children[static_cast<std::size_t>(i)];
-        if (sibling->m_row)
+        if (sibling->HasRow())
             return RowIndexOf(sibling) + sibling->m_visibleDescendants + 1;
     }
     return parent->m_parent ? RowIndexOf(parent) + 1 : 0;
@@ -179,30 +179,14 @@ int CGridRows::RowInsertionPoint(CGridItem* item)
 
 void CGridRows::InsertRows(CItemTree& tree, int at, const std::vector<CGridItem*>& items)
 {
-    auto& rows = tree.m_rows;
-    if (rows.size() + items.size() > rows.capacity())
-        rows.reserve(std::max(rows.capacity() * 2, rows.size() + items.size()));
-    std::vector<VisibleRow*> records;
-    records.reserve(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        auto* record = new VisibleRow{at + static_cast<int>(i), items[i]};
-        items[i]->m_row = record;
-        records.push_back(record);
-    }
-    rows.insert(rows.begin() + at, records.begin(), records.end());
-    // Lazy indexes: an insertion right after the validated prefix extends it.
-    const int last = at + static_cast<int>(items.size()) - 1;
-    if (at - tree.m_rowPrefix <= 1)
-        tree.m_rowPrefix = last;
-    else
-        tree.m_rowPrefix = std::min(tree.m_rowPrefix, at - 1);
+    tree.m_rows.Insert(at, items);
     for (CGridItem* item : items)
         AddVisibleCount(item->m_parent, 1);
 }
 
 int CGridRows::ShowRow(CGridItem* parent, CGridItem* item)
 {
-    if (item->m_row || (parent->m_parent && !parent->m_row) || IsFilteredOut(item))
+    if (item->HasRow() || (parent->m_parent && !parent->HasRow()) || IsFilteredOut(item))
         return -1;
     CItemTree& tree = *item->m_tree;
     CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
@@ -218,9 +202,9 @@ int CGridRows::ShowRow(CGridItem* parent, CGridItem* item)
 void CGridRows::ShowSubtree(CGridItem* item)
 {
     CGridItem* parent = item->m_parent;
-    if (!parent || item->m_row || IsFilteredOut(item))
+    if (!parent || item->HasRow() || IsFilteredOut(item))
         return;
-    if (parent->m_parent && !(parent->m_row && parent->IsExpanded()))
+    if (parent->m_parent && !(parent->HasRow() && parent->IsExpanded()))
         return;
     const int at = ShowRow(parent, item);
     if (at < 0)
@@ -232,7 +216,7 @@ void CGridRows::ShowSubtree(CGridItem* item)
         while (!stack.empty()) {
             CGridItem* current = stack.back();
             stack.pop_back();
-            if (current->m_row || IsFilteredOut(current))
+            if (current->HasRow() || IsFilteredOut(current))
                 continue;
             block.push_back(current);
             if (current->IsExpanded())
@@ -259,7 +243,7 @@ void CGridRows::HideSubtree(CGridItem* item)
     int count = 0;
     if (!item->m_parent) {
         count = tree.GetRowCount();
-    } else if (item->m_row) {
+    } else if (item->HasRow()) {
         start = RowIndexOf(item);
         count = 1 + item->m_visibleDescendants;
     }
@@ -270,15 +254,10 @@ void CGridRows::HideSubtree(CGridItem* item)
         m_surface->SetFocusRow(-1, tree.GetKind(), true);
         focused = nullptr;
     }
-    auto& rows = tree.m_rows;
-    std::vector<VisibleRow*> cut(rows.begin() + start, rows.begin() + start + count);
-    rows.erase(rows.begin() + start, rows.begin() + start + count);
-    tree.m_rowPrefix = std::min(tree.m_rowPrefix, start - 1);
+    const std::vector<CGridItem*> cut = tree.m_rows.Erase(start, count);
     for (auto it = cut.rbegin(); it != cut.rend(); ++it) {
-        CGridItem* hidden = (*it)->item;
-        hidden->m_row = nullptr;
+        CGridItem* hidden = *it;
         AddVisibleCount(hidden->m_parent, -1);
-        delete *it;
         RaiseEvent(EventRowShownOrHidden, hidden);
     }
     if (m_surface) {
@@ -336,12 +315,12 @@ void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, 
         parent->m_childPrefix = std::min(parent->m_childPrefix, at - 1);
     item->m_parent = parent;
     item->m_hint = at;
-    if ((!parent->m_parent || parent->m_row) && show && parent->IsExpanded()) {
+    if ((!parent->m_parent || parent->HasRow()) && show && parent->IsExpanded()) {
         ShowRow(parent, item);
-        if (item->m_row && tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 &&
+        if (item->HasRow() && tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 &&
             tree.GetRowCount() > 0)
             m_surface->SetTopRow(0);
-    } else if (parent->m_row && children.size() == 1 && m_surface) {
+    } else if (parent->HasRow() && children.size() == 1 && m_surface) {
         m_surface->RepaintRow(tree.GetKind(), RowIndexOf(parent));
     }
 }
@@ -403,7 +382,7 @@ void CGridRows::RemoveFromParent(CGridItem* item)
     }
     item->m_parent = nullptr;
     item->m_hint = -1;
-    if (parent->m_row && parent->m_children.empty() && m_surface)
+    if (parent->HasRow() && parent->m_children.empty() && m_surface)
         m_surface->RepaintRow(tree.GetKind(), RowIndexOf(parent));
     if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() >= tree.GetRowCount())
         m_surface->SetTopRow(tree.GetRowCount() - 1);
@@ -452,12 +431,7 @@ void CGridRows::ClearTree(CItemTree& tree)
     CGridItem* root = tree.GetRoot();
     for (auto it = root->m_children.rbegin(); it != root->m_children.rend(); ++it)
         RaiseRemovingEvents(*it);
-    for (VisibleRow* row : tree.m_rows) {
-        row->item->m_row = nullptr;
-        delete row;
-    }
-    tree.m_rows.clear();
-    tree.m_rowPrefix = -1;
+    tree.m_rows.Clear();
     std::vector<CGridItem*> children;
     children.swap(root->m_children);
     root->m_childPrefix = -1;
@@ -591,7 +565,7 @@ void CGridRows::Expand(HITEM handle, bool recursive)
     for (CGridItem* child : children) {
         if (recursive && Validate(ToHandle(child)))
             Expand(ToHandle(child), true);
-        if (Validate(ToHandle(child)) && !child->m_row)
+        if (Validate(ToHandle(child)) && !child->HasRow())
             ShowSubtree(child);
     }
 }
@@ -608,7 +582,7 @@ void CGridRows::Collapse(HITEM handle, bool recursive)
             RaiseEvent(EventExpandedChanged, item);
         }
         for (CGridItem* child : std::vector<CGridItem*>(item->m_children))
-            if (child->m_row)
+            if (child->HasRow())
                 HideSubtree(child);
     }
     if (recursive)
@@ -626,7 +600,7 @@ bool CGridRows::IsExpanded(HITEM handle) const
 bool CGridRows::IsVisible(HITEM handle) const
 {
     CGridItem* item = Validate(handle);
-    return item && item->m_row;
+    return item && item->HasRow();
 }
 
 int CGridRows::GetArea(HITEM handle) const
@@ -658,7 +632,7 @@ void CGridRows::GetChildren(HITEM parentHandle, std::vector<HITEM>& children, bo
     if (!parent)
         return;
     for (CGridItem* child : parent->m_children)
-        if (!visibleOnly || child->m_row)
+        if (!visibleOnly || child->HasRow())
             children.push_back(ToHandle(child));
 }
 
@@ -690,7 +664,7 @@ void CGridRows::GetItems(Common::CDataObject* object, std::vector<HITEM>& items,
     CObjectRegistry::Instance().FindItems(object, found, this);
     for (CGridItem* item : found) {
         const int mask = item->m_tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
-        if ((areaMask & mask) && item->m_parent && (!visibleOnly || item->m_row))
+        if ((areaMask & mask) && item->m_parent && (!visibleOnly || item->HasRow()))
             items.push_back(ToHandle(item));
     }
 }
@@ -728,7 +702,7 @@ int CGridRows::GetRowCount(int area)
 HITEM CGridRows::GetPrevRow(HITEM handle, bool crossAreas)
 {
     CGridItem* item = Validate(handle);
-    if (!item || !item->m_row)
+    if (!item || !item->HasRow())
         return 0;
     const int row = RowIndexOf(item);
     if (row > 0)
@@ -741,7 +715,7 @@ HITEM CGridRows::GetPrevRow(HITEM handle, bool crossAreas)
 HITEM CGridRows::GetNextRow(HITEM handle, bool crossAreas)
 {
     CGridItem* item = Validate(handle);
-    if (!item || !item->m_row)
+    if (!item || !item->HasRow())
         return 0;
     const int row = RowIndexOf(item);
     if (row + 1 < item->m_tree->GetRowCount())
@@ -805,7 +779,7 @@ void CGridRows::ForEachRow(IItemVisitor* visitor, HITEM start)
         return;
     CItemTree* tree = nullptr;
     int row = 0;
-    if (CGridItem* item = Validate(start); item && item->m_row) {
+    if (CGridItem* item = Validate(start); item && item->HasRow()) {
         tree = item->m_tree;
         row = RowIndexOf(item);
     } else {
@@ -835,7 +809,7 @@ std::uint32_t CGridRows::GetItemState(HITEM handle)
         state |= StateSelected;
     if (m_surface && m_surface->GetFocusedItem() == item)
         state |= StateFocused;
-    if (item->m_row)
+    if (item->HasRow())
         state |= StateVisible;
     if (item->IsExpanded())
         state |= StateExpanded;
@@ -859,7 +833,7 @@ bool CGridRows::SetItemSelected(CGridItem* item, bool selected)
         item->m_tree->m_selected.erase(item);
     }
     RaiseEvent(EventSelectionChanged, item);
-    if (item->m_row && m_surface)
+    if (item->HasRow() && m_surface)
         m_surface->RepaintRow(item->m_tree->GetKind(), RowIndexOf(item));
     return true;
 }
@@ -876,7 +850,7 @@ void CGridRows::GetSelectedItemsByIndex(std::vector<HITEM>& items, int areaMask)
             continue;
         std::vector<std::pair<int, CGridItem*>> rows;
         for (CGridItem* item : tree->GetSelected())
-            if (item->m_row)
+            if (item->HasRow())
                 rows.emplace_back(RowIndexOf(item), item);
         std::sort(rows.begin(), rows.end());
         for (const auto& entry : rows)
@@ -889,9 +863,9 @@ void CGridRows::GetSelectedItemsByScan(std::vector<HITEM>& items, int areaMask)
     for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
         if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
             continue;
-        for (VisibleRow* row : tree->m_rows)
-            if (row->item->IsSelected())
-                items.push_back(ToHandle(row->item));
+        for (CGridItem* item : tree->m_rows.Items())
+            if (item->IsSelected())
+                items.push_back(ToHandle(item));
     }
 }
 
@@ -924,22 +898,20 @@ void CGridRows::SortSubtree(CGridItem* item, const std::vector<CSortInfo>& level
 
 void CGridRows::RebuildRowOrder(CItemTree& tree)
 {
-    // Hand the existing records out again in the new preorder of shown items.
-    std::size_t next = 0;
+    // The shown items again, in the new preorder (an item without a row
+    // hides its subtree).
+    std::vector<CGridItem*> shown;
+    shown.reserve(static_cast<std::size_t>(tree.GetRowCount()));
     std::vector<CGridItem*> stack(tree.GetRoot()->m_children.rbegin(), tree.GetRoot()->m_children.rend());
     while (!stack.empty()) {
         CGridItem* item = stack.back();
         stack.pop_back();
-        if (!item->m_row)
+        if (!item->HasRow())
             continue;
-        VisibleRow* record = tree.m_rows[next];
-        record->item = item;
-        record->hint = static_cast<int>(next);
-        item->m_row = record;
-        ++next;
+        shown.push_back(item);
         stack.insert(stack.end(), item->m_children.rbegin(), item->m_children.rend());
     }
-    tree.m_rowPrefix = static_cast<int>(next) - 1;
+    tree.m_rows.Assign(shown);
 }
 
 void CGridRows::Resort()
@@ -987,7 +959,7 @@ void CGridRows::Reposition(CGridItem* item)
     const int oldPosition = CItemTree::IndexOfChild(item);
     if (oldPosition < 0)
         return;
-    const int oldRow = item->m_row ? RowIndexOf(item) : -1;
+    const int oldRow = item->HasRow() ? RowIndexOf(item) : -1;
     item->RefreshSortKeys(levels);
 
     const int count = static_cast<int>(siblings.size());
@@ -1012,16 +984,10 @@ void CGridRows::Reposition(CGridItem* item)
     if (oldRow < 0)
         return;
     // Move the item's block of rows (its row and its shown descendants).
-    auto& rows = tree.m_rows;
     const int blockSize = 1 + item->m_visibleDescendants;
-    std::vector<VisibleRow*> block(rows.begin() + oldRow, rows.begin() + oldRow + blockSize);
-    rows.erase(rows.begin() + oldRow, rows.begin() + oldRow + blockSize);
-    tree.m_rowPrefix = std::min(tree.m_rowPrefix, oldRow - 1);
+    const std::vector<CGridItem*> block = tree.m_rows.Erase(oldRow, blockSize);
     const int newRow = RowInsertionPoint(item);
-    rows.insert(rows.begin() + newRow, block.begin(), block.end());
-    for (int i = 0; i < blockSize; ++i)
-        block[static_cast<std::size_t>(i)]->hint = newRow + i;
-    tree.m_rowPrefix = std::min(tree.m_rowPrefix, std::min(oldRow, newRow) - 1);
+    tree.m_rows.Insert(newRow, block);
     if (m_surface) {
         m_surface->RepaintRows(tree.GetKind(), std::min(oldRow, newRow), std::max(oldRow, newRow) + blockSize - 1);
         m_surface->SetFocusRow(-1, tree.GetKind(), false);
@@ -1073,17 +1039,17 @@ void CGridRows::RefilterChildren(CGridItem* parent)
     for (CGridItem* child : std::vector<CGridItem*>(parent->m_children)) {
         if (!Validate(ToHandle(child)))
             continue;
-        const bool hadRow = child->m_row != nullptr;
+        const bool hadRow = child->HasRow();
         const bool hidden = IsFilteredOut(child);
         if (hidden && hadRow) {
             HideSubtree(child);
             RaiseEvent(EventFilterChanged, child);
-        } else if (!hidden && !hadRow && parent->IsExpanded() && (!parent->m_parent || parent->m_row)) {
+        } else if (!hidden && !hadRow && parent->IsExpanded() && (!parent->m_parent || parent->HasRow())) {
             ShowSubtree(child);
-            if (child->m_row)
+            if (child->HasRow())
                 RaiseEvent(EventFilterChanged, child);
         }
-        if (hadRow && child->m_row)
+        if (hadRow && child->HasRow())
             RefilterChildren(child);
     }
 }

@@ -1,0 +1,279 @@
+#include "gui/grid/RowList.h"
+
+#include <algorithm>
+
+#include "gui/grid/GridItem.h"
+
+namespace Kestrum::GUI {
+
+namespace {
+constexpr std::size_t kLeafMax = 128;
+constexpr std::size_t kInnerMax = 64;
+} // namespace
+
+struct CRowList::Node {
+    explicit Node(bool isLeaf) : leaf(isLeaf) {}
+    Inner* parent = nullptr;
+    int count = 0;
+    bool leaf;
+};
+
+struct CRowList::Leaf : Node {
+    Leaf() : Node(true) { items.reserve(kLeafMax + 1); }
+    std::vector<CGridItem*> items;
+};
+
+struct CRowList::Inner : Node {
+    Inner() : Node(false) {}
+    std::vector<Node*> children;
+};
+
+namespace {
+void DeleteNode(CRowList::Node* node);
+} // namespace
+
+namespace {
+void DeleteNode(CRowList::Node* node)
+{
+    if (!node)
+        return;
+    std::vector<CRowList::Node*> stack = {node};
+    while (!stack.empty()) {
+        CRowList::Node* current = stack.back();
+        stack.pop_back();
+        if (current->leaf) {
+            delete static_cast<CRowList::Leaf*>(current);
+        } else {
+            auto* inner = static_cast<CRowList::Inner*>(current);
+            stack.insert(stack.end(), inner->children.begin(), inner->children.end());
+            delete inner;
+        }
+    }
+}
+
+std::size_t PositionInParent(const CRowList::Node* node)
+{
+    const auto& siblings = reinterpret_cast<const CRowList::Inner*>(node->parent)->children;
+    return static_cast<std::size_t>(std::find(siblings.begin(), siblings.end(), node) - siblings.begin());
+}
+} // namespace
+
+CRowList::CRowList() : m_root(new Leaf, &DeleteNode) {}
+
+CRowList::~CRowList() { Clear(); }
+
+int CRowList::Size() const noexcept { return m_root->count; }
+
+CRowList::Leaf* CRowList::FindLeaf(int& index) const
+{
+    // Descends to the leaf holding `index`; an index equal to the size
+    // lands at the end of the last leaf (for appending).
+    Node* node = m_root.get();
+    while (!node->leaf) {
+        auto* inner = static_cast<Inner*>(node);
+        Node* next = inner->children.back();
+        for (Node* child : inner->children) {
+            if (index < child->count) {
+                next = child;
+                break;
+            }
+            if (child == inner->children.back())
+                break;
+            index -= child->count;
+        }
+        node = next;
+    }
+    return static_cast<Leaf*>(node);
+}
+
+CGridItem* CRowList::At(int index) const
+{
+    if (index < 0 || index >= Size())
+        return nullptr;
+    Leaf* leaf = FindLeaf(index);
+    return leaf->items[static_cast<std::size_t>(index)];
+}
+
+int CRowList::IndexOf(const CGridItem* item) const
+{
+    if (!item || !item->m_leaf)
+        return -1;
+    const auto* leaf = static_cast<const Leaf*>(item->m_leaf);
+    const auto found = std::find(leaf->items.begin(), leaf->items.end(), item);
+    if (found == leaf->items.end())
+        return -1;
+    int index = static_cast<int>(found - leaf->items.begin());
+    for (const Node* node = leaf; node->parent; node = node->parent) {
+        for (const Node* sibling : node->parent->children) {
+            if (sibling == node)
+                break;
+            index += sibling->count;
+        }
+    }
+    return index;
+}
+
+void CRowList::AddCount(Node* node, int delta)
+{
+    for (; node; node = node->parent)
+        node->count += delta;
+}
+
+void CRowList::InsertOne(int index, CGridItem* item)
+{
+    Leaf* leaf = FindLeaf(index);
+    leaf->items.insert(leaf->items.begin() + index, item);
+    item->m_leaf = leaf;
+    AddCount(leaf, 1);
+    if (leaf->items.size() > kLeafMax)
+        SplitLeaf(leaf);
+}
+
+void CRowList::Insert(int index, const std::vector<CGridItem*>& items)
+{
+    index = std::clamp(index, 0, Size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        InsertOne(index + static_cast<int>(i), items[i]);
+}
+
+void CRowList::SplitLeaf(Leaf* leaf)
+{
+    auto* right = new Leaf;
+    const std::size_t half = leaf->items.size() / 2;
+    right->items.assign(leaf->items.begin() + static_cast<std::ptrdiff_t>(half), leaf->items.end());
+    leaf->items.resize(half);
+    for (CGridItem* item : right->items)
+        item->m_leaf = right;
+    right->count = static_cast<int>(right->items.size());
+    leaf->count = static_cast<int>(leaf->items.size());
+    if (!leaf->parent) {
+        auto* root = new Inner;
+        m_root.release();
+        m_root.reset(root);
+        root->children = {leaf, right};
+        root->count = leaf->count + right->count;
+        leaf->parent = root;
+        right->parent = root;
+        return;
+    }
+    Inner* parent = leaf->parent;
+    right->parent = parent;
+    parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(PositionInParent(leaf)) + 1, right);
+    if (parent->children.size() > kInnerMax)
+        SplitInner(parent);
+}
+
+void CRowList::SplitInner(Inner* inner)
+{
+    auto* right = new Inner;
+    const std::size_t half = inner->children.size() / 2;
+    right->children.assign(inner->children.begin() + static_cast<std::ptrdiff_t>(half), inner->children.end());
+    inner->children.resize(half);
+    right->count = 0;
+    for (Node* child : right->children) {
+        child->parent = right;
+        right->count += child->count;
+    }
+    inner->count -= right->count;
+    if (!inner->parent) {
+        auto* root = new Inner;
+        m_root.release();
+        m_root.reset(root);
+        root->children = {inner, right};
+        root->count = inner->count + right->count;
+        inner->parent = root;
+        right->parent = root;
+        return;
+    }
+    Inner* parent = inner->parent;
+    right->parent = parent;
+    parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(PositionInParent(inner)) + 1,
+                            right);
+    if (parent->children.size() > kInnerMax)
+        SplitInner(parent);
+}
+
+void CRowList::RemoveNode(Node* node)
+{
+    // Removes an empty node, and parents that become empty; a root with one
+    // child is replaced by that child.
+    while (node->parent) {
+        Inner* parent = node->parent;
+        parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(PositionInParent(node)));
+        node->parent = nullptr;
+        DeleteNode(node);
+        if (!parent->children.empty())
+            break;
+        node = parent;
+    }
+    while (!m_root->leaf && static_cast<Inner*>(m_root.get())->children.size() == 1) {
+        auto* oldRoot = static_cast<Inner*>(m_root.release());
+        Node* child = oldRoot->children.front();
+        oldRoot->children.clear();
+        child->parent = nullptr;
+        delete oldRoot;
+        m_root.reset(child);
+    }
+    if (!m_root->leaf && static_cast<Inner*>(m_root.get())->children.empty()) {
+        m_root.reset(new Leaf);
+    }
+}
+
+std::vector<CGridItem*> CRowList::Erase(int index, int count)
+{
+    std::vector<CGridItem*> removed;
+    if (index < 0 || count <= 0 || index >= Size())
+        return removed;
+    count = std::min(count, Size() - index);
+    removed.reserve(static_cast<std::size_t>(count));
+    while (count > 0) {
+        int offset = index;
+        Leaf* leaf = FindLeaf(offset);
+        const int take = std::min(count, static_cast<int>(leaf->items.size()) - offset);
+        auto first = leaf->items.begin() + offset;
+        for (auto it = first; it != first + take; ++it) {
+            (*it)->m_leaf = nullptr;
+            removed.push_back(*it);
+        }
+        leaf->items.erase(first, first + take);
+        AddCount(leaf, -take);
+        count -= take;
+        if (leaf->items.empty() && leaf->parent)
+            RemoveNode(leaf);
+    }
+    return removed;
+}
+
+void CRowList::Clear()
+{
+    for (CGridItem* item : Items())
+        item->m_leaf = nullptr;
+    m_root.reset(new Leaf);
+}
+
+void CRowList::Assign(const std::vector<CGridItem*>& items)
+{
+    Clear();
+    Insert(0, items);
+}
+
+std::vector<CGridItem*> CRowList::Items() const
+{
+    std::vector<CGridItem*> items;
+    items.reserve(static_cast<std::size_t>(Size()));
+    std::vector<const Node*> stack = {m_root.get()};
+    while (!stack.empty()) {
+        const Node* node = stack.back();
+        stack.pop_back();
+        if (node->leaf) {
+            const auto& leafItems = static_cast<const Leaf*>(node)->items;
+            items.insert(items.end(), leafItems.begin(), leafItems.end());
+        } else {
+            const auto& children = static_cast<const Inner*>(node)->children;
+            stack.insert(stack.end(), children.rbegin(), children.rend());
+        }
+    }
+    return items;
+}
+
+} // namespace Kestrum::GUI

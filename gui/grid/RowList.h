@@ -1,0 +1,52 @@
+// CRowList: the shown rows of a tree in paint order, as a counted B+ tree.
+// Finding a row by index, finding an item's index, inserting a block and
+// cutting a block all cost O(log n), so a million rows can change at random
+// places without renumbering. Each shown item points at the leaf holding it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace Kestrum::GUI {
+
+class CGridItem;
+
+class CRowList {
+public:
+    struct Node;
+    struct Leaf;
+    struct Inner;
+
+    CRowList();
+    CRowList(const CRowList&) = delete;
+    CRowList& operator=(const CRowList&) = delete;
+    ~CRowList();
+
+    int Size() const noexcept;
+    bool Empty() const noexcept { return Size() == 0; }
+    CGridItem* At(int index) const;
+    // The index of a shown item, or -1 when it has no row here.
+    int IndexOf(const CGridItem* item) const;
+    // Inserts items at `index` in order and links each to its leaf.
+    void Insert(int index, const std::vector<CGridItem*>& items);
+    // Cuts `count` rows from `index`, unlinking them; returns them in order.
+    std::vector<CGridItem*> Erase(int index, int count);
+    // Replaces the whole list (items are linked; former rows unlinked).
+    void Assign(const std::vector<CGridItem*>& items);
+    void Clear();
+    // Every row in order.
+    std::vector<CGridItem*> Items() const;
+
+private:
+    void InsertOne(int index, CGridItem* item);
+    void SplitLeaf(Leaf* leaf);
+    void SplitInner(Inner* inner);
+    void AddCount(Node* node, int delta);
+    void RemoveNode(Node* node);
+    Leaf* FindLeaf(int& index) const;
+
+    std::unique_ptr<Node, void (*)(Node*)> m_root;
+};
+
+} // namespace Kestrum::GUI
