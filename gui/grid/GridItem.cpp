@@ -181,6 +181,32 @@ void CItemTree::Release(CGridItem* item)
         lock.lock();
     m_all.Erase(item);
     m_selected.erase(item);
+    if (m_kind == TreeDetached)
+        m_detachedOwners.erase(item);
+}
+
+void CItemTree::SetDetachedOwner(CGridItem* item, CGridRows* grid)
+{
+    std::lock_guard lock(m_detachedLock);
+    if (grid)
+        m_detachedOwners[item] = grid;
+    else
+        m_detachedOwners.erase(item);
+}
+
+std::vector<CGridItem*> CItemTree::TakeDetachedOf(CGridRows* grid)
+{
+    std::lock_guard lock(m_detachedLock);
+    std::vector<CGridItem*> items;
+    for (auto it = m_detachedOwners.begin(); it != m_detachedOwners.end();) {
+        if (it->second == grid) {
+            items.push_back(it->first);
+            it = m_detachedOwners.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return items;
 }
 
 CGridItem* CItemTree::GetItemAt(int row) const { return m_rows.At(row); }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -127,7 +128,13 @@ private:
     void Adopt(CGridItem* item);
     void Release(CGridItem* item);
 
+    // Detached top items and the grid that detached them: a grid destroys
+    // the ones still detached when it goes, so none is lost.
+    void SetDetachedOwner(CGridItem* item, CGridRows* grid);
+    std::vector<CGridItem*> TakeDetachedOf(CGridRows* grid);
+
     CGridRows* m_owner;
+    std::map<CGridItem*, CGridRows*> m_detachedOwners;
     CGridItem* m_root = nullptr;
     CRowList m_rows;
     int m_defaultRowHeight = 14;

@@ -94,6 +94,8 @@ CGridRows::CGridRows(IGridSurface* surface)
 
 CGridRows::~CGridRows()
 {
+    for (CGridItem* item : CItemTree::Detached().TakeDetachedOf(this))
+        delete item;
     m_eventsEnabled = false;
     ClearTree(*m_scrollable);
     ClearTree(*m_fixed);
@@ -333,6 +335,7 @@ bool CGridRows::LinkDetached(CGridItem* item, HITEM parentHandle, HITEM position
     if (!parent)
         return false;
     MoveSubtreeToTree(item, *parent->m_tree);
+    CItemTree::Detached().SetDetachedOwner(item, nullptr);
     InsertChild(parent, item, position, show);
     return true;
 }
@@ -505,6 +508,7 @@ void CGridRows::DetachLinked(CGridItem* item)
     const int rowsBefore = tree.GetRowCount();
     RemoveFromParent(item);
     MoveSubtreeToTree(item, CItemTree::Detached());
+    CItemTree::Detached().SetDetachedOwner(item, this);
     if (tree.GetRowCount() != rowsBefore && m_surface)
         m_surface->OnRowsChanged(tree.GetKind(), tree.GetRowCount(), true);
 }

@@ -16,7 +16,7 @@ namespace Kestrum::GUI {
 class CArchive;
 class ICustomDraw;
 struct CellDrawContext;
-struct ColumnDrawContext;
+struct ColumnHeaderDrawContext;
 struct HeaderDrawContext;
 struct RowDrawContext;
 struct PaintState;
@@ -40,7 +40,7 @@ public:
 class IColumnPaintFormat {
 public:
     virtual ~IColumnPaintFormat() = default;
-    virtual void Paint(ColumnDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+    virtual void Paint(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags flags) = 0;
     virtual IColumnPaintFormat* Clone() const = 0;
     virtual std::int32_t GetVersion() const { return 0; }
     virtual std::string GetClassName() const { return {}; }

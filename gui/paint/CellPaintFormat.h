@@ -1,0 +1,22 @@
+// CCellPaintFormat: draws one cell: background with row colours and tints,
+// then the text.
+#pragma once
+
+#include "gui/paint/PaintFormat.h"
+
+namespace Kestrum::GUI {
+
+class CCellPaintFormat : public ICellPaintFormat {
+public:
+    int Paint(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    Color GetBackColor(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    Color GetTextColor(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    int GetRequiredWidth(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    CRect GetImageRect(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    CRect GetTextRect(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    ICellPaintFormat* Clone() const override { return new CCellPaintFormat(*this); }
+    std::int32_t GetVersion() const override { return 1; }
+    std::string GetClassName() const override { return "GUI::CCellPaintFormat"; }
+};
+
+} // namespace Kestrum::GUI

@@ -1,0 +1,346 @@
+#include "gui/paint/CustomDraw.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPalette>
+
+#include "common/DataObject.h"
+#include "common/Format.h"
+#include "gui/grid/GridItem.h"
+#include "gui/header/Header.h"
+#include "gui/paint/CellPaintFormat.h"
+#include "gui/paint/ColumnPaintFormat.h"
+#include "gui/paint/HeaderPaintFormat.h"
+#include "gui/paint/LinePaintFormat.h"
+#include "gui/platform/Archive.h"
+#include "gui/platform/DeviceContext.h"
+#include "gui/platform/QtText.h"
+
+namespace Kestrum::GUI {
+
+namespace {
+const bool s_registered = [] {
+    RegisterCellPaintFormat("GUI::CCellPaintFormat", [] { return new CCellPaintFormat; });
+    RegisterColumnPaintFormat("GUI::CColumnPaintFormat", [] { return new CColumnPaintFormat; });
+    RegisterHeaderPaintFormat("GUI::CHeaderPaintFormat", [] { return new CHeaderPaintFormat; });
+    RegisterLinePaintFormat("GUI::CLinePaintFormat", [] { return new CLinePaintFormat; });
+    return true;
+}();
+
+bool ReadVersion(CArchive& archive, const char* what)
+{
+    const std::int32_t version = archive.ReadInt32();
+    if (version > 1)
+        CArchive::ThrowBadSchema(std::string(what) + " record of a newer version");
+    return version >= 1;
+}
+
+Color SystemColor(QPalette::ColorRole role)
+{
+    return FromQColor(QApplication::palette().color(role));
+}
+} // namespace
+
+void ColorAlpha::Serialize(CArchive& archive)
+{
+    if (archive.IsStoring()) {
+        archive.WriteInt32(1);
+        archive.WriteUInt32(color);
+        archive.WriteByte(alpha);
+        return;
+    }
+    if (!ReadVersion(archive, "Colour"))
+        return;
+    const Color readColor = archive.ReadUInt32();
+    alpha = archive.ReadByte();
+    color = readColor;
+}
+
+void GridAppearance::Serialize(CArchive& archive)
+{
+    Color* colors[] = {&oddRowText, &evenRowText, &oddRowBack, &evenRowBack, &verticalLine, &horizontalLine};
+    ColorAlpha* pairs[] = {&selection, &focus, &sortColumn, &selectionRect};
+    if (archive.IsStoring()) {
+        archive.WriteInt32(1);
+        for (Color* color : colors)
+            archive.WriteUInt32(*color);
+        for (ColorAlpha* pair : pairs)
+            pair->Serialize(archive);
+        archive.WriteInt32(verticalLines ? 1 : 0);
+        archive.WriteInt32(horizontalLines ? 1 : 0);
+        return;
+    }
+    if (!ReadVersion(archive, "Appearance"))
+        return;
+    GridAppearance loaded = *this;
+    Color* loadedColors[] = {&loaded.oddRowText, &loaded.evenRowText, &loaded.oddRowBack,
+                             &loaded.evenRowBack, &loaded.verticalLine, &loaded.horizontalLine};
+    for (Color* color : loadedColors)
+        *color = archive.ReadUInt32();
+    for (ColorAlpha* pair : {&loaded.selection, &loaded.focus, &loaded.sortColumn, &loaded.selectionRect})
+        pair->Serialize(archive);
+    loaded.verticalLines = archive.ReadInt32() != 0;
+    loaded.horizontalLines = archive.ReadInt32() != 0;
+    (void)pairs;
+    *this = loaded;
+}
+
+void UpdateHighlight::Serialize(CArchive& archive)
+{
+    if (archive.IsStoring()) {
+        archive.WriteInt32(1);
+        archive.WriteInt32(duration);
+        archive.WriteUInt32(textColor);
+        archive.WriteUInt32(backColor);
+        archive.WriteByte(textAlpha);
+        archive.WriteByte(backAlpha);
+        archive.WriteInt32(fadeStep);
+        archive.WriteInt32(mode);
+        return;
+    }
+    if (!ReadVersion(archive, "Update highlight"))
+        return;
+    UpdateHighlight loaded;
+    loaded.duration = archive.ReadInt32();
+    loaded.textColor = archive.ReadUInt32();
+    loaded.backColor = archive.ReadUInt32();
+    loaded.textAlpha = archive.ReadByte();
+    loaded.backAlpha = archive.ReadByte();
+    loaded.fadeStep = archive.ReadInt32();
+    loaded.mode = archive.ReadInt32();
+    *this = loaded;
+}
+
+QString CellText(const CellDrawContext& context)
+{
+    if (!context.column || !context.row || !context.row->item)
+        return {};
+    Common::CDataObject* object = context.row->item->GetObject();
+    if (!object)
+        return {};
+    return ToQString(object->GetValueText(context.column->GetFieldId(), context.format));
+}
+
+// --- CCustomDraw ------------------------------------------------------------
+
+void CCustomDraw::PaintHeader(HeaderDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    GridDefaults::Instance().GetHeaderPaintFormat()->Paint(context, state, flags, this);
+}
+
+void CCustomDraw::PaintColumnHeader(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    GridDefaults::Instance().GetColumnPaintFormat()->Paint(context, state, flags);
+}
+
+void CCustomDraw::PaintLine(RowDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    Common::CDataObject* object = context.item ? context.item->GetObject() : nullptr;
+    GetLinePaintFormat(object, context.item, context.rowKey, context.rowIndex)->Paint(context, state, flags, this);
+}
+
+void CCustomDraw::PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    CGridItem* item = context.row ? context.row->item : nullptr;
+    CCustomDraw::GetCellPaintFormat(context.column, item ? item->GetObject() : nullptr, item,
+                                    context.row ? context.row->rowKey : 0, context.row ? context.row->rowIndex : -1)
+        ->Paint(context, state, flags);
+}
+
+ILinePaintFormat* CCustomDraw::GetLinePaintFormat(Common::CDataObject*, CGridItem*, int, int)
+{
+    return GridDefaults::Instance().GetLinePaintFormat();
+}
+
+ICellPaintFormat* CCustomDraw::GetCellPaintFormat(CColumn* column, Common::CDataObject*, CGridItem*, int, int)
+{
+    if (column && column->GetCellPaintFormat())
+        return column->GetCellPaintFormat();
+    return GridDefaults::Instance().GetCellPaintFormat();
+}
+
+int CCustomDraw::GetHeaderHeight(HeaderDrawContext& context, PaintState& state, PaintFlags)
+{
+    if (!context.font || !state.header)
+        return 20;
+    const QFontMetrics metrics(*context.font);
+    return metrics.height() + std::max(0, metrics.ascent() - metrics.capHeight()) + 4;
+}
+
+int CCustomDraw::GetRowHeight(const QFont* font, CDeviceContext*)
+{
+    if (!font)
+        return 0;
+    const QFontMetrics metrics(*font);
+    return metrics.height() + std::max(0, metrics.ascent() - metrics.capHeight()) / 2;
+}
+
+int CCustomDraw::GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    CGridItem* item = context.row ? context.row->item : nullptr;
+    return GetCellPaintFormat(context.column, item ? item->GetObject() : nullptr, item,
+                              context.row ? context.row->rowKey : 0, context.row ? context.row->rowIndex : -1)
+        ->GetRequiredWidth(context, state, flags);
+}
+
+// --- GridDefaults -------------------------------------------------------------
+
+GridDefaults& GridDefaults::Instance()
+{
+    static GridDefaults defaults;
+    return defaults;
+}
+
+GridDefaults::GridDefaults()
+    : m_font(std::make_unique<QFont>(QFontDatabase::systemFont(QFontDatabase::GeneralFont))),
+      m_customDraw(std::make_unique<CCustomDraw>(false)), m_line(std::make_unique<CLinePaintFormat>()),
+      m_cell(std::make_unique<CCellPaintFormat>()), m_header(std::make_unique<CHeaderPaintFormat>()),
+      m_column(std::make_unique<CColumnPaintFormat>())
+{
+    (void)s_registered;
+}
+
+// --- Default paint formats ------------------------------------------------------
+
+Color CCellPaintFormat::GetBackColor(CellDrawContext& context, PaintState&, PaintFlags) { return context.backColor; }
+Color CCellPaintFormat::GetTextColor(CellDrawContext& context, PaintState&, PaintFlags) { return context.textColor; }
+
+CRect CCellPaintFormat::GetImageRect(CellDrawContext& context, PaintState&, PaintFlags)
+{
+    return {context.fullRect.left, context.fullRect.top, context.fullRect.left, context.fullRect.bottom};
+}
+
+CRect CCellPaintFormat::GetTextRect(CellDrawContext& context, PaintState&, PaintFlags)
+{
+    CRect rect = context.fullRect;
+    rect.left += context.leftMargin;
+    rect.right -= context.rightMargin;
+    return rect;
+}
+
+int CCellPaintFormat::GetRequiredWidth(CellDrawContext& context, PaintState& state, PaintFlags)
+{
+    if (!state.dc)
+        return 0;
+    return state.dc->TextWidth(CellText(context)) + context.leftMargin + context.rightMargin;
+}
+
+int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    CDeviceContext& dc = *state.dc;
+    if (flags & PaintBackground)
+        dc.FillSolid(context.repaintRect, GetBackColor(context, state, flags));
+    if ((flags & PaintText) && context.column) {
+        const Common::CValue value =
+            context.row && context.row->item && context.row->item->GetObject()
+                ? context.row->item->GetObject()->GetValue(context.column->GetFieldId())
+                : Common::CValue();
+        const int align = ResolveAlignment(context.column->GetAlignment(), value.GetType());
+        dc.PushClip();
+        dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
+        if (context.font)
+            dc.SelectFont(*context.font);
+        dc.Text(GetTextRect(context, state, flags), CellText(context), GetTextColor(context, state, flags),
+                align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
+        dc.PopClip();
+    }
+    return 0;
+}
+
+void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFlags flags, ICustomDraw* customDraw)
+{
+    const auto& appearance = GridDefaults::Instance().GetAppearance();
+    (void)appearance;
+    CDeviceContext& dc = *state.dc;
+    // Row tints: selection, then focus.
+    Color back = context.backColor;
+    if (context.item && context.item->IsSelected() && (flags & PaintSelectionTint))
+        back = BlendColor(back, MakeColor(100, 100, 180), 60);
+    RowDrawContext row = context;
+    row.backColor = back;
+    int right = context.fullRect.left;
+    if (state.header) {
+        for (CColumn* column : state.header->GetVisibleColumns()) {
+            const CRect full = state.header->GetColumnRect(state.scroll, column->GetFieldId());
+            const CRect visible = state.header->GetClippedColumnRect(state.scroll, column->GetFieldId());
+            CellDrawContext cell;
+            static_cast<DrawContext&>(cell) = row;
+            cell.row = &row;
+            cell.column = column;
+            cell.fullRect = {full.left, context.fullRect.top, full.right, context.fullRect.bottom};
+            cell.visibleRect = {visible.left, context.fullRect.top, visible.right, context.fullRect.bottom};
+            cell.repaintRect = cell.visibleRect.Intersected(context.repaintRect);
+            cell.format = column->GetFormat();
+            if (!cell.format && context.item && context.item->GetObject())
+                cell.format = context.item->GetObject()->GetFieldFormat(column->GetFieldId());
+            right = std::max(right, full.right);
+            if (!cell.visibleRect.IsEmpty())
+                customDraw->PaintCell(cell, state, flags);
+        }
+    }
+    // The filler right of the last column.
+    CellDrawContext filler;
+    static_cast<DrawContext&>(filler) = row;
+    filler.row = &row;
+    filler.fullRect = {std::max(right, context.fullRect.left), context.fullRect.top, context.fullRect.right,
+                       context.fullRect.bottom};
+    filler.visibleRect = filler.fullRect;
+    filler.repaintRect = filler.fullRect.Intersected(context.repaintRect);
+    if (!filler.fullRect.IsEmpty())
+        customDraw->PaintCell(filler, state, flags);
+    if (state.focusedRowKey == context.rowKey && state.focusedRowIndex == context.rowIndex && context.item &&
+        (flags & PaintFocusFrame)) {
+        CRect frame = context.visibleRect;
+        dc.Line(frame.left, frame.top, frame.right - 1, frame.top, MakeColor(0, 0, 0), true);
+        dc.Line(frame.left, frame.bottom - 1, frame.right - 1, frame.bottom - 1, MakeColor(0, 0, 0), true);
+    }
+}
+
+void CHeaderPaintFormat::Paint(HeaderDrawContext& context, PaintState& state, PaintFlags flags, ICustomDraw* customDraw)
+{
+    if (!state.header)
+        return;
+    int right = 0;
+    int height = state.header->GetHeight();
+    for (CColumn* column : state.header->GetVisibleColumns()) {
+        ColumnHeaderDrawContext cell;
+        cell.header = &context;
+        cell.column = column;
+        cell.fullRect = state.header->GetColumnRect(state.scroll, column->GetFieldId());
+        cell.visibleRect = state.header->GetClippedColumnRect(state.scroll, column->GetFieldId());
+        cell.font = context.font;
+        cell.headerImageIndex = column->GetHeaderImageIndex();
+        cell.textColor = context.textColor;
+        right = std::max(right, cell.fullRect.right);
+        if (!cell.visibleRect.IsEmpty())
+            customDraw->PaintColumnHeader(cell, state, flags);
+    }
+    ColumnHeaderDrawContext filler;
+    filler.header = &context;
+    filler.fullRect = {right, 0, std::max(right, state.clipRect.right), height};
+    filler.visibleRect = filler.fullRect;
+    filler.font = context.font;
+    filler.textColor = context.textColor;
+    if (!filler.fullRect.IsEmpty())
+        customDraw->PaintColumnHeader(filler, state, flags);
+}
+
+void CColumnPaintFormat::Paint(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags)
+{
+    CDeviceContext& dc = *state.dc;
+    dc.FillSolid(context.visibleRect, SystemColor(QPalette::Button));
+    dc.Edge3D(context.visibleRect, SystemColor(QPalette::Light), SystemColor(QPalette::Mid));
+    if (!context.column)
+        return;
+    dc.PushClip();
+    dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
+    if (context.font)
+        dc.SelectFont(*context.font);
+    CRect text = context.fullRect;
+    text.left += 4;
+    text.right -= 4;
+    dc.Text(text, QString::fromStdString(context.column->GetCaption()), context.textColor, TextLeft);
+    dc.PopClip();
+}
+
+} // namespace Kestrum::GUI

@@ -1,0 +1,85 @@
+// ICustomDraw, the default CCustomDraw, the default paint formats and the
+// process-wide GridDefaults every grid falls back to.
+//
+// Painting runs on the grid's thread only; the defaults keep no state, so one
+// instance serves every grid.
+#pragma once
+
+#include <QFont>
+#include <memory>
+
+#include "gui/paint/AutoDelete.h"
+#include "gui/paint/DrawContext.h"
+#include "gui/paint/PaintFormat.h"
+
+namespace Kestrum::Common {
+class CDataObject;
+}
+
+namespace Kestrum::GUI {
+
+class CDeviceContext;
+
+class ICustomDraw {
+public:
+    virtual ~ICustomDraw() = default;
+    virtual void PaintHeader(HeaderDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+    virtual void PaintColumnHeader(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+    virtual void PaintLine(RowDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+    virtual void PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+    virtual ILinePaintFormat* GetLinePaintFormat(Common::CDataObject* object, CGridItem* item, int rowKey, int rowIndex) = 0;
+    virtual ICellPaintFormat* GetCellPaintFormat(CColumn* column, Common::CDataObject* object, CGridItem* item,
+                                                 int rowKey, int rowIndex) = 0;
+    virtual int GetHeaderHeight(HeaderDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+    virtual int GetRowHeight(const QFont* font, CDeviceContext* dc) = 0;
+    virtual int GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+};
+
+class CCustomDraw : public ICustomDraw, public virtual IAutoDelete {
+public:
+    explicit CCustomDraw(bool autoDelete) : m_autoDelete(autoDelete) {}
+    bool IsAutoDelete() const override { return m_autoDelete; }
+
+    void PaintHeader(HeaderDrawContext& context, PaintState& state, PaintFlags flags) override;
+    void PaintColumnHeader(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags flags) override;
+    void PaintLine(RowDrawContext& context, PaintState& state, PaintFlags flags) override;
+    void PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    ILinePaintFormat* GetLinePaintFormat(Common::CDataObject* object, CGridItem* item, int rowKey, int rowIndex) override;
+    ICellPaintFormat* GetCellPaintFormat(CColumn* column, Common::CDataObject* object, CGridItem* item, int rowKey,
+                                         int rowIndex) override;
+    int GetHeaderHeight(HeaderDrawContext& context, PaintState& state, PaintFlags flags) override;
+    int GetRowHeight(const QFont* font, CDeviceContext* dc) override;
+    int GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+
+private:
+    bool m_autoDelete;
+};
+
+// The process-wide fallbacks, created on first use.
+class GridDefaults {
+public:
+    static GridDefaults& Instance();
+    const QFont* GetFont() const { return m_font.get(); }
+    ICustomDraw* GetCustomDraw() const { return m_customDraw.get(); }
+    ILinePaintFormat* GetLinePaintFormat() const { return m_line.get(); }
+    ICellPaintFormat* GetCellPaintFormat() const { return m_cell.get(); }
+    IHeaderPaintFormat* GetHeaderPaintFormat() const { return m_header.get(); }
+    IColumnPaintFormat* GetColumnPaintFormat() const { return m_column.get(); }
+    const GridAppearance& GetAppearance() const { return m_appearance; }
+
+private:
+    GridDefaults();
+    std::unique_ptr<QFont> m_font;
+    std::unique_ptr<ICustomDraw> m_customDraw;
+    std::unique_ptr<ILinePaintFormat> m_line;
+    std::unique_ptr<ICellPaintFormat> m_cell;
+    std::unique_ptr<IHeaderPaintFormat> m_header;
+    std::unique_ptr<IColumnPaintFormat> m_column;
+    GridAppearance m_appearance;
+};
+
+// The cell's text: the row object's field shown by the column, through the
+// context's format.
+QString CellText(const CellDrawContext& context);
+
+} // namespace Kestrum::GUI

@@ -1,0 +1,161 @@
+// The records the grid fills for each thing it draws, the paint state of a
+// paint pass, the paint flags, and the per-grid appearance and update
+// highlight settings that the paint formats read.
+#pragma once
+
+#include <cstdint>
+
+#include "gui/grid/GridTypes.h"
+#include "gui/platform/Geometry.h"
+
+class QFont;
+
+namespace Kestrum::Common {
+class CFormat;
+}
+
+namespace Kestrum::GUI {
+
+class CArchive;
+class CColumn;
+class CDeviceContext;
+class CGrid;
+class CHeader;
+class CImageList;
+
+enum PaintFlag : std::uint32_t {
+    PaintText = 0x1,
+    PaintImage = 0x2,
+    PaintHeaderImage = 0x4,
+    PaintBackground = 0x8,
+    PaintSelectionTint = 0x10,
+    PaintSelectionFrame = 0x20,
+    PaintSortTint = 0x40,
+    PaintSelectionRect = 0x80,
+    PaintFocusTint = 0x100,
+    PaintFocusFrame = 0x200,
+    PaintUpdateHighlight = 0x400,
+    PaintDropMarker = 0x800,
+    PaintDropArrows = 0x1000,
+    PaintHierarchy = 0x2000,
+    PaintTreeButtons = 0x4000,
+    PaintTreeLines = 0x8000,
+    PaintHorizontalLines = 0x10000,
+    PaintVerticalLines = 0x20000,
+    PaintEmbeddedControls = 0x40000,
+    PaintAll = 0x7FFFF,
+};
+
+struct ColorAlpha {
+    Color color = 0;
+    std::uint8_t alpha = 0;
+    void Serialize(CArchive& archive);
+    friend bool operator==(const ColorAlpha&, const ColorAlpha&) = default;
+};
+
+struct GridAppearance {
+    Color oddRowText = MakeColor(0, 0, 0);
+    Color evenRowText = MakeColor(0, 0, 0);
+    Color oddRowBack = MakeColor(255, 255, 255);
+    Color evenRowBack = MakeColor(255, 255, 255);
+    Color verticalLine = MakeColor(128, 128, 128);
+    Color horizontalLine = MakeColor(128, 128, 128);
+    ColorAlpha selection{MakeColor(100, 100, 180), 60};
+    ColorAlpha focus{MakeColor(100, 100, 180), 30};
+    ColorAlpha sortColumn{MakeColor(180, 150, 180), 50};
+    ColorAlpha selectionRect{MakeColor(180, 180, 180), 128};
+    bool verticalLines = false;
+    bool horizontalLines = false;
+    void Serialize(CArchive& archive);
+    friend bool operator==(const GridAppearance&, const GridAppearance&) = default;
+};
+
+struct UpdateHighlight {
+    std::int32_t duration = 2000;
+    Color textColor = MakeColor(255, 0, 0);
+    Color backColor = MakeColor(255, 0, 0);
+    std::uint8_t textAlpha = 150;
+    std::uint8_t backAlpha = 150;
+    std::int32_t fadeStep = 30;
+    std::int32_t mode = 8;
+    void Serialize(CArchive& archive);
+    friend bool operator==(const UpdateHighlight&, const UpdateHighlight&) = default;
+};
+
+struct DrawContext {
+    Color textColor = 0;
+    Color backColor = 0;
+    CRect visibleRect;
+    CRect fullRect;
+    CRect repaintRect;
+    const QFont* font = nullptr;
+    int leftMargin = 2;
+    int rightMargin = 2;
+    UpdateHighlight highlight;
+};
+
+struct RowDrawContext : DrawContext {
+    int rowKey = 0;
+    int rowIndex = -1;
+    CGridItem* item = nullptr;
+    bool noTopFrameLine = false;
+    bool noBottomFrameLine = false;
+};
+
+struct CellDrawContext : DrawContext {
+    RowDrawContext* row = nullptr;
+    CColumn* column = nullptr;
+    CImageList* images = nullptr;
+    int imageIndex = -1;
+    bool stretchImages = false;
+    Common::CFormat* format = nullptr;
+};
+
+struct HeaderDrawContext {
+    CColumn* trackedColumn = nullptr;
+    CColumn* dropTarget = nullptr;
+    int dropSide = 0; // 0 none, 1 before, 2 after
+    bool trackedPressed = false;
+    const QFont* font = nullptr;
+    CImageList* images = nullptr;
+    Color textColor = 0;
+};
+
+struct ColumnHeaderDrawContext {
+    HeaderDrawContext* header = nullptr;
+    CColumn* column = nullptr;
+    CRect visibleRect;
+    CRect fullRect;
+    int state = 0; // 0 normal, 1 hot, 2 pressed
+    const QFont* font = nullptr;
+    int headerImageIndex = -1;
+    Color textColor = 0;
+};
+
+struct DragState {
+    int targetArea = 0;
+    int targetRow = -1;
+    bool after = false;
+    int parentRow = -1;
+    bool active = false;
+};
+
+struct PaintState {
+    CGrid* grid = nullptr;
+    CHeader* header = nullptr;
+    CDeviceContext* dc = nullptr;
+    CRect clipRect;
+    DragState drag;
+    CPoint selectionFrom{-1, -1};
+    CPoint selectionTo{-1, -1};
+    int focusedRowKey = 0;
+    int focusedRowIndex = -1;
+    CImageList* images = nullptr;
+    bool stretchImages = false;
+    bool hasBackground = false;
+    CRect backgroundArea;
+    // The grid's horizontal scroll position, for the header's geometry.
+    const class IScrollPositionSource* scroll = nullptr;
+};
+
+} // namespace Kestrum::GUI

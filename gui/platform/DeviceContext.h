@@ -1,0 +1,62 @@
+// CDeviceContext: the drawing services the paint formats use, over a
+// QPainter. This is the only place paint code meets Qt's painter: colours
+// arrive as 0x00BBGGRR values and rectangles as CRect.
+#pragma once
+
+#include <QFont>
+#include <QPainter>
+#include <QPixmap>
+#include <vector>
+
+#include "gui/platform/Geometry.h"
+
+namespace Kestrum::GUI {
+
+QColor ToQColor(Color color);
+Color FromQColor(const QColor& color);
+QRect ToQRect(const CRect& rect);
+CRect FromQRect(const QRect& rect);
+// Per channel: (a × (255 − alpha) + b × alpha) / 255.
+Color BlendColor(Color a, Color b, int alpha);
+
+enum TextAlign { TextLeft = 0, TextCenter = 1, TextRight = 2 };
+
+class CDeviceContext {
+public:
+    explicit CDeviceContext(QPainter& painter);
+
+    QPainter& Painter() noexcept { return m_painter; }
+
+    void FillSolid(const CRect& rect, Color color);
+    // Constant-alpha fill (alpha 0: nothing, 255: opaque).
+    void FillAlpha(const CRect& rect, Color color, int alpha);
+    void FrameRect(const CRect& rect, Color color);
+    // A raised 3-D edge: light on the top and left, shadow on the bottom and right.
+    void Edge3D(const CRect& rect, Color light, Color shadow);
+    void Line(int x1, int y1, int x2, int y2, Color color, bool dotted = false);
+    void Polygon(const std::vector<CPoint>& points, Color color);
+    // Single-line text, vertically centred, with "…" when it does not fit.
+    void Text(const CRect& rect, const QString& text, Color color, TextAlign align);
+    int TextWidth(const QString& text) const;
+
+    // The current font and its metrics.
+    void SelectFont(const QFont& font);
+    const QFont& GetFont() const;
+    int FontHeight() const;
+    int FontInternalLeading() const;
+
+    // Clipping away a rectangle and restoring the previous clip.
+    void ExcludeClip(const CRect& rect);
+    void PushClip();
+    void PopClip();
+
+    void DrawPixmap(const CRect& target, const QPixmap& pixmap);
+    void DrawPixmapAlpha(const CRect& target, const QPixmap& pixmap, int alpha);
+
+private:
+    QPainter& m_painter;
+    std::vector<QRegion> m_clips;
+    std::vector<bool> m_clipEnabled;
+};
+
+} // namespace Kestrum::GUI
