@@ -60,7 +60,7 @@ CGridItem::~CGridItem()
     if (IsSelected()) {
         m_flags &= static_cast<std::uint8_t>(~FlagSelected);
         if (m_tree)
-            m_tree->m_selected.erase(this);
+            GetTree()->m_selected.erase(this);
     }
     if (m_parent) {
         auto& siblings = m_parent->m_children;
@@ -72,7 +72,7 @@ CGridItem::~CGridItem()
         m_parent = nullptr;
     }
     if (m_tree)
-        m_tree->Release(this);
+        GetTree()->Release(this);
     m_tree = nullptr;
     std::vector<CGridItem*> children;
     children.swap(m_children);

@@ -11,6 +11,7 @@
 // rows live in a CRowList, whose lookups are logarithmic.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -52,8 +53,12 @@ public:
     Common::CDataObject* GetObject() const noexcept { return m_object; }
     // Binding registers the pair (object, item) in the object registry.
     void Bind(Common::CDataObject* object);
+    // Drops the object without touching it or the registry: it is being
+    // destroyed and its pairs are erased by the disposal.
+    void ForgetObject() noexcept { m_object = nullptr; }
     CGridItem* GetParent() const noexcept { return m_parent; }
-    CItemTree* GetTree() const noexcept { return m_tree; }
+    // Read by the dispatcher on other threads: the tree pointer is atomic.
+    CItemTree* GetTree() const noexcept { return m_tree.load(std::memory_order_acquire); }
     bool HasRow() const noexcept { return m_leaf != nullptr; }
     const std::vector<CGridItem*>& GetChildren() const noexcept { return m_children; }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
@@ -83,7 +88,7 @@ private:
     void* m_leaf = nullptr; // the row-list leaf holding the item's row; null without a row
     CGridItem* m_parent = nullptr;
     int m_hint = -1;
-    CItemTree* m_tree;
+    std::atomic<CItemTree*> m_tree;
     std::vector<CGridItem*> m_children;
     int m_childPrefix = -1;
     int m_visibleDescendants = 0;

@@ -190,7 +190,7 @@ int CGridRows::ShowRow(CGridItem* parent, CGridItem* item)
 {
     if (item->HasRow() || (parent->m_parent && !parent->HasRow()) || IsFilteredOut(item))
         return -1;
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
     const int at = RowInsertionPoint(item);
     InsertRows(tree, at, {item});
@@ -211,7 +211,7 @@ void CGridRows::ShowSubtree(CGridItem* item)
     const int at = ShowRow(parent, item);
     if (at < 0)
         return;
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     if (item->IsExpanded()) {
         std::vector<CGridItem*> block;
         std::vector<CGridItem*> stack(item->m_children.rbegin(), item->m_children.rend());
@@ -240,7 +240,7 @@ void CGridRows::ShowSubtree(CGridItem* item)
 
 void CGridRows::HideSubtree(CGridItem* item)
 {
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     int start = 0;
     int count = 0;
     if (!item->m_parent) {
@@ -252,7 +252,7 @@ void CGridRows::HideSubtree(CGridItem* item)
     if (count == 0 || start < 0)
         return;
     CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
-    if (focused && focused->m_tree == &tree && (focused == item || focused->IsDescendantOf(item))) {
+    if (focused && focused->GetTree() == &tree && (focused == item || focused->IsDescendantOf(item))) {
         m_surface->SetFocusRow(-1, tree.GetKind(), true);
         focused = nullptr;
     }
@@ -280,7 +280,7 @@ int CGridRows::ResolvePosition(CGridItem* parent, HITEM position)
     if (position == 0 || position == GRID_ROOT || position == GRID_FIXED_ROOT || position == GRID_LAST)
         return end;
     CGridItem* at = Validate(position);
-    if (!at || at->m_tree != parent->m_tree)
+    if (!at || at->GetTree() != parent->m_tree)
         return end;
     while (at && at->m_parent != parent)
         at = at->m_parent;
@@ -294,8 +294,8 @@ void CGridRows::MoveSubtreeToTree(CGridItem* item, CItemTree& tree)
     std::vector<CGridItem*> subtree;
     Preorder(item, subtree);
     for (CGridItem* member : subtree) {
-        if (member->m_tree)
-            member->m_tree->Release(member);
+        if (member->GetTree())
+            member->GetTree()->Release(member);
         tree.Adopt(member);
         member->m_rowHeight = tree.GetDefaultRowHeight();
     }
@@ -303,7 +303,7 @@ void CGridRows::MoveSubtreeToTree(CGridItem* item, CItemTree& tree)
 
 void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show)
 {
-    CItemTree& tree = *parent->m_tree;
+    CItemTree& tree = *parent->GetTree();
     auto& children = parent->m_children;
     int at = ResolvePosition(parent, position);
     if (tree.IsSorted()) {
@@ -334,7 +334,7 @@ bool CGridRows::LinkDetached(CGridItem* item, HITEM parentHandle, HITEM position
     CGridItem* parent = ResolveParent(parentHandle);
     if (!parent)
         return false;
-    MoveSubtreeToTree(item, *parent->m_tree);
+    MoveSubtreeToTree(item, *parent->GetTree());
     CItemTree::Detached().SetDetachedOwner(item, nullptr);
     InsertChild(parent, item, position, show);
     return true;
@@ -376,7 +376,7 @@ void CGridRows::RaiseRemovingEvents(CGridItem* item)
 void CGridRows::RemoveFromParent(CGridItem* item)
 {
     CGridItem* parent = item->m_parent;
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     HideSubtree(item);
     const int index = CItemTree::IndexOfChild(item);
     if (index >= 0) {
@@ -396,10 +396,10 @@ bool CGridRows::Remove(HITEM handle)
     CGridItem* item = Validate(handle);
     if (!item)
         return false;
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     if (m_surface) {
         CGridItem* focused = m_surface->GetFocusedItem();
-        if (focused && focused->m_tree == &tree)
+        if (focused && focused->GetTree() == &tree)
             m_surface->SetFocusRow(-1, tree.GetKind(), true);
     }
     const int rowsBefore = tree.GetRowCount();
@@ -474,7 +474,7 @@ bool CGridRows::AttachLinked(CGridItem* item, HITEM parent, HITEM position)
 {
     if (!LinkDetached(item, parent, position, false))
         return false;
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     if (tree.IsSorted()) {
         std::vector<CGridItem*> subtree;
         Preorder(item, subtree);
@@ -504,7 +504,7 @@ void CGridRows::DetachLinked(CGridItem* item)
     RaiseEvent(EventItemDetaching, item);
     if (m_surface)
         m_surface->SetFocusRow(-1, 0, true);
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     const int rowsBefore = tree.GetRowCount();
     RemoveFromParent(item);
     MoveSubtreeToTree(item, CItemTree::Detached());
@@ -548,7 +548,7 @@ void CGridRows::Move(HITEM handle, HITEM parentHandle, HITEM sibling, bool befor
             position = sibling;
         }
     }
-    const HITEM parentAfter = parent->m_parent ? ToHandle(parent) : RootHandleOf(*parent->m_tree);
+    const HITEM parentAfter = parent->m_parent ? ToHandle(parent) : RootHandleOf(*parent->GetTree());
     DetachLinked(item);
     AttachLinked(item, parentAfter, position);
 }
@@ -610,7 +610,7 @@ bool CGridRows::IsVisible(HITEM handle) const
 int CGridRows::GetArea(HITEM handle) const
 {
     CGridItem* item = Validate(handle);
-    return item ? item->m_tree->GetKind() : 0;
+    return item ? item->GetTree()->GetKind() : 0;
 }
 
 HITEM CGridRows::GetParent(HITEM handle) const
@@ -619,7 +619,7 @@ HITEM CGridRows::GetParent(HITEM handle) const
     if (!item)
         return 0;
     if (!item->m_parent->m_parent)
-        return RootHandleOf(*item->m_tree);
+        return RootHandleOf(*item->GetTree());
     return ToHandle(item->m_parent);
 }
 
@@ -654,8 +654,8 @@ HITEM CGridRows::GetItem(Common::CDataObject* object)
         return 0;
     CGridItem* best = items.front();
     for (CGridItem* candidate : items) {
-        const bool fixedBetter = candidate->m_tree->GetKind() == AreaFixed && best->m_tree->GetKind() != AreaFixed;
-        const bool sameKind = candidate->m_tree->GetKind() == best->m_tree->GetKind();
+        const bool fixedBetter = candidate->GetTree()->GetKind() == AreaFixed && best->GetTree()->GetKind() != AreaFixed;
+        const bool sameKind = candidate->GetTree()->GetKind() == best->GetTree()->GetKind();
         if (fixedBetter || (sameKind && RowIndexOf(candidate) < RowIndexOf(best)))
             best = candidate;
     }
@@ -667,7 +667,7 @@ void CGridRows::GetItems(Common::CDataObject* object, std::vector<HITEM>& items,
     std::vector<CGridItem*> found;
     CObjectRegistry::Instance().FindItems(object, found, this);
     for (CGridItem* item : found) {
-        const int mask = item->m_tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
+        const int mask = item->GetTree()->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
         if ((areaMask & mask) && item->m_parent && (!visibleOnly || item->HasRow()))
             items.push_back(ToHandle(item));
     }
@@ -710,8 +710,8 @@ HITEM CGridRows::GetPrevRow(HITEM handle, bool crossAreas)
         return 0;
     const int row = RowIndexOf(item);
     if (row > 0)
-        return ToHandle(item->m_tree->GetItemAt(row - 1));
-    if (crossAreas && item->m_tree->GetKind() == AreaScrollable && m_fixed->GetRowCount() > 0)
+        return ToHandle(item->GetTree()->GetItemAt(row - 1));
+    if (crossAreas && item->GetTree()->GetKind() == AreaScrollable && m_fixed->GetRowCount() > 0)
         return ToHandle(m_fixed->GetItemAt(m_fixed->GetRowCount() - 1));
     return 0;
 }
@@ -722,9 +722,9 @@ HITEM CGridRows::GetNextRow(HITEM handle, bool crossAreas)
     if (!item || !item->HasRow())
         return 0;
     const int row = RowIndexOf(item);
-    if (row + 1 < item->m_tree->GetRowCount())
-        return ToHandle(item->m_tree->GetItemAt(row + 1));
-    if (crossAreas && item->m_tree->GetKind() == AreaFixed && m_scrollable->GetRowCount() > 0)
+    if (row + 1 < item->GetTree()->GetRowCount())
+        return ToHandle(item->GetTree()->GetItemAt(row + 1));
+    if (crossAreas && item->GetTree()->GetKind() == AreaFixed && m_scrollable->GetRowCount() > 0)
         return ToHandle(m_scrollable->GetItemAt(0));
     return 0;
 }
@@ -766,7 +766,7 @@ void CGridRows::ForEach(IItemVisitor* visitor, HITEM start)
             Preorder(parent->m_children[i], order);
         }
     }
-    if (first->m_tree->GetKind() == AreaFixed)
+    if (first->GetTree()->GetKind() == AreaFixed)
         for (CGridItem* child : m_scrollable->GetRoot()->m_children)
             Preorder(child, order);
     for (CGridItem* item : order) {
@@ -831,14 +831,14 @@ bool CGridRows::SetItemSelected(CGridItem* item, bool selected)
         return false;
     if (selected) {
         item->m_flags |= CGridItem::FlagSelected;
-        item->m_tree->m_selected.insert(item);
+        item->GetTree()->m_selected.insert(item);
     } else {
         item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagSelected);
-        item->m_tree->m_selected.erase(item);
+        item->GetTree()->m_selected.erase(item);
     }
     RaiseEvent(EventSelectionChanged, item);
     if (item->HasRow() && m_surface)
-        m_surface->RepaintRow(item->m_tree->GetKind(), RowIndexOf(item));
+        m_surface->RepaintRow(item->GetTree()->GetKind(), RowIndexOf(item));
     return true;
 }
 
@@ -941,7 +941,7 @@ void CGridRows::Resort()
         m_surface->RepaintAll();
         if (focused) {
             const int row = RowIndexOf(focused);
-            m_surface->SetFocusRow(row, row >= 0 ? focused->m_tree->GetKind() : 0, false);
+            m_surface->SetFocusRow(row, row >= 0 ? focused->GetTree()->GetKind() : 0, false);
         }
     }
 }
@@ -954,9 +954,9 @@ void CGridRows::ClearTreeSortLevels()
 
 void CGridRows::Reposition(CGridItem* item)
 {
-    if (!item || !item->m_parent || !item->m_tree || !item->m_tree->IsSorted())
+    if (!item || !item->m_parent || !item->m_tree || !item->GetTree()->IsSorted())
         return;
-    CItemTree& tree = *item->m_tree;
+    CItemTree& tree = *item->GetTree();
     const auto& levels = tree.GetSortLevels();
     CGridItem* parent = item->m_parent;
     auto& siblings = parent->m_children;

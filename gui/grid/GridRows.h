@@ -56,6 +56,7 @@ public:
     CGridRows& operator=(const CGridRows&) = delete;
     ~CGridRows();
 
+    IGridSurface* GetSurface() const noexcept { return m_surface; }
     CItemTree& Scrollable() noexcept { return *m_scrollable; }
     CItemTree& Fixed() noexcept { return *m_fixed; }
     CItemTree* TreeOfArea(int area) noexcept;

@@ -1,0 +1,278 @@
+#include "gui/grid/Dispatcher.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+#include <chrono>
+
+#include "gui/grid/GridItem.h"
+#include "gui/grid/GridRows.h"
+#include "gui/grid/ObjectRegistry.h"
+
+namespace Kestrum::GUI {
+
+namespace {
+const QEvent::Type kUpdateEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kSentEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+constexpr int kUpdatesBetweenSentCalls = 64;
+
+IDispatchTarget* TargetOf(CGridItem* item)
+{
+    CItemTree* tree = item ? item->GetTree() : nullptr;
+    if (!tree || tree->GetKind() == TreeDetached || !tree->GetOwner())
+        return nullptr;
+    return dynamic_cast<IDispatchTarget*>(tree->GetOwner()->GetSurface());
+}
+} // namespace
+
+std::int64_t GridClockNow()
+{
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct CDispatcher::CSentCall {
+    enum State { Pending, Running, Done, Cancelled };
+    IDispatchTarget* target = nullptr;
+    std::function<void()> call;
+    std::mutex mutex;
+    std::condition_variable changed;
+    State state = Pending;
+};
+
+CDispatcher& CDispatcher::Instance()
+{
+    static CDispatcher* dispatcher = [] {
+        auto* created = new CDispatcher; // lives until exit, like the registry
+        CObjectRegistry::Instance().SetSink(created);
+        return created;
+    }();
+    return *dispatcher;
+}
+
+CDispatcher::CDispatcher() { GridClockNow(); }
+
+bool CDispatcher::IsGuiThread() const { return QThread::currentThread() == thread(); }
+
+void CDispatcher::Wake(bool sent)
+{
+    // Called with m_mutex held: one wake-up event per kind at a time.
+    bool& pending = sent ? m_sentWakePending : m_updateWakePending;
+    if (pending)
+        return;
+    pending = true;
+    QCoreApplication::postEvent(this, new QEvent(sent ? kSentEvent : kUpdateEvent),
+                                sent ? Qt::HighEventPriority : Qt::NormalEventPriority);
+}
+
+void CDispatcher::OnFieldsChanged(const std::set<Common::FieldId>&, Common::CDataObject*) {}
+
+void CDispatcher::OnFieldChanged(Common::FieldId id, Common::CDataObject* object)
+{
+    std::lock_guard lock(m_mutex);
+    m_updates.push_back({object, id});
+    Wake(false);
+}
+
+bool CDispatcher::event(QEvent* event)
+{
+    if (event->type() == kSentEvent) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_sentWakePending = false;
+        }
+        RunSentCalls();
+        return true;
+    }
+    if (event->type() == kUpdateEvent) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_updateWakePending = false;
+        }
+        DrainUpdates();
+        return true;
+    }
+    return QObject::event(event);
+}
+
+void CDispatcher::RunSentCalls()
+{
+    for (;;) {
+        std::shared_ptr<CSentCall> sent;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_sent.empty())
+                return;
+            sent = m_sent.front();
+            m_sent.pop_front();
+        }
+        {
+            std::lock_guard lock(sent->mutex);
+            if (sent->state != CSentCall::Pending)
+                continue; // cancelled while queued
+            if (sent->target && sent->target->IsClosing()) {
+                sent->state = CSentCall::Cancelled;
+                sent->changed.notify_all();
+                continue;
+            }
+            sent->state = CSentCall::Running;
+        }
+        sent->call();
+        std::lock_guard lock(sent->mutex);
+        sent->state = CSentCall::Done;
+        sent->changed.notify_all();
+    }
+}
+
+void CDispatcher::DrainUpdates()
+{
+    if (m_draining.exchange(true))
+        return; // re-entered from an update's own handling
+    int sinceSent = 0;
+    for (;;) {
+        Update update{};
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_updates.empty())
+                break;
+            update = m_updates.front();
+            m_updates.pop_front();
+        }
+        ApplyUpdate(update);
+        if (++sinceSent == kUpdatesBetweenSentCalls) {
+            sinceSent = 0;
+            RunSentCalls();
+        }
+    }
+    m_draining = false;
+}
+
+void CDispatcher::ApplyUpdate(const Update& update)
+{
+    CObjectRegistry& registry = CObjectRegistry::Instance();
+    std::lock_guard lock(registry.Lock());
+    // Collect first: applying may remove rows (a filter, an event handler).
+    const std::vector<CGridItem*> items = registry.AllItems(update.object);
+    for (CGridItem* item : items) {
+        if (!registry.Contains(update.object, item))
+            continue;
+        if (IDispatchTarget* target = TargetOf(item); target && !target->IsClosing())
+            target->ApplyUpdate(item, update.field);
+    }
+}
+
+void CDispatcher::ProcessDisposal(Common::CDataObject* object)
+{
+    CObjectRegistry& registry = CObjectRegistry::Instance();
+    std::lock_guard lock(registry.Lock());
+    registry.SetDisposing(true);
+    for (CGridItem* item : registry.AllItems(object)) {
+        if (!registry.Contains(object, item))
+            continue;
+        if (IDispatchTarget* target = TargetOf(item))
+            target->RemoveDisposedItem(item);
+        else
+            delete item;
+    }
+    registry.EraseObject(object);
+    registry.SetDisposing(false);
+}
+
+bool CDispatcher::DisposeForClosingGrids(Common::CDataObject* object)
+{
+    CObjectRegistry& registry = CObjectRegistry::Instance();
+    std::lock_guard lock(registry.Lock());
+    const std::vector<CGridItem*> items = registry.AllItems(object);
+    for (CGridItem* item : items) {
+        IDispatchTarget* target = TargetOf(item);
+        if (!target || !target->IsClosing())
+            return false;
+    }
+    // The rows stay until their closing grid clears them; they forget the
+    // object now so nothing reads it after it is gone.
+    registry.SetDisposing(true);
+    for (CGridItem* item : items)
+        item->ForgetObject();
+    registry.EraseObject(object);
+    registry.SetDisposing(false);
+    return true;
+}
+
+void CDispatcher::OnDispose(Common::CDataObject* object)
+{
+    if (IsGuiThread()) {
+        ProcessDisposal(object);
+        return;
+    }
+    if (!CObjectRegistry::Instance().ContainsObject(object))
+        return;
+    if (DisposeForClosingGrids(object))
+        return;
+    auto sent = std::make_shared<CSentCall>();
+    sent->call = [this, object] { ProcessDisposal(object); };
+    {
+        std::lock_guard lock(m_mutex);
+        m_sent.push_back(sent);
+        Wake(true);
+    }
+    std::unique_lock lock(sent->mutex);
+    while (sent->state != CSentCall::Done) {
+        sent->changed.wait_for(lock, std::chrono::milliseconds(20));
+        if (sent->state == CSentCall::Pending) {
+            // The GUI thread may be waiting for this thread: when every row's
+            // grid is closing, finish here instead.
+            lock.unlock();
+            const bool finished = DisposeForClosingGrids(object);
+            lock.lock();
+            if (finished && sent->state == CSentCall::Pending) {
+                sent->state = CSentCall::Cancelled;
+                return;
+            }
+        }
+    }
+}
+
+bool CDispatcher::Send(IDispatchTarget* target, const std::function<void()>& call)
+{
+    if (IsGuiThread()) {
+        if (target && target->IsClosing())
+            return false;
+        call();
+        return true;
+    }
+    if (target && target->IsClosing())
+        return false;
+    auto sent = std::make_shared<CSentCall>();
+    sent->target = target;
+    sent->call = call;
+    {
+        std::lock_guard lock(m_mutex);
+        m_sent.push_back(sent);
+        Wake(true);
+    }
+    std::unique_lock lock(sent->mutex);
+    while (sent->state != CSentCall::Done && sent->state != CSentCall::Cancelled) {
+        sent->changed.wait_for(lock, std::chrono::milliseconds(20));
+        if (sent->state == CSentCall::Pending && target && target->IsClosing()) {
+            sent->state = CSentCall::Cancelled;
+            return false;
+        }
+    }
+    return sent->state == CSentCall::Done;
+}
+
+void CDispatcher::CancelCalls(IDispatchTarget* target)
+{
+    std::lock_guard lock(m_mutex);
+    for (const auto& sent : m_sent) {
+        if (sent->target != target)
+            continue;
+        std::lock_guard callLock(sent->mutex);
+        if (sent->state == CSentCall::Pending) {
+            sent->state = CSentCall::Cancelled;
+            sent->changed.notify_all();
+        }
+    }
+}
+
+} // namespace Kestrum::GUI

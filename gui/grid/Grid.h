@@ -1,0 +1,213 @@
+// CGrid: the grid control. A QAbstractScrollArea whose viewport shows the
+// header strip, the fixed rows, a separator and the scrollable rows.
+//
+// Threads: the grid belongs to the thread that created it (the GUI thread).
+// Every public operation may be called from any thread: a call from another
+// thread runs on the GUI thread while the caller waits, and answers the
+// operation's nothing value (0, false, -1, null) once the grid is closing or
+// gone. Data-object changes reach the rows through the dispatcher's queue.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QFont>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gui/grid/GridTypes.h"
+#include "gui/header/Header.h"
+#include "gui/paint/DrawContext.h"
+
+namespace Kestrum::Common {
+class CDataObject;
+}
+
+namespace Kestrum::GUI {
+
+class CGridImpl;
+class ICustomDraw;
+
+// Notification records sent to the grid's listener (the parent window).
+struct GridItemNotification {
+    int code = 0;
+    class CGrid* grid = nullptr;
+    std::uint32_t state = 0;
+    HITEM item = 0;
+    Common::CDataObject* object = nullptr;
+    int area = 0;
+    int row = -1;
+};
+struct GridHeaderNotification {
+    int code = 0;
+    class CGrid* grid = nullptr;
+    CColumn* column = nullptr; // the header itself for code 22
+    CHeader* header = nullptr;
+};
+
+enum HeaderNotificationCode : int {
+    NotifyColumnAdded = 17,
+    NotifyColumnRemoved = 18,
+    NotifyColumnMoved = 19,
+    NotifyColumnResized = 20,
+    NotifyColumnChanged = 21,
+    NotifySortChanged = 22,
+};
+
+class IGridListener {
+public:
+    virtual void OnGridItemNotification(const GridItemNotification& notification) = 0;
+    virtual void OnGridHeaderNotification(const GridHeaderNotification& notification) = 0;
+
+protected:
+    ~IGridListener() = default;
+};
+
+// Hides rows: true hides the item's row.
+class IRowFilter {
+public:
+    virtual bool IsFilteredOut(class CGrid* grid, CGridItem* item, Common::CDataObject* object) = 0;
+
+protected:
+    ~IRowFilter() = default;
+};
+
+class CGrid : public QAbstractScrollArea, public IScrollPositionSource {
+public:
+    explicit CGrid(QWidget* parent = nullptr);
+    ~CGrid() override;
+
+    // Closing: from now on foreign calls answer the nothing value at once.
+    void SetClosing();
+    bool IsClosing() const;
+    void SetListener(IGridListener* listener);
+
+    // Hierarchy.
+    HITEM Add(Common::CDataObject* object, HITEM parent = GRID_ROOT, HITEM position = GRID_LAST);
+    bool Remove(HITEM item);
+    bool RemoveAt(int row, int areaMask);
+    bool Clear(int areaMask = MaskBoth);
+    bool Attach(HITEM item, HITEM parent, HITEM position);
+    bool Detach(HITEM item);
+    void Move(HITEM item, HITEM parent, HITEM sibling, bool before);
+    void Expand(HITEM item, bool recursive = false);
+    void Collapse(HITEM item, bool recursive = false);
+    bool IsExpanded(HITEM item);
+    bool IsVisible(HITEM item);
+    int GetArea(HITEM item);
+    HITEM GetParent(HITEM item);
+    int GetLevel(HITEM item);
+    void GetChildren(HITEM parent, std::vector<HITEM>& children, bool visibleOnly);
+    bool HasChildren(HITEM parent);
+    HITEM GetItem(Common::CDataObject* object);
+    void GetItems(Common::CDataObject* object, std::vector<HITEM>& items, int areaMask, bool visibleOnly);
+    void GetAllItems(int areaMask, std::vector<HITEM>& items);
+    int GetVisibleIndex(HITEM item);
+    HITEM GetItemAt(int row, int area);
+    int GetRowCount(int area);
+    HITEM GetPrevRow(HITEM item, bool crossAreas);
+    HITEM GetNextRow(HITEM item, bool crossAreas);
+    Common::CDataObject* GetObject(HITEM item, int row = -1, int area = 0);
+    std::uint32_t GetItemState(HITEM item);
+
+    // Geometry and scrolling.
+    CRect GetAreaRect(int area);
+    CRect GetRowRect(HITEM item);
+    CRect GetCellRect(HITEM item, std::int32_t fieldId);
+    int GetPageRowCount(bool forward);
+    int GetRowHeight(HITEM item);
+    bool SetRowHeight(HITEM item, int height);
+    void RefreshScrollBars();
+    int GetTopRow();
+    int GetLastVisibleRow(int area);
+    void EnsureVisible(int row);
+    void EnsureItemVisible(HITEM item);
+    void SetTopRow(int row);
+    void ScrollToItem(HITEM item);
+    // The item under a viewport point, with its area.
+    HITEM HitTest(CPoint point, int* area = nullptr);
+
+    // Selection and focus.
+    int GetSelectedCount();
+    void GetSelectedItems(std::vector<HITEM>& items, int areaMask);
+    bool SelectItem(HITEM item, bool select);
+    bool SelectRow(int row, int area, bool select);
+    bool IsRowSelected(int row, int area);
+    bool IsItemSelected(HITEM item);
+    void SelectAll();
+    void ClearSelection();
+    bool SetFocusedRow(int row, int area);
+    int GetFocusedRow();
+    int GetFocusedArea();
+    void SetFocusableAreas(int mask);
+    bool IsAreaFocusable(int area);
+    void EnableSelection(bool enable);
+    bool IsSelectionEnabled();
+    void EnableMultiSelection(bool enable);
+    bool IsMultiSelectionEnabled();
+    void SetSelectableAreas(int mask);
+    bool IsAreaSelectable(int area);
+
+    // Appearance and painting.
+    GridAppearance GetAppearance();
+    void SetAppearance(const GridAppearance& appearance);
+    void SetPaintFlags(std::uint32_t flags);
+    std::uint32_t GetPaintFlags();
+    void RepaintRowLater(HITEM item, int delay);
+    void RepaintCellLater(HITEM item, std::int32_t fieldId, int delay);
+    std::int64_t GetTimeSinceChange(HITEM item, std::int32_t fieldId);
+    void EnableUpdateHighlight(bool enable);
+    bool IsUpdateHighlightEnabled();
+    UpdateHighlight GetUpdateHighlight();
+    void SetUpdateHighlight(const UpdateHighlight& highlight);
+    void ShowSeparator(bool show);
+    bool IsSeparatorShown();
+    void SetSeparatorHeight(int height);
+    int GetSeparatorHeight();
+    ICustomDraw* SetCustomDraw(ICustomDraw* customDraw);
+    ICustomDraw* GetCustomDraw();
+    void SetGridFont(const QFont& font);
+    QFont GetGridFont();
+    int GetFontRowHeight(int area);
+
+    // Header and sorting.
+    CHeader* SetHeader(CHeader* header);
+    CHeader* GetHeader();
+    void ShowHeader(bool show);
+    bool IsHeaderShown();
+    void AutoFitColumn(std::int32_t fieldId);
+    void AutoFitColumns();
+    void SetSortInfo(int level, const CSortInfo& info, bool resort);
+    CSortInfo GetSortInfo(int level);
+    int GetSortLevelCount();
+    void ClearSort(bool repaint);
+    void Resort();
+    void SetSortAreas(int mask);
+    int GetSortAreas();
+    // A click on a column caption (with Shift or Ctrl held).
+    void SortByColumnClick(std::int32_t fieldId, bool shift, bool ctrl);
+
+    // Row filter and notifications.
+    IRowFilter* SetFilter(IRowFilter* filter);
+    IRowFilter* GetFilter();
+    void Refilter();
+    void EnableNotifications(bool enable);
+    bool AreNotificationsEnabled();
+
+    bool GetHorizontalScrollPosition(int& position) const override;
+    CGridImpl* Impl() const noexcept { return m_impl.get(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    template <class R, class Fn> R Call(R nothing, Fn&& fn);
+    template <class Fn> void CallVoid(Fn&& fn);
+
+    std::unique_ptr<CGridImpl> m_impl;
+};
+
+} // namespace Kestrum::GUI

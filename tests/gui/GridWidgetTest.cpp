@@ -1,0 +1,259 @@
+// The grid widget in a real (offscreen) window: geometry, scrolling, focus,
+// selection, updates and calls from worker threads, closing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <future>
+#include <random>
+#include <thread>
+
+#include "common/DynamicObject.h"
+#include "gui/grid/Dispatcher.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridItem.h"
+#include "gui/header/Header.h"
+
+using namespace Kestrum::GUI;
+using Kestrum::Common::CDynamicObject;
+
+namespace {
+constexpr std::int32_t kName = 0;
+constexpr std::int32_t kSize = 2;
+
+std::unique_ptr<CDynamicObject> MakeObject(const std::string& name, std::int64_t size)
+{
+    auto object = std::make_unique<CDynamicObject>(true);
+    object->SetStlString(kName, name);
+    object->SetInt64(kSize, size);
+    return object;
+}
+
+void Pump(int milliseconds = 0)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+// A grid without frame and scroll bars, so the viewport is the widget.
+struct GridFixture : ::testing::Test {
+    GridFixture()
+    {
+        grid.setFrameStyle(QFrame::NoFrame);
+        grid.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        grid.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        grid.resize(300, 50);
+        grid.show();
+        Pump();
+    }
+    HITEM AddRow(const std::string& name, std::int64_t size = 0, HITEM parent = GRID_ROOT)
+    {
+        objects.push_back(MakeObject(name, size));
+        const HITEM item = grid.Add(objects.back().get(), parent, GRID_LAST);
+        grid.SetRowHeight(item, 14);
+        return item;
+    }
+    std::deque<std::unique_ptr<CDynamicObject>> objects; // outlive the grid's rows
+    CGrid grid;
+};
+} // namespace
+
+TEST_F(GridFixture, TenRowsOfFourteenPixelsInFiftyPixels)
+{
+    for (int i = 0; i < 10; ++i)
+        AddRow("row " + std::to_string(i));
+    Pump();
+    EXPECT_EQ(grid.GetAreaRect(AreaScrollable).Height(), 50);
+    EXPECT_EQ(grid.GetPageRowCount(true), 3);
+    EXPECT_EQ(grid.GetTopRow(), 0);
+    for (int i = 0; i < 20; ++i)
+        grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(grid.GetTopRow(), 7); // line down stops where the last rows fill the page
+    EXPECT_EQ(grid.GetLastVisibleRow(AreaScrollable), 9);
+    grid.SetTopRow(2);
+    EXPECT_EQ(grid.GetTopRow(), 2);
+    EXPECT_EQ(grid.GetRowRect(grid.GetItemAt(2, AreaScrollable)), (CRect{0, 0, 300, 14}));
+    EXPECT_TRUE(grid.GetRowRect(grid.GetItemAt(0, AreaScrollable)).IsEmpty());
+    int area = 0;
+    EXPECT_EQ(grid.HitTest({5, 20}, &area), grid.GetItemAt(3, AreaScrollable));
+    EXPECT_EQ(area, AreaScrollable);
+    EXPECT_EQ(grid.HitTest({5, 49}, &area), grid.GetItemAt(5, AreaScrollable)); // the partly shown row
+}
+
+TEST_F(GridFixture, WheelNotchScrollsThreeRows)
+{
+    for (int i = 0; i < 30; ++i)
+        AddRow("row " + std::to_string(i));
+    Pump();
+    grid.SetTopRow(10);
+    QWheelEvent wheel(QPointF(5, 5), grid.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(grid.viewport(), &wheel);
+    EXPECT_EQ(grid.GetTopRow(), 10 - QApplication::wheelScrollLines());
+}
+
+TEST_F(GridFixture, FocusFollowsItsItemAndObeysTheFocusableAreas)
+{
+    for (int i = 0; i < 8; ++i)
+        AddRow("row " + std::to_string(i));
+    ASSERT_TRUE(grid.SetFocusedRow(5, AreaScrollable));
+    const HITEM focused = grid.GetItemAt(5, AreaScrollable);
+    objects.push_back(MakeObject("inserted", 0));
+    grid.Add(objects.back().get(), GRID_ROOT, grid.GetItemAt(1, AreaScrollable));
+    EXPECT_EQ(grid.GetFocusedRow(), 6);
+    EXPECT_EQ(grid.GetItemAt(6, AreaScrollable), focused);
+    EXPECT_FALSE(grid.SetFocusedRow(99, AreaScrollable));
+    EXPECT_FALSE(grid.SetFocusedRow(2, 0));
+    grid.SetFocusableAreas(MaskFixed);
+    EXPECT_FALSE(grid.SetFocusedRow(3, AreaScrollable));
+    EXPECT_TRUE(grid.SetFocusedRow(-1, 0));
+    EXPECT_EQ(grid.GetFocusedArea(), 0);
+}
+
+TEST_F(GridFixture, SelectionRules)
+{
+    for (int i = 0; i < 5; ++i)
+        AddRow("row " + std::to_string(i));
+    EXPECT_TRUE(grid.SelectRow(1, AreaScrollable, true));
+    EXPECT_TRUE(grid.SelectRow(3, AreaScrollable, true));
+    EXPECT_FALSE(grid.SelectRow(9, AreaScrollable, true));
+    EXPECT_EQ(grid.GetSelectedCount(), 2);
+    grid.EnableMultiSelection(false);
+    EXPECT_EQ(grid.GetSelectedCount(), 0);
+    EXPECT_TRUE(grid.SelectRow(2, AreaScrollable, true));
+    EXPECT_FALSE(grid.SelectRow(4, AreaScrollable, true)); // one is selected already
+    grid.SetSelectableAreas(MaskFixed);
+    EXPECT_EQ(grid.GetSelectedCount(), 0);
+    EXPECT_FALSE(grid.SelectRow(2, AreaScrollable, true));
+}
+
+TEST_F(GridFixture, ChangesStampTimesAndDisposalRemovesRows)
+{
+    const HITEM item = AddRow("changing", 1);
+    EXPECT_EQ(grid.GetTimeSinceChange(item, kSize), -1);
+    objects.back()->SetInt64(kSize, 2);
+    Pump(20);
+    const std::int64_t since = grid.GetTimeSinceChange(item, kSize);
+    EXPECT_GE(since, 0);
+    EXPECT_LT(since, 5000);
+    EXPECT_EQ(grid.GetTimeSinceChange(item, kName), -1);
+    objects.back().reset(); // destroyed on this thread: the row goes at once
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), 0);
+    EXPECT_EQ(grid.GetArea(item), 0);
+}
+
+TEST(GridThreads, WorkerFillsASortedParentWhileTheGuiScrollsAndPaints)
+{
+    CGrid grid;
+    grid.resize(400, 300);
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(kName, "Name", 200, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    header->AddColumn(new CColumn(kSize, "Size", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    header->SetSortInfo(0, CSortInfo(kSize, true));
+    grid.SetHeader(header);
+    grid.show();
+
+    constexpr int kRows = 100000;
+    auto parent = MakeObject("parent", 0);
+    const HITEM parentItem = grid.Add(parent.get(), GRID_ROOT, GRID_LAST);
+    grid.Expand(parentItem, false);
+
+    std::atomic<bool> filled{false};
+    std::atomic<bool> released{false};
+    std::atomic<bool> finished{false};
+    std::vector<std::unique_ptr<CDynamicObject>> objects;
+    std::thread worker([&] {
+        objects.reserve(kRows);
+        std::mt19937 random(11);
+        for (int i = 0; i < kRows; ++i) {
+            objects.push_back(MakeObject("item " + std::to_string(i), static_cast<std::int64_t>(random() % 100000)));
+            EXPECT_NE(grid.Add(objects.back().get(), parentItem, GRID_LAST), 0u);
+        }
+        // Change a field of every tenth object: rows move to their new place.
+        for (int i = 0; i < kRows; i += 10)
+            objects[static_cast<std::size_t>(i)]->SetInt64(kSize, 100000 + i);
+        filled = true;
+        while (!released)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Destroyed on the worker while their rows are shown.
+        for (std::size_t i = 0; i < objects.size() / 2; ++i)
+            objects[i].reset();
+        finished = true;
+    });
+
+    int frames = 0;
+    const auto fillStart = std::chrono::steady_clock::now();
+    while (!filled) {
+        Pump(20);
+        grid.SetTopRow(frames % 50);
+        grid.viewport()->repaint();
+        ++frames;
+    }
+    std::printf("filled in %.1f s, %d frames\n", // progress for whoever runs it by hand
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - fillStart).count(), frames);
+    Pump(50);
+    Kestrum::GUI::CDispatcher::Instance().DrainUpdates();
+    ASSERT_EQ(grid.GetRowCount(AreaScrollable), kRows + 1);
+    // Descending by size; every tenth object now leads with its new size.
+    std::int64_t previous = INT64_MAX;
+    for (int row = 1; row <= kRows; ++row) {
+        auto* object = grid.GetObject(0, row, AreaScrollable);
+        ASSERT_NE(object, nullptr);
+        const std::int64_t size = object->GetInt64(kSize);
+        ASSERT_LE(size, previous) << "row " << row;
+        previous = size;
+    }
+    EXPECT_EQ(grid.GetObject(0, 1, AreaScrollable)->GetInt64(kSize), 100000 + kRows - 10);
+
+    released = true;
+    while (!finished)
+        Pump(5);
+    worker.join();
+    Pump(20);
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), kRows / 2 + 1);
+    for (int row = 1; row < grid.GetRowCount(AreaScrollable); ++row)
+        ASSERT_NE(grid.GetObject(0, row, AreaScrollable), nullptr);
+    EXPECT_GT(frames, 0);
+    grid.Clear(MaskBoth);
+}
+
+TEST(GridThreads, ClosingAnswersWaitingCallsAndNeverHangsADisposal)
+{
+    auto grid = std::make_unique<CGrid>();
+    auto objectA = MakeObject("a", 1);
+    grid->Add(objectA.get(), GRID_ROOT, GRID_LAST);
+    std::deque<std::unique_ptr<CDynamicObject>> pending;
+    for (int i = 0; i < 100; ++i)
+        pending.push_back(MakeObject("p", i));
+
+    // The GUI thread stops pumping (as when it joins a worker) after closing.
+    std::atomic<int> done{0};
+    std::thread worker([&] {
+        for (auto& object : pending)
+            grid->Add(object.get(), GRID_ROOT, GRID_LAST); // answered 0 once closing
+        objectA.reset();                                    // must not wait for the GUI thread
+        done = 1;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    grid->SetClosing();
+    const auto start = std::chrono::steady_clock::now();
+    worker.join(); // the GUI thread waits here without processing events
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(grid->Add(pending.front().get(), GRID_ROOT, GRID_LAST) != 0u, true); // own thread: runs directly
+    grid.reset();
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
