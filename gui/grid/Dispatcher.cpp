@@ -76,23 +76,27 @@ void CDispatcher::OnFieldChanged(Common::FieldId id, Common::CDataObject* object
 
 bool CDispatcher::event(QEvent* event)
 {
-    if (event->type() == kSentEvent) {
-        {
-            std::lock_guard lock(m_mutex);
+    // The wake-up events are made on other threads; reading them under the
+    // queue lock orders this thread after their making.
+    bool sent = false, updates = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const QEvent::Type type = event->type();
+        if (type == kSentEvent) {
             m_sentWakePending = false;
-        }
-        RunSentCalls();
-        return true;
-    }
-    if (event->type() == kUpdateEvent) {
-        {
-            std::lock_guard lock(m_mutex);
+            sent = true;
+        } else if (type == kUpdateEvent) {
             m_updateWakePending = false;
+            updates = true;
         }
-        DrainUpdates();
-        return true;
     }
-    return QObject::event(event);
+    if (sent)
+        RunSentCalls();
+    else if (updates)
+        DrainUpdates();
+    else
+        return QObject::event(event);
+    return true;
 }
 
 void CDispatcher::RunSentCalls()
