@@ -81,6 +81,7 @@ public:
     CGridItem* ensureItem = nullptr;
     QBasicTimer timers[TimerCount];
     QRegion dirty;
+    bool settingScroll = false;
 
     ICustomDraw* Draw() const { return customDraw ? customDraw : GridDefaults::Instance().GetCustomDraw(); }
     const QFont& Font() const { return font ? *font : *GridDefaults::Instance().GetFont(); }
@@ -373,7 +374,10 @@ public:
     {
         const int count = rows.Scrollable().GetRowCount();
         QScrollBar* vertical = owner->verticalScrollBar();
-        const QSignalBlocker block(vertical);
+        // The scroll area listens to the range signals (to show its bars), so
+        // only our own reaction to the value is suppressed.
+        const bool wasSetting = settingScroll;
+        settingScroll = true;
         vertical->setRange(0, std::max(0, MaxTopRow()));
         vertical->setPageStep(std::max(1, RowsThatFit(std::max(topRow, 0), true)));
         vertical->setSingleStep(1);
@@ -381,11 +385,11 @@ public:
         if (count > 0 && topRow < 0)
             topRow = 0;
         QScrollBar* horizontal = owner->horizontalScrollBar();
-        const QSignalBlocker blockHorizontal(horizontal);
         const int width = header ? header->GetFixedWidth() + header->GetScrollableWidth() : 0;
         horizontal->setRange(0, std::max(0, width - Client().Width()));
         horizontal->setPageStep(std::max(1, Client().Width()));
         horizontal->setSingleStep(20);
+        settingScroll = wasSetting;
     }
 
     void SetTop(int row, bool repaint)
@@ -396,8 +400,10 @@ public:
         topRow = row;
         if (!repaint)
             return;
-        const QSignalBlocker block(owner->verticalScrollBar());
+        const bool wasSetting = settingScroll;
+        settingScroll = true;
         owner->verticalScrollBar()->setValue(std::max(row, 0));
+        settingScroll = wasSetting;
         Viewport()->update(ToQRect(ScrollableArea()));
     }
 
@@ -616,7 +622,10 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
     viewport()->setAutoFillBackground(false);
     setFocusPolicy(Qt::StrongFocus);
     m_impl->UpdateRowHeights();
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) { m_impl->SetTop(value, true); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_impl->settingScroll)
+            m_impl->SetTop(value, true);
+    });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { viewport()->update(); });
 }
 
