@@ -222,6 +222,11 @@ std::vector<IScanListener*> CFolderScanner::Snapshot() const
 
 std::uint32_t CFolderScanner::Run()
 {
+    m_finished = false;
+    struct CFinished {
+        std::atomic<bool>& flag;
+        ~CFinished() { flag = true; }
+    } finished{m_finished};
     const std::vector<IScanListener*> listeners = Snapshot();
     std::vector<std::pair<std::string, std::uint64_t>> roots;
     if (m_roots.empty()) {

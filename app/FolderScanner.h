@@ -13,6 +13,7 @@
 // closed before its subfolders are walked.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -100,6 +101,8 @@ public:
     void ScanFolder(CFolderData* folder);
     // The drives created so far (safe while the scanner runs).
     std::vector<CFolderData*> GetDrives() const;
+    // True once Run has returned (the walk ended or was stopped).
+    bool IsFinished() const noexcept { return m_finished.load(); }
 
 protected:
     std::uint32_t Run() override;
@@ -115,6 +118,7 @@ private:
     std::vector<std::uint64_t> m_driveMounts;
     std::vector<IScanListener*> m_listeners;
     mutable std::recursive_mutex m_lock;
+    std::atomic<bool> m_finished{false};
 };
 
 } // namespace Velmora

@@ -205,24 +205,34 @@ GridDefaults::GridDefaults()
 Color CCellPaintFormat::GetBackColor(CellDrawContext& context, PaintState&, PaintFlags) { return context.backColor; }
 Color CCellPaintFormat::GetTextColor(CellDrawContext& context, PaintState&, PaintFlags) { return context.textColor; }
 
-CRect CCellPaintFormat::GetImageRect(CellDrawContext& context, PaintState&, PaintFlags)
+int CCellPaintFormat::TreeIndent(const CellDrawContext& context, const PaintState& state, PaintFlags flags)
 {
-    return {context.fullRect.left, context.fullRect.top, context.fullRect.left, context.fullRect.bottom};
+    if (!(flags & PaintHierarchy) || !context.column || !state.header || !context.row || !context.row->item ||
+        state.header->GetTreeColumn() != context.column)
+        return 0;
+    return (context.row->item->GetLevel() + 1) * kLevelIndent;
 }
 
-CRect CCellPaintFormat::GetTextRect(CellDrawContext& context, PaintState&, PaintFlags)
+CRect CCellPaintFormat::GetImageRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    const int left = context.fullRect.left + TreeIndent(context, state, flags);
+    return {left, context.fullRect.top, left, context.fullRect.bottom};
+}
+
+CRect CCellPaintFormat::GetTextRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
     CRect rect = context.fullRect;
-    rect.left += context.leftMargin;
+    rect.left += context.leftMargin + TreeIndent(context, state, flags);
     rect.right -= context.rightMargin;
     return rect;
 }
 
-int CCellPaintFormat::GetRequiredWidth(CellDrawContext& context, PaintState& state, PaintFlags)
+int CCellPaintFormat::GetRequiredWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
     if (!state.dc)
         return 0;
-    return state.dc->TextWidth(CellText(context)) + context.leftMargin + context.rightMargin;
+    return state.dc->TextWidth(CellText(context)) + context.leftMargin + context.rightMargin +
+           TreeIndent(context, state, flags);
 }
 
 int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFlags flags)
@@ -243,6 +253,26 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
         dc.Text(GetTextRect(context, state, flags), CellText(context), GetTextColor(context, state, flags),
                 align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
         dc.PopClip();
+    }
+    // The expand button of a row with children, left of its content.
+    const int indent = TreeIndent(context, state, flags);
+    CGridItem* item = context.row ? context.row->item : nullptr;
+    if (indent > 0 && item && !item->GetChildren().empty() && (flags & PaintTreeButtons)) {
+        const int size = 9;
+        const int left = context.fullRect.left + indent - kLevelIndent + (kLevelIndent - size) / 2;
+        const int top = context.fullRect.top + (context.fullRect.Height() - size) / 2;
+        const CRect box{left, top, left + size, top + size};
+        if (!box.Intersected(context.visibleRect).IsEmpty()) {
+            dc.PushClip();
+            dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
+            dc.FillSolid(box, MakeColor(255, 255, 255));
+            dc.FrameRect(box, MakeColor(128, 128, 128));
+            const int middle = top + size / 2;
+            dc.Line(left + 2, middle, left + size - 3, middle, MakeColor(0, 0, 0));
+            if (!item->IsExpanded())
+                dc.Line(left + size / 2, top + 2, left + size / 2, top + size - 3, MakeColor(0, 0, 0));
+            dc.PopClip();
+        }
     }
     return 0;
 }

@@ -1,0 +1,159 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/VelmoraDoc.h"
+#include "app/VelmoraView.h"
+
+namespace Velmora {
+
+namespace {
+QString HumanBytes(std::int64_t bytes)
+{
+    const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    return unit == 0 ? QString("%1 bytes").arg(bytes) : QString("%1 %2").arg(value, 0, 'f', 1).arg(units[unit]);
+}
+
+// Toolbar pictures drawn here: a glyph on a rounded square.
+QIcon GlyphIcon(const QString& glyph)
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(235, 240, 248));
+    painter.setPen(QColor(120, 140, 170));
+    painter.drawRoundedRect(QRectF(1.5, 1.5, 21, 21), 4, 4);
+    painter.setPen(QColor(30, 60, 120));
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(glyph.size() > 1 ? 10 : 15);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, glyph);
+    return QIcon(pixmap);
+}
+} // namespace
+
+CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::move(document))
+{
+    setWindowTitle("Kestrum - Velmora");
+    m_view = new CVelmoraView(*m_document, this);
+    setCentralWidget(m_view);
+
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("E&xit", this, &QWidget::close);
+    QMenu* settings = menuBar()->addMenu("&Settings");
+    QToolBar* toolbar = addToolBar("Toolbar");
+    toolbar->setObjectName("toolbar");
+    toolbar->setIconSize(QSize(24, 24));
+    QAction* increase = AddCommand(settings, ID_INCREASE_FONT, "&Increase font", "Increase font size", "A+");
+    QAction* decrease = AddCommand(settings, ID_DECREASE_FONT, "&Decrease font", "Decrease font size", "A-");
+    QAction* expand = AddCommand(settings, ID_EXPAND_ALL, "&Expand all", "Expands all rows", "+");
+    QAction* collapse = AddCommand(settings, ID_COLLAPSE_ALL, "&Collapse all", "Collapses all rows", "-");
+    QAction* lines = AddCommand(settings, ID_SHOW_LINES, "&Show lines", "Show horizontal and vertical lines", "#");
+    QAction* columns = AddCommand(settings, ID_HEADER_COLUMNS, "&Header columns", "Select columns", "||");
+    lines->setCheckable(true);
+    for (QAction* action : {decrease, increase, expand, collapse, lines, columns})
+        toolbar->addAction(action);
+    connect(increase, &QAction::triggered, this, [this] { m_view->IncreaseFont(); });
+    connect(decrease, &QAction::triggered, this, [this] { m_view->DecreaseFont(); });
+    connect(expand, &QAction::triggered, this, [this] { m_view->ExpandAll(); });
+    connect(collapse, &QAction::triggered, this, [this] { m_view->CollapseAll(); });
+    connect(lines, &QAction::triggered, this, [this, lines] {
+        m_view->ToggleLines();
+        lines->setChecked(m_view->AreLinesShown());
+    });
+    QMenu* view = menuBar()->addMenu("&View");
+    QAction* showToolbar = toolbar->toggleViewAction();
+    showToolbar->setText("&Toolbar");
+    view->addAction(showToolbar);
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("&About...", this, [this] {
+        QMessageBox::about(this, "About Velmora...", "Velmora version 1.0");
+    });
+
+    m_message = new QLabel("Ready");
+    statusBar()->addWidget(m_message, 1);
+    for (const char* indicator : {"CAP", "NUM", "SCRL"})
+        statusBar()->addPermanentWidget(new QLabel(indicator));
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { UpdateStatus(); });
+    timer->start(250);
+    m_elapsed.start();
+    m_document->Start();
+}
+
+CMainFrame::~CMainFrame()
+{
+    Shutdown();
+    // The view goes before the document whose tree its rows showed.
+    delete takeCentralWidget();
+    m_view = nullptr;
+    m_document.reset();
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt, const QString& icon)
+{
+    QAction* action = menu->addAction(GlyphIcon(icon), text);
+    action->setData(id);
+    action->setStatusTip(prompt);
+    action->setToolTip(prompt);
+    return action;
+}
+
+QAction* CMainFrame::Command(int id) const
+{
+    for (QAction* action : findChildren<QAction*>())
+        if (action->data().toInt() == id)
+            return action;
+    return nullptr;
+}
+
+void CMainFrame::UpdateStatus()
+{
+    if (m_shutDown)
+        return;
+    const ScanProgress& progress = m_view->Progress();
+    if (m_document->Scanner().IsFinished()) {
+        m_message->setText("Ready");
+        return;
+    }
+    m_message->setText(QString("Scanning: %1 folders, %2 files, %3 - %4 s")
+                           .arg(progress.folders.load())
+                           .arg(progress.files.load())
+                           .arg(HumanBytes(progress.bytes.load()))
+                           .arg(m_elapsed.elapsed() / 1000));
+}
+
+void CMainFrame::Shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_document->Scanner().RequestStop();
+    m_view->Grid().SetClosing(); // a scanner call waiting for this thread returns now
+    m_document->Scanner().Wait(0xFFFFFFFFu);
+    m_view->Detach();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    Shutdown();
+    event->accept();
+}
+
+} // namespace Velmora

@@ -1,0 +1,54 @@
+// CMainFrame: the main window with the Settings menu, toolbar and status bar.
+// It owns the document and the view, and runs the close sequence: stop the
+// scanner, put the grid into closing, join the scanner, then clear the rows
+// and free the tree.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QLabel;
+
+namespace Velmora {
+
+class CVelmoraDoc;
+class CVelmoraView;
+
+// Command ids of the Settings menu.
+enum CommandId : int {
+    ID_INCREASE_FONT = 32772,
+    ID_DECREASE_FONT = 32773,
+    ID_EXPAND_ALL = 32774,
+    ID_COLLAPSE_ALL = 32775,
+    ID_SHOW_LINES = 32776,
+    ID_HEADER_COLUMNS = 32777,
+};
+
+class CMainFrame : public QMainWindow {
+public:
+    explicit CMainFrame(std::unique_ptr<CVelmoraDoc> document);
+    ~CMainFrame() override;
+
+    CVelmoraView& View() noexcept { return *m_view; }
+    CVelmoraDoc& Document() noexcept { return *m_document; }
+    QAction* Command(int id) const;
+    // The close sequence; safe to call more than once.
+    void Shutdown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt, const QString& icon);
+    void UpdateStatus();
+
+    std::unique_ptr<CVelmoraDoc> m_document;
+    CVelmoraView* m_view = nullptr;
+    QLabel* m_message = nullptr;
+    QElapsedTimer m_elapsed;
+    bool m_shutDown = false;
+};
+
+} // namespace Velmora

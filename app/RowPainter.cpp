@@ -1,0 +1,151 @@
+#include "app/RowPainter.h"
+
+#include <QFileIconProvider>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <chrono>
+
+#include "app/FileSystemData.h"
+#include "common/DataObject.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridItem.h"
+#include "gui/header/Column.h"
+#include "gui/paint/CellPaintFormat.h"
+#include "gui/platform/DeviceContext.h"
+#include "gui/platform/QtText.h"
+
+namespace Velmora {
+
+using namespace Kestrum::GUI;
+
+namespace {
+Color ColumnBackground(std::int32_t field)
+{
+    switch (field) {
+    case FIELD_SIZE: return 0xE8F6FA;
+    case FIELD_FILES_COUNT: return 0xDDF3F7;
+    case FIELD_CREATION_TIME: return 0xD1EFF5;
+    case FIELD_LAST_ACCESS_TIME: return 0xC1E8F0;
+    case FIELD_LAST_WRITE_TIME: return 0xB1E1EB;
+    default: return 0xFFFFFFFF;
+    }
+}
+
+std::int64_t MillisecondsSinceStart()
+{
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One frame of the "still walking" animation: an arc that turns a quarter
+// each second.
+QPixmap DrawFrame(int frame)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(200, 200, 210), 2));
+    painter.drawEllipse(QRectF(2, 2, 12, 12));
+    painter.setPen(QPen(QColor(40, 110, 210), 2.5));
+    painter.drawArc(QRectF(2, 2, 12, 12), (90 - frame * 90) * 16, -100 * 16);
+    return pixmap;
+}
+} // namespace
+
+CRowPainter::CRowPainter() : CCustomDraw(true)
+{
+    for (int frame = 0; frame < 4; ++frame)
+        m_frames.push_back(DrawFrame(frame));
+}
+
+QIcon CRowPainter::IconFor(bool folder, const QString& name)
+{
+    // Icons are looked up on the GUI thread only, and cached by kind.
+    static QMimeDatabase mimes;
+    const QString key = folder ? QStringLiteral("/folder") : mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name();
+    const auto found = m_icons.constFind(key);
+    if (found != m_icons.constEnd())
+        return *found;
+    QIcon icon;
+    if (folder) {
+        icon = QFileIconProvider().icon(QFileIconProvider::Folder);
+    } else {
+        const QMimeType mime = mimes.mimeTypeForName(key);
+        icon = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
+        if (icon.isNull())
+            icon = QFileIconProvider().icon(QFileIconProvider::File);
+    }
+    m_icons.insert(key, icon);
+    return icon;
+}
+
+void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    const std::int32_t field = context.column ? context.column->GetFieldId() : -2;
+    if (const Color back = ColumnBackground(field); back != 0xFFFFFFFF)
+        context.backColor = back;
+    CellDrawContext cell = context;
+    QFont font = context.font ? *context.font : state.dc->GetFont();
+    Kestrum::Common::CDataObject* object = context.row && context.row->item ? context.row->item->GetObject() : nullptr;
+    const QPixmap* decoration = nullptr;
+    QPixmap iconPixmap;
+    if (object) {
+        const bool isFile = object->GetLong(FIELD_TYPE) == TYPE_FILE;
+        if (field == FIELD_NAME) {
+            const int size = std::max(8, std::min(context.fullRect.Height() - 2, 32));
+            iconPixmap = IconFor(!isFile, ToQString(object->GetMfcString(FIELD_NAME))).pixmap(size, size);
+            decoration = &iconPixmap;
+            if (isFile) {
+                cell.textColor = kFileTextColor;
+                font.setItalic(true);
+            }
+        } else if (field == FIELD_SIZE && object->GetBool(FIELD_POPULATING)) {
+            decoration = &m_frames[static_cast<std::size_t>(MillisecondsSinceStart() % 4000 / 1000)];
+            if (state.grid)
+                state.grid->RepaintCellLater(ToHandle(context.row->item), FIELD_SIZE, 30);
+        }
+    }
+    if (field == FIELD_SIZE)
+        font.setWeight(QFont::Black);
+    cell.font = &font;
+    if (!decoration) {
+        CCustomDraw::PaintCell(cell, state, flags);
+        return;
+    }
+    // The text moves right of the image, which sits after the tree indent.
+    const int side = context.fullRect.Height();
+    cell.leftMargin += side;
+    CCustomDraw::PaintCell(cell, state, flags);
+    const QSize pixmapSize = decoration->deviceIndependentSize().toSize();
+    const int indent = CCellPaintFormat::TreeIndent(context, state, flags);
+    const CRect target{context.fullRect.left + indent + (side - pixmapSize.width()) / 2 + 1,
+                       context.fullRect.top + (side - pixmapSize.height()) / 2, 0, 0};
+    state.dc->PushClip();
+    state.dc->Painter().setClipRect(ToQRect(context.visibleRect.Intersected(context.repaintRect)), Qt::IntersectClip);
+    state.dc->Painter().drawPixmap(target.left, target.top, *decoration);
+    state.dc->PopClip();
+}
+
+int CRowPainter::GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    const std::int32_t field = context.column ? context.column->GetFieldId() : -2;
+    const int height = context.fullRect.Height() > 0 ? context.fullRect.Height() : 16;
+    if (field == FIELD_NAME)
+        return CCustomDraw::GetCellWidth(context, state, flags) + height;
+    if (field == FIELD_SIZE && state.dc) {
+        QFont bold = state.dc->GetFont();
+        bold.setWeight(QFont::Black);
+        const QFont previous = state.dc->GetFont();
+        state.dc->SelectFont(bold);
+        int width = CCustomDraw::GetCellWidth(context, state, flags);
+        state.dc->SelectFont(previous);
+        auto* object = context.row && context.row->item ? context.row->item->GetObject() : nullptr;
+        if (object && object->GetBool(FIELD_POPULATING))
+            width += height;
+        return width;
+    }
+    return CCustomDraw::GetCellWidth(context, state, flags);
+}
+
+} // namespace Velmora

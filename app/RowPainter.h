@@ -1,0 +1,33 @@
+// CRowPainter: the view's custom draw. Pale column colours, system icons in
+// the Name column, files in italics and red, bold sizes, and an animation in
+// the Size cell of a folder that is still being walked.
+#pragma once
+
+#include <QHash>
+#include <QIcon>
+#include <QPixmap>
+#include <vector>
+
+#include "gui/paint/CustomDraw.h"
+
+namespace Velmora {
+
+class CRowPainter : public Kestrum::GUI::CCustomDraw {
+public:
+    CRowPainter();
+    void PaintCell(Kestrum::GUI::CellDrawContext& context, Kestrum::GUI::PaintState& state,
+                   Kestrum::GUI::PaintFlags flags) override;
+    int GetCellWidth(Kestrum::GUI::CellDrawContext& context, Kestrum::GUI::PaintState& state,
+                     Kestrum::GUI::PaintFlags flags) override;
+
+    // The four animation frames (drawn here, no image files).
+    const std::vector<QPixmap>& Frames() const { return m_frames; }
+    static constexpr Kestrum::GUI::Color kFileTextColor = 0xC41C3E;
+
+private:
+    QIcon IconFor(bool folder, const QString& name);
+    std::vector<QPixmap> m_frames;
+    QHash<QString, QIcon> m_icons;
+};
+
+} // namespace Velmora

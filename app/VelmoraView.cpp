@@ -1,0 +1,115 @@
+#include "app/VelmoraView.h"
+
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "app/RowPainter.h"
+#include "app/VelmoraDoc.h"
+#include "gui/header/Header.h"
+
+namespace Velmora {
+
+using namespace Kestrum::GUI;
+
+CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
+    : QWidget(parent), m_document(document), m_grid(new CGrid(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_grid);
+
+    auto* header = new CHeader(true);
+    const struct {
+        std::int32_t field;
+        const char* caption;
+        int width;
+    } columns[] = {{FIELD_NAME, "Name", 270},
+                   {FIELD_SIZE, "Size", 120},
+                   {FIELD_FILES_COUNT, "Files count", 80},
+                   {FIELD_CREATION_TIME, "Creation time", 130},
+                   {FIELD_LAST_ACCESS_TIME, "Last access time", 130},
+                   {FIELD_LAST_WRITE_TIME, "Last write time", 130}};
+    for (const auto& column : columns)
+        header->AddColumn(new CColumn(column.field, column.caption, column.width, AlignAuto, false, -1, -1, nullptr,
+                                      nullptr, nullptr, ""));
+    header->SetFixedColumnCount(1);
+    m_grid->SetHeader(header);
+    m_grid->SetCustomDraw(new CRowPainter);
+    m_grid->EnableNotifications(false);
+    // Changed cells are highlighted while the walk goes on.
+    m_grid->EnableUpdateHighlight(true);
+    m_document.Scanner().AddListener(this);
+}
+
+CVelmoraView::~CVelmoraView() { Detach(); }
+
+void CVelmoraView::Detach()
+{
+    if (m_detached)
+        return;
+    m_detached = true;
+    m_document.Scanner().RemoveListener(this);
+    m_grid->Clear(MaskBoth);
+}
+
+void CVelmoraView::OnRootFolder(CFolderData* drive)
+{
+    m_progress.folders.fetch_add(1, std::memory_order_relaxed);
+    m_grid->Add(drive, GRID_ROOT, GRID_LAST);
+}
+
+void CVelmoraView::OnFolder(CFolderData* folder)
+{
+    m_progress.folders.fetch_add(1, std::memory_order_relaxed);
+    if (const HITEM parent = m_grid->GetItem(folder->GetParent()))
+        m_grid->Add(folder, parent, GRID_LAST);
+}
+
+void CVelmoraView::OnFile(CFileData* file)
+{
+    m_progress.files.fetch_add(1, std::memory_order_relaxed);
+    m_progress.bytes.fetch_add(file->GetSize(), std::memory_order_relaxed);
+    if (const HITEM parent = m_grid->GetItem(file->GetParent()))
+        m_grid->Add(file, parent, GRID_LAST);
+}
+
+int CVelmoraView::FontPoints()
+{
+    const QFont font = m_grid->GetGridFont();
+    if (font.pointSize() > 0)
+        return font.pointSize();
+    const double dpi = logicalDpiY();
+    return static_cast<int>(std::lround(font.pixelSize() * 72.0 / dpi));
+}
+
+void CVelmoraView::StepFont(int step)
+{
+    const int points = FontPoints();
+    if ((step > 0 && points >= 24) || (step < 0 && points <= 6))
+        return;
+    QFont font = m_grid->GetGridFont();
+    font.setPointSize(points + step);
+    m_grid->SetGridFont(font);
+}
+
+void CVelmoraView::IncreaseFont() { StepFont(1); }
+void CVelmoraView::DecreaseFont() { StepFont(-1); }
+void CVelmoraView::ExpandAll() { m_grid->Expand(GRID_ROOT, true); }
+void CVelmoraView::CollapseAll() { m_grid->Collapse(GRID_ROOT, true); }
+
+void CVelmoraView::ToggleLines()
+{
+    GridAppearance appearance = m_grid->GetAppearance();
+    const bool on = !(appearance.horizontalLines || appearance.verticalLines);
+    appearance.horizontalLines = on;
+    appearance.verticalLines = on;
+    m_grid->SetAppearance(appearance);
+}
+
+bool CVelmoraView::AreLinesShown()
+{
+    const GridAppearance appearance = m_grid->GetAppearance();
+    return appearance.horizontalLines || appearance.verticalLines;
+}
+
+} // namespace Velmora
