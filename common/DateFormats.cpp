@@ -261,14 +261,19 @@ bool CInt64DateFormat::ParseValue(const std::string& text, std::int64_t& out, CD
     return true;
 }
 
+// The date formats store their flag word after the version.
+static void SerializeFlags(CSerializer& serializer, std::int32_t& flags)
+{
+    if (serializer.IsRestoring())
+        serializer.Restore(flags);
+    else
+        serializer.Store(flags);
+}
+
 void CInt64DateFormat::Serialize(CSerializer& serializer)
 {
-    if (!SerializeVersion(serializer))
-        return;
-    if (serializer.IsRestoring())
-        serializer.Restore(m_flags);
-    else
-        serializer.Store(m_flags);
+    if (SerializeVersion(serializer))
+        SerializeFlags(serializer, m_flags);
 }
 
 std::string CLongDateFormat::FormatValue(std::int32_t value, CDataObject*) const
@@ -296,12 +301,8 @@ bool CLongDateFormat::ParseValue(const std::string& text, std::int32_t& out, CDa
 
 void CLongDateFormat::Serialize(CSerializer& serializer)
 {
-    if (!SerializeVersion(serializer))
-        return;
-    if (serializer.IsRestoring())
-        serializer.Restore(m_flags);
-    else
-        serializer.Store(m_flags);
+    if (SerializeVersion(serializer))
+        SerializeFlags(serializer, m_flags);
 }
 
 CLongMsecTimeFormat::CLongMsecTimeFormat(std::int32_t units, bool fixedWidth, const std::string& timeSuffix,

@@ -16,7 +16,9 @@
 #include "gui/grid/GridRows.h"
 #include "gui/grid/ObjectRegistry.h"
 #include "gui/paint/CustomDraw.h"
+#include "gui/platform/Archive.h"
 #include "gui/platform/DeviceContext.h"
+#include "gui/platform/FontRecord.h"
 
 namespace Kestrum::GUI {
 
@@ -81,6 +83,18 @@ public:
     CGridItem* ensureItem = nullptr;
     QBasicTimer timers[TimerCount];
     QRegion dirty;
+    bool doubleBuffering = true;
+    bool option89 = true;
+    bool stretchImages = false;
+    TransferPolicy transfer;
+    bool pasteEnabled = true;
+    DragDropSettings dragDrop;
+    bool dragDropEnabled = false;
+    int keyboardAreas = MaskBoth;
+    std::int32_t searchTimeout = 1000;
+    EditSettings edit;
+    TooltipSettings tooltipRegular;
+    TooltipSettings tooltipInPlace;
     bool settingScroll = false;
 
     ICustomDraw* Draw() const { return customDraw ? customDraw : GridDefaults::Instance().GetCustomDraw(); }
@@ -1087,6 +1101,197 @@ void CGrid::Refilter()
 }
 void CGrid::EnableNotifications(bool enable) { CallVoid([&] { m_impl->notificationsEnabled = enable; }); }
 bool CGrid::AreNotificationsEnabled() { KESTRUM_FORWARD(bool, false, return m_impl->notificationsEnabled); }
+
+TransferPolicy CGrid::GetTransferPolicy() { KESTRUM_FORWARD(TransferPolicy, TransferPolicy{}, return m_impl->transfer); }
+void CGrid::SetTransferPolicy(const TransferPolicy& policy) { CallVoid([&] { m_impl->transfer = policy; }); }
+DragDropSettings CGrid::GetDragDropSettings() { KESTRUM_FORWARD(DragDropSettings, DragDropSettings{}, return m_impl->dragDrop); }
+void CGrid::SetDragDropSettings(const DragDropSettings& settings) { CallVoid([&] { m_impl->dragDrop = settings; }); }
+EditSettings CGrid::GetEditSettings() { KESTRUM_FORWARD(EditSettings, EditSettings{}, return m_impl->edit); }
+void CGrid::SetEditSettings(const EditSettings& settings)
+{
+    CallVoid([&] {
+        m_impl->edit = settings;
+        viewport()->update();
+    });
+}
+TooltipSettings CGrid::GetTooltipSettings(bool inPlace)
+{
+    KESTRUM_FORWARD(TooltipSettings, TooltipSettings{}, return inPlace ? m_impl->tooltipInPlace : m_impl->tooltipRegular);
+}
+void CGrid::SetTooltipSettings(bool inPlace, const TooltipSettings& settings)
+{
+    CallVoid([&] { (inPlace ? m_impl->tooltipInPlace : m_impl->tooltipRegular) = settings; });
+}
+void CGrid::SetKeyboardAreas(int mask) { CallVoid([&] { m_impl->keyboardAreas = mask; }); }
+bool CGrid::IsKeyboardArea(int area)
+{
+    KESTRUM_FORWARD(bool, false, return (m_impl->keyboardAreas & (area == AreaFixed ? MaskFixed : MaskScrollable)) != 0);
+}
+void CGrid::SetDoubleBuffering(bool enable) { CallVoid([&] { m_impl->doubleBuffering = enable; }); }
+bool CGrid::GetDoubleBuffering() { KESTRUM_FORWARD(bool, false, return m_impl->doubleBuffering); }
+
+namespace {
+bool ReadGridVersion(CArchive& archive, const char* what)
+{
+    const std::int32_t version = archive.ReadInt32();
+    if (version > 1)
+        CArchive::ThrowBadSchema(std::string(what) + " record of a newer version");
+    return version >= 1;
+}
+} // namespace
+
+void CGrid::Serialize(CArchive& archive)
+{
+    // Errors of a load made for another thread are raised on that thread.
+    std::exception_ptr error;
+    CallVoid([&] {
+        try {
+            SerializeOnGridThread(archive);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void CGrid::SerializeOnGridThread(CArchive& archive)
+{
+    {
+        CGridImpl& g = *m_impl;
+        if (archive.IsStoring()) {
+            archive.WriteInt32(1);
+            archive.WriteBool(g.header != nullptr);
+            if (g.header)
+                archive.WriteObject(g.header);
+            archive.WriteBool(g.headerShown);
+            for (CItemTree* tree : {&g.rows.Fixed(), &g.rows.Scrollable()}) {
+                archive.WriteInt32(1);
+                archive.WriteInt32(tree->GetDefaultRowHeight());
+            }
+            archive.WriteInt32(g.focusableAreas);
+            g.appearance.Serialize(archive);
+            archive.WriteUInt32(g.paintFlags);
+            archive.WriteBool(g.doubleBuffering);
+            archive.WriteInt32(g.font ? 1 : 0);
+            if (g.font)
+                FontRecord::FromQFont(*g.font).Write(archive);
+            archive.WriteInt32(g.stretchImages ? 1 : 0);
+            archive.WriteBool(g.option89);
+            archive.WriteBool(g.selectionEnabled);
+            archive.WriteBool(g.multiSelectionEnabled);
+            archive.WriteInt32(g.selectableAreas);
+            archive.WriteBool(g.highlightEnabled);
+            g.highlight.Serialize(archive);
+            archive.WriteBool(g.separatorShown);
+            archive.WriteInt32(g.separatorHeight);
+            g.transfer.Serialize(archive);
+            archive.WriteBool(g.pasteEnabled);
+            g.dragDrop.Serialize(archive);
+            archive.WriteBool(g.dragDropEnabled);
+            archive.WriteInt32(g.rows.GetSortAreas());
+            archive.WriteInt32(g.keyboardAreas);
+            archive.WriteInt32(g.searchTimeout);
+            g.edit.Serialize(archive);
+            g.tooltipRegular.Serialize(archive);
+            g.tooltipInPlace.Serialize(archive);
+            return;
+        }
+
+        if (!ReadGridVersion(archive, "Grid"))
+            return;
+        // Everything is read into locals first.
+        std::unique_ptr<CHeader> loadedHeader;
+        const bool hasHeader = archive.ReadBool();
+        if (hasHeader) {
+            loadedHeader = archive.ReadObject<CHeader>();
+            if (!loadedHeader)
+                throw CArchiveException(CArchiveException::BadClass, "Grid archive names no header class");
+        }
+        const bool headerShown = archive.ReadBool();
+        int rowHeights[2] = {-1, -1};
+        for (int& height : rowHeights)
+            if (ReadGridVersion(archive, "Row area"))
+                height = archive.ReadInt32();
+        const int focusable = archive.ReadInt32();
+        GridAppearance appearance = g.appearance;
+        appearance.Serialize(archive);
+        const std::uint32_t paintFlags = archive.ReadUInt32();
+        const bool doubleBuffering = archive.ReadBool();
+        std::unique_ptr<QFont> font;
+        if (archive.ReadInt32() == 1)
+            font = std::make_unique<QFont>(FontRecord::Read(archive).ToQFont());
+        const bool stretch = archive.ReadInt32() != 0;
+        const bool option89 = archive.ReadBool();
+        const bool selection = archive.ReadBool();
+        const bool multi = archive.ReadBool();
+        const int selectable = archive.ReadInt32();
+        const bool highlightEnabled = archive.ReadBool();
+        UpdateHighlight highlight = g.highlight;
+        highlight.Serialize(archive);
+        const bool separatorShown = archive.ReadBool();
+        const int separatorHeight = archive.ReadInt32();
+        TransferPolicy transfer = g.transfer;
+        transfer.Serialize(archive);
+        const bool pasteEnabled = archive.ReadBool();
+        DragDropSettings dragDrop = g.dragDrop;
+        dragDrop.Serialize(archive);
+        const bool dragDropEnabled = archive.ReadBool();
+        const int sortAreas = archive.ReadInt32();
+        const int keyboardAreas = archive.ReadInt32();
+        const std::int32_t searchTimeout = archive.ReadInt32();
+        EditSettings edit = g.edit;
+        edit.Serialize(archive);
+        TooltipSettings regular = g.tooltipRegular, inPlace = g.tooltipInPlace;
+        regular.Serialize(archive);
+        inPlace.Serialize(archive);
+
+        // Commit; the font first, since setting a header measures with it.
+        g.font = std::move(font);
+        if (loadedHeader && g.header && g.header->GetRuntimeClassName() == loadedHeader->GetRuntimeClassName()) {
+            CArchive copy;
+            loadedHeader->Serialize(copy);
+            CArchive reader(copy.GetBytes());
+            g.header->Serialize(reader); // the current header loads the same record
+        } else {
+            CHeader* previous = SetHeader(loadedHeader.release());
+            if (previous && previous->IsAutoDelete())
+                delete previous;
+        }
+        g.headerShown = headerShown;
+        CItemTree* trees[2] = {&g.rows.Fixed(), &g.rows.Scrollable()};
+        for (int i = 0; i < 2; ++i)
+            if (rowHeights[i] > 0)
+                trees[i]->SetDefaultRowHeight(rowHeights[i]);
+        g.focusableAreas = focusable;
+        g.appearance = appearance;
+        g.paintFlags = paintFlags;
+        g.doubleBuffering = doubleBuffering;
+        g.stretchImages = stretch;
+        g.option89 = option89;
+        g.selectionEnabled = selection;
+        g.multiSelectionEnabled = multi;
+        g.selectableAreas = selectable;
+        g.highlightEnabled = highlightEnabled;
+        g.highlight = highlight;
+        g.separatorShown = separatorShown;
+        g.separatorHeight = separatorHeight;
+        g.transfer = transfer;
+        g.pasteEnabled = pasteEnabled;
+        g.dragDrop = dragDrop;
+        g.dragDropEnabled = dragDropEnabled;
+        g.rows.SetSortAreas(sortAreas);
+        g.keyboardAreas = keyboardAreas;
+        g.searchTimeout = searchTimeout;
+        g.edit = edit;
+        g.tooltipRegular = regular;
+        g.tooltipInPlace = inPlace;
+        g.SetFocus(-1, 0, false, false);
+        g.rows.Resort();
+        g.RefreshScrollBars();
+        viewport()->update();
+    }
+}
 
 bool CGrid::GetHorizontalScrollPosition(int& position) const
 {

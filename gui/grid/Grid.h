@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "gui/grid/GridSettings.h"
 #include "gui/grid/GridTypes.h"
 #include "gui/header/Header.h"
 #include "gui/paint/DrawContext.h"
@@ -193,6 +194,25 @@ public:
     void EnableNotifications(bool enable);
     bool AreNotificationsEnabled();
 
+    // Settings records of the editing, transfer and tooltip parts.
+    TransferPolicy GetTransferPolicy();
+    void SetTransferPolicy(const TransferPolicy& policy);
+    DragDropSettings GetDragDropSettings();
+    void SetDragDropSettings(const DragDropSettings& settings);
+    EditSettings GetEditSettings();
+    void SetEditSettings(const EditSettings& settings);
+    TooltipSettings GetTooltipSettings(bool inPlace);
+    void SetTooltipSettings(bool inPlace, const TooltipSettings& settings);
+    void SetKeyboardAreas(int mask);
+    bool IsKeyboardArea(int area);
+    void SetDoubleBuffering(bool enable);
+    bool GetDoubleBuffering();
+
+    // The grid's archive: its settings, header and row-area settings (not
+    // the rows). Loading reads everything first: a damaged archive raises
+    // CArchiveException and leaves the grid as it was.
+    void Serialize(class CArchive& archive);
+
     bool GetHorizontalScrollPosition(int& position) const override;
     CGridImpl* Impl() const noexcept { return m_impl.get(); }
 
@@ -204,6 +224,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    void SerializeOnGridThread(class CArchive& archive);
     template <class R, class Fn> R Call(R nothing, Fn&& fn);
     template <class Fn> void CallVoid(Fn&& fn);
 

@@ -17,6 +17,8 @@
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
+#include "gui/platform/Archive.h"
+#include <QFontInfo>
 
 using namespace Kestrum::GUI;
 using Kestrum::Common::CDynamicObject;
@@ -248,6 +250,70 @@ TEST(GridThreads, ClosingAnswersWaitingCallsAndNeverHangsADisposal)
     EXPECT_EQ(done, 1);
     EXPECT_EQ(grid->Add(pending.front().get(), GRID_ROOT, GRID_LAST) != 0u, true); // own thread: runs directly
     grid.reset();
+}
+
+namespace {
+std::vector<std::uint8_t> StoreGrid(CGrid& grid)
+{
+    CArchive archive;
+    grid.Serialize(archive);
+    return archive.GetBytes();
+}
+} // namespace
+
+TEST(GridArchive, RoundTripGivesTheSameBytesAndDamageLeavesTheGridWorking)
+{
+    CGrid source;
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(kName, "Name", 200, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    header->AddColumn(new CColumn(kSize, "Size", 100, AlignRight, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    header->SetSortInfo(0, CSortInfo(kSize, true));
+    source.SetHeader(header);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(15);
+    source.SetGridFont(font);
+    GridAppearance appearance;
+    appearance.horizontalLines = true;
+    appearance.oddRowBack = MakeColor(240, 240, 250);
+    source.SetAppearance(appearance);
+    source.EnableUpdateHighlight(true);
+    source.ShowSeparator(false);
+    source.SetFocusableAreas(MaskScrollable);
+    EditSettings edit;
+    edit.startMode = 0;
+    source.SetEditSettings(edit);
+    const auto bytes = StoreGrid(source);
+
+    CGrid loaded;
+    CArchive reader(bytes);
+    loaded.Serialize(reader);
+    EXPECT_EQ(reader.GetRemaining(), 0u);
+    const auto again = StoreGrid(loaded);
+    ASSERT_EQ(again.size(), bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(again[i], bytes[i]) << "byte " << i;
+    ASSERT_NE(loaded.GetHeader(), nullptr);
+    EXPECT_EQ(loaded.GetHeader()->GetColumnCount(), 2);
+    EXPECT_EQ(loaded.GetSortInfo(0), CSortInfo(kSize, true));
+    EXPECT_TRUE(loaded.GetAppearance().horizontalLines);
+    EXPECT_EQ(loaded.GetEditSettings().startMode, 0);
+    EXPECT_EQ(QFontInfo(loaded.GetGridFont()).pixelSize(), 15);
+
+    // Every truncation and a few flipped bytes: the archive error, and the
+    // grid stays as it was and keeps working.
+    const auto before = StoreGrid(loaded);
+    for (std::size_t length = 0; length < bytes.size(); length += 3) {
+        CArchive damaged(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)));
+        EXPECT_THROW(loaded.Serialize(damaged), CArchiveException) << length;
+    }
+    auto newer = bytes;
+    newer[0] = 2;
+    CArchive newerReader(newer);
+    EXPECT_THROW(loaded.Serialize(newerReader), CArchiveException);
+    EXPECT_EQ(StoreGrid(loaded), before);
+    auto object = MakeObject("still works", 5);
+    EXPECT_NE(loaded.Add(object.get(), GRID_ROOT, GRID_LAST), 0u);
+    loaded.Clear(MaskBoth);
 }
 
 int main(int argc, char** argv)
