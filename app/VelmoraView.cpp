@@ -1,5 +1,6 @@
 #include "app/VelmoraView.h"
 
+#include <QFontMetrics>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -29,9 +30,15 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
                    {FIELD_CREATION_TIME, "Creation time", 130},
                    {FIELD_LAST_ACCESS_TIME, "Last access time", 130},
                    {FIELD_LAST_WRITE_TIME, "Last write time", 130}};
-    for (const auto& column : columns)
-        header->AddColumn(new CColumn(column.field, column.caption, column.width, AlignAuto, false, -1, -1, nullptr,
-                                      nullptr, nullptr, ""));
+    // The time columns are widened when this platform's font needs more room
+    // for a full time stamp than the designed 130 pixels.
+    const QFontMetrics metrics(m_grid->GetGridFont());
+    const int timeWidth = metrics.horizontalAdvance("31/12/2009 23:59:58") + 8;
+    for (const auto& column : columns) {
+        const bool time = column.field >= FIELD_CREATION_TIME && column.field <= FIELD_LAST_WRITE_TIME;
+        header->AddColumn(new CColumn(column.field, column.caption, time ? std::max(column.width, timeWidth) : column.width,
+                                      AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    }
     header->SetFixedColumnCount(1);
     m_grid->SetHeader(header);
     m_grid->SetCustomDraw(new CRowPainter);

@@ -61,7 +61,8 @@ void TakeScreenshot(CMainFrame& frame, const QString& file)
             grid.Expand(folders[i], false);
     }
     grid.SetTopRow(0);
-    QTimer::singleShot(300, &frame, [&frame, file] {
+    // After the change highlight of the last folders has faded.
+    QTimer::singleShot(grid.GetUpdateHighlight().duration + 300, &frame, [&frame, file] {
         const bool saved = frame.grab().save(file);
         if (!saved)
             std::fprintf(stderr, "velmora: cannot write %s\n", file.toLocal8Bit().constData());

@@ -18,8 +18,6 @@ public:
     std::int32_t GetVersion() const override { return 1; }
     std::string GetClassName() const override { return "GUI::CCellPaintFormat"; }
 
-    // Pixels per tree level in the hierarchy column.
-    static constexpr int kLevelIndent = 16;
     // The indentation of the cell's content: non-zero in the tree column only.
     static int TreeIndent(const CellDrawContext& context, const PaintState& state, PaintFlags flags);
 };

@@ -202,92 +202,9 @@ GridDefaults::GridDefaults()
 
 // --- Default paint formats ------------------------------------------------------
 
-Color CCellPaintFormat::GetBackColor(CellDrawContext& context, PaintState&, PaintFlags) { return context.backColor; }
-Color CCellPaintFormat::GetTextColor(CellDrawContext& context, PaintState&, PaintFlags) { return context.textColor; }
-
-int CCellPaintFormat::TreeIndent(const CellDrawContext& context, const PaintState& state, PaintFlags flags)
-{
-    if (!(flags & PaintHierarchy) || !context.column || !state.header || !context.row || !context.row->item ||
-        state.header->GetTreeColumn() != context.column)
-        return 0;
-    return (context.row->item->GetLevel() + 1) * kLevelIndent;
-}
-
-CRect CCellPaintFormat::GetImageRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
-{
-    const int left = context.fullRect.left + TreeIndent(context, state, flags);
-    return {left, context.fullRect.top, left, context.fullRect.bottom};
-}
-
-CRect CCellPaintFormat::GetTextRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
-{
-    CRect rect = context.fullRect;
-    rect.left += context.leftMargin + TreeIndent(context, state, flags);
-    rect.right -= context.rightMargin;
-    return rect;
-}
-
-int CCellPaintFormat::GetRequiredWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
-{
-    if (!state.dc)
-        return 0;
-    return state.dc->TextWidth(CellText(context)) + context.leftMargin + context.rightMargin +
-           TreeIndent(context, state, flags);
-}
-
-int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFlags flags)
-{
-    CDeviceContext& dc = *state.dc;
-    if (flags & PaintBackground)
-        dc.FillSolid(context.repaintRect, GetBackColor(context, state, flags));
-    if ((flags & PaintText) && context.column) {
-        const Common::CValue value =
-            context.row && context.row->item && context.row->item->GetObject()
-                ? context.row->item->GetObject()->GetValue(context.column->GetFieldId())
-                : Common::CValue();
-        const int align = ResolveAlignment(context.column->GetAlignment(), value.GetType());
-        dc.PushClip();
-        dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
-        if (context.font)
-            dc.SelectFont(*context.font);
-        dc.Text(GetTextRect(context, state, flags), CellText(context), GetTextColor(context, state, flags),
-                align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
-        dc.PopClip();
-    }
-    // The expand button of a row with children, left of its content.
-    const int indent = TreeIndent(context, state, flags);
-    CGridItem* item = context.row ? context.row->item : nullptr;
-    if (indent > 0 && item && !item->GetChildren().empty() && (flags & PaintTreeButtons)) {
-        const int size = 9;
-        const int left = context.fullRect.left + indent - kLevelIndent + (kLevelIndent - size) / 2;
-        const int top = context.fullRect.top + (context.fullRect.Height() - size) / 2;
-        const CRect box{left, top, left + size, top + size};
-        if (!box.Intersected(context.visibleRect).IsEmpty()) {
-            dc.PushClip();
-            dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
-            dc.FillSolid(box, MakeColor(255, 255, 255));
-            dc.FrameRect(box, MakeColor(128, 128, 128));
-            const int middle = top + size / 2;
-            dc.Line(left + 2, middle, left + size - 3, middle, MakeColor(0, 0, 0));
-            if (!item->IsExpanded())
-                dc.Line(left + size / 2, top + 2, left + size / 2, top + size - 3, MakeColor(0, 0, 0));
-            dc.PopClip();
-        }
-    }
-    return 0;
-}
-
 void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFlags flags, ICustomDraw* customDraw)
 {
-    const auto& appearance = GridDefaults::Instance().GetAppearance();
-    (void)appearance;
-    CDeviceContext& dc = *state.dc;
-    // Row tints: selection, then focus.
-    Color back = context.backColor;
-    if (context.item && context.item->IsSelected() && (flags & PaintSelectionTint))
-        back = BlendColor(back, MakeColor(100, 100, 180), 60);
-    RowDrawContext row = context;
-    row.backColor = back;
+    RowDrawContext& row = context;
     int right = context.fullRect.left;
     if (state.header) {
         for (CColumn* column : state.header->GetVisibleColumns()) {
@@ -318,12 +235,6 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
     filler.repaintRect = filler.fullRect.Intersected(context.repaintRect);
     if (!filler.fullRect.IsEmpty())
         customDraw->PaintCell(filler, state, flags);
-    if (state.focusedRowKey == context.rowKey && state.focusedRowIndex == context.rowIndex && context.item &&
-        (flags & PaintFocusFrame)) {
-        CRect frame = context.visibleRect;
-        dc.Line(frame.left, frame.top, frame.right - 1, frame.top, MakeColor(0, 0, 0), true);
-        dc.Line(frame.left, frame.bottom - 1, frame.right - 1, frame.bottom - 1, MakeColor(0, 0, 0), true);
-    }
 }
 
 void CHeaderPaintFormat::Paint(HeaderDrawContext& context, PaintState& state, PaintFlags flags, ICustomDraw* customDraw)

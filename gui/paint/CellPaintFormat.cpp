@@ -1,0 +1,268 @@
+#include "gui/paint/CellPaintFormat.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include "common/DataObject.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridItem.h"
+#include "gui/header/Header.h"
+#include "gui/paint/CustomDraw.h"
+#include "gui/platform/DeviceContext.h"
+
+namespace Kestrum::GUI {
+
+namespace {
+CGridItem* ItemOf(const CellDrawContext& context) { return context.row ? context.row->item : nullptr; }
+
+bool IsFocusedRow(const CellDrawContext& context, const PaintState& state)
+{
+    return context.row && state.focusedRowIndex >= 0 && state.focusedRowKey == context.row->rowKey &&
+           state.focusedRowIndex == context.row->rowIndex;
+}
+
+bool IsSortColumn(const CellDrawContext& context, const PaintState& state)
+{
+    if (!context.column || !state.header)
+        return false;
+    for (const CSortInfo& level : state.header->GetSortLevels())
+        if (level.GetFieldId() == context.column->GetFieldId())
+            return true;
+    return false;
+}
+
+struct Highlight {
+    int backAlpha = 0;
+    int textAlpha = 0;
+    Color back = 0;
+    Color text = 0;
+    std::int64_t remaining = -1; // -1: not highlighted
+};
+
+Highlight HighlightOf(const CellDrawContext& context, const PaintState& state, PaintFlags flags)
+{
+    Highlight result;
+    CGridItem* item = ItemOf(context);
+    if (!(flags & PaintUpdateHighlight) || !context.column || !item || !state.grid ||
+        !state.grid->IsUpdateHighlightEnabled())
+        return result;
+    const UpdateHighlight& settings = context.highlight;
+    const std::int64_t elapsed = state.grid->GetTimeSinceChange(ToHandle(item), context.column->GetFieldId());
+    const std::int64_t duration = settings.duration;
+    if (elapsed < 0 || duration <= 0 || elapsed >= duration)
+        return result;
+    result.remaining = duration - elapsed;
+    const int fadingBack = static_cast<int>((duration - elapsed) * settings.backAlpha / duration);
+    const int fadingText = static_cast<int>((duration - elapsed) * settings.textAlpha / duration);
+    result.back = settings.backColor;
+    result.text = settings.textColor;
+    switch (settings.mode) {
+    case 0:
+        result.back = context.textColor;
+        result.text = context.backColor;
+        result.backAlpha = result.textAlpha = 255;
+        break;
+    case 1: result.textAlpha = 255; break;
+    case 2: result.backAlpha = 255; break;
+    case 3: result.backAlpha = result.textAlpha = 255; break;
+    case 4: result.textAlpha = settings.textAlpha; break;
+    case 5: result.backAlpha = settings.backAlpha; break;
+    case 6:
+        result.backAlpha = settings.backAlpha;
+        result.textAlpha = settings.textAlpha;
+        break;
+    case 7: result.textAlpha = fadingText; break;
+    case 8: result.backAlpha = fadingBack; break;
+    case 9:
+        result.backAlpha = fadingBack;
+        result.textAlpha = fadingText;
+        break;
+    default: break;
+    }
+    return result;
+}
+
+int TreeLevel(const CellDrawContext& context) { return ItemOf(context) ? ItemOf(context)->GetLevel() : 0; }
+
+bool IsLastChild(CGridItem* item)
+{
+    CGridItem* parent = item->GetParent();
+    return !parent || parent->GetChildren().empty() || parent->GetChildren().back() == item;
+}
+
+bool HasButton(CGridItem* item)
+{
+    return item->IsExpanded() ? item->GetVisibleDescendantCount() > 0 : !item->GetChildren().empty();
+}
+
+Color GreyText() { return FromQColor(QApplication::palette().color(QPalette::Disabled, QPalette::Text)); }
+
+int NextEven(int value) { return value % 2 != 0 ? value + 1 : value; }
+} // namespace
+
+int CCellPaintFormat::TreeIndent(const CellDrawContext& context, const PaintState& state, PaintFlags flags)
+{
+    if (!(flags & PaintHierarchy) || !context.column || !state.header || !ItemOf(context) ||
+        state.header->GetTreeColumn() != context.column)
+        return 0;
+    return (TreeLevel(context) + 1) * context.fullRect.Height();
+}
+
+Color CCellPaintFormat::GetBackColor(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    Color color = context.backColor;
+    const Highlight highlight = HighlightOf(context, state, flags);
+    if (highlight.backAlpha > 0)
+        color = BlendColor(color, highlight.back, highlight.backAlpha);
+    const GridAppearance appearance = state.grid ? state.grid->GetAppearance() : GridDefaults::Instance().GetAppearance();
+    CGridItem* item = ItemOf(context);
+    if ((flags & PaintSelectionTint) && item && item->IsSelected())
+        color = BlendColor(color, appearance.selection.color, appearance.selection.alpha);
+    if ((flags & PaintSortTint) && IsSortColumn(context, state))
+        color = BlendColor(color, appearance.sortColumn.color, appearance.sortColumn.alpha);
+    if ((flags & PaintFocusTint) && IsFocusedRow(context, state))
+        color = BlendColor(color, appearance.focus.color, appearance.focus.alpha);
+    return color;
+}
+
+Color CCellPaintFormat::GetTextColor(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    const Highlight highlight = HighlightOf(context, state, flags);
+    return highlight.textAlpha > 0 ? BlendColor(context.textColor, highlight.text, highlight.textAlpha) : context.textColor;
+}
+
+CRect CCellPaintFormat::GetImageRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    // Images come from cell image lists, which this grid does not hold yet:
+    // the rectangle is empty, at the start after the indentation.
+    const int start = context.fullRect.left + TreeIndent(context, state, flags);
+    return {start, context.fullRect.top, start, context.fullRect.bottom};
+}
+
+CRect CCellPaintFormat::GetTextRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    CRect rect = context.fullRect;
+    const std::int32_t alignment = context.column ? context.column->GetImageAlignment() : ImageLeft;
+    const CRect image = GetImageRect(context, state, flags);
+    if (alignment == ImageLeft)
+        rect.left = image.right;
+    else if (alignment == ImageRight && !image.IsEmpty())
+        rect.right = image.left;
+    rect.left += context.leftMargin;
+    rect.right -= context.rightMargin;
+    return rect;
+}
+
+int CCellPaintFormat::GetRequiredWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    if (!state.dc)
+        return 0;
+    if (context.font)
+        state.dc->SelectFont(*context.font);
+    return state.dc->TextWidth(CellText(context)) + context.leftMargin + context.rightMargin +
+           TreeIndent(context, state, flags);
+}
+
+int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    CDeviceContext& dc = *state.dc;
+    CGridItem* item = ItemOf(context);
+    const GridAppearance appearance = state.grid ? state.grid->GetAppearance() : GridDefaults::Instance().GetAppearance();
+    const Highlight highlight = HighlightOf(context, state, flags);
+    const CRect& visible = context.visibleRect;
+    const CRect& full = context.fullRect;
+    const CRect* row = context.row ? &context.row->visibleRect : nullptr;
+    const bool firstCell = !row || visible.left <= row->left;
+    const bool lastCell = !row || visible.right >= row->right;
+
+    // Highlight fading: ask for the next repaint of this cell.
+    if (highlight.remaining > 0 && state.grid && item) {
+        const std::int64_t step = context.highlight.fadeStep;
+        const bool fading = context.highlight.mode >= 7 && context.highlight.mode <= 9;
+        const std::int64_t wait = fading && step > 0 && highlight.remaining >= step ? step : highlight.remaining;
+        state.grid->RepaintCellLater(ToHandle(item), context.column->GetFieldId(), static_cast<int>(wait));
+    }
+
+    dc.PushClip();
+    dc.Painter().setClipRect(ToQRect(visible.Intersected(state.clipRect.IsEmpty() ? visible : state.clipRect)),
+                             Qt::IntersectClip);
+    if (flags & PaintBackground)
+        dc.FillSolid(context.repaintRect, GetBackColor(context, state, flags));
+
+    if ((flags & PaintSelectionRect) && state.selectionFrom.x >= 0) {
+        const CRect selection{std::min(state.selectionFrom.x, state.selectionTo.x), std::min(state.selectionFrom.y, state.selectionTo.y),
+                              std::max(state.selectionFrom.x, state.selectionTo.x), std::max(state.selectionFrom.y, state.selectionTo.y)};
+        const CRect inside = selection.Intersected(context.repaintRect);
+        if (!inside.IsEmpty())
+            dc.FillAlpha(inside, appearance.selectionRect.color, appearance.selectionRect.alpha);
+    }
+
+    if ((flags & PaintText) && context.column) {
+        Common::CDataObject* object = item ? item->GetObject() : nullptr;
+        const Common::CValue value = object ? object->GetValue(context.column->GetFieldId()) : Common::CValue();
+        const int align = ResolveAlignment(context.column->GetAlignment(), value.GetType());
+        if (context.font)
+            dc.SelectFont(*context.font);
+        dc.Text(GetTextRect(context, state, flags), CellText(context), GetTextColor(context, state, flags),
+                align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
+    }
+
+    if ((flags & PaintFocusFrame) && item && IsFocusedRow(context, state)) {
+        const Color color = appearance.focus.color;
+        dc.Line(NextEven(visible.left), visible.top, visible.right - 1, visible.top, color, true);
+        dc.Line(NextEven(visible.left), visible.bottom - 1, visible.right - 1, visible.bottom - 1, color, true);
+        if (firstCell)
+            dc.Line(visible.left, visible.top, visible.left, visible.bottom - 1, color, true);
+        if (lastCell)
+            dc.Line(visible.right - 1, visible.top, visible.right - 1, visible.bottom - 1, color, true);
+    }
+
+    if ((flags & PaintSelectionFrame) && item && item->IsSelected()) {
+        const Color color = appearance.selection.color;
+        if (!context.row->noTopFrameLine)
+            dc.Line(visible.left, visible.top, visible.right - 1, visible.top, color);
+        if (!context.row->noBottomFrameLine)
+            dc.Line(visible.left, visible.bottom - 1, visible.right - 1, visible.bottom - 1, color);
+        if (firstCell)
+            dc.Line(visible.left, visible.top, visible.left, visible.bottom - 1, color);
+        if (lastCell)
+            dc.Line(visible.right - 1, visible.top, visible.right - 1, visible.bottom - 1, color);
+    }
+
+    if (TreeIndent(context, state, flags) > 0) {
+        const int h = full.Height();
+        const int level = TreeLevel(context);
+        const Color grey = GreyText();
+        if ((flags & PaintTreeButtons) && HasButton(item)) {
+            const CRect box{full.left + level * h + 3, full.top + 3, full.left + level * h + h - 2, full.bottom - 2};
+            dc.FrameRect(box, grey);
+            const int middleY = (box.top + box.bottom - 1) / 2;
+            const int middleX = (box.left + box.right - 1) / 2;
+            dc.Line(box.left + 2, middleY, box.right - 3, middleY, MakeColor(0, 0, 0));
+            if (!item->IsExpanded())
+                dc.Line(middleX, box.top + 2, middleX, box.bottom - 3, MakeColor(0, 0, 0));
+        }
+        if ((flags & PaintTreeLines) && level >= 1) {
+            const int x = full.left + h / 2 + (level - 1) * h;
+            const int middle = full.top + h / 2 - 1;
+            dc.Line(x, full.top, x, IsLastChild(item) ? middle : full.bottom - 1, grey, true);
+            dc.Line(x, middle, HasButton(item) ? x + h - 3 : x + h / 2 + h - 1, middle, grey, true);
+            for (CGridItem* ancestor = item->GetParent(); ancestor && ancestor->GetParent() && ancestor->GetParent()->GetParent();
+                 ancestor = ancestor->GetParent()) {
+                if (!IsLastChild(ancestor)) {
+                    const int ax = full.left + (ancestor->GetLevel() - 1) * h + h / 2;
+                    dc.Line(ax, full.top, ax, full.bottom - 1, grey, true);
+                }
+            }
+        }
+    }
+
+    if ((flags & PaintVerticalLines) && appearance.verticalLines && context.column)
+        dc.Line(full.right - 1, NextEven(full.top), full.right - 1, full.bottom, appearance.verticalLine, true);
+    if ((flags & PaintHorizontalLines) && appearance.horizontalLines)
+        dc.Line(NextEven(full.left), full.bottom - 1, full.right, full.bottom - 1, appearance.horizontalLine, true);
+    dc.PopClip();
+    return 0;
+}
+
+} // namespace Kestrum::GUI
