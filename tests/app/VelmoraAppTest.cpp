@@ -1,0 +1,123 @@
+// Velmora's window on a real temporary tree, offscreen: commands and pixels.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <chrono>
+
+#include "TempTree.h"
+#include "app/MainFrame.h"
+#include "app/RowPainter.h"
+#include "app/VelmoraDoc.h"
+#include "app/VelmoraView.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridItem.h"
+#include "gui/platform/DeviceContext.h"
+
+using namespace Velmora;
+using namespace Kestrum::GUI;
+
+namespace {
+void PumpUntil(const std::function<bool()>& done, int seconds = 20)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+struct AppFixture : ::testing::Test {
+    AppFixture()
+    {
+        tree.File("folder/inner.txt", 10);
+        tree.File("folder/sub/deep.bin", 20);
+        tree.File("file.txt", 5);
+        frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}));
+        frame->resize(900, 500);
+        frame->show();
+        PumpUntil([&] { return frame->Document().Scanner().IsFinished(); });
+        PumpUntil([&] { return false; }, 0);
+        QCoreApplication::processEvents();
+    }
+    ~AppFixture() override { frame.reset(); }
+    CGrid& Grid() { return frame->View().Grid(); }
+    Velmora::Test::CTempTree tree;
+    std::unique_ptr<CMainFrame> frame;
+};
+} // namespace
+
+TEST_F(AppFixture, ExpandAllAndCollapseAllActOnEveryRow)
+{
+    frame->View().ExpandAll();
+    EXPECT_EQ(Grid().GetRowCount(AreaScrollable), 6); // the root, 2 folders, 3 files
+    frame->View().CollapseAll();
+    EXPECT_EQ(Grid().GetRowCount(AreaScrollable), 1);
+}
+
+TEST_F(AppFixture, FontCommandsStopAtSixAndTwentyFourPoints)
+{
+    for (int i = 0; i < 40; ++i)
+        frame->View().IncreaseFont();
+    EXPECT_EQ(frame->View().FontPoints(), 24);
+    for (int i = 0; i < 40; ++i)
+        frame->View().DecreaseFont();
+    EXPECT_EQ(frame->View().FontPoints(), 6);
+}
+
+TEST_F(AppFixture, ShowLinesSwitchesBothTogether)
+{
+    EXPECT_FALSE(frame->View().AreLinesShown());
+    frame->View().ToggleLines();
+    EXPECT_TRUE(Grid().GetAppearance().horizontalLines);
+    EXPECT_TRUE(Grid().GetAppearance().verticalLines);
+    GridAppearance onlyVertical = Grid().GetAppearance();
+    onlyVertical.horizontalLines = false;
+    Grid().SetAppearance(onlyVertical);
+    frame->View().ToggleLines();
+    EXPECT_FALSE(frame->View().AreLinesShown());
+}
+
+TEST_F(AppFixture, FileNamesAreDrawnInTheFileColourAndFoldersAreNot)
+{
+    frame->View().ExpandAll();
+    Grid().viewport()->repaint();
+    const QImage image = Grid().viewport()->grab().toImage();
+    const QColor fileColour = ToQColor(CRowPainter::kFileTextColor);
+    auto countIn = [&](const CRect& rect) {
+        int count = 0;
+        for (int y = rect.top; y < rect.bottom; ++y)
+            for (int x = rect.left; x < std::min(rect.right, image.width()); ++x)
+            {
+                // Anti-aliased text: pixels close to the file colour.
+                const QColor pixel = image.pixelColor(x, y);
+                const int distance = std::abs(pixel.red() - fileColour.red()) + std::abs(pixel.green() - fileColour.green()) +
+                                     std::abs(pixel.blue() - fileColour.blue());
+                if (distance < 90)
+                    ++count;
+            }
+        return count;
+    };
+    int fileRows = 0, folderRows = 0;
+    for (int row = 0; row < Grid().GetRowCount(AreaScrollable); ++row) {
+        const HITEM item = Grid().GetItemAt(row, AreaScrollable);
+        CRect cell = Grid().GetCellRect(item, FIELD_NAME);
+        cell.left += (Grid().GetLevel(item) + 2) * cell.Height(); // the text, right of indentation and icon
+        const bool isFile = Grid().GetObject(item)->GetLong(FIELD_TYPE) == TYPE_FILE;
+        if (isFile) {
+            EXPECT_GT(countIn(cell), 5) << "row " << row;
+            ++fileRows;
+        } else {
+            EXPECT_EQ(countIn(cell), 0) << "row " << row;
+            ++folderRows;
+        }
+    }
+    EXPECT_EQ(fileRows, 3);
+    EXPECT_EQ(folderRows, 3);
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
