@@ -35,10 +35,6 @@ bool ReadVersion(CArchive& archive, const char* what)
     return version >= 1;
 }
 
-Color SystemColor(QPalette::ColorRole role)
-{
-    return FromQColor(QApplication::palette().color(role));
-}
 } // namespace
 
 void ColorAlpha::Serialize(CArchive& archive)
@@ -264,24 +260,6 @@ void CHeaderPaintFormat::Paint(HeaderDrawContext& context, PaintState& state, Pa
     filler.textColor = context.textColor;
     if (!filler.fullRect.IsEmpty())
         customDraw->PaintColumnHeader(filler, state, flags);
-}
-
-void CColumnPaintFormat::Paint(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags)
-{
-    CDeviceContext& dc = *state.dc;
-    dc.FillSolid(context.visibleRect, SystemColor(QPalette::Button));
-    dc.Edge3D(context.visibleRect, SystemColor(QPalette::Light), SystemColor(QPalette::Mid));
-    if (!context.column)
-        return;
-    dc.PushClip();
-    dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
-    if (context.font)
-        dc.SelectFont(*context.font);
-    CRect text = context.fullRect;
-    text.left += 4;
-    text.right -= 4;
-    dc.Text(text, QString::fromStdString(context.column->GetCaption()), context.textColor, TextLeft);
-    dc.PopClip();
 }
 
 } // namespace Kestrum::GUI
