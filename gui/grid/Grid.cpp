@@ -84,6 +84,37 @@ public:
     QBasicTimer timers[TimerCount];
     QRegion dirty;
     bool doubleBuffering = true;
+    CImageList* cellImages = nullptr;
+    QPixmap background;
+    int backgroundMode = 0;
+    int backgroundTransparency = -1;
+    // The picture's area for the current client size.
+    CRect BackgroundArea()
+    {
+        const CRect client = Client();
+        if (background.isNull())
+            return {};
+        if (backgroundMode == 0) {
+            const int left = client.left + (client.Width() - background.width()) / 2;
+            const int top = client.top + (client.Height() - background.height()) / 2;
+            return CRect{left, top, left + background.width(), top + background.height()}.Intersected(client);
+        }
+        return client;
+    }
+    void PaintBackgroundPicture(QPainter& painter)
+    {
+        const CRect client = Client();
+        if (backgroundMode == 1)
+            painter.drawPixmap(ToQRect(client), background);
+        else if (backgroundMode == 2)
+            painter.drawTiledPixmap(ToQRect(client), background);
+        else {
+            const CRect area = BackgroundArea();
+            painter.drawPixmap(client.left + (client.Width() - background.width()) / 2,
+                               client.top + (client.Height() - background.height()) / 2, background);
+            (void)area;
+        }
+    }
     bool option89 = true;
     bool stretchImages = false;
     TransferPolicy transfer;
@@ -421,6 +452,75 @@ public:
         Viewport()->update(ToQRect(ScrollableArea()));
     }
 
+    // A vertical scroll-bar request: rows of the scrollable area.
+    void VerticalAction(int action)
+    {
+        QScrollBar* bar = owner->verticalScrollBar();
+        const int count = rows.Scrollable().GetRowCount();
+        const int top = std::max(topRow, 0);
+        const int last = MaxTopRow();
+        int target = top;
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepSub: target = top > 0 ? top - 1 : top; break;
+        case QAbstractSlider::SliderSingleStepAdd: target = top < last ? top + 1 : top; break;
+        case QAbstractSlider::SliderPageStepSub: target = std::max(0, top - RowsThatFit(top, false) + 1); break;
+        case QAbstractSlider::SliderPageStepAdd: target = std::min(last, top + RowsThatFit(top, true) - 1); break;
+        case QAbstractSlider::SliderToMinimum: target = 0; break;
+        // One row beyond what line and page scrolling reach.
+        case QAbstractSlider::SliderToMaximum: target = count >= 2 ? std::min(count - 1, last + 1) : top; break;
+        case QAbstractSlider::SliderMove: target = bar->sliderPosition(); break;
+        default: return;
+        }
+        bar->setSliderPosition(std::min(target, bar->maximum()));
+        SetTop(target, true);
+    }
+
+    // A horizontal scroll-bar request: pixels, stepping by columns.
+    void HorizontalAction(int action)
+    {
+        QScrollBar* bar = owner->horizontalScrollBar();
+        if (!header)
+            return;
+        const int fixed = header->GetFixedWidth();
+        const int position = bar->value();
+        int target = position;
+        CColumn* boundary = header->HitTestColumn(owner, fixed, 0);
+        auto leftInHeader = [&](CColumn* column) { return header->GetColumnRect(nullptr, column->GetFieldId()).left; };
+        auto rightInHeader = [&](CColumn* column) { return header->GetColumnRect(nullptr, column->GetFieldId()).right; };
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            if (boundary) {
+                CColumn* chosen = boundary;
+                if (leftInHeader(boundary) - position == fixed) {
+                    const int index = header->GetVisibleIndex(boundary->GetFieldId());
+                    chosen = index > 0 ? header->GetVisibleColumnAt(index - 1) : nullptr;
+                }
+                if (chosen)
+                    target = leftInHeader(chosen) - fixed;
+            } else {
+                target = position - 20;
+            }
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            if (boundary && boundary->GetWidth() > 0)
+                target = rightInHeader(boundary) - fixed;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            if (CColumn* atRight = header->HitTestColumn(owner, Client().right - 1, 0))
+                target = leftInHeader(atRight) - fixed;
+            break;
+        case QAbstractSlider::SliderPageStepSub: target = position - std::max(1, Client().Width() - fixed); break;
+        case QAbstractSlider::SliderToMinimum: target = 0; break;
+        case QAbstractSlider::SliderToMaximum: target = fixed + header->GetScrollableWidth(); break;
+        case QAbstractSlider::SliderMove: return;
+        default: return;
+        }
+        target = std::clamp(target, bar->minimum(), bar->maximum());
+        bar->setSliderPosition(target);
+        if (target != position)
+            Viewport()->update();
+    }
+
     void BringIntoView(int row)
     {
         if (row < 0 || row >= rows.Scrollable().GetRowCount())
@@ -561,6 +661,14 @@ public:
         state.header = header;
         state.dc = &dc;
         state.clipRect = clip;
+        state.images = cellImages;
+        state.stretchImages = stretchImages;
+        if (!background.isNull()) {
+            PaintBackgroundPicture(painter);
+            state.hasBackground = true;
+            state.backgroundArea = BackgroundArea();
+            state.backgroundTransparency = backgroundTransparency;
+        }
         state.focusedRowKey = focusArea;
         state.focusedRowIndex = focusRow;
         state.scroll = owner;
@@ -641,6 +749,10 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
             m_impl->SetTop(value, true);
     });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { viewport()->update(); });
+    // Scroll-bar requests by rows (vertical) and by columns (horizontal).
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) { m_impl->VerticalAction(action); });
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { m_impl->HorizontalAction(action); });
 }
 
 CGrid::~CGrid()
@@ -1122,6 +1234,35 @@ void CGrid::SetTooltipSettings(bool inPlace, const TooltipSettings& settings)
 {
     CallVoid([&] { (inPlace ? m_impl->tooltipInPlace : m_impl->tooltipRegular) = settings; });
 }
+CImageList* CGrid::SetCellImageList(CImageList* images)
+{
+    KESTRUM_FORWARD(CImageList*, nullptr, CImageList* previous = m_impl->cellImages; m_impl->cellImages = images;
+                    viewport()->update(); return previous);
+}
+CImageList* CGrid::GetCellImageList() { KESTRUM_FORWARD(CImageList*, nullptr, return m_impl->cellImages); }
+void CGrid::SetStretchImages(bool stretch)
+{
+    CallVoid([&] {
+        m_impl->stretchImages = stretch;
+        viewport()->update();
+    });
+}
+bool CGrid::GetStretchImages() { KESTRUM_FORWARD(bool, false, return m_impl->stretchImages); }
+void CGrid::SetBackground(const QPixmap& picture, int mode, int transparency)
+{
+    CallVoid([&] {
+        m_impl->background = picture;
+        m_impl->backgroundMode = mode;
+        m_impl->backgroundTransparency = transparency;
+        viewport()->update();
+    });
+}
+bool CGrid::GetBackground(QPixmap& picture, int& mode, int& transparency)
+{
+    KESTRUM_FORWARD(bool, false, picture = m_impl->background; mode = m_impl->backgroundMode;
+                    transparency = m_impl->backgroundTransparency; return !picture.isNull());
+}
+
 void CGrid::SetKeyboardAreas(int mask) { CallVoid([&] { m_impl->keyboardAreas = mask; }); }
 bool CGrid::IsKeyboardArea(int area)
 {

@@ -10,6 +10,7 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QPixmap>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,6 +27,7 @@ class CDataObject;
 namespace Kestrum::GUI {
 
 class CGridImpl;
+class CImageList;
 class ICustomDraw;
 
 // Notification records sent to the grid's listener (the parent window).
@@ -203,6 +205,16 @@ public:
     void SetEditSettings(const EditSettings& settings);
     TooltipSettings GetTooltipSettings(bool inPlace);
     void SetTooltipSettings(bool inPlace, const TooltipSettings& settings);
+    // Cell images: the list the columns' image indexes refer to.
+    CImageList* SetCellImageList(CImageList* images);
+    CImageList* GetCellImageList();
+    void SetStretchImages(bool stretch);
+    bool GetStretchImages();
+    // A picture behind the rows: mode 0 centred, 1 stretched, 2 tiled; the
+    // transparency is the alpha of the cells' colours over it (-1: opaque).
+    void SetBackground(const QPixmap& picture, int mode, int transparency);
+    bool GetBackground(QPixmap& picture, int& mode, int& transparency);
+
     void SetKeyboardAreas(int mask);
     bool IsKeyboardArea(int area);
     void SetDoubleBuffering(bool enable);

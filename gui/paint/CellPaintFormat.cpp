@@ -9,6 +9,7 @@
 #include "gui/header/Header.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/DeviceContext.h"
+#include "gui/platform/ImageList.h"
 
 namespace Kestrum::GUI {
 
@@ -133,10 +134,27 @@ Color CCellPaintFormat::GetTextColor(CellDrawContext& context, PaintState& state
 
 CRect CCellPaintFormat::GetImageRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
-    // Images come from cell image lists, which this grid does not hold yet:
-    // the rectangle is empty, at the start after the indentation.
-    const int start = context.fullRect.left + TreeIndent(context, state, flags);
-    return {start, context.fullRect.top, start, context.fullRect.bottom};
+    const CRect& full = context.fullRect;
+    const int start = full.left + TreeIndent(context, state, flags);
+    CRect rect{start, full.top, start, full.bottom};
+    const bool shown = (flags & PaintImage) && ItemOf(context) && context.images && context.imageIndex >= 0 &&
+                       context.imageIndex < context.images->GetCount();
+    const QSize size = shown ? context.images->GetImageSize() : QSize();
+    if (!shown || size.isEmpty())
+        return rect;
+    const int h = full.Height();
+    const int width = context.stretchImages ? h * size.width() / size.height() : h;
+    rect.right = start + width;
+    const std::int32_t alignment = context.column ? context.column->GetImageAlignment() : ImageLeft;
+    const int room = full.right - start;
+    if (alignment == ImageRight && width < room) {
+        rect.left = full.right - width;
+        rect.right = full.right;
+    } else if (alignment == ImageCenter && width < room) {
+        rect.left += (room - width) / 2;
+        rect.right += (room - width) / 2;
+    }
+    return rect;
 }
 
 CRect CCellPaintFormat::GetTextRect(CellDrawContext& context, PaintState& state, PaintFlags flags)
@@ -159,8 +177,9 @@ int CCellPaintFormat::GetRequiredWidth(CellDrawContext& context, PaintState& sta
         return 0;
     if (context.font)
         state.dc->SelectFont(*context.font);
+    const CRect image = GetImageRect(context, state, flags);
     return state.dc->TextWidth(CellText(context)) + context.leftMargin + context.rightMargin +
-           TreeIndent(context, state, flags);
+           TreeIndent(context, state, flags) + image.Width();
 }
 
 int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFlags flags)
@@ -186,8 +205,32 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
     dc.PushClip();
     dc.Painter().setClipRect(ToQRect(visible.Intersected(state.clipRect.IsEmpty() ? visible : state.clipRect)),
                              Qt::IntersectClip);
-    if (flags & PaintBackground)
-        dc.FillSolid(context.repaintRect, GetBackColor(context, state, flags));
+    if (flags & PaintBackground) {
+        const Color back = GetBackColor(context, state, flags);
+        const CRect picture = state.hasBackground ? visible.Intersected(state.backgroundArea) : CRect{};
+        if (picture.IsEmpty() || state.backgroundTransparency == -1) {
+            dc.FillSolid(context.repaintRect, back);
+        } else {
+            // Around the picture the cell is solid; over it, layers of colour.
+            const CRect parts[] = {{visible.left, visible.top, visible.right, picture.top},
+                                   {visible.left, picture.bottom, visible.right, visible.bottom},
+                                   {visible.left, picture.top, picture.left, picture.bottom},
+                                   {picture.right, picture.top, visible.right, picture.bottom}};
+            for (const CRect& part : parts)
+                dc.FillSolid(part.Intersected(context.repaintRect), back);
+            const CRect over = picture.Intersected(context.repaintRect);
+            if (state.backgroundTransparency != 0)
+                dc.FillAlpha(over, context.backColor, state.backgroundTransparency);
+            if (highlight.backAlpha > 0)
+                dc.FillAlpha(over, highlight.back, highlight.backAlpha);
+            if ((flags & PaintSelectionTint) && item && item->IsSelected())
+                dc.FillAlpha(over, appearance.selection.color, appearance.selection.alpha);
+            if ((flags & PaintSortTint) && IsSortColumn(context, state))
+                dc.FillAlpha(over, appearance.sortColumn.color, appearance.sortColumn.alpha);
+            if ((flags & PaintFocusTint) && IsFocusedRow(context, state))
+                dc.FillAlpha(over, appearance.focus.color, appearance.focus.alpha);
+        }
+    }
 
     if ((flags & PaintSelectionRect) && state.selectionFrom.x >= 0) {
         const CRect selection{std::min(state.selectionFrom.x, state.selectionTo.x), std::min(state.selectionFrom.y, state.selectionTo.y),
@@ -205,6 +248,19 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
             dc.SelectFont(*context.font);
         dc.Text(GetTextRect(context, state, flags), CellText(context), GetTextColor(context, state, flags),
                 align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
+    }
+
+    const CRect imageRect = GetImageRect(context, state, flags);
+    if (!imageRect.IsEmpty()) {
+        const QPixmap image = context.images->GetImage(context.imageIndex);
+        if (context.stretchImages) {
+            dc.DrawPixmap({imageRect.left + 1, imageRect.top + 1, imageRect.right - 1, imageRect.bottom - 1}, image);
+        } else {
+            const int top = image.height() < imageRect.Height() ? imageRect.top + (imageRect.Height() - image.height()) / 2
+                                                                : imageRect.top;
+            dc.Painter().drawPixmap(imageRect.left, top, image, 0, 0, std::min(image.width(), imageRect.Width()),
+                                    std::min(image.height(), imageRect.Height()));
+        }
     }
 
     if ((flags & PaintFocusFrame) && item && IsFocusedRow(context, state)) {

@@ -214,6 +214,9 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
             cell.visibleRect = {visible.left, context.fullRect.top, visible.right, context.fullRect.bottom};
             cell.repaintRect = cell.visibleRect.Intersected(context.repaintRect);
             cell.format = column->GetFormat();
+            cell.images = state.images;
+            cell.imageIndex = column->GetImageIndex();
+            cell.stretchImages = state.stretchImages;
             if (!cell.format && context.item && context.item->GetObject())
                 cell.format = context.item->GetObject()->GetFieldFormat(column->GetFieldId());
             right = std::max(right, full.right);

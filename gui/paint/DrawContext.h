@@ -154,6 +154,8 @@ struct PaintState {
     bool stretchImages = false;
     bool hasBackground = false;
     CRect backgroundArea;
+    // Alpha of the cells' own colour over the picture; -1: cells are opaque.
+    int backgroundTransparency = -1;
     // The grid's horizontal scroll position, for the header's geometry.
     const class IScrollPositionSource* scroll = nullptr;
 };

@@ -1,0 +1,154 @@
+// Painting: colours, image lists, default formats, and what a user sees in
+// rendered pixels.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+#include <deque>
+
+#include "common/DynamicObject.h"
+#include "gui/grid/Grid.h"
+#include "gui/header/Header.h"
+#include "gui/paint/CellPaintFormat.h"
+#include "gui/paint/CustomDraw.h"
+#include "gui/platform/DeviceContext.h"
+#include "gui/platform/ImageList.h"
+
+using namespace Kestrum::GUI;
+using Kestrum::Common::CDynamicObject;
+
+TEST(BlendColor, EndsAndMiddle)
+{
+    const Color a = MakeColor(10, 20, 30), b = MakeColor(200, 100, 0);
+    EXPECT_EQ(BlendColor(a, b, 0), a);
+    EXPECT_EQ(BlendColor(a, b, 255), b);
+    EXPECT_EQ(BlendColor(MakeColor(255, 255, 255), MakeColor(0, 0, 0), 128), MakeColor(127, 127, 127));
+}
+
+TEST(CustomDraw, HeightsWithoutAFontAndDefaultCellFormat)
+{
+    CCustomDraw draw(false);
+    HeaderDrawContext header;
+    PaintState state;
+    EXPECT_EQ(draw.GetHeaderHeight(header, state, PaintAll), 20);
+    EXPECT_EQ(draw.GetRowHeight(nullptr, nullptr), 0);
+    EXPECT_EQ(draw.GetCellPaintFormat(nullptr, nullptr, nullptr, 2, 0), GridDefaults::Instance().GetCellPaintFormat());
+    CColumn column(1, "c", 10, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, "");
+    EXPECT_EQ(draw.GetCellPaintFormat(&column, nullptr, nullptr, 2, 0), GridDefaults::Instance().GetCellPaintFormat());
+    std::unique_ptr<ICellPaintFormat> made(CreateCellPaintFormat("GUI::CCellPaintFormat"));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->GetVersion(), 1);
+    EXPECT_NE(CreateColumnPaintFormat("GUI::CColumnPaintFormat"), nullptr);
+}
+
+TEST(CImageList, StripOfSixtyFourBySixteenGivesFourImages)
+{
+    QPixmap strip(64, 16);
+    strip.fill(ToQColor(MakeColor(255, 0, 255)));
+    {
+        QPainter painter(&strip);
+        painter.fillRect(QRect(20, 4, 8, 8), Qt::black);
+    }
+    CImageList images;
+    ASSERT_TRUE(images.LoadStrip(strip, true, MakeColor(255, 0, 255)));
+    EXPECT_EQ(images.GetCount(), 4);
+    EXPECT_EQ(images.GetImageSize(), QSize(16, 16));
+    const QImage second = images.GetImage(1).toImage();
+    EXPECT_EQ(second.pixelColor(0, 0).alpha(), 0); // magenta is transparent
+    EXPECT_EQ(second.pixelColor(6, 6), QColor(Qt::black));
+    EXPECT_FALSE(images.LoadStrip(QPixmap(8, 16), true, 0));
+    EXPECT_EQ(images.GetCount(), 0);
+    EXPECT_TRUE(images.GetImage(9).isNull());
+}
+
+namespace {
+struct PaintedGrid : ::testing::Test {
+    PaintedGrid()
+    {
+        grid.setFrameStyle(QFrame::NoFrame);
+        grid.resize(300, 200);
+        auto* header = new CHeader(true);
+        header->AddColumn(new CColumn(0, "Name", 150, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+        header->AddColumn(new CColumn(2, "Size", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+        grid.SetHeader(header);
+        for (int i = 0; i < 5; ++i) {
+            objects.emplace_back(false);
+            objects.back().SetStlString(0, "row " + std::to_string(i));
+            objects.back().SetInt64(2, i);
+            items.push_back(grid.Add(&objects.back(), GRID_ROOT, GRID_LAST));
+        }
+        grid.show();
+        QCoreApplication::processEvents();
+    }
+    ~PaintedGrid() override { grid.Clear(MaskBoth); }
+    QColor PixelInRow(int row, int x = 140)
+    {
+        const CRect rect = grid.GetRowRect(items[static_cast<std::size_t>(row)]);
+        const QImage image = grid.viewport()->grab().toImage();
+        return image.pixelColor(x, rect.top + rect.Height() / 2 + 1);
+    }
+    std::deque<CDynamicObject> objects;
+    std::vector<HITEM> items;
+    CGrid grid;
+};
+} // namespace
+
+TEST_F(PaintedGrid, SelectedAndFocusedRowsCarryTheirTints)
+{
+    const QColor plain = PixelInRow(1);
+    EXPECT_EQ(plain, QColor(255, 255, 255));
+    grid.SelectRow(1, AreaScrollable, true);
+    const GridAppearance appearance = grid.GetAppearance();
+    EXPECT_EQ(PixelInRow(1), ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.selection.color, appearance.selection.alpha)));
+    grid.SetFocusedRow(3, AreaScrollable);
+    EXPECT_EQ(PixelInRow(3), ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.focus.color, appearance.focus.alpha)));
+}
+
+TEST_F(PaintedGrid, ShowingLinesDrawsThem)
+{
+    const CRect row = grid.GetRowRect(items[1]);
+    auto darkPixelsOnBottomEdge = [&] {
+        const QImage image = grid.viewport()->grab().toImage();
+        int dark = 0;
+        for (int x = 0; x < 250; ++x)
+            if (image.pixelColor(x, row.bottom - 1).lightness() < 200)
+                ++dark;
+        return dark;
+    };
+    const int before = darkPixelsOnBottomEdge();
+    GridAppearance appearance = grid.GetAppearance();
+    appearance.horizontalLines = appearance.verticalLines = true;
+    grid.SetAppearance(appearance);
+    QCoreApplication::processEvents();
+    EXPECT_GT(darkPixelsOnBottomEdge(), before + 50); // a dotted line: every other pixel
+}
+
+TEST_F(PaintedGrid, ScrollBarBottomRequestGoesOneRowBeyondLineScrolling)
+{
+    for (int i = 0; i < 40; ++i) {
+        objects.emplace_back(false);
+        objects.back().SetInt64(2, i);
+        grid.Add(&objects.back(), GRID_ROOT, GRID_LAST);
+    }
+    QCoreApplication::processEvents();
+    grid.RefreshScrollBars();
+    const int fit = grid.GetPageRowCount(true);
+    grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(grid.GetTopRow(), grid.GetRowCount(AreaScrollable) - fit + 1);
+    grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(grid.GetTopRow(), 0);
+}
+
+TEST_F(PaintedGrid, HorizontalLineStepsMoveByColumns)
+{
+    grid.resize(120, 200);
+    QCoreApplication::processEvents();
+    grid.RefreshScrollBars();
+    grid.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    // The first column's right edge reaches the left edge, as far as the range allows.
+    EXPECT_EQ(grid.horizontalScrollBar()->value(), std::min(150, grid.horizontalScrollBar()->maximum()));
+    grid.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(grid.horizontalScrollBar()->value(), 0);
+}
