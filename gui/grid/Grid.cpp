@@ -326,12 +326,8 @@ public:
         CItemTree* tree = item->GetTree();
         if (!tree || tree->GetKind() == TreeDetached || !item->GetParent() || CItemTree::IndexOfChild(item) < 0)
             return;
-        const bool hadRow = item->HasRow();
-        if (filter) {
-            rows.Refilter();
-            if (hadRow != item->HasRow())
-                SetFocus(-1, 0, true, false);
-        }
+        if (filter && rows.RefilterItem(item))
+            SetFocus(-1, 0, true, false);
         if (tree->IsSorted())
             rows.Reposition(item);
         if (item->HasRow()) {
@@ -442,6 +438,7 @@ public:
         const int count = rows.Scrollable().GetRowCount();
         if (row == topRow || (row < 0 && count > 0) || row >= std::max(count, 1) || closing)
             return;
+        const int oldTop = topRow;
         topRow = row;
         if (!repaint)
             return;
@@ -449,7 +446,20 @@ public:
         settingScroll = true;
         owner->verticalScrollBar()->setValue(std::max(row, 0));
         settingScroll = wasSetting;
-        Viewport()->update(ToQRect(ScrollableArea()));
+        const CRect area = ScrollableArea();
+        // Shift the pixels that stay in view; Qt repaints the uncovered strip.
+        int shift = 0;
+        if (oldTop >= 0 && background.isNull()) {
+            const int from = std::min(oldTop, row), to = std::max(oldTop, row);
+            for (int index = from; index < to && shift < area.Height(); ++index)
+                shift += RowHeightAt(AreaScrollable, index);
+        }
+        if (shift == 0 || shift >= area.Height()) {
+            Viewport()->update(ToQRect(area));
+            return;
+        }
+        Frame(); // pending repaints are placed before the pixels move
+        Viewport()->scroll(0, row > oldTop ? -shift : shift, ToQRect(area));
     }
 
     // A vertical scroll-bar request: rows of the scrollable area.

@@ -1058,6 +1058,23 @@ void CGridRows::RefilterChildren(CGridItem* parent)
     }
 }
 
+bool CGridRows::RefilterItem(CGridItem* item)
+{
+    if (!Validate(ToHandle(item)))
+        return false;
+    CGridItem* parent = item->m_parent;
+    const bool hadRow = item->HasRow();
+    const bool hidden = IsFilteredOut(item);
+    if (hidden && hadRow)
+        HideSubtree(item);
+    else if (!hidden && !hadRow && parent->IsExpanded() && (!parent->m_parent || parent->HasRow()))
+        ShowSubtree(item);
+    if (hadRow == item->HasRow())
+        return false;
+    RaiseEvent(EventFilterChanged, item);
+    return true;
+}
+
 void CGridRows::Refilter()
 {
     RefilterChildren(m_fixed->GetRoot());

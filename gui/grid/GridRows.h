@@ -121,6 +121,9 @@ public:
 
     // The row filter changed: shows and hides rows to match it.
     void Refilter();
+    // Re-asks the filter about one item (its value changed); true when that
+    // changed whether it has a row.
+    bool RefilterItem(CGridItem* item);
 
     // The row index of an item in its area, or -1.
     int RowIndexOf(CGridItem* item);

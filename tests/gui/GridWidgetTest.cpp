@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QThread>
 #include <QWheelEvent>
 #include <atomic>
 #include <chrono>
@@ -250,6 +251,92 @@ TEST(GridThreads, ClosingAnswersWaitingCallsAndNeverHangsADisposal)
     EXPECT_EQ(done, 1);
     EXPECT_EQ(grid->Add(pending.front().get(), GRID_ROOT, GRID_LAST) != 0u, true); // own thread: runs directly
     grid.reset();
+}
+
+namespace {
+struct CListener : IGridListener {
+    std::vector<GridItemNotification> items;
+    std::vector<GridHeaderNotification> headers;
+    std::vector<bool> onGuiThread;
+    void OnGridItemNotification(const GridItemNotification& notification) override { items.push_back(notification); }
+    void OnGridHeaderNotification(const GridHeaderNotification& notification) override
+    {
+        headers.push_back(notification);
+        onGuiThread.push_back(QThread::currentThread() == QCoreApplication::instance()->thread());
+    }
+};
+
+struct CHideOdd : IRowFilter {
+    bool IsFilteredOut(CGrid*, CGridItem*, Kestrum::Common::CDataObject* object) override
+    {
+        return object->GetInt64(kSize) % 2 != 0;
+    }
+};
+} // namespace
+
+TEST(GridNotifications, HeaderNoticesFromAWorkerReachTheListenerOnTheGridThread)
+{
+    CGrid grid;
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(kName, "Name", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    grid.SetHeader(header);
+    CListener listener;
+    grid.SetListener(&listener);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        header->GetColumn(kName)->SetWidth(150); // the notice is made on this thread
+        header->SetSortInfo(0, CSortInfo(kName, false));
+        done = true;
+    });
+    while (!done)
+        Pump(5);
+    worker.join();
+    Pump(20);
+    ASSERT_EQ(listener.headers.size(), 2u);
+    EXPECT_EQ(listener.headers[0].code, NotifyColumnResized);
+    EXPECT_EQ(listener.headers[1].code, NotifySortChanged);
+    EXPECT_EQ(listener.onGuiThread, (std::vector<bool>{true, true}));
+    grid.EnableNotifications(false);
+    header->SetSortInfo(0, CSortInfo(kName, true));
+    EXPECT_EQ(listener.headers.size(), 2u);
+}
+
+TEST(GridNotifications, ItemEventsCarryTheirRecords)
+{
+    CGrid grid;
+    CListener listener;
+    grid.SetListener(&listener);
+    auto object = MakeObject("x", 3);
+    const HITEM item = grid.Add(object.get(), GRID_ROOT, GRID_LAST);
+    ASSERT_FALSE(listener.items.empty());
+    const GridItemNotification& added = listener.items.back();
+    EXPECT_EQ(added.code, EventItemAdded);
+    EXPECT_EQ(added.item, item);
+    EXPECT_EQ(added.object, object.get());
+    EXPECT_EQ(added.area, AreaScrollable);
+    EXPECT_EQ(added.row, 0);
+    EXPECT_TRUE(added.state & StateVisible);
+    grid.Clear(MaskBoth);
+}
+
+TEST(GridFilter, FilterHidesRowsAndRefilterFollowsChanges)
+{
+    CGrid grid;
+    std::deque<std::unique_ptr<CDynamicObject>> objects;
+    for (int i = 0; i < 6; ++i) {
+        objects.push_back(MakeObject("row", i));
+        grid.Add(objects.back().get(), GRID_ROOT, GRID_LAST);
+    }
+    CHideOdd filter;
+    EXPECT_EQ(grid.SetFilter(&filter), nullptr);
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), 3);
+    objects[1]->SetInt64(kSize, 10); // now even: its update refilters it
+    Pump(20);
+    Kestrum::GUI::CDispatcher::Instance().DrainUpdates();
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), 4);
+    EXPECT_EQ(grid.SetFilter(nullptr), &filter);
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), 6);
+    grid.Clear(MaskBoth);
 }
 
 namespace {
