@@ -2,8 +2,8 @@
 
 namespace Velmora {
 
-CVelmoraDoc::CVelmoraDoc(std::vector<std::string> roots)
-    : m_scanner(std::make_unique<CFolderScanner>(std::move(roots)))
+CVelmoraDoc::CVelmoraDoc(std::vector<std::string> roots, std::shared_ptr<IScanFileSystem> fileSystem)
+    : m_scanner(std::make_unique<CFolderScanner>(std::move(roots), std::move(fileSystem)))
 {
 }
 

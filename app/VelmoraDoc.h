@@ -17,7 +17,8 @@ namespace Velmora {
 class CVelmoraDoc {
 public:
     // No roots: the machine's local disks.
-    explicit CVelmoraDoc(std::vector<std::string> roots);
+    explicit CVelmoraDoc(std::vector<std::string> roots,
+                         std::shared_ptr<IScanFileSystem> fileSystem = std::make_shared<CLocalFileSystem>());
     ~CVelmoraDoc();
 
     CFolderScanner& Scanner() noexcept { return *m_scanner; }

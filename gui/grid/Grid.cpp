@@ -862,6 +862,39 @@ Common::CDataObject* CGrid::GetObject(HITEM item, int row, int area)
 }
 std::uint32_t CGrid::GetItemState(HITEM item) { KESTRUM_FORWARD(std::uint32_t, 0, return m_impl->rows.GetItemState(item)); }
 
+namespace {
+// Hands the rows' visits to a grid-level visitor.
+struct CVisitorAdapter : IItemVisitor {
+    CGrid* grid;
+    IGridVisitor* visitor;
+    CVisitorAdapter(CGrid* owner, IGridVisitor* target) : grid(owner), visitor(target) {}
+    bool Visit(CGridRows*, CGridItem* item, Common::CDataObject* object) override
+    {
+        return visitor->Visit(grid, ToHandle(item), object);
+    }
+};
+} // namespace
+
+void CGrid::ForEach(IGridVisitor* visitor, HITEM start)
+{
+    CallVoid([&] {
+        if (!visitor)
+            return;
+        CVisitorAdapter adapter(this, visitor);
+        m_impl->rows.ForEach(&adapter, start);
+    });
+}
+
+void CGrid::ForEachRow(IGridVisitor* visitor, HITEM start)
+{
+    CallVoid([&] {
+        if (!visitor)
+            return;
+        CVisitorAdapter adapter(this, visitor);
+        m_impl->rows.ForEachRow(&adapter, start);
+    });
+}
+
 CRect CGrid::GetAreaRect(int area)
 {
     KESTRUM_FORWARD(CRect, CRect{}, return area == AreaFixed ? m_impl->FixedArea()
@@ -1163,6 +1196,14 @@ void CGrid::AutoFitColumn(std::int32_t fieldId)
         viewport()->update();
     });
 }
+void CGrid::AutoFitColumnAt(int visibleIndex)
+{
+    CallVoid([&] {
+        if (CColumn* column = m_impl->header ? m_impl->header->GetVisibleColumnAt(visibleIndex) : nullptr)
+            AutoFitColumn(column->GetFieldId());
+    });
+}
+
 void CGrid::AutoFitColumns()
 {
     CallVoid([&] {
@@ -1272,6 +1313,9 @@ bool CGrid::GetBackground(QPixmap& picture, int& mode, int& transparency)
     KESTRUM_FORWARD(bool, false, picture = m_impl->background; mode = m_impl->backgroundMode;
                     transparency = m_impl->backgroundTransparency; return !picture.isNull());
 }
+
+void CGrid::SetOption(bool option) { CallVoid([&] { m_impl->option89 = option; }); }
+bool CGrid::GetOption() { KESTRUM_FORWARD(bool, false, return m_impl->option89); }
 
 void CGrid::SetKeyboardAreas(int mask) { CallVoid([&] { m_impl->keyboardAreas = mask; }); }
 bool CGrid::IsKeyboardArea(int area)

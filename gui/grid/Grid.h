@@ -56,6 +56,15 @@ enum HeaderNotificationCode : int {
     NotifySortChanged = 22,
 };
 
+// Visits a grid's items: return false to stop.
+class IGridVisitor {
+public:
+    virtual bool Visit(class CGrid* grid, HITEM item, Common::CDataObject* object) = 0;
+
+protected:
+    ~IGridVisitor() = default;
+};
+
 class IGridListener {
 public:
     virtual void OnGridItemNotification(const GridItemNotification& notification) = 0;
@@ -111,6 +120,10 @@ public:
     HITEM GetNextRow(HITEM item, bool crossAreas);
     Common::CDataObject* GetObject(HITEM item, int row = -1, int area = 0);
     std::uint32_t GetItemState(HITEM item);
+    // Preorder from `start` (null: the fixed rows, then the scrollable ones).
+    void ForEach(IGridVisitor* visitor, HITEM start = 0);
+    // The same over rows in display order.
+    void ForEachRow(IGridVisitor* visitor, HITEM start = 0);
 
     // Geometry and scrolling.
     CRect GetAreaRect(int area);
@@ -178,6 +191,7 @@ public:
     void ShowHeader(bool show);
     bool IsHeaderShown();
     void AutoFitColumn(std::int32_t fieldId);
+    void AutoFitColumnAt(int visibleIndex);
     void AutoFitColumns();
     void SetSortInfo(int level, const CSortInfo& info, bool resort);
     CSortInfo GetSortInfo(int level);
@@ -215,6 +229,9 @@ public:
     void SetBackground(const QPixmap& picture, int mode, int transparency);
     bool GetBackground(QPixmap& picture, int& mode, int& transparency);
 
+    // An option that is stored and reported only (requests 89 and 90).
+    void SetOption(bool option);
+    bool GetOption();
     void SetKeyboardAreas(int mask);
     bool IsKeyboardArea(int area);
     void SetDoubleBuffering(bool enable);

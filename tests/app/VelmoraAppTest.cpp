@@ -3,7 +3,10 @@
 
 #include <QApplication>
 #include <QImage>
+#include <atomic>
 #include <chrono>
+#include <random>
+#include <thread>
 
 #include "TempTree.h"
 #include "app/MainFrame.h"
@@ -112,6 +115,85 @@ TEST_F(AppFixture, FileNamesAreDrawnInTheFileColourAndFoldersAreNot)
     }
     EXPECT_EQ(fileRows, 3);
     EXPECT_EQ(folderRows, 3);
+}
+
+namespace {
+// Holds the listing of one folder until released, so its parent stays
+// "populating" as long as the test needs.
+class CGatedFileSystem : public CLocalFileSystem {
+public:
+    std::string gated;
+    std::atomic<bool> open{false};
+    bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
+                    const std::function<bool()>& stop) override
+    {
+        while (path == gated && !open && !(stop && stop()))
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return CLocalFileSystem::ListFolder(path, mountId, entries, stop);
+    }
+};
+
+int CountAnimationPixels(CGrid& grid, HITEM item)
+{
+    grid.viewport()->repaint();
+    const QImage image = grid.viewport()->grab().toImage();
+    const CRect cell = grid.GetCellRect(item, FIELD_SIZE);
+    int count = 0;
+    for (int y = cell.top; y < cell.bottom; ++y)
+        for (int x = cell.left; x < std::min(cell.left + cell.Height() + 2, image.width()); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.blue() > 150 && pixel.red() < 120) // the turning blue arc
+                ++count;
+        }
+    return count;
+}
+} // namespace
+
+TEST(VelmoraAnimation, APopulatingFolderAnimatesUntilItsWalkEnds)
+{
+    Velmora::Test::CTempTree tree;
+    tree.File("busy/waiting/file", 1);
+    auto fileSystem = std::make_shared<CGatedFileSystem>();
+    fileSystem->gated = (tree.Root() / "busy" / "waiting").string();
+    CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}, fileSystem));
+    frame.resize(900, 400);
+    frame.show();
+    CGrid& grid = frame.View().Grid();
+    // The walk is now held inside busy/waiting: the root is being walked.
+    PumpUntil([&] {
+        const HITEM first = grid.GetItemAt(0, AreaScrollable);
+        return first && grid.GetObject(first)->GetBool(FIELD_POPULATING);
+    });
+    frame.View().ExpandAll();
+    const HITEM root = grid.GetItemAt(0, AreaScrollable);
+    ASSERT_TRUE(grid.GetObject(root)->GetBool(FIELD_POPULATING));
+    EXPECT_GT(CountAnimationPixels(grid, root), 5);
+    fileSystem->open = true;
+    PumpUntil([&] { return frame.Document().Scanner().IsFinished(); });
+    PumpUntil([&] { return false; }, 1);
+    EXPECT_FALSE(grid.GetObject(root)->GetBool(FIELD_POPULATING));
+    EXPECT_EQ(CountAnimationPixels(grid, root), 0);
+}
+
+TEST(VelmoraClosing, TwoHundredClosesAtRandomMomentsOfAWalk)
+{
+    Velmora::Test::CTempTree tree;
+    for (int folder = 0; folder < 60; ++folder)
+        for (int file = 0; file < 150; ++file)
+            tree.File("f" + std::to_string(folder) + "/x" + std::to_string(file), 1);
+    std::mt19937 random(17);
+    for (int round = 0; round < 200; ++round) {
+        auto frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}));
+        frame->show();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(random() % 40);
+        while (std::chrono::steady_clock::now() < until)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        const auto start = std::chrono::steady_clock::now();
+        frame->close();
+        ASSERT_TRUE(frame->Document().Scanner().IsFinished() || !frame->Document().Scanner().IsRunning());
+        frame.reset(); // the document and its tree go; its thread has been joined
+        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "round " << round;
+    }
 }
 
 int main(int argc, char** argv)

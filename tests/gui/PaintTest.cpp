@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <chrono>
 #include <deque>
 
 #include "common/DynamicObject.h"
@@ -104,6 +105,38 @@ TEST_F(PaintedGrid, SelectedAndFocusedRowsCarryTheirTints)
     EXPECT_EQ(PixelInRow(1), ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.selection.color, appearance.selection.alpha)));
     grid.SetFocusedRow(3, AreaScrollable);
     EXPECT_EQ(PixelInRow(3), ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.focus.color, appearance.focus.alpha)));
+}
+
+TEST_F(PaintedGrid, AChangedCellIsHighlightedAndFades)
+{
+    grid.EnableUpdateHighlight(true);
+    const CRect cell = grid.GetCellRect(items[2], 2);
+    auto pixel = [&] {
+        grid.viewport()->repaint();
+        const QImage image = grid.viewport()->grab().toImage();
+        return image.pixelColor(cell.left + 4, cell.top + 2);
+    };
+    EXPECT_EQ(pixel(), QColor(255, 255, 255));
+    objects[2].SetValue(2, Kestrum::Common::CValue(std::int64_t{99}));
+    // Not notified (the objects were made without notification): stamp through the update path.
+    Kestrum::Common::CDynamicObject notifying(true);
+    notifying.SetInt64(2, 1);
+    const HITEM changing = grid.Add(&notifying, GRID_ROOT, GRID_FIRST);
+    const CRect changingCell = grid.GetCellRect(changing, 2);
+    notifying.SetInt64(2, 2);
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(50))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    grid.viewport()->repaint();
+    QImage image = grid.viewport()->grab().toImage();
+    const QColor early = image.pixelColor(changingCell.left + 4, changingCell.top + 2);
+    EXPECT_GT(early.red(), early.green() + 60) << "highlighted in red";
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(2300))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    grid.viewport()->repaint();
+    image = grid.viewport()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(changingCell.left + 4, changingCell.top + 2), QColor(255, 255, 255)) << "faded";
+    grid.Remove(changing);
 }
 
 TEST_F(PaintedGrid, ShowingLinesDrawsThem)
