@@ -313,6 +313,34 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
         }
     }
 
+    // Where dragged rows would go: a bar between rows and arrows on the target.
+    if ((flags & PaintDropMarker) && state.drag.active && context.row && context.row->rowKey == state.drag.targetArea) {
+        const int target = state.drag.targetRow;
+        const int index = context.row->rowIndex;
+        if (target >= 0 && target < state.drag.rowCount && (index == target || index == target + 1)) {
+            if (!state.drag.after && index == target)
+                dc.FillSolid({visible.left, full.top, visible.right, full.top + 2}, state.drag.markerColor);
+            else if (state.drag.after && index == target)
+                dc.FillSolid({visible.left, full.bottom - 1, visible.right, full.bottom}, state.drag.markerColor);
+            else if (state.drag.after && index == target + 1)
+                dc.FillSolid({visible.left, full.top, visible.right, full.top + 1}, state.drag.markerColor);
+        }
+    }
+    if ((flags & PaintDropArrows) && state.drag.active && context.row && firstCell &&
+        context.row->rowKey == state.drag.targetArea && context.row->rowIndex == state.drag.targetRow) {
+        const int h = full.Height();
+        const Color outline = BlendColor(state.drag.markerColor, context.backColor, 120);
+        const CRect left{full.left + 2 + 2, full.top + 2, full.left + 2 + h - 2, full.bottom - 2};
+        dc.Polygon({{left.left, left.top}, {left.left, left.bottom}, {left.right, (left.top + left.bottom) / 2}},
+                   state.drag.markerColor);
+        dc.Line(left.left, left.top, left.right, (left.top + left.bottom) / 2, outline);
+        const int rowRight = context.row->visibleRect.right;
+        const CRect right{rowRight - 2 - h + 2, full.top + 2, rowRight - 2 - 2, full.bottom - 2};
+        dc.Polygon({{right.right, right.top}, {right.right, right.bottom}, {right.left, (right.top + right.bottom) / 2}},
+                   state.drag.markerColor);
+        dc.Line(right.right, right.top, right.left, (right.top + right.bottom) / 2, outline);
+    }
+
     if ((flags & PaintVerticalLines) && appearance.verticalLines && context.column)
         dc.Line(full.right - 1, NextEven(full.top), full.right - 1, full.bottom, appearance.verticalLine, true);
     if ((flags & PaintHorizontalLines) && appearance.horizontalLines)

@@ -263,6 +263,12 @@ void CHeaderPaintFormat::Paint(HeaderDrawContext& context, PaintState& state, Pa
     filler.textColor = context.textColor;
     if (!filler.fullRect.IsEmpty())
         customDraw->PaintColumnHeader(filler, state, flags);
+    // Where a dragged column would go.
+    if (context.dropTarget && context.dropSide != 0) {
+        const CRect target = state.header->GetClippedColumnRect(state.scroll, context.dropTarget->GetFieldId());
+        const int edge = context.dropSide == 2 ? target.right : target.left;
+        state.dc->FillSolid({edge - 1, 0, edge + 2, height}, MakeColor(128, 128, 255));
+    }
 }
 
 } // namespace Kestrum::GUI

@@ -138,6 +138,9 @@ struct DragState {
     bool after = false;
     int parentRow = -1;
     bool active = false;
+    Color markerColor = MakeColor(32, 128, 223);
+    // Rows in the drop-target area (to place the "after" bar of the last row).
+    int rowCount = 0;
 };
 
 struct PaintState {

@@ -301,6 +301,38 @@ TEST(GridNotifications, HeaderNoticesFromAWorkerReachTheListenerOnTheGridThread)
     EXPECT_EQ(listener.headers.size(), 2u);
 }
 
+TEST(GridThreads, AForeignCallIsNotStarvedByALongQueueOfUpdates)
+{
+    struct CCounting : IGridListener {
+        std::atomic<int> updates{0};
+        void OnGridItemNotification(const GridItemNotification& notification) override
+        {
+            if (notification.code == EventItemUpdated)
+                ++updates;
+        }
+        void OnGridHeaderNotification(const GridHeaderNotification&) override {}
+    } listener;
+    CGrid grid;
+    grid.SetListener(&listener);
+    auto object = MakeObject("busy", 0);
+    grid.Add(object.get(), GRID_ROOT, GRID_LAST);
+    constexpr int kUpdates = 200000;
+    for (int i = 1; i <= kUpdates; ++i)
+        object->SetInt64(kSize, i); // queued: this thread has not returned to the event loop
+    std::atomic<int> seenAtReturn{-1};
+    std::thread caller([&] {
+        grid.GetRowCount(AreaScrollable);
+        seenAtReturn = listener.updates.load();
+    });
+    while (seenAtReturn < 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    caller.join();
+    EXPECT_LT(seenAtReturn.load(), kUpdates / 2) << "the call waited for most of the queue";
+    Kestrum::GUI::CDispatcher::Instance().DrainUpdates();
+    EXPECT_EQ(listener.updates.load(), kUpdates);
+    grid.Clear(MaskBoth);
+}
+
 TEST(GridNotifications, ItemEventsCarryTheirRecords)
 {
     CGrid grid;

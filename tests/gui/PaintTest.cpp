@@ -44,6 +44,37 @@ TEST(CustomDraw, HeightsWithoutAFontAndDefaultCellFormat)
     EXPECT_NE(CreateColumnPaintFormat("GUI::CColumnPaintFormat"), nullptr);
 }
 
+TEST(CCellPaintFormat, DropMarkerBarsAndArrowsWhileRowsAreDragged)
+{
+    QImage image(200, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    CDeviceContext dc(painter);
+    PaintState state;
+    state.dc = &dc;
+    state.clipRect = {0, 0, 200, 40};
+    state.drag.active = true;
+    state.drag.targetArea = AreaScrollable;
+    state.drag.targetRow = 0;
+    state.drag.after = false;
+    state.drag.rowCount = 2;
+    RowDrawContext row;
+    row.rowKey = AreaScrollable;
+    row.rowIndex = 0;
+    row.fullRect = row.visibleRect = row.repaintRect = {0, 0, 200, 20};
+    row.backColor = MakeColor(255, 255, 255);
+    CellDrawContext cell;
+    static_cast<DrawContext&>(cell) = row;
+    cell.row = &row;
+    CCellPaintFormat format;
+    format.Paint(cell, state, PaintAll);
+    painter.end();
+    EXPECT_EQ(image.pixelColor(100, 0), ToQColor(state.drag.markerColor)); // the bar above row 0
+    EXPECT_EQ(image.pixelColor(100, 1), ToQColor(state.drag.markerColor));
+    EXPECT_EQ(image.pixelColor(6, 10), ToQColor(state.drag.markerColor)); // the right-pointing arrow
+    EXPECT_EQ(image.pixelColor(100, 10), QColor(Qt::white));
+}
+
 TEST(CImageList, StripOfSixtyFourBySixteenGivesFourImages)
 {
     QPixmap strip(64, 16);
