@@ -36,12 +36,13 @@ TEST(CustomDraw, HeightsWithoutAFontAndDefaultCellFormat)
     EXPECT_EQ(draw.GetHeaderHeight(header, state, PaintAll), 20);
     EXPECT_EQ(draw.GetRowHeight(nullptr, nullptr), 0);
     EXPECT_EQ(draw.GetCellPaintFormat(nullptr, nullptr, nullptr, 2, 0), GridDefaults::Instance().GetCellPaintFormat());
-    CColumn column(1, "c", 10, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, "");
-    EXPECT_EQ(draw.GetCellPaintFormat(&column, nullptr, nullptr, 2, 0), GridDefaults::Instance().GetCellPaintFormat());
+    CColumn plain(1, "c", 10, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, "");
+    EXPECT_EQ(draw.GetCellPaintFormat(&plain, nullptr, nullptr, 2, 0), GridDefaults::Instance().GetCellPaintFormat());
     std::unique_ptr<ICellPaintFormat> made(CreateCellPaintFormat("GUI::CCellPaintFormat"));
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->GetVersion(), 1);
-    EXPECT_NE(CreateColumnPaintFormat("GUI::CColumnPaintFormat"), nullptr);
+    std::unique_ptr<IColumnPaintFormat> column(CreateColumnPaintFormat("GUI::CColumnPaintFormat"));
+    EXPECT_NE(column, nullptr);
 }
 
 TEST(CCellPaintFormat, DropMarkerBarsAndArrowsWhileRowsAreDragged)
