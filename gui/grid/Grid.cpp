@@ -1325,16 +1325,6 @@ bool CGrid::IsKeyboardArea(int area)
 void CGrid::SetDoubleBuffering(bool enable) { CallVoid([&] { m_impl->doubleBuffering = enable; }); }
 bool CGrid::GetDoubleBuffering() { KESTRUM_FORWARD(bool, false, return m_impl->doubleBuffering); }
 
-namespace {
-bool ReadGridVersion(CArchive& archive, const char* what)
-{
-    const std::int32_t version = archive.ReadInt32();
-    if (version > 1)
-        CArchive::ThrowBadSchema(std::string(what) + " record of a newer version");
-    return version >= 1;
-}
-} // namespace
-
 void CGrid::Serialize(CArchive& archive)
 {
     // Errors of a load made for another thread are raised on that thread.
@@ -1393,7 +1383,7 @@ void CGrid::SerializeOnGridThread(CArchive& archive)
             return;
         }
 
-        if (!ReadGridVersion(archive, "Grid"))
+        if (!archive.ReadVersion("Grid"))
             return;
         // Everything is read into locals first.
         std::unique_ptr<CHeader> loadedHeader;
@@ -1406,7 +1396,7 @@ void CGrid::SerializeOnGridThread(CArchive& archive)
         const bool headerShown = archive.ReadBool();
         int rowHeights[2] = {-1, -1};
         for (int& height : rowHeights)
-            if (ReadGridVersion(archive, "Row area"))
+            if (archive.ReadVersion("Row area"))
                 height = archive.ReadInt32();
         const int focusable = archive.ReadInt32();
         GridAppearance appearance = g.appearance;

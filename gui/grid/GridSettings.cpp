@@ -13,10 +13,7 @@ bool SerializeVersion(CArchive& archive, const char* what)
         archive.WriteInt32(1);
         return true;
     }
-    const std::int32_t version = archive.ReadInt32();
-    if (version > 1)
-        CArchive::ThrowBadSchema(std::string(what) + " record of a newer version");
-    return version >= 1;
+    return archive.ReadVersion(what);
 }
 
 void Field(CArchive& archive, std::uint8_t& value)

@@ -188,10 +188,7 @@ void CColumn::Serialize(CArchive& archive)
         return;
     }
 
-    const std::int32_t version = archive.ReadInt32();
-    if (version > 1)
-        CArchive::ThrowBadSchema("CColumn record of a newer version");
-    if (version < 1)
+    if (!archive.ReadVersion("CColumn"))
         return;
     // Read into a fresh record: damaged data leaves the column as it was.
     auto loaded = std::make_unique<Record>();

@@ -35,10 +35,7 @@ void CSortInfo::Serialize(CArchive& archive)
         archive.WriteBool(m_descending);
         return;
     }
-    const std::int32_t version = archive.ReadInt32();
-    if (version > 1)
-        CArchive::ThrowBadSchema("CSortInfo record of a newer version");
-    if (version < 1)
+    if (!archive.ReadVersion("CSortInfo"))
         return;
     const std::int32_t fieldId = archive.ReadInt32();
     const bool descending = archive.ReadBool();
@@ -695,10 +692,7 @@ void CHeader::Serialize(CArchive& archive)
         return;
     }
 
-    const std::int32_t version = archive.ReadInt32();
-    if (version > 1)
-        CArchive::ThrowBadSchema("CHeader record of a newer version");
-    if (version < 1)
+    if (!archive.ReadVersion("CHeader"))
         return;
 
     // Everything is read before anything changes: a damaged archive raises

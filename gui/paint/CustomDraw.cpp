@@ -27,14 +27,6 @@ const bool s_registered = [] {
     return true;
 }();
 
-bool ReadVersion(CArchive& archive, const char* what)
-{
-    const std::int32_t version = archive.ReadInt32();
-    if (version > 1)
-        CArchive::ThrowBadSchema(std::string(what) + " record of a newer version");
-    return version >= 1;
-}
-
 } // namespace
 
 void ColorAlpha::Serialize(CArchive& archive)
@@ -45,7 +37,7 @@ void ColorAlpha::Serialize(CArchive& archive)
         archive.WriteByte(alpha);
         return;
     }
-    if (!ReadVersion(archive, "Colour"))
+    if (!archive.ReadVersion("Colour"))
         return;
     const Color readColor = archive.ReadUInt32();
     alpha = archive.ReadByte();
@@ -66,7 +58,7 @@ void GridAppearance::Serialize(CArchive& archive)
         archive.WriteInt32(horizontalLines ? 1 : 0);
         return;
     }
-    if (!ReadVersion(archive, "Appearance"))
+    if (!archive.ReadVersion("Appearance"))
         return;
     GridAppearance loaded = *this;
     Color* loadedColors[] = {&loaded.oddRowText, &loaded.evenRowText, &loaded.oddRowBack,
@@ -94,7 +86,7 @@ void UpdateHighlight::Serialize(CArchive& archive)
         archive.WriteInt32(mode);
         return;
     }
-    if (!ReadVersion(archive, "Update highlight"))
+    if (!archive.ReadVersion("Update highlight"))
         return;
     UpdateHighlight loaded;
     loaded.duration = archive.ReadInt32();

@@ -62,6 +62,14 @@ void CArchive::ThrowBadSchema(const std::string& what)
     throw CArchiveException(CArchiveException::BadSchema, what);
 }
 
+bool CArchive::ReadVersion(const char* what)
+{
+    const std::int32_t version = ReadInt32();
+    if (version > 1)
+        ThrowBadSchema(std::string(what) + " record of a newer version");
+    return version >= 1;
+}
+
 void CArchive::RequireMode(Mode mode) const
 {
     if (m_mode != mode)

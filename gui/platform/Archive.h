@@ -103,6 +103,9 @@ public:
     }
 
     [[noreturn]] static void ThrowBadSchema(const std::string& what);
+    // Reads a record's 32-bit version: a newer one than 1 raises BadSchema
+    // naming `what`; false when it is 0 or less (nothing more follows).
+    bool ReadVersion(const char* what);
 
 private:
     void RequireMode(Mode mode) const;
