@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QThread>
 #include <chrono>
+#include <thread>
 
 #include "gui/grid/GridItem.h"
 #include "gui/grid/GridRows.h"
@@ -15,6 +16,25 @@ namespace {
 const QEvent::Type kUpdateEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type kSentEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 constexpr int kUpdatesBetweenSentCalls = 64;
+// A caller spins this long for its answer before it sleeps.
+constexpr auto kCallerSpin = std::chrono::microseconds(100);
+// The GUI thread polls this long after the last call it served...
+constexpr auto kServeIdle = std::chrono::microseconds(200);
+// ...and returns to its event loop after serving this long.
+constexpr auto kServeMax = std::chrono::milliseconds(4);
+// A wake-up applies queued updates for at most this long.
+constexpr auto kDrainMax = std::chrono::milliseconds(4);
+
+using SpinClock = std::chrono::steady_clock;
+
+inline void CpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
 
 IDispatchTarget* TargetOf(CGridItem* item)
 {
@@ -37,7 +57,24 @@ struct CDispatcher::CSentCall {
     std::function<void()> call;
     std::mutex mutex;
     std::condition_variable changed;
-    State state = Pending;
+    // Written under `mutex`; read without it only by the caller's spin.
+    std::atomic<State> state{Pending};
+
+    bool Finished() const
+    {
+        const State now = state.load(std::memory_order_acquire);
+        return now == Done || now == Cancelled;
+    }
+    void SpinUntilFinished() const
+    {
+        const auto until = SpinClock::now() + kCallerSpin;
+        while (!Finished()) {
+            for (int i = 0; i < 32; ++i)
+                CpuRelax();
+            if (SpinClock::now() >= until)
+                return;
+        }
+    }
 };
 
 CDispatcher& CDispatcher::Instance()
@@ -50,7 +87,7 @@ CDispatcher& CDispatcher::Instance()
     return *dispatcher;
 }
 
-CDispatcher::CDispatcher() { GridClockNow(); }
+CDispatcher::CDispatcher() : m_spin(std::thread::hardware_concurrency() > 1) { GridClockNow(); }
 
 bool CDispatcher::IsGuiThread() const { return QThread::currentThread() == thread(); }
 
@@ -58,7 +95,7 @@ void CDispatcher::Wake(bool sent)
 {
     // Called with m_mutex held: one wake-up event per kind at a time.
     bool& pending = sent ? m_sentWakePending : m_updateWakePending;
-    if (pending)
+    if (pending || (sent && m_polling))
         return;
     pending = true;
     QCoreApplication::postEvent(this, new QEvent(sent ? kSentEvent : kUpdateEvent),
@@ -91,25 +128,60 @@ bool CDispatcher::event(QEvent* event)
         }
     }
     if (sent)
-        RunSentCalls();
+        ServeSentCalls();
     else if (updates)
-        DrainUpdates();
+        ApplyQueuedUpdates(true);
     else
         return QObject::event(event);
     return true;
 }
 
-void CDispatcher::RunSentCalls()
+void CDispatcher::ServeSentCalls()
 {
+    if (!m_spin) {
+        RunSentCalls();
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_polling = true;
+    }
+    const auto start = SpinClock::now();
+    auto lastServed = start;
+    for (;;) {
+        if (RunSentCalls())
+            lastServed = SpinClock::now();
+        for (int i = 0; i < 64 && m_sentQueued.load(std::memory_order_relaxed) == 0; ++i)
+            CpuRelax();
+        if (m_sentQueued.load(std::memory_order_relaxed) != 0)
+            continue;
+        const auto now = SpinClock::now();
+        if (now - lastServed < kServeIdle && now - start < kServeMax)
+            continue;
+        std::lock_guard lock(m_mutex);
+        if (!m_sent.empty() && now - start < kServeMax)
+            continue; // queued while the lock was not held
+        m_polling = false;
+        if (!m_sent.empty())
+            Wake(true); // served long enough: let the event loop run first
+        return;
+    }
+}
+
+bool CDispatcher::RunSentCalls()
+{
+    bool ran = false;
     for (;;) {
         std::shared_ptr<CSentCall> sent;
         {
             std::lock_guard lock(m_mutex);
             if (m_sent.empty())
-                return;
+                return ran;
             sent = m_sent.front();
             m_sent.pop_front();
+            m_sentQueued.store(m_sent.size(), std::memory_order_relaxed);
         }
+        ran = true;
         {
             std::lock_guard lock(sent->mutex);
             if (sent->state != CSentCall::Pending)
@@ -128,10 +200,15 @@ void CDispatcher::RunSentCalls()
     }
 }
 
-void CDispatcher::DrainUpdates()
+void CDispatcher::DrainUpdates() { ApplyQueuedUpdates(false); }
+
+void CDispatcher::ApplyQueuedUpdates(bool bounded)
 {
     if (m_draining.exchange(true))
         return; // re-entered from an update's own handling
+    // A wake-up applies what is queued for at most a frame's time, then lets
+    // the event loop paint and run timers before it goes on.
+    const auto until = SpinClock::now() + kDrainMax;
     int sinceSent = 0;
     for (;;) {
         Update update{};
@@ -139,6 +216,10 @@ void CDispatcher::DrainUpdates()
             std::lock_guard lock(m_mutex);
             if (m_updates.empty())
                 break;
+            if (bounded && sinceSent == 0 && SpinClock::now() >= until) {
+                Wake(false);
+                break;
+            }
             update = m_updates.front();
             m_updates.pop_front();
         }
@@ -217,8 +298,10 @@ void CDispatcher::OnDispose(Common::CDataObject* object)
     {
         std::lock_guard lock(m_mutex);
         m_sent.push_back(sent);
+        m_sentQueued.store(m_sent.size(), std::memory_order_relaxed);
         Wake(true);
     }
+    sent->SpinUntilFinished();
     std::unique_lock lock(sent->mutex);
     while (sent->state != CSentCall::Done) {
         sent->changed.wait_for(lock, std::chrono::milliseconds(20));
@@ -252,8 +335,10 @@ bool CDispatcher::Send(IDispatchTarget* target, const std::function<void()>& cal
     {
         std::lock_guard lock(m_mutex);
         m_sent.push_back(sent);
+        m_sentQueued.store(m_sent.size(), std::memory_order_relaxed);
         Wake(true);
     }
+    sent->SpinUntilFinished();
     std::unique_lock lock(sent->mutex);
     while (sent->state != CSentCall::Done && sent->state != CSentCall::Cancelled) {
         sent->changed.wait_for(lock, std::chrono::milliseconds(20));

@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 
 #include "common/DataObject.h"
 #include "gui/grid/Dispatcher.h"
@@ -305,7 +306,25 @@ public:
     {
         return filter && filter->IsFilteredOut(owner, item, item->GetObject());
     }
-    void OnForeignInsert() override { timers[TimerScrollBars].start(10, owner); }
+    // Restarting a timer per insertion is costly in a burst: the timer runs
+    // on and, when it fires early, waits out the rest of the 10 ms counted
+    // from the last insertion.
+    void OnForeignInsert() override
+    {
+        lastForeignInsert = std::chrono::steady_clock::now();
+        if (!timers[TimerScrollBars].isActive())
+            timers[TimerScrollBars].start(10, owner);
+    }
+    bool ScrollBarTimerDue()
+    {
+        const auto waited = std::chrono::steady_clock::now() - lastForeignInsert;
+        if (waited >= std::chrono::milliseconds(10))
+            return true;
+        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(std::chrono::milliseconds(10) - waited);
+        timers[TimerScrollBars].start(static_cast<int>(rest.count()), owner);
+        return false;
+    }
+    std::chrono::steady_clock::time_point lastForeignInsert{};
 
     // --- IDispatchTarget -----------------------------------------------------------
     bool IsClosing() const override { return closing.load(); }
@@ -842,7 +861,20 @@ void CGrid::GetChildren(HITEM parent, std::vector<HITEM>& children, bool visible
     CallVoid([&] { m_impl->rows.GetChildren(parent, children, visibleOnly); });
 }
 bool CGrid::HasChildren(HITEM parent) { KESTRUM_FORWARD(bool, false, return m_impl->rows.HasChildren(parent)); }
-HITEM CGrid::GetItem(Common::CDataObject* object) { KESTRUM_FORWARD(HITEM, 0, return m_impl->rows.GetItem(object)); }
+HITEM CGrid::GetItem(Common::CDataObject* object)
+{
+    // An object with at most one row in this grid is answered from the
+    // registry without a round trip; choosing among several rows needs
+    // their places, which only the grid's thread may read.
+    if (!CDispatcher::Instance().IsGuiThread() && object) {
+        if (m_impl->closing)
+            return 0;
+        CGridItem* sole = nullptr;
+        if (CObjectRegistry::Instance().FindSoleItem(object, &m_impl->rows, sole))
+            return ToHandle(sole);
+    }
+    KESTRUM_FORWARD(HITEM, 0, return m_impl->rows.GetItem(object));
+}
 void CGrid::GetItems(Common::CDataObject* object, std::vector<HITEM>& items, int mask, bool visibleOnly)
 {
     CallVoid([&] { m_impl->rows.GetItems(object, items, mask, visibleOnly); });
@@ -1502,6 +1534,8 @@ void CGrid::timerEvent(QTimerEvent* event)
         switch (id) {
         case TimerRepaint: m_impl->RunDelayedRepaints(); break;
         case TimerScrollBars:
+            if (!m_impl->ScrollBarTimerDue())
+                break;
             m_impl->timers[id].stop();
             m_impl->RefreshScrollBars();
             break;

@@ -81,6 +81,22 @@ void CObjectRegistry::FindItems(Common::CDataObject* object, std::vector<CGridIt
     }
 }
 
+bool CObjectRegistry::FindSoleItem(Common::CDataObject* object, const CGridRows* grid, CGridItem*& item) const
+{
+    item = nullptr;
+    std::lock_guard lock(m_lock);
+    auto [first, last] = m_pairs.equal_range(object);
+    for (auto it = first; it != last; ++it) {
+        CItemTree* tree = it->second->GetTree();
+        if (!tree || tree->GetKind() == TreeDetached || tree->GetOwner() != grid)
+            continue;
+        if (item)
+            return false;
+        item = it->second;
+    }
+    return true;
+}
+
 std::vector<CGridItem*> CObjectRegistry::AllItems(Common::CDataObject* object) const
 {
     std::lock_guard lock(m_lock);

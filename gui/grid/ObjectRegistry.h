@@ -31,6 +31,9 @@ public:
     // Appends the items of the object that are inside a grid tree (of
     // `grid` when given), in registry order.
     void FindItems(Common::CDataObject* object, std::vector<CGridItem*>& items, const CGridRows* grid) const;
+    // True when the object has at most one item inside a tree of `grid`;
+    // `item` is that item or null. False when it has several.
+    bool FindSoleItem(Common::CDataObject* object, const CGridRows* grid, CGridItem*& item) const;
     // Every item paired with the object, grid tree or not.
     std::vector<CGridItem*> AllItems(Common::CDataObject* object) const;
     void EraseObject(Common::CDataObject* object);
