@@ -1,6 +1,9 @@
 #include "common/DataObject.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <new>
 #include <mutex>
 #include <vector>
 
@@ -55,9 +58,54 @@ template <class To, class From> To ConvertText(const From& text)
 } // namespace
 
 struct CDataObject::Impl {
-    mutable std::recursive_mutex mutex;
-    std::vector<ISink*> sinks; // subscription order, no duplicates, no nulls
+    std::uint32_t count = 0;
+    std::uint32_t capacity = 0;
+    ISink* sinks[1]; // subscription order, no duplicates, no nulls
+
+    static Impl* Make(std::uint32_t capacity)
+    {
+        void* memory = ::operator new(offsetof(Impl, sinks) + sizeof(ISink*) * capacity);
+        Impl* impl = new (memory) Impl;
+        impl->capacity = capacity;
+        return impl;
+    }
+    static void Free(Impl* impl) { ::operator delete(impl); }
 };
+
+namespace {
+
+std::recursive_mutex& SinkLockOf(const CDataObject* object)
+{
+    static std::recursive_mutex locks[64];
+    const auto address = reinterpret_cast<std::uintptr_t>(object);
+    return locks[(address >> 4 ^ address >> 10) & 63];
+}
+
+// A copy of a subscriber list, kept on the stack for the usual few sinks.
+class CSinkCopy {
+public:
+    template <class List> explicit CSinkCopy(const List* list)
+    {
+        if (!list)
+            return;
+        m_count = list->count;
+        if (m_count > kInline) {
+            m_heap.assign(list->sinks, list->sinks + m_count);
+        } else {
+            std::copy(list->sinks, list->sinks + m_count, m_inline);
+        }
+    }
+    CDataObject::ISink* const* begin() const { return m_count > kInline ? m_heap.data() : m_inline; }
+    CDataObject::ISink* const* end() const { return begin() + m_count; }
+
+private:
+    static constexpr std::uint32_t kInline = 4;
+    std::uint32_t m_count = 0;
+    CDataObject::ISink* m_inline[kInline] = {};
+    std::vector<CDataObject::ISink*> m_heap;
+};
+
+} // namespace
 
 void CDataObject::ISink::OnFieldsChanged(const std::set<FieldId>& ids, CDataObject* object)
 {
@@ -67,19 +115,50 @@ void CDataObject::ISink::OnFieldsChanged(const std::set<FieldId>& ids, CDataObje
 
 void CDataObject::ISink::OnDispose(CDataObject*) {}
 
-CDataObject::CDataObject() : m_impl(std::make_unique<Impl>()) {}
+CDataObject::CDataObject() = default;
 
 CDataObject::~CDataObject()
 {
     NotifyDispose();
 }
 
+// m_impl is either null, a single sink tagged with the low bit (no
+// allocation for the usual one subscriber), or a list.
+namespace {
+constexpr std::uintptr_t kSingleSink = 1;
+}
+
+bool CDataObject::HasSingleSink() const noexcept { return (reinterpret_cast<std::uintptr_t>(m_impl) & kSingleSink) != 0; }
+
+CDataObject::ISink* CDataObject::SingleSink() const noexcept
+{
+    return reinterpret_cast<ISink*>(reinterpret_cast<std::uintptr_t>(m_impl) & ~kSingleSink);
+}
+
+void CDataObject::CopySinks(std::vector<ISink*>& sinks) const
+{
+    if (!m_impl)
+        return;
+    if (HasSingleSink())
+        sinks.push_back(SingleSink());
+    else
+        sinks.assign(m_impl->sinks, m_impl->sinks + m_impl->count);
+}
+
+void CDataObject::FreeSinks() noexcept
+{
+    if (m_impl && !HasSingleSink())
+        Impl::Free(m_impl);
+    m_impl = nullptr;
+}
+
 void CDataObject::NotifyDispose()
 {
     std::vector<ISink*> sinks;
     {
-        std::lock_guard lock(m_impl->mutex);
-        sinks.swap(m_impl->sinks);
+        std::lock_guard lock(SinkLockOf(this));
+        CopySinks(sinks);
+        FreeSinks();
     }
     for (ISink* sink : sinks)
         sink->OnDispose(this);
@@ -89,43 +168,83 @@ void CDataObject::Subscribe(ISink* sink)
 {
     if (!sink)
         return;
-    std::lock_guard lock(m_impl->mutex);
-    if (std::find(m_impl->sinks.begin(), m_impl->sinks.end(), sink) == m_impl->sinks.end())
-        m_impl->sinks.push_back(sink);
+    std::lock_guard lock(SinkLockOf(this));
+    if (!m_impl) {
+        if ((reinterpret_cast<std::uintptr_t>(sink) & kSingleSink) == 0) {
+            m_impl = reinterpret_cast<Impl*>(reinterpret_cast<std::uintptr_t>(sink) | kSingleSink);
+            return;
+        }
+        m_impl = Impl::Make(2);
+    } else if (HasSingleSink()) {
+        ISink* first = SingleSink();
+        if (first == sink)
+            return;
+        m_impl = Impl::Make(2);
+        m_impl->sinks[m_impl->count++] = first;
+    } else if (std::find(m_impl->sinks, m_impl->sinks + m_impl->count, sink) != m_impl->sinks + m_impl->count) {
+        return;
+    }
+    if (m_impl->count == m_impl->capacity) {
+        Impl* grown = Impl::Make(m_impl->capacity * 2);
+        std::copy(m_impl->sinks, m_impl->sinks + m_impl->count, grown->sinks);
+        grown->count = m_impl->count;
+        Impl::Free(m_impl);
+        m_impl = grown;
+    }
+    m_impl->sinks[m_impl->count++] = sink;
 }
 
 void CDataObject::Unsubscribe(ISink* sink)
 {
-    std::lock_guard lock(m_impl->mutex);
-    const auto it = std::find(m_impl->sinks.begin(), m_impl->sinks.end(), sink);
-    if (it != m_impl->sinks.end())
-        m_impl->sinks.erase(it);
+    std::lock_guard lock(SinkLockOf(this));
+    if (!m_impl)
+        return;
+    if (HasSingleSink()) {
+        if (SingleSink() == sink)
+            m_impl = nullptr;
+        return;
+    }
+    ISink** end = m_impl->sinks + m_impl->count;
+    ISink** it = std::find(m_impl->sinks, end, sink);
+    if (it == end)
+        return;
+    std::copy(it + 1, end, it);
+    if (--m_impl->count == 0)
+        FreeSinks();
 }
 
 bool CDataObject::HasSubscribers() const
 {
-    std::lock_guard lock(m_impl->mutex);
-    return !m_impl->sinks.empty();
+    std::lock_guard lock(SinkLockOf(this));
+    return m_impl != nullptr;
 }
 
 void CDataObject::NotifyFieldChanged(FieldId id)
 {
-    std::vector<ISink*> sinks;
-    {
-        std::lock_guard lock(m_impl->mutex);
-        sinks = m_impl->sinks;
+    std::unique_lock lock(SinkLockOf(this));
+    if (HasSingleSink()) {
+        ISink* sink = SingleSink();
+        lock.unlock();
+        sink->OnFieldChanged(id, this);
+        return;
     }
+    const CSinkCopy sinks(m_impl);
+    lock.unlock();
     for (ISink* sink : sinks)
         sink->OnFieldChanged(id, this);
 }
 
 void CDataObject::NotifyFieldsChanged(const std::set<FieldId>& ids)
 {
-    std::vector<ISink*> sinks;
-    {
-        std::lock_guard lock(m_impl->mutex);
-        sinks = m_impl->sinks;
+    std::unique_lock lock(SinkLockOf(this));
+    if (HasSingleSink()) {
+        ISink* sink = SingleSink();
+        lock.unlock();
+        sink->OnFieldsChanged(ids, this);
+        return;
     }
+    const CSinkCopy sinks(m_impl);
+    lock.unlock();
     for (ISink* sink : sinks)
         sink->OnFieldsChanged(ids, this);
 }

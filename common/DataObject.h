@@ -5,7 +5,7 @@
 // of field changes and of the object's destruction.
 //
 // Threads: any thread may call any operation. The subscriber list is guarded
-// by the object's own recursive lock, which is never held while sinks run:
+// by the object's recursive lock, which is never held while sinks run:
 // sinks are called on the thread that made the change, from a copy of the
 // list, so a sink may subscribe, unsubscribe or read fields. Field values are
 // guarded by each class itself.
@@ -14,6 +14,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "common/FieldMap.h"
 #include "common/Serializer.h"
@@ -129,8 +130,18 @@ private:
     template <class T> bool SetTyped(FieldId id, const T& value);
     template <class Text> bool SetTextTyped(FieldId id, const Text& text, CFormat* format);
 
+    // The subscriber list: nothing without subscribers, the sink itself
+    // (tagged) for one, an allocated list for more; most objects of a large
+    // tree have one or two subscribers. The
+    // lock guarding it is one of a fixed set of recursive mutexes chosen by
+    // the object's address; it is only ever held for a list operation and
+    // nothing else is locked under it, so sharing one cannot deadlock.
     struct Impl;
-    std::unique_ptr<Impl> m_impl;
+    bool HasSingleSink() const noexcept;
+    ISink* SingleSink() const noexcept;
+    void CopySinks(std::vector<ISink*>& sinks) const;
+    void FreeSinks() noexcept;
+    Impl* m_impl = nullptr;
 };
 
 } // namespace Kestrum::Common

@@ -153,10 +153,9 @@ void CDispatcher::ServeSentCalls()
             lastServed = SpinClock::now();
         for (int i = 0; i < 64 && m_sentQueued.load(std::memory_order_relaxed) == 0; ++i)
             CpuRelax();
-        if (m_sentQueued.load(std::memory_order_relaxed) != 0)
-            continue;
         const auto now = SpinClock::now();
-        if (now - lastServed < kServeIdle && now - start < kServeMax)
+        const bool queued = m_sentQueued.load(std::memory_order_relaxed) != 0;
+        if (now - start < kServeMax && (queued || now - lastServed < kServeIdle))
             continue;
         std::lock_guard lock(m_mutex);
         if (!m_sent.empty() && now - start < kServeMax)
