@@ -27,9 +27,9 @@ void CObjectRegistry::Register(Common::CDataObject* object, CGridItem* item)
     Common::CDataObject::ISink* subscribe = nullptr;
     {
         std::lock_guard lock(m_lock);
-        if (m_pairs.count(object) == 0)
+        if (!m_pairs.ContainsKey(object))
             subscribe = m_sink;
-        m_pairs.emplace(object, item);
+        m_pairs.Insert(object, item);
     }
     if (subscribe)
         object->Subscribe(subscribe);
@@ -40,15 +40,8 @@ void CObjectRegistry::Unregister(Common::CDataObject* object, CGridItem* item)
     Common::CDataObject::ISink* unsubscribe = nullptr;
     {
         std::lock_guard lock(m_lock);
-        auto [first, last] = m_pairs.equal_range(object);
-        for (auto it = first; it != last; ++it) {
-            if (it->second == item) {
-                m_pairs.erase(it);
-                if (m_pairs.count(object) == 0 && !m_disposing)
-                    unsubscribe = m_sink;
-                break;
-            }
-        }
+        if (m_pairs.Erase(object, item) && !m_pairs.ContainsKey(object) && !m_disposing)
+            unsubscribe = m_sink;
     }
     if (unsubscribe)
         object->Unsubscribe(unsubscribe);
@@ -57,60 +50,56 @@ void CObjectRegistry::Unregister(Common::CDataObject* object, CGridItem* item)
 bool CObjectRegistry::Contains(Common::CDataObject* object, CGridItem* item) const
 {
     std::lock_guard lock(m_lock);
-    auto [first, last] = m_pairs.equal_range(object);
-    for (auto it = first; it != last; ++it)
-        if (it->second == item)
-            return true;
-    return false;
+    bool found = false;
+    m_pairs.ForEach(object, [&](CGridItem* paired) { found = found || paired == item; });
+    return found;
 }
 
 bool CObjectRegistry::ContainsObject(Common::CDataObject* object) const
 {
     std::lock_guard lock(m_lock);
-    return m_pairs.count(object) != 0;
+    return m_pairs.ContainsKey(object);
 }
 
 void CObjectRegistry::FindItems(Common::CDataObject* object, std::vector<CGridItem*>& items, const CGridRows* grid) const
 {
     std::lock_guard lock(m_lock);
-    auto [first, last] = m_pairs.equal_range(object);
-    for (auto it = first; it != last; ++it) {
-        CItemTree* tree = it->second->GetTree();
+    m_pairs.ForEach(object, [&](CGridItem* item) {
+        CItemTree* tree = item->GetTree();
         if (tree && tree->GetKind() != TreeDetached && (!grid || tree->GetOwner() == grid))
-            items.push_back(it->second);
-    }
+            items.push_back(item);
+    });
 }
 
 bool CObjectRegistry::FindSoleItem(Common::CDataObject* object, const CGridRows* grid, CGridItem*& item) const
 {
     item = nullptr;
+    bool sole = true;
     std::lock_guard lock(m_lock);
-    auto [first, last] = m_pairs.equal_range(object);
-    for (auto it = first; it != last; ++it) {
-        CItemTree* tree = it->second->GetTree();
+    m_pairs.ForEach(object, [&](CGridItem* paired) {
+        CItemTree* tree = paired->GetTree();
         if (!tree || tree->GetKind() == TreeDetached || tree->GetOwner() != grid)
-            continue;
+            return;
         if (item)
-            return false;
-        item = it->second;
-    }
-    return true;
+            sole = false;
+        else
+            item = paired;
+    });
+    return sole;
 }
 
 std::vector<CGridItem*> CObjectRegistry::AllItems(Common::CDataObject* object) const
 {
     std::lock_guard lock(m_lock);
     std::vector<CGridItem*> items;
-    auto [first, last] = m_pairs.equal_range(object);
-    for (auto it = first; it != last; ++it)
-        items.push_back(it->second);
+    m_pairs.ForEach(object, [&](CGridItem* item) { items.push_back(item); });
     return items;
 }
 
 void CObjectRegistry::EraseObject(Common::CDataObject* object)
 {
     std::lock_guard lock(m_lock);
-    m_pairs.erase(object);
+    m_pairs.EraseKey(object);
 }
 
 } // namespace Kestrum::GUI

@@ -5,11 +5,11 @@
 // under it.
 #pragma once
 
-#include <map>
 #include <mutex>
 #include <vector>
 
 #include "common/DataObject.h"
+#include "gui/grid/PointerMultiMap.h"
 
 namespace Kestrum::GUI {
 
@@ -46,7 +46,7 @@ public:
 private:
     CObjectRegistry() = default;
     mutable std::recursive_mutex m_lock;
-    std::multimap<Common::CDataObject*, CGridItem*> m_pairs;
+    CPointerMultiMap<Common::CDataObject, CGridItem> m_pairs;
     Common::CDataObject::ISink* m_sink = nullptr;
     bool m_disposing = false;
 };

@@ -275,3 +275,43 @@ TEST(CDataObjectSinks, DisposalReachesEverySinkInOrderOnce)
     }
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
 }
+
+TEST(CDataObjectSinks, ListKeepsSubscriptionOrderGrowingAndShrinking)
+{
+    // One sink is kept without a list; more grow one; removals shrink it.
+    struct COrderSink : CDataObject::ISink {
+        std::vector<int>* order = nullptr;
+        int tag = 0;
+        void OnFieldChanged(FieldId, CDataObject*) override { order->push_back(tag); }
+    };
+    std::vector<int> order;
+    std::vector<COrderSink> sinks(9);
+    for (int i = 0; i < 9; ++i) {
+        sinks[static_cast<std::size_t>(i)].order = &order;
+        sinks[static_cast<std::size_t>(i)].tag = i;
+    }
+    CSampleObject object;
+    const auto notified = [&] {
+        order.clear();
+        object.NotifyFieldChanged(1);
+        return order;
+    };
+    object.Subscribe(&sinks[0]);
+    EXPECT_EQ(notified(), (std::vector<int>{0}));
+    for (std::size_t i = 1; i < 9; ++i)
+        object.Subscribe(&sinks[i]);
+    object.Subscribe(&sinks[4]); // duplicate
+    EXPECT_EQ(notified(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    for (std::size_t i : {0u, 4u, 8u})
+        object.Unsubscribe(&sinks[i]);
+    EXPECT_EQ(notified(), (std::vector<int>{1, 2, 3, 5, 6, 7}));
+    for (std::size_t i : {1u, 2u, 3u, 5u, 6u})
+        object.Unsubscribe(&sinks[i]);
+    EXPECT_EQ(notified(), (std::vector<int>{7}));
+    object.Subscribe(&sinks[0]);
+    EXPECT_EQ(notified(), (std::vector<int>{7, 0}));
+    object.Unsubscribe(&sinks[7]);
+    object.Unsubscribe(&sinks[0]);
+    EXPECT_FALSE(object.HasSubscribers());
+    EXPECT_TRUE(notified().empty());
+}
