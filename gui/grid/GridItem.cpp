@@ -50,7 +50,7 @@ int CompareSortKeys(const CGridItem& a, const CGridItem& b, std::size_t levels, 
 
 CGridItem::CGridItem(CItemTree* tree) : m_tree(tree)
 {
-    m_rowHeight = tree->GetDefaultRowHeight();
+    m_rowHeight = ClampHeight(tree->GetDefaultRowHeight());
     tree->Adopt(this);
 }
 
@@ -112,19 +112,26 @@ bool CGridItem::IsDescendantOf(const CGridItem* ancestor) const
 
 const Common::CValue& CGridItem::GetSortKey(int level) const
 {
-    if (level < 0 || level >= static_cast<int>(m_keys.size()))
+    if (level < 0 || level >= m_keyCount)
         return EmptyValue();
-    return m_keys[static_cast<std::size_t>(level)];
+    return level == 0 ? m_firstKey : m_moreKeys[static_cast<std::size_t>(level - 1)];
 }
 
 void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
 {
     // Keys are held only for the levels in use.
-    m_keys.resize(std::min<std::size_t>(levels.size(), kMaxSortLevels));
-    for (std::size_t level = 0; level < m_keys.size(); ++level)
-        m_keys[level] = m_object ? m_object->GetValue(levels[level].GetFieldId()) : Common::CValue();
-    if (m_keys.empty())
-        m_keys.shrink_to_fit();
+    const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(levels.size(), kMaxSortLevels));
+    if (count <= 1)
+        m_moreKeys.reset();
+    else if (count != m_keyCount)
+        m_moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
+    m_keyCount = count;
+    const auto keyOf = [&](std::size_t level) {
+        return m_object ? m_object->GetValue(levels[level].GetFieldId()) : Common::CValue();
+    };
+    m_firstKey = count > 0 ? keyOf(0) : Common::CValue();
+    for (std::size_t level = 1; level < count; ++level)
+        m_moreKeys[level - 1] = keyOf(level);
 }
 
 ChangeStamps& CGridItem::Stamps()

@@ -48,7 +48,7 @@ public:
     CGridItem(const CGridItem&) = delete;
     CGridItem& operator=(const CGridItem&) = delete;
     // Unbinds, leaves its parent and deletes its subtree.
-    virtual ~CGridItem();
+    ~CGridItem();
 
     Common::CDataObject* GetObject() const noexcept { return m_object; }
     // Binding registers the pair (object, item) in the object registry.
@@ -64,7 +64,8 @@ public:
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
     int GetRowHeight() const noexcept { return m_rowHeight; }
-    void SetRowHeight(int height) noexcept { m_rowHeight = height; }
+    // Heights are kept in 16 bits (at most 32767 pixels).
+    void SetRowHeight(int height) noexcept { m_rowHeight = ClampHeight(height); }
     int GetVisibleDescendantCount() const noexcept { return m_visibleDescendants; }
     // Depth: -1 for a root, 0 for its children.
     int GetLevel() const;
@@ -84,17 +85,27 @@ private:
     friend class CRowList;
     enum : std::uint8_t { FlagExpanded = 1, FlagSelected = 2 };
 
+    static std::int16_t ClampHeight(int height) noexcept
+    {
+        return static_cast<std::int16_t>(height < 0 ? 0 : height > 32767 ? 32767 : height);
+    }
+
+    // A large tree holds one item per row: the members are ordered to pack
+    // into 104 bytes, and the first sort key is kept inline (more levels
+    // are rare and go to a small array).
     Common::CDataObject* m_object = nullptr;
     void* m_leaf = nullptr; // the row-list leaf holding the item's row; null without a row
     CGridItem* m_parent = nullptr;
-    int m_hint = -1;
     std::atomic<CItemTree*> m_tree;
     std::vector<CGridItem*> m_children;
+    int m_hint = -1;
     int m_childPrefix = -1;
     int m_visibleDescendants = 0;
-    int m_rowHeight = 14;
+    std::int16_t m_rowHeight = 14;
     std::uint8_t m_flags = 0;
-    std::vector<Common::CValue> m_keys;
+    std::uint8_t m_keyCount = 0;
+    Common::CValue m_firstKey;
+    std::unique_ptr<Common::CValue[]> m_moreKeys;
     std::unique_ptr<ChangeStamps> m_stamps;
 };
 

@@ -297,7 +297,7 @@ void CGridRows::MoveSubtreeToTree(CGridItem* item, CItemTree& tree)
         if (member->GetTree())
             member->GetTree()->Release(member);
         tree.Adopt(member);
-        member->m_rowHeight = tree.GetDefaultRowHeight();
+        member->SetRowHeight(tree.GetDefaultRowHeight());
     }
 }
 
