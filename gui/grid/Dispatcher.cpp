@@ -140,6 +140,9 @@ void CDispatcher::ServeSentCalls()
 {
     if (!m_spin) {
         RunSentCalls();
+        std::lock_guard lock(m_mutex);
+        if (!m_sent.empty())
+            Wake(true);
         return;
     }
     {
@@ -169,8 +172,15 @@ void CDispatcher::ServeSentCalls()
 
 bool CDispatcher::RunSentCalls()
 {
+    // Only the calls queued now: a caller that queues its next call at once
+    // must not keep this loop from returning.
+    std::size_t remaining = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        remaining = m_sent.size();
+    }
     bool ran = false;
-    for (;;) {
+    for (; remaining > 0; --remaining) {
         std::shared_ptr<CSentCall> sent;
         {
             std::lock_guard lock(m_mutex);
@@ -197,6 +207,7 @@ bool CDispatcher::RunSentCalls()
         sent->state = CSentCall::Done;
         sent->changed.notify_all();
     }
+    return ran;
 }
 
 void CDispatcher::DrainUpdates() { ApplyQueuedUpdates(false); }

@@ -2,20 +2,25 @@
 // per key, kept in one open-addressing table (linear probing, backward-shift
 // deletion): 16 bytes a slot instead of a tree node per pair.
 //
+// The table is split into 64 by hash, so growing re-inserts at most a 64th
+// of the pairs at a time.
+//
 // The values of one key are visited in the order they were inserted: they
 // sit in the probe run of their key's home slot, an insertion takes the
 // first free slot after the whole run, deletion shifts later members back
 // without reordering them, and growing re-inserts each run from its start.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace Kestrum::GUI {
 
 template <class K, class V>
-class CPointerMultiMap {
+class CPointerMultiMapShard {
 public:
     void Insert(K* key, V* value)
     {
@@ -84,20 +89,22 @@ public:
     }
     std::size_t Size() const noexcept { return m_count; }
 
+    static std::uint64_t Hash(const K* key)
+    {
+        auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key));
+        bits ^= bits >> 33;
+        bits *= 0xff51afd7ed558ccdull;
+        bits ^= bits >> 33;
+        return bits;
+    }
+
 private:
     struct Slot {
         K* key = nullptr;
         V* value = nullptr;
     };
 
-    std::size_t Home(const K* key) const
-    {
-        auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key));
-        bits ^= bits >> 33;
-        bits *= 0xff51afd7ed558ccdull;
-        bits ^= bits >> 33;
-        return static_cast<std::size_t>(bits) & (m_slots.size() - 1);
-    }
+    std::size_t Home(const K* key) const { return static_cast<std::size_t>(Hash(key)) & (m_slots.size() - 1); }
     std::size_t Next(std::size_t i) const { return (i + 1) & (m_slots.size() - 1); }
 
     void EraseAt(std::size_t i)
@@ -137,6 +144,31 @@ private:
 
     std::vector<Slot> m_slots;
     std::size_t m_count = 0;
+};
+
+template <class K, class V>
+class CPointerMultiMap {
+public:
+    void Insert(K* key, V* value) { ShardOf(key).Insert(key, value); }
+    bool Erase(const K* key, const V* value) { return ShardOf(key).Erase(key, value); }
+    void EraseKey(const K* key) { ShardOf(key).EraseKey(key); }
+    template <class Fn> void ForEach(const K* key, Fn&& fn) const { ShardOf(key).ForEach(key, std::forward<Fn>(fn)); }
+    std::size_t Count(const K* key) const { return ShardOf(key).Count(key); }
+    bool ContainsKey(const K* key) const { return ShardOf(key).ContainsKey(key); }
+    std::size_t Size() const noexcept
+    {
+        std::size_t size = 0;
+        for (const auto& shard : m_shards)
+            size += shard.Size();
+        return size;
+    }
+
+private:
+    static std::size_t ShardIndex(const K* key) { return static_cast<std::size_t>(CPointerMultiMapShard<K, V>::Hash(key) >> 58); }
+    CPointerMultiMapShard<K, V>& ShardOf(const K* key) { return m_shards[ShardIndex(key)]; }
+    const CPointerMultiMapShard<K, V>& ShardOf(const K* key) const { return m_shards[ShardIndex(key)]; }
+
+    std::array<CPointerMultiMapShard<K, V>, 64> m_shards;
 };
 
 } // namespace Kestrum::GUI

@@ -1,8 +1,11 @@
 // CPointerSet: a compact hash set of non-null pointers (open addressing with
 // linear probing and backward-shift deletion), used to validate item
-// handles: about 16 bytes per element instead of a node per element.
+// handles: about 16 bytes per element instead of a node per element. The
+// set is split into 64 tables by hash, so growing one re-inserts at most a
+// 64th of the elements: a million-row grid never stops for a full rehash.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -10,7 +13,7 @@
 namespace Kestrum::GUI {
 
 template <class T>
-class CPointerSet {
+class CPointerSetShard {
 public:
     bool Contains(const T* pointer) const
     {
@@ -69,15 +72,18 @@ public:
         m_count = 0;
     }
 
-private:
-    std::size_t Home(const T* pointer) const
+    static std::uint64_t Hash(const T* pointer)
     {
         auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pointer));
         bits ^= bits >> 33;
         bits *= 0xff51afd7ed558ccdull;
         bits ^= bits >> 33;
-        return static_cast<std::size_t>(bits) & (m_slots.size() - 1);
+        return bits;
     }
+
+private:
+    // The low bits choose the slot; the top six the shard.
+    std::size_t Home(const T* pointer) const { return static_cast<std::size_t>(Hash(pointer)) & (m_slots.size() - 1); }
     std::size_t Next(std::size_t i) const { return (i + 1) & (m_slots.size() - 1); }
     void Grow()
     {
@@ -92,6 +98,33 @@ private:
 
     std::vector<T*> m_slots;
     std::size_t m_count = 0;
+};
+
+template <class T>
+class CPointerSet {
+public:
+    bool Contains(const T* pointer) const { return pointer && ShardOf(pointer).Contains(pointer); }
+    bool Insert(T* pointer) { return pointer && ShardOf(pointer).Insert(pointer); }
+    bool Erase(const T* pointer) { return pointer && ShardOf(pointer).Erase(pointer); }
+    std::size_t Size() const noexcept
+    {
+        std::size_t size = 0;
+        for (const auto& shard : m_shards)
+            size += shard.Size();
+        return size;
+    }
+    void Clear()
+    {
+        for (auto& shard : m_shards)
+            shard.Clear();
+    }
+
+private:
+    static std::size_t ShardIndex(const T* pointer) { return static_cast<std::size_t>(CPointerSetShard<T>::Hash(pointer) >> 58); }
+    CPointerSetShard<T>& ShardOf(const T* pointer) { return m_shards[ShardIndex(pointer)]; }
+    const CPointerSetShard<T>& ShardOf(const T* pointer) const { return m_shards[ShardIndex(pointer)]; }
+
+    std::array<CPointerSetShard<T>, 64> m_shards;
 };
 
 } // namespace Kestrum::GUI
