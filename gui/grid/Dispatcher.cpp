@@ -4,6 +4,9 @@
 #include <QEvent>
 #include <QThread>
 #include <chrono>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <thread>
 
 #include "gui/grid/GridItem.h"
@@ -54,26 +57,54 @@ std::int64_t GridClockNow()
 struct CDispatcher::CSentCall {
     enum State { Pending, Running, Done, Cancelled };
     IDispatchTarget* target = nullptr;
-    std::function<void()> call;
+    // The caller's function: it outlives the call, since the caller waits
+    // until the call is done or, while it is still pending, cancelled.
+    const std::function<void()>* call = nullptr;
+    // Pending -> Running -> Done, or Pending -> Cancelled; each step is one
+    // atomic exchange, so the hand-off takes no lock. A caller that stops
+    // spinning sets `sleeping` and waits on the condition; only then does
+    // finishing take the mutex to wake it.
+    std::atomic<State> state{Pending};
+    std::atomic<bool> sleeping{false};
     std::mutex mutex;
     std::condition_variable changed;
-    // Written under `mutex`; read without it only by the caller's spin.
-    std::atomic<State> state{Pending};
 
     bool Finished() const
     {
-        const State now = state.load(std::memory_order_acquire);
+        const State now = state.load();
         return now == Done || now == Cancelled;
+    }
+    bool Claim(State to)
+    {
+        State expected = Pending;
+        return state.compare_exchange_strong(expected, to);
+    }
+    void Finish(State to)
+    {
+        state.store(to);
+        if (sleeping.load()) {
+            { std::lock_guard lock(mutex); }
+            changed.notify_all();
+        }
     }
     void SpinUntilFinished() const
     {
         const auto until = SpinClock::now() + kCallerSpin;
-        while (!Finished()) {
-            for (int i = 0; i < 32; ++i)
-                CpuRelax();
-            if (SpinClock::now() >= until)
+        // The flag is checked after every pause (a pause may take over a
+        // hundred cycles); the clock only every 32.
+        for (unsigned spins = 1; !Finished(); ++spins) {
+            CpuRelax();
+            if (spins % 32 == 0 && SpinClock::now() >= until)
                 return;
         }
+    }
+    // Waits up to `period` for the call to finish (after the spin).
+    void Sleep(std::chrono::milliseconds period)
+    {
+        sleeping.store(true);
+        std::unique_lock lock(mutex);
+        if (!Finished())
+            changed.wait_for(lock, period);
     }
 };
 
@@ -87,7 +118,22 @@ CDispatcher& CDispatcher::Instance()
     return *dispatcher;
 }
 
-CDispatcher::CDispatcher() : m_spin(std::thread::hardware_concurrency() > 1) { GridClockNow(); }
+namespace {
+// Spinning only pays when the two threads can run at the same time: the
+// CPUs this process may use, not the machine's.
+bool SeveralCpusUsable()
+{
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0)
+        return CPU_COUNT(&set) > 1;
+#endif
+    return std::thread::hardware_concurrency() > 1;
+}
+} // namespace
+
+CDispatcher::CDispatcher() : m_spin(SeveralCpusUsable()) { GridClockNow(); }
 
 bool CDispatcher::IsGuiThread() const { return QThread::currentThread() == thread(); }
 
@@ -154,7 +200,7 @@ void CDispatcher::ServeSentCalls()
     for (;;) {
         if (RunSentCalls())
             lastServed = SpinClock::now();
-        for (int i = 0; i < 64 && m_sentQueued.load(std::memory_order_relaxed) == 0; ++i)
+        for (int i = 0; i < 32 && m_sentQueued.load(std::memory_order_relaxed) == 0; ++i)
             CpuRelax();
         const auto now = SpinClock::now();
         const bool queued = m_sentQueued.load(std::memory_order_relaxed) != 0;
@@ -191,21 +237,18 @@ bool CDispatcher::RunSentCalls()
             m_sentQueued.store(m_sent.size(), std::memory_order_relaxed);
         }
         ran = true;
-        {
-            std::lock_guard lock(sent->mutex);
-            if (sent->state != CSentCall::Pending)
-                continue; // cancelled while queued
-            if (sent->target && sent->target->IsClosing()) {
-                sent->state = CSentCall::Cancelled;
-                sent->changed.notify_all();
-                continue;
-            }
-            sent->state = CSentCall::Running;
+        // A cancelled call's grid may be gone: its target is not touched.
+        if (sent->state.load() != CSentCall::Pending)
+            continue;
+        if (sent->target && sent->target->IsClosing()) {
+            if (sent->Claim(CSentCall::Cancelled))
+                sent->Finish(CSentCall::Cancelled);
+            continue;
         }
-        sent->call();
-        std::lock_guard lock(sent->mutex);
-        sent->state = CSentCall::Done;
-        sent->changed.notify_all();
+        if (!sent->Claim(CSentCall::Running))
+            continue; // cancelled while queued
+        (*sent->call)();
+        sent->Finish(CSentCall::Done);
     }
     return ran;
 }
@@ -303,8 +346,9 @@ void CDispatcher::OnDispose(Common::CDataObject* object)
         return;
     if (DisposeForClosingGrids(object))
         return;
+    const std::function<void()> dispose = [this, object] { ProcessDisposal(object); };
     auto sent = std::make_shared<CSentCall>();
-    sent->call = [this, object] { ProcessDisposal(object); };
+    sent->call = &dispose;
     {
         std::lock_guard lock(m_mutex);
         m_sent.push_back(sent);
@@ -312,20 +356,13 @@ void CDispatcher::OnDispose(Common::CDataObject* object)
         Wake(true);
     }
     sent->SpinUntilFinished();
-    std::unique_lock lock(sent->mutex);
-    while (sent->state != CSentCall::Done) {
-        sent->changed.wait_for(lock, std::chrono::milliseconds(20));
-        if (sent->state == CSentCall::Pending) {
-            // The GUI thread may be waiting for this thread: when every row's
-            // grid is closing, finish here instead.
-            lock.unlock();
-            const bool finished = DisposeForClosingGrids(object);
-            lock.lock();
-            if (finished && sent->state == CSentCall::Pending) {
-                sent->state = CSentCall::Cancelled;
-                return;
-            }
-        }
+    while (!sent->Finished()) {
+        sent->Sleep(std::chrono::milliseconds(20));
+        // The GUI thread may be waiting for this thread: when every row's
+        // grid is closing, finish here instead.
+        if (sent->state.load() == CSentCall::Pending && DisposeForClosingGrids(object) &&
+            sent->Claim(CSentCall::Cancelled))
+            return;
     }
 }
 
@@ -341,37 +378,32 @@ bool CDispatcher::Send(IDispatchTarget* target, const std::function<void()>& cal
         return false;
     auto sent = std::make_shared<CSentCall>();
     sent->target = target;
-    sent->call = call;
+    sent->call = &call;
     {
+        // Checked again under the queue lock: a grid that starts closing
+        // cancels its queued calls under this lock, so none is queued after.
         std::lock_guard lock(m_mutex);
+        if (target && target->IsClosing())
+            return false;
         m_sent.push_back(sent);
         m_sentQueued.store(m_sent.size(), std::memory_order_relaxed);
         Wake(true);
     }
     sent->SpinUntilFinished();
-    std::unique_lock lock(sent->mutex);
-    while (sent->state != CSentCall::Done && sent->state != CSentCall::Cancelled) {
-        sent->changed.wait_for(lock, std::chrono::milliseconds(20));
-        if (sent->state == CSentCall::Pending && target && target->IsClosing()) {
-            sent->state = CSentCall::Cancelled;
+    while (!sent->Finished()) {
+        sent->Sleep(std::chrono::milliseconds(20));
+        if (target && target->IsClosing() && sent->Claim(CSentCall::Cancelled))
             return false;
-        }
     }
-    return sent->state == CSentCall::Done;
+    return sent->state.load() == CSentCall::Done;
 }
 
 void CDispatcher::CancelCalls(IDispatchTarget* target)
 {
     std::lock_guard lock(m_mutex);
-    for (const auto& sent : m_sent) {
-        if (sent->target != target)
-            continue;
-        std::lock_guard callLock(sent->mutex);
-        if (sent->state == CSentCall::Pending) {
-            sent->state = CSentCall::Cancelled;
-            sent->changed.notify_all();
-        }
-    }
+    for (const auto& sent : m_sent)
+        if (sent->target == target && sent->Claim(CSentCall::Cancelled))
+            sent->Finish(CSentCall::Cancelled);
 }
 
 } // namespace Kestrum::GUI
