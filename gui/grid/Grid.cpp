@@ -1250,8 +1250,11 @@ void CGrid::SetSortInfo(int level, const CSortInfo& info, bool resort)
     CallVoid([&] {
         if (!m_impl->header)
             return;
+        const std::uint64_t resorts = m_impl->rows.GetResortCount();
         m_impl->header->SetSortInfo(level, info);
-        if (resort)
+        // The header's sort-changed notice has re-sorted already when the
+        // levels changed; a second pass would give the same order.
+        if (resort && m_impl->rows.GetResortCount() == resorts)
             m_impl->rows.Resort();
     });
 }

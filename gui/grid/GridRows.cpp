@@ -920,6 +920,7 @@ void CGridRows::RebuildRowOrder(CItemTree& tree)
 
 void CGridRows::Resort()
 {
+    ++m_resortCount;
     CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
     std::vector<CSortInfo> levels = m_header ? m_header->GetSortLevels() : std::vector<CSortInfo>();
     if (levels.size() > static_cast<std::size_t>(kMaxSortLevels))

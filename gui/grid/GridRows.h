@@ -111,6 +111,8 @@ public:
     void SetSortAreas(int mask) noexcept { m_sortAreas = mask; }
     int GetSortAreas() const noexcept { return m_sortAreas; }
     // Re-applies the header's levels to both trees.
+    // How many times Resort has run (lets a caller skip a repeated pass).
+    std::uint64_t GetResortCount() const noexcept { return m_resortCount; }
     void Resort();
     // Empties both trees' levels; the order stays.
     void ClearTreeSortLevels();
@@ -129,6 +131,7 @@ public:
     int RowIndexOf(CGridItem* item);
 
 private:
+    std::uint64_t m_resortCount = 0;
     CGridItem* ResolveParent(HITEM parent) const;
     void RaiseEvent(int code, CGridItem* item);
     void RaiseRemovingEvents(CGridItem* item);

@@ -132,8 +132,56 @@ void CRowList::InsertOne(int index, CGridItem* item)
 void CRowList::Insert(int index, const std::vector<CGridItem*>& items)
 {
     index = std::clamp(index, 0, Size());
+    // A block that is large against the list is spliced and the tree built
+    // again in one pass, cheaper than a descent per item.
+    const std::size_t size = static_cast<std::size_t>(Size());
+    if (items.size() >= 64 && items.size() * 16 >= size) {
+        std::vector<CGridItem*> all = Items();
+        all.insert(all.begin() + index, items.begin(), items.end());
+        Build(all);
+        return;
+    }
     for (std::size_t i = 0; i < items.size(); ++i)
         InsertOne(index + static_cast<int>(i), items[i]);
+}
+
+void CRowList::Build(const std::vector<CGridItem*>& items)
+{
+    Clear();
+    if (items.empty())
+        return;
+    // Nodes are filled to three quarters, leaving room for later inserts.
+    constexpr std::size_t kLeafFill = kLeafMax * 3 / 4;
+    constexpr std::size_t kInnerFill = kInnerMax * 3 / 4;
+    std::vector<Node*> level;
+    level.reserve(items.size() / kLeafFill + 1);
+    for (std::size_t first = 0; first < items.size(); first += kLeafFill) {
+        auto* leaf = new Leaf;
+        const std::size_t last = std::min(first + kLeafFill, items.size());
+        leaf->items.assign(items.begin() + static_cast<std::ptrdiff_t>(first),
+                           items.begin() + static_cast<std::ptrdiff_t>(last));
+        for (CGridItem* item : leaf->items)
+            item->m_leaf = leaf;
+        leaf->count = static_cast<int>(last - first);
+        level.push_back(leaf);
+    }
+    while (level.size() > 1) {
+        std::vector<Node*> upper;
+        upper.reserve(level.size() / kInnerFill + 1);
+        for (std::size_t first = 0; first < level.size(); first += kInnerFill) {
+            auto* inner = new Inner;
+            const std::size_t last = std::min(first + kInnerFill, level.size());
+            inner->children.assign(level.begin() + static_cast<std::ptrdiff_t>(first),
+                                   level.begin() + static_cast<std::ptrdiff_t>(last));
+            for (Node* child : inner->children) {
+                child->parent = inner;
+                inner->count += child->count;
+            }
+            upper.push_back(inner);
+        }
+        level.swap(upper);
+    }
+    m_root.reset(level.front());
 }
 
 void CRowList::SplitLeaf(Leaf* leaf)
@@ -251,11 +299,7 @@ void CRowList::Clear()
     m_root.reset(new Leaf);
 }
 
-void CRowList::Assign(const std::vector<CGridItem*>& items)
-{
-    Clear();
-    Insert(0, items);
-}
+void CRowList::Assign(const std::vector<CGridItem*>& items) { Build(items); }
 
 std::vector<CGridItem*> CRowList::Items() const
 {

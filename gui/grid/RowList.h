@@ -40,6 +40,8 @@ public:
 
 private:
     void InsertOne(int index, CGridItem* item);
+    // Replaces the contents, building the tree bottom up.
+    void Build(const std::vector<CGridItem*>& items);
     void SplitLeaf(Leaf* leaf);
     void SplitInner(Inner* inner);
     void AddCount(Node* node, int delta);

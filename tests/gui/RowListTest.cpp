@@ -22,7 +22,9 @@ TEST(CRowList, MatchesAVectorUnderRandomBlocks)
     std::vector<CGridItem*> reference;
     std::mt19937 random(7);
     for (int step = 0; step < 4000; ++step) {
-        if (random() % 3 != 0 && !unused.empty()) {
+        if (step % 500 == 499) {
+            list.Assign(reference); // built bottom up, then changed further
+        } else if (random() % 3 != 0 && !unused.empty()) {
             const std::size_t count = std::min<std::size_t>(1 + random() % 300, unused.size());
             std::vector<CGridItem*> block(unused.end() - static_cast<std::ptrdiff_t>(count), unused.end());
             unused.resize(unused.size() - count);
