@@ -40,9 +40,18 @@ int CompareSortKeys(const CGridItem& a, const CGridItem& b, std::size_t levels, 
         const Common::CValue& y = b.GetSortKey(static_cast<int>(level));
         if (x.GetType() != y.GetType() || x.IsEmpty())
             return 0;
-        if (x == y)
-            continue;
-        const int greater = x.IsGreaterThan(y) ? 1 : -1;
+        int greater = 0;
+        if (x.GetType() == Common::FT_INT64) {
+            // The usual key (sizes, times) compared without the general path.
+            const std::int64_t p = x.GetInt64(), q = y.GetInt64();
+            if (p == q)
+                continue;
+            greater = p > q ? 1 : -1;
+        } else {
+            if (x == y)
+                continue;
+            greater = x.IsGreaterThan(y) ? 1 : -1;
+        }
         return sortLevels[level].IsDescending() ? greater : -greater;
     }
     return 0;
@@ -110,7 +119,7 @@ bool CGridItem::IsDescendantOf(const CGridItem* ancestor) const
     return false;
 }
 
-const Common::CValue& CGridItem::GetSortKey(int level) const
+const Common::CValue& CGridItem::GetLaterSortKey(int level) const
 {
     if (level < 0 || level >= m_keyCount)
         return EmptyValue();

@@ -72,7 +72,12 @@ public:
     bool IsDescendantOf(const CGridItem* ancestor) const;
 
     // Sort keys cached at the last refresh (empty beyond the levels).
-    const Common::CValue& GetSortKey(int level) const;
+    const Common::CValue& GetSortKey(int level) const
+    {
+        if (level == 0 && m_keyCount > 0)
+            return m_firstKey;
+        return GetLaterSortKey(level);
+    }
     void RefreshSortKeys(const std::vector<CSortInfo>& levels);
 
     // Change stamps, created on the first change.
@@ -85,6 +90,7 @@ private:
     friend class CRowList;
     enum : std::uint8_t { FlagExpanded = 1, FlagSelected = 2 };
 
+    const Common::CValue& GetLaterSortKey(int level) const;
     static std::int16_t ClampHeight(int height) noexcept
     {
         return static_cast<std::int16_t>(height < 0 ? 0 : height > 32767 ? 32767 : height);

@@ -344,12 +344,14 @@ HITEM CGridRows::Add(Common::CDataObject* object, HITEM parent, HITEM position, 
 {
     if (!object)
         return 0;
-    auto* item = new CGridItem(&CItemTree::Detached());
-    item->Bind(object);
-    if (!LinkDetached(item, parent, position, true)) {
-        delete item;
+    CGridItem* parentItem = ResolveParent(parent);
+    if (!parentItem)
         return 0;
-    }
+    // Made in its tree at once: a detour through the detached tree would
+    // cost two more handle-set updates per row.
+    auto* item = new CGridItem(parentItem->GetTree());
+    item->Bind(object);
+    InsertChild(parentItem, item, position, true);
     if (foreign && m_surface)
         m_surface->OnForeignInsert();
     RaiseEvent(EventItemAdded, item);
