@@ -26,6 +26,16 @@ struct CRowList::Leaf : Node {
 struct CRowList::Inner : Node {
     Inner() : Node(false) {}
     std::vector<Node*> children;
+    // The children's counts side by side: finding an index or a row's
+    // position reads one array instead of one node per child.
+    std::vector<int> counts;
+
+    void Recount()
+    {
+        counts.resize(children.size());
+        for (std::size_t i = 0; i < children.size(); ++i)
+            counts[i] = children[i]->count;
+    }
 };
 
 namespace {
@@ -71,17 +81,11 @@ CRowList::Leaf* CRowList::FindLeaf(int& index) const
     Node* node = m_root.get();
     while (!node->leaf) {
         auto* inner = static_cast<Inner*>(node);
-        Node* next = inner->children.back();
-        for (Node* child : inner->children) {
-            if (index < child->count) {
-                next = child;
-                break;
-            }
-            if (child == inner->children.back())
-                break;
-            index -= child->count;
-        }
-        node = next;
+        const std::size_t last = inner->children.size() - 1;
+        std::size_t i = 0;
+        for (; i < last && index >= inner->counts[i]; ++i)
+            index -= inner->counts[i];
+        node = inner->children[i];
     }
     return static_cast<Leaf*>(node);
 }
@@ -104,19 +108,21 @@ int CRowList::IndexOf(const CGridItem* item) const
         return -1;
     int index = static_cast<int>(found - leaf->items.begin());
     for (const Node* node = leaf; node->parent; node = node->parent) {
-        for (const Node* sibling : node->parent->children) {
-            if (sibling == node)
-                break;
-            index += sibling->count;
-        }
+        const Inner* parent = node->parent;
+        const std::size_t position = PositionInParent(node);
+        for (std::size_t i = 0; i < position; ++i)
+            index += parent->counts[i];
     }
     return index;
 }
 
 void CRowList::AddCount(Node* node, int delta)
 {
-    for (; node; node = node->parent)
+    for (; node; node = node->parent) {
         node->count += delta;
+        if (node->parent)
+            node->parent->counts[PositionInParent(node)] += delta;
+    }
 }
 
 void CRowList::InsertOne(int index, CGridItem* item)
@@ -177,6 +183,7 @@ void CRowList::Build(const std::vector<CGridItem*>& items)
                 child->parent = inner;
                 inner->count += child->count;
             }
+            inner->Recount();
             upper.push_back(inner);
         }
         level.swap(upper);
@@ -199,6 +206,7 @@ void CRowList::SplitLeaf(Leaf* leaf)
         m_root.release();
         m_root.reset(root);
         root->children = {leaf, right};
+        root->Recount();
         root->count = leaf->count + right->count;
         leaf->parent = root;
         right->parent = root;
@@ -207,6 +215,7 @@ void CRowList::SplitLeaf(Leaf* leaf)
     Inner* parent = leaf->parent;
     right->parent = parent;
     parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(PositionInParent(leaf)) + 1, right);
+    parent->Recount();
     if (parent->children.size() > kInnerMax)
         SplitInner(parent);
 }
@@ -223,11 +232,14 @@ void CRowList::SplitInner(Inner* inner)
         right->count += child->count;
     }
     inner->count -= right->count;
+    inner->Recount();
+    right->Recount();
     if (!inner->parent) {
         auto* root = new Inner;
         m_root.release();
         m_root.reset(root);
         root->children = {inner, right};
+        root->Recount();
         root->count = inner->count + right->count;
         inner->parent = root;
         right->parent = root;
@@ -237,6 +249,7 @@ void CRowList::SplitInner(Inner* inner)
     right->parent = parent;
     parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(PositionInParent(inner)) + 1,
                             right);
+    parent->Recount();
     if (parent->children.size() > kInnerMax)
         SplitInner(parent);
 }
@@ -248,6 +261,7 @@ void CRowList::RemoveNode(Node* node)
     while (node->parent) {
         Inner* parent = node->parent;
         parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(PositionInParent(node)));
+        parent->Recount();
         node->parent = nullptr;
         DeleteNode(node);
         if (!parent->children.empty())
