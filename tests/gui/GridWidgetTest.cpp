@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QScrollBar>
 #include <QThread>
 #include <QWheelEvent>
@@ -330,6 +332,93 @@ TEST(GridThreads, AForeignCallIsNotStarvedByALongQueueOfUpdates)
     EXPECT_LT(seenAtReturn.load(), kUpdates / 2) << "the call waited for most of the queue";
     Kestrum::GUI::CDispatcher::Instance().DrainUpdates();
     EXPECT_EQ(listener.updates.load(), kUpdates);
+    grid.Clear(MaskBoth);
+}
+
+TEST(GridThreads, TimersKeepRunningWhileALongUpdateBacklogIsApplied)
+{
+    // Queued updates are applied a few milliseconds per wake-up, so painting
+    // and timers are not held up until a backlog of thousands is gone.
+    CGrid grid;
+    grid.resize(300, 200);
+    grid.show();
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(kSize, "Size", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    header->SetSortInfo(0, CSortInfo(kSize, true));
+    grid.SetHeader(header);
+    std::vector<std::unique_ptr<CDynamicObject>> objects;
+    for (int i = 0; i < 200; ++i) {
+        objects.push_back(MakeObject("row", i));
+        grid.Add(objects.back().get(), GRID_ROOT, GRID_LAST);
+    }
+    std::atomic<int> updates{0};
+    struct CCounting : IGridListener {
+        std::atomic<int>* updates = nullptr;
+        void OnGridItemNotification(const GridItemNotification& notification) override
+        {
+            if (notification.code == EventItemUpdated)
+                ++*updates;
+        }
+        void OnGridHeaderNotification(const GridHeaderNotification&) override {}
+    } listener;
+    listener.updates = &updates;
+    grid.SetListener(&listener);
+    constexpr int kUpdates = 400000;
+    std::thread worker([&] {
+        for (int i = 0; i < kUpdates; ++i)
+            objects[static_cast<std::size_t>(i) % objects.size()]->SetInt64(kSize, 1000 + i); // always a change
+    });
+    worker.join(); // the whole backlog is queued before the GUI thread looks
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longestGap = 0;
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+        ++ticks;
+    });
+    ticker.start(5);
+    while (updates.load() < kUpdates && clock.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const qint64 drained = clock.elapsed();
+    ASSERT_EQ(updates.load(), kUpdates);
+    // Only meaningful when applying the backlog took long enough to matter.
+    if (drained > 200) {
+        EXPECT_GT(ticks, 2);
+        EXPECT_LT(longestGap, std::max<qint64>(100, drained / 3)) << "applied in " << drained << " ms";
+    }
+    grid.Clear(MaskBoth);
+}
+
+TEST(GridThreads, ForeignGetItemAnswersLikeTheGridThread)
+{
+    // An object with one row is answered without a round trip; one with rows
+    // in both areas still gets the grid thread's choice (the fixed row).
+    CGrid grid;
+    grid.show();
+    auto single = MakeObject("single", 1);
+    auto twice = MakeObject("twice", 2);
+    auto absent = MakeObject("absent", 3);
+    auto detached = MakeObject("detached", 4);
+    const HITEM singleItem = grid.Add(single.get(), GRID_ROOT, GRID_LAST);
+    grid.Add(twice.get(), GRID_ROOT, GRID_LAST);
+    const HITEM fixedItem = grid.Add(twice.get(), GRID_FIXED_ROOT, GRID_LAST);
+    const HITEM detachedItem = grid.Add(detached.get(), GRID_ROOT, GRID_LAST);
+    ASSERT_TRUE(grid.Detach(detachedItem));
+    ASSERT_EQ(grid.GetItem(twice.get()), fixedItem);
+    std::promise<std::vector<HITEM>> answers;
+    std::thread worker([&] {
+        answers.set_value({grid.GetItem(single.get()), grid.GetItem(twice.get()), grid.GetItem(absent.get()),
+                           grid.GetItem(detached.get()), grid.GetItem(nullptr)});
+    });
+    auto future = answers.get_future();
+    while (future.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    worker.join();
+    EXPECT_EQ(future.get(), (std::vector<HITEM>{singleItem, fixedItem, 0, 0, 0}));
+    ASSERT_TRUE(grid.Attach(detachedItem, GRID_ROOT, GRID_LAST));
     grid.Clear(MaskBoth);
 }
 
