@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QVBoxLayout>
+#include <chrono>
 #include <cmath>
 
 #include "app/RowPainter.h"
@@ -50,34 +51,98 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
 
 CVelmoraView::~CVelmoraView() { Detach(); }
 
+namespace {
+// Entries fed but not yet taken before the scanner waits (16 bytes each).
+constexpr std::size_t kFeedLimit = 1 << 16;
+// A drain adds rows for this long, then lets the window paint.
+constexpr auto kDrainSlice = std::chrono::milliseconds(4);
+} // namespace
+
 void CVelmoraView::Detach()
 {
     if (m_detached)
         return;
     m_detached = true;
+    {
+        std::lock_guard lock(m_feed.mutex);
+        m_feed.closed = true;
+        m_feed.pending.clear();
+    }
+    m_feed.taken.notify_all();
+    m_taken.clear();
+    m_takenAt = 0;
     m_document.Scanner().RemoveListener(this);
     m_grid->Clear(MaskBoth);
+}
+
+void CVelmoraView::Feed(Kestrum::Common::CDataObject* object, CFolderData* parent)
+{
+    bool post = false;
+    {
+        std::unique_lock lock(m_feed.mutex);
+        // The GUI thread may be closing the window and waiting for this
+        // thread: the wait re-checks the closing flag.
+        while (m_feed.pending.size() >= kFeedLimit && !m_feed.closed && !m_grid->IsClosing())
+            m_feed.taken.wait_for(lock, std::chrono::milliseconds(20));
+        if (m_feed.closed || m_grid->IsClosing())
+            return;
+        m_feed.pending.push_back({object, parent});
+        post = !m_feed.posted;
+        m_feed.posted = true;
+    }
+    if (post)
+        QMetaObject::invokeMethod(this, [this] { DrainFeed(); }, Qt::QueuedConnection);
+}
+
+void CVelmoraView::DrainFeed()
+{
+    const auto until = std::chrono::steady_clock::now() + kDrainSlice;
+    for (;;) {
+        if (m_takenAt == m_taken.size()) {
+            m_taken.clear();
+            m_takenAt = 0;
+            {
+                std::lock_guard lock(m_feed.mutex);
+                if (m_feed.pending.empty() || m_feed.closed) {
+                    m_feed.posted = false;
+                    return;
+                }
+                m_taken.swap(m_feed.pending);
+            }
+            m_feed.taken.notify_all();
+        }
+        while (m_takenAt < m_taken.size()) {
+            const FeedEntry entry = m_taken[m_takenAt++];
+            if (!entry.parent)
+                m_grid->Add(entry.object, GRID_ROOT, GRID_LAST);
+            else if (const HITEM parent = m_grid->GetItem(entry.parent))
+                m_grid->Add(entry.object, parent, GRID_LAST);
+            if ((m_takenAt & 63) == 0 && std::chrono::steady_clock::now() >= until) {
+                // Still posted: the rest follows after the window has painted.
+                QMetaObject::invokeMethod(this, [this] { DrainFeed(); }, Qt::QueuedConnection);
+                return;
+            }
+        }
+    }
 }
 
 void CVelmoraView::OnRootFolder(CFolderData* drive)
 {
     m_progress.folders.fetch_add(1, std::memory_order_relaxed);
-    m_grid->Add(drive, GRID_ROOT, GRID_LAST);
+    Feed(drive, nullptr);
 }
 
 void CVelmoraView::OnFolder(CFolderData* folder)
 {
     m_progress.folders.fetch_add(1, std::memory_order_relaxed);
-    if (const HITEM parent = m_grid->GetItem(folder->GetParent()))
-        m_grid->Add(folder, parent, GRID_LAST);
+    Feed(folder, folder->GetParent());
 }
 
 void CVelmoraView::OnFile(CFileData* file)
 {
     m_progress.files.fetch_add(1, std::memory_order_relaxed);
     m_progress.bytes.fetch_add(file->GetSize(), std::memory_order_relaxed);
-    if (const HITEM parent = m_grid->GetItem(file->GetParent()))
-        m_grid->Add(file, parent, GRID_LAST);
+    Feed(file, file->GetParent());
 }
 
 int CVelmoraView::FontPoints()

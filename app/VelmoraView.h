@@ -1,12 +1,22 @@
 // CVelmoraView: hosts the grid with its six columns and the row painter, and
 // listens to the scanner: every folder and file becomes a row under its
-// folder's row the moment it is found. The listener runs on the scanner
-// thread; the grid carries its calls over to the GUI thread.
+// folder's row the moment it is found.
+//
+// The listener runs on the scanner thread. It hands each object to a feed
+// and returns; the GUI thread takes the feed in announcement order, looks
+// up the parent's row and adds the row, the same calls in the same order as
+// if the scanner made them, without the scanner waiting for each row. A
+// wake-up adds rows for a few milliseconds, then lets the window paint; a
+// feed that grows past its limit makes the scanner wait until the GUI
+// thread has taken it, so memory stays bounded. Closing drops what is left.
 #pragma once
 
 #include <QWidget>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <vector>
 
 #include "app/FolderScanner.h"
 #include "gui/grid/Grid.h"
@@ -49,12 +59,28 @@ public:
     void Detach();
 
 private:
+    struct FeedEntry {
+        Kestrum::Common::CDataObject* object;
+        CFolderData* parent; // null for a drive
+    };
+    void Feed(Kestrum::Common::CDataObject* object, CFolderData* parent);
+    // GUI thread: adds the fed rows.
+    void DrainFeed();
     void StepFont(int step);
 
     CVelmoraDoc& m_document;
     Kestrum::GUI::CGrid* m_grid;
     ScanProgress m_progress;
     bool m_detached = false;
+    struct {
+        std::mutex mutex;
+        std::condition_variable taken;
+        std::vector<FeedEntry> pending;
+        bool posted = false; // a drain is queued on the GUI thread
+        bool closed = false;
+    } m_feed;
+    std::vector<FeedEntry> m_taken; // GUI thread
+    std::size_t m_takenAt = 0;
 };
 
 } // namespace Velmora
