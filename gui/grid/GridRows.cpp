@@ -650,6 +650,9 @@ bool CGridRows::HasChildren(HITEM parentHandle) const
 
 HITEM CGridRows::GetItem(Common::CDataObject* object)
 {
+    CGridItem* sole = nullptr;
+    if (CObjectRegistry::Instance().FindSoleItem(object, this, sole))
+        return ToHandle(sole);
     std::vector<CGridItem*> items;
     CObjectRegistry::Instance().FindItems(object, items, this);
     if (items.empty())
