@@ -193,7 +193,8 @@ int CGridRows::ShowRow(CGridItem* parent, CGridItem* item)
     CItemTree& tree = *item->GetTree();
     CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
     const int at = RowInsertionPoint(item);
-    InsertRows(tree, at, {item});
+    tree.m_rows.Insert(at, item);
+    AddVisibleCount(parent, 1);
     if (m_surface)
         m_surface->OnRowsChanged(tree.GetKind(), parent->m_parent ? RowIndexOf(parent) : 0, false);
     RaiseEvent(EventRowShownOrHidden, item);

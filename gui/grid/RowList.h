@@ -4,6 +4,7 @@
 // places without renumbering. Each shown item points at the leaf holding it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -30,6 +31,8 @@ public:
     int IndexOf(const CGridItem* item) const;
     // Inserts items at `index` in order and links each to its leaf.
     void Insert(int index, const std::vector<CGridItem*>& items);
+    // Inserts one item (the common case of a row added under an open parent).
+    void Insert(int index, CGridItem* item) { InsertOne(std::clamp(index, 0, Size()), item); }
     // Cuts `count` rows from `index`, unlinking them; returns them in order.
     std::vector<CGridItem*> Erase(int index, int count);
     // Replaces the whole list (items are linked; former rows unlinked).
