@@ -31,7 +31,7 @@ public:
     {
         if (!pointer)
             return false;
-        if ((m_count + 1) * 2 > m_slots.size())
+        if ((m_count + 1) * 4 > m_slots.size() * 3) // at most three quarters full
             Grow();
         std::size_t i = Home(pointer);
         for (; m_slots[i]; i = Next(i))
