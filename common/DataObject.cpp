@@ -219,34 +219,30 @@ bool CDataObject::HasSubscribers() const
     return m_impl != nullptr;
 }
 
-void CDataObject::NotifyFieldChanged(FieldId id)
+template <class Call> void CDataObject::ForEachSink(Call&& call)
 {
+    // Sinks run on a copy of the list, after the lock is released.
     std::unique_lock lock(SinkLockOf(this));
     if (HasSingleSink()) {
         ISink* sink = SingleSink();
         lock.unlock();
-        sink->OnFieldChanged(id, this);
+        call(sink);
         return;
     }
     const CSinkCopy sinks(m_impl);
     lock.unlock();
     for (ISink* sink : sinks)
-        sink->OnFieldChanged(id, this);
+        call(sink);
+}
+
+void CDataObject::NotifyFieldChanged(FieldId id)
+{
+    ForEachSink([&](ISink* sink) { sink->OnFieldChanged(id, this); });
 }
 
 void CDataObject::NotifyFieldsChanged(const std::set<FieldId>& ids)
 {
-    std::unique_lock lock(SinkLockOf(this));
-    if (HasSingleSink()) {
-        ISink* sink = SingleSink();
-        lock.unlock();
-        sink->OnFieldsChanged(ids, this);
-        return;
-    }
-    const CSinkCopy sinks(m_impl);
-    lock.unlock();
-    for (ISink* sink : sinks)
-        sink->OnFieldsChanged(ids, this);
+    ForEachSink([&](ISink* sink) { sink->OnFieldsChanged(ids, this); });
 }
 
 FieldBinding CDataObject::GetField(FieldId id)

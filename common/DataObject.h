@@ -141,6 +141,7 @@ private:
     ISink* SingleSink() const noexcept;
     void CopySinks(std::vector<ISink*>& sinks) const;
     void FreeSinks() noexcept;
+    template <class Call> void ForEachSink(Call&& call);
     Impl* m_impl = nullptr;
 };
 

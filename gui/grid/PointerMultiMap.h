@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "gui/grid/PointerHash.h"
+
 namespace Kestrum::GUI {
 
 template <class K, class V>
@@ -89,22 +91,13 @@ public:
     }
     std::size_t Size() const noexcept { return m_count; }
 
-    static std::uint64_t Hash(const K* key)
-    {
-        auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key));
-        bits ^= bits >> 33;
-        bits *= 0xff51afd7ed558ccdull;
-        bits ^= bits >> 33;
-        return bits;
-    }
-
 private:
     struct Slot {
         K* key = nullptr;
         V* value = nullptr;
     };
 
-    std::size_t Home(const K* key) const { return static_cast<std::size_t>(Hash(key)) & (m_slots.size() - 1); }
+    std::size_t Home(const K* key) const { return static_cast<std::size_t>(PointerHash(key)) & (m_slots.size() - 1); }
     std::size_t Next(std::size_t i) const { return (i + 1) & (m_slots.size() - 1); }
 
     void EraseAt(std::size_t i)
@@ -164,11 +157,11 @@ public:
     }
 
 private:
-    static std::size_t ShardIndex(const K* key) { return static_cast<std::size_t>(CPointerMultiMapShard<K, V>::Hash(key) >> 58); }
+    static std::size_t ShardIndex(const K* key) { return PointerShard(key); }
     CPointerMultiMapShard<K, V>& ShardOf(const K* key) { return m_shards[ShardIndex(key)]; }
     const CPointerMultiMapShard<K, V>& ShardOf(const K* key) const { return m_shards[ShardIndex(key)]; }
 
-    std::array<CPointerMultiMapShard<K, V>, 64> m_shards;
+    std::array<CPointerMultiMapShard<K, V>, kPointerTableShards> m_shards;
 };
 
 } // namespace Kestrum::GUI

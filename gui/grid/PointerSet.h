@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "gui/grid/PointerHash.h"
+
 namespace Kestrum::GUI {
 
 template <class T>
@@ -72,18 +74,8 @@ public:
         m_count = 0;
     }
 
-    static std::uint64_t Hash(const T* pointer)
-    {
-        auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pointer));
-        bits ^= bits >> 33;
-        bits *= 0xff51afd7ed558ccdull;
-        bits ^= bits >> 33;
-        return bits;
-    }
-
 private:
-    // The low bits choose the slot; the top six the shard.
-    std::size_t Home(const T* pointer) const { return static_cast<std::size_t>(Hash(pointer)) & (m_slots.size() - 1); }
+    std::size_t Home(const T* pointer) const { return static_cast<std::size_t>(PointerHash(pointer)) & (m_slots.size() - 1); }
     std::size_t Next(std::size_t i) const { return (i + 1) & (m_slots.size() - 1); }
     void Grow()
     {
@@ -120,11 +112,11 @@ public:
     }
 
 private:
-    static std::size_t ShardIndex(const T* pointer) { return static_cast<std::size_t>(CPointerSetShard<T>::Hash(pointer) >> 58); }
+    static std::size_t ShardIndex(const T* pointer) { return PointerShard(pointer); }
     CPointerSetShard<T>& ShardOf(const T* pointer) { return m_shards[ShardIndex(pointer)]; }
     const CPointerSetShard<T>& ShardOf(const T* pointer) const { return m_shards[ShardIndex(pointer)]; }
 
-    std::array<CPointerSetShard<T>, 64> m_shards;
+    std::array<CPointerSetShard<T>, kPointerTableShards> m_shards;
 };
 
 } // namespace Kestrum::GUI
