@@ -1,68 +1,55 @@
-// CPointerSet: a compact hash set of non-null pointers (open addressing with
-// linear probing and backward-shift deletion), used to validate item
-// handles: about 16 bytes per element instead of a node per element. The
-// set is split into 64 tables by hash, so growing one re-inserts at most a
-// 64th of the elements: a million-row grid never stops for a full rehash.
+// CPointerSet: a set of non-null, 8-byte aligned pointers kept as bitmaps of
+// the address space (one bit per 8 bytes), a bitmap per MiB that holds
+// members. It validates item handles: items allocated one after another sit
+// side by side, so they share a bitmap word and a cache line instead of
+// landing at random slots of a hash table, and a member costs about two bits
+// of memory per 16 bytes of the object it points at.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
-
-#include "gui/grid/PointerHash.h"
+#include <memory>
+#include <unordered_map>
 
 namespace Kestrum::GUI {
 
 template <class T>
-class CPointerSetShard {
+class CPointerSet {
 public:
     bool Contains(const T* pointer) const
     {
-        if (!pointer || m_slots.empty())
+        const std::uintptr_t address = AddressOf(pointer);
+        if (address == 0)
             return false;
-        for (std::size_t i = Home(pointer);; i = Next(i)) {
-            if (m_slots[i] == pointer)
-                return true;
-            if (!m_slots[i])
-                return false;
-        }
+        const auto found = m_pages.find(address >> kPageShift);
+        return found != m_pages.end() && found->second->Test(BitOf(address));
     }
 
     bool Insert(T* pointer)
     {
-        if (!pointer)
+        const std::uintptr_t address = AddressOf(pointer);
+        if (address == 0)
             return false;
-        if ((m_count + 1) * 4 > m_slots.size() * 3) // at most three quarters full
-            Grow();
-        std::size_t i = Home(pointer);
-        for (; m_slots[i]; i = Next(i))
-            if (m_slots[i] == pointer)
-                return false;
-        m_slots[i] = pointer;
+        std::unique_ptr<Page>& page = m_pages[address >> kPageShift];
+        if (!page)
+            page = std::make_unique<Page>();
+        if (!page->Set(BitOf(address)))
+            return false;
         ++m_count;
         return true;
     }
 
     bool Erase(const T* pointer)
     {
-        if (!pointer || m_slots.empty())
+        const std::uintptr_t address = AddressOf(pointer);
+        if (address == 0)
             return false;
-        std::size_t i = Home(pointer);
-        for (; m_slots[i] != pointer; i = Next(i))
-            if (!m_slots[i])
-                return false;
-        // Shift later members of the probe run back into the gap.
-        std::size_t gap = i;
-        for (std::size_t j = Next(i); m_slots[j]; j = Next(j)) {
-            const std::size_t home = Home(m_slots[j]);
-            const bool movable = gap <= j ? (home <= gap || home > j) : (home <= gap && home > j);
-            if (movable) {
-                m_slots[gap] = m_slots[j];
-                gap = j;
-            }
-        }
-        m_slots[gap] = nullptr;
+        const auto found = m_pages.find(address >> kPageShift);
+        if (found == m_pages.end() || !found->second->Reset(BitOf(address)))
+            return false;
+        if (found->second->count == 0)
+            m_pages.erase(found);
         --m_count;
         return true;
     }
@@ -70,53 +57,54 @@ public:
     std::size_t Size() const noexcept { return m_count; }
     void Clear()
     {
-        m_slots.clear();
+        m_pages.clear();
         m_count = 0;
     }
 
 private:
-    std::size_t Home(const T* pointer) const { return static_cast<std::size_t>(PointerHash(pointer)) & (m_slots.size() - 1); }
-    std::size_t Next(std::size_t i) const { return (i + 1) & (m_slots.size() - 1); }
-    void Grow()
+    static constexpr unsigned kGranuleShift = 3; // one bit per 8 bytes
+    static constexpr unsigned kPageShift = 20;   // a bitmap per MiB of addresses
+    static constexpr std::size_t kBits = std::size_t{1} << (kPageShift - kGranuleShift);
+
+    struct Page {
+        std::array<std::uint64_t, kBits / 64> words{};
+        std::uint32_t count = 0;
+
+        bool Test(std::size_t bit) const { return (words[bit >> 6] >> (bit & 63)) & 1u; }
+        bool Set(std::size_t bit)
+        {
+            const std::uint64_t mask = std::uint64_t{1} << (bit & 63);
+            if (words[bit >> 6] & mask)
+                return false;
+            words[bit >> 6] |= mask;
+            ++count;
+            return true;
+        }
+        bool Reset(std::size_t bit)
+        {
+            const std::uint64_t mask = std::uint64_t{1} << (bit & 63);
+            if (!(words[bit >> 6] & mask))
+                return false;
+            words[bit >> 6] &= ~mask;
+            --count;
+            return true;
+        }
+    };
+
+    // 0 for a null or misaligned pointer (never a member: a handle made up
+    // by a caller is simply not found).
+    static std::uintptr_t AddressOf(const T* pointer)
     {
-        std::vector<T*> old;
-        old.swap(m_slots);
-        m_slots.assign(old.empty() ? 16 : old.size() * 2, nullptr);
-        m_count = 0;
-        for (T* pointer : old)
-            if (pointer)
-                Insert(pointer);
+        const auto address = reinterpret_cast<std::uintptr_t>(pointer);
+        return (address & ((std::uintptr_t{1} << kGranuleShift) - 1)) != 0 ? 0 : address;
+    }
+    static std::size_t BitOf(std::uintptr_t address)
+    {
+        return static_cast<std::size_t>((address >> kGranuleShift) & (kBits - 1));
     }
 
-    std::vector<T*> m_slots;
+    std::unordered_map<std::uintptr_t, std::unique_ptr<Page>> m_pages;
     std::size_t m_count = 0;
-};
-
-template <class T>
-class CPointerSet {
-public:
-    bool Contains(const T* pointer) const { return pointer && ShardOf(pointer).Contains(pointer); }
-    bool Insert(T* pointer) { return pointer && ShardOf(pointer).Insert(pointer); }
-    bool Erase(const T* pointer) { return pointer && ShardOf(pointer).Erase(pointer); }
-    std::size_t Size() const noexcept
-    {
-        std::size_t size = 0;
-        for (const auto& shard : m_shards)
-            size += shard.Size();
-        return size;
-    }
-    void Clear()
-    {
-        for (auto& shard : m_shards)
-            shard.Clear();
-    }
-
-private:
-    static std::size_t ShardIndex(const T* pointer) { return PointerShard(pointer); }
-    CPointerSetShard<T>& ShardOf(const T* pointer) { return m_shards[ShardIndex(pointer)]; }
-    const CPointerSetShard<T>& ShardOf(const T* pointer) const { return m_shards[ShardIndex(pointer)]; }
-
-    std::array<CPointerSetShard<T>, kPointerTableShards> m_shards;
 };
 
 } // namespace Kestrum::GUI
