@@ -1,6 +1,6 @@
-// The hash of the pointer tables (handle sets, the object registry): a
-// 64-bit finalizer, so nearby heap addresses spread over the whole table.
-// The low bits choose a slot; the top six bits choose a shard.
+// The hash of the object registry's pointer table: a 64-bit finalizer, so
+// nearby heap addresses spread over the whole table. The low bits choose a
+// slot; the top six bits choose a shard.
 #pragma once
 
 #include <cstddef>
