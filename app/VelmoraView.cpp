@@ -94,6 +94,12 @@ void CVelmoraView::Feed(Kestrum::Common::CDataObject* object, CFolderData* paren
         QMetaObject::invokeMethod(this, [this] { DrainFeed(); }, Qt::QueuedConnection);
 }
 
+bool CVelmoraView::HasWaitingRows()
+{
+    std::lock_guard lock(m_feed.mutex);
+    return m_feed.posted;
+}
+
 void CVelmoraView::DrainFeed()
 {
     const auto until = std::chrono::steady_clock::now() + kDrainSlice;

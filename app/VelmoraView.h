@@ -39,6 +39,8 @@ public:
 
     Kestrum::GUI::CGrid& Grid() noexcept { return *m_grid; }
     const ScanProgress& Progress() const noexcept { return m_progress; }
+    // True while announced entries are still waiting for their rows.
+    bool HasWaitingRows();
 
     void OnRootFolder(CFolderData* drive) override;
     void OnFolder(CFolderData* folder) override;

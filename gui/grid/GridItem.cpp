@@ -12,25 +12,6 @@ const Common::CValue& EmptyValue()
     static const Common::CValue empty;
     return empty;
 }
-
-// Lazy lookup shared by child arrays and the visible list: `hintOf` reads and
-// `setHint` writes an element's index hint.
-template <class T, class Hint, class SetHint>
-int LazyIndex(std::vector<T*>& array, int& prefix, T* element, Hint hintOf, SetHint setHint)
-{
-    const int size = static_cast<int>(array.size());
-    const int hint = hintOf(element);
-    if (hint >= 0 && hint < size && array[static_cast<std::size_t>(hint)] == element)
-        return hint;
-    while (prefix + 1 < size) {
-        ++prefix;
-        T* current = array[static_cast<std::size_t>(prefix)];
-        setHint(current, prefix);
-        if (current == element)
-            return prefix;
-    }
-    return -1;
-}
 } // namespace
 
 int CompareSortKeys(const CGridItem& a, const CGridItem& b, std::size_t levels, const std::vector<CSortInfo>& sortLevels)
@@ -76,16 +57,14 @@ CGridItem::~CGridItem()
         const int index = CItemTree::IndexOfChild(this);
         if (index >= 0) {
             siblings.erase(siblings.begin() + index);
-            m_parent->m_childPrefix = std::min(m_parent->m_childPrefix, index - 1);
+            siblings.SetPrefix(std::min(siblings.Prefix(), index - 1));
         }
         m_parent = nullptr;
     }
     if (m_tree)
         GetTree()->Release(this);
     m_tree = nullptr;
-    std::vector<CGridItem*> children;
-    children.swap(m_children);
-    for (CGridItem* child : children) {
+    for (CGridItem* child : m_children.TakeAll()) {
         child->m_parent = nullptr;
         delete child;
     }
@@ -123,31 +102,40 @@ const Common::CValue& CGridItem::GetLaterSortKey(int level) const
 {
     if (level < 0 || level >= m_keyCount)
         return EmptyValue();
-    return level == 0 ? m_firstKey : m_moreKeys[static_cast<std::size_t>(level - 1)];
+    return level == 0 ? m_firstKey : m_extra->moreKeys[static_cast<std::size_t>(level - 1)];
 }
 
 void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
 {
     // Keys are held only for the levels in use.
     const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(levels.size(), kMaxSortLevels));
-    if (count <= 1)
-        m_moreKeys.reset();
-    else if (count != m_keyCount)
-        m_moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
+    if (count <= 1) {
+        if (m_extra)
+            m_extra->moreKeys.reset();
+    } else if (count != m_keyCount || !m_extra || !m_extra->moreKeys) {
+        GetExtra().moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
+    }
     m_keyCount = count;
     const auto keyOf = [&](std::size_t level) {
         return m_object ? m_object->GetValue(levels[level].GetFieldId()) : Common::CValue();
     };
     m_firstKey = count > 0 ? keyOf(0) : Common::CValue();
     for (std::size_t level = 1; level < count; ++level)
-        m_moreKeys[level - 1] = keyOf(level);
+        m_extra->moreKeys[level - 1] = keyOf(level);
+}
+
+CGridItem::Extra& CGridItem::GetExtra()
+{
+    if (!m_extra)
+        m_extra = std::make_unique<Extra>();
+    return *m_extra;
 }
 
 ChangeStamps& CGridItem::Stamps()
 {
-    if (!m_stamps)
-        m_stamps = std::make_unique<ChangeStamps>();
-    return *m_stamps;
+    Extra& extra = GetExtra();
+    extra.hasStamps = true;
+    return extra.stamps;
 }
 
 CItemTree::CItemTree(CGridRows* owner, TreeKind kind) : m_owner(owner), m_kind(kind)
@@ -232,9 +220,22 @@ int CItemTree::IndexOfChild(CGridItem* child)
     CGridItem* parent = child ? child->m_parent : nullptr;
     if (!parent)
         return -1;
-    return LazyIndex(
-        parent->m_children, parent->m_childPrefix, child, [](CGridItem* c) { return c->m_hint; },
-        [](CGridItem* c, int i) { c->m_hint = i; });
+    // The hint when it is still true, else the validated prefix is extended
+    // up to the child, giving each child it passes its true index.
+    CChildArray& siblings = parent->m_children;
+    const int size = static_cast<int>(siblings.size());
+    const int hint = child->m_hint;
+    if (hint >= 0 && hint < size && siblings[static_cast<std::size_t>(hint)] == child)
+        return hint;
+    for (int prefix = siblings.Prefix(); prefix + 1 < size;) {
+        ++prefix;
+        siblings.SetPrefix(prefix);
+        CGridItem* current = siblings[static_cast<std::size_t>(prefix)];
+        current->m_hint = prefix;
+        if (current == child)
+            return prefix;
+    }
+    return -1;
 }
 
 } // namespace Kestrum::GUI

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/Value.h"
+#include "gui/grid/ChildArray.h"
 #include "gui/grid/GridTypes.h"
 #include "gui/grid/PointerSet.h"
 #include "gui/grid/RowList.h"
@@ -60,7 +61,7 @@ public:
     // Read by the dispatcher on other threads: the tree pointer is atomic.
     CItemTree* GetTree() const noexcept { return m_tree.load(std::memory_order_acquire); }
     bool HasRow() const noexcept { return m_leaf != nullptr; }
-    const std::vector<CGridItem*>& GetChildren() const noexcept { return m_children; }
+    const CChildArray& GetChildren() const noexcept { return m_children; }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
     int GetRowHeight() const noexcept { return m_rowHeight; }
@@ -81,7 +82,7 @@ public:
     void RefreshSortKeys(const std::vector<CSortInfo>& levels);
 
     // Change stamps, created on the first change.
-    ChangeStamps* GetStamps() const noexcept { return m_stamps.get(); }
+    ChangeStamps* GetStamps() const noexcept { return m_extra && m_extra->hasStamps ? &m_extra->stamps : nullptr; }
     ChangeStamps& Stamps();
 
 private:
@@ -96,24 +97,34 @@ private:
         return static_cast<std::int16_t>(height < 0 ? 0 : height > 32767 ? 32767 : height);
     }
 
-    // A large tree holds one item per row: the members are ordered to pack
-    // into 104 bytes, and the first sort key is kept inline (more levels
-    // are rare and go to a small array).
+    // What few items need: keys beyond the first level, change stamps.
+    struct Extra {
+        std::unique_ptr<Common::CValue[]> moreKeys;
+        ChangeStamps stamps;
+        bool hasStamps = false;
+    };
+    Extra& GetExtra();
+
+    // A large tree holds one item per row, so the members are ordered to
+    // pack into 72 bytes: the first sort key is inline and the members after
+    // it sit in its tail padding.
     Common::CDataObject* m_object = nullptr;
     void* m_leaf = nullptr; // the row-list leaf holding the item's row; null without a row
     CGridItem* m_parent = nullptr;
     std::atomic<CItemTree*> m_tree;
-    std::vector<CGridItem*> m_children;
+    CChildArray m_children;
+    std::unique_ptr<Extra> m_extra;
+    [[no_unique_address]] Common::CValue m_firstKey;
     int m_hint = -1;
-    int m_childPrefix = -1;
     int m_visibleDescendants = 0;
     std::int16_t m_rowHeight = 14;
     std::uint8_t m_flags = 0;
     std::uint8_t m_keyCount = 0;
-    Common::CValue m_firstKey;
-    std::unique_ptr<Common::CValue[]> m_moreKeys;
-    std::unique_ptr<ChangeStamps> m_stamps;
 };
+
+#if defined(__GNUC__) && defined(__x86_64__)
+static_assert(sizeof(CGridItem) <= 72, "a grid item packs into 72 bytes");
+#endif
 
 class CItemTree {
 public:

@@ -17,7 +17,7 @@ bool GoesBefore(const CGridItem& a, const CGridItem& b, const std::vector<CSortI
 
 // First position in [low, high) whose sibling `item` goes before; bounded
 // by the range whatever the comparison answers.
-int UpperBound(const std::vector<CGridItem*>& siblings, int low, int high, const CGridItem& item,
+int UpperBound(const CChildArray& siblings, int low, int high, const CGridItem& item,
                const std::vector<CSortInfo>& levels)
 {
     while (low < high) {
@@ -31,7 +31,7 @@ int UpperBound(const std::vector<CGridItem*>& siblings, int low, int high, const
 }
 
 // First position in [low, high) whose sibling does not go before `item`.
-int LowerBound(const std::vector<CGridItem*>& siblings, int low, int high, const CGridItem& item,
+int LowerBound(const CChildArray& siblings, int low, int high, const CGridItem& item,
                const std::vector<CSortInfo>& levels)
 {
     while (low < high) {
@@ -46,26 +46,29 @@ int LowerBound(const std::vector<CGridItem*>& siblings, int low, int high, const
 
 // Bottom-up merge sort: every access stays inside the array even when the
 // comparison is inconsistent.
-void MergeSort(std::vector<CGridItem*>& items, const std::vector<CSortInfo>& levels)
+void MergeSort(CGridItem** items, std::size_t size, const std::vector<CSortInfo>& levels)
 {
-    const std::size_t size = items.size();
     if (size < 2)
         return;
     std::vector<CGridItem*> buffer(size);
+    CGridItem** from = items;
+    CGridItem** to = buffer.data();
     for (std::size_t width = 1; width < size; width *= 2) {
         for (std::size_t start = 0; start < size; start += 2 * width) {
             const std::size_t middle = std::min(start + width, size);
             const std::size_t end = std::min(start + 2 * width, size);
             std::size_t left = start, right = middle, out = start;
             while (left < middle && right < end)
-                buffer[out++] = GoesBefore(*items[right], *items[left], levels) ? items[right++] : items[left++];
+                to[out++] = GoesBefore(*from[right], *from[left], levels) ? from[right++] : from[left++];
             while (left < middle)
-                buffer[out++] = items[left++];
+                to[out++] = from[left++];
             while (right < end)
-                buffer[out++] = items[right++];
+                to[out++] = from[right++];
         }
-        items.swap(buffer);
+        std::swap(from, to);
     }
+    if (from != items)
+        std::copy(from, from + size, items);
 }
 
 HITEM RootHandleOf(const CItemTree& tree) { return tree.GetKind() == AreaFixed ? GRID_FIXED_ROOT : GRID_ROOT; }
@@ -312,10 +315,10 @@ void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, 
         at = UpperBound(children, 0, static_cast<int>(children.size()), *item, tree.GetSortLevels());
     }
     children.insert(children.begin() + at, item);
-    if (at - parent->m_childPrefix <= 1)
-        parent->m_childPrefix = at;
+    if (at - children.Prefix() <= 1)
+        children.SetPrefix(at);
     else
-        parent->m_childPrefix = std::min(parent->m_childPrefix, at - 1);
+        children.SetPrefix(std::min(children.Prefix(), at - 1));
     item->m_parent = parent;
     item->m_hint = at;
     if ((!parent->m_parent || parent->HasRow()) && show && parent->IsExpanded()) {
@@ -384,7 +387,7 @@ void CGridRows::RemoveFromParent(CGridItem* item)
     const int index = CItemTree::IndexOfChild(item);
     if (index >= 0) {
         parent->m_children.erase(parent->m_children.begin() + index);
-        parent->m_childPrefix = std::min(parent->m_childPrefix, index - 1);
+        parent->m_children.SetPrefix(std::min(parent->m_children.Prefix(), index - 1));
     }
     item->m_parent = nullptr;
     item->m_hint = -1;
@@ -438,9 +441,7 @@ void CGridRows::ClearTree(CItemTree& tree)
     for (auto it = root->m_children.rbegin(); it != root->m_children.rend(); ++it)
         RaiseRemovingEvents(*it);
     tree.m_rows.Clear();
-    std::vector<CGridItem*> children;
-    children.swap(root->m_children);
-    root->m_childPrefix = -1;
+    const std::vector<CGridItem*> children = root->m_children.TakeAll();
     root->m_visibleDescendants = 0;
     for (CGridItem* child : children) {
         std::vector<CGridItem*> subtree;
@@ -568,7 +569,7 @@ void CGridRows::Expand(HITEM handle, bool recursive)
         item->m_flags |= CGridItem::FlagExpanded;
         RaiseEvent(EventExpandedChanged, item);
     }
-    const std::vector<CGridItem*> children = item->m_children;
+    const std::vector<CGridItem*> children = item->m_children.ToVector();
     for (CGridItem* child : children) {
         if (recursive && Validate(ToHandle(child)))
             Expand(ToHandle(child), true);
@@ -588,12 +589,12 @@ void CGridRows::Collapse(HITEM handle, bool recursive)
             item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
             RaiseEvent(EventExpandedChanged, item);
         }
-        for (CGridItem* child : std::vector<CGridItem*>(item->m_children))
+        for (CGridItem* child : item->m_children.ToVector())
             if (child->HasRow())
                 HideSubtree(child);
     }
     if (recursive)
-        for (CGridItem* child : std::vector<CGridItem*>(item->m_children))
+        for (CGridItem* child : item->m_children.ToVector())
             if (Validate(ToHandle(child)))
                 Collapse(ToHandle(child), true);
 }
@@ -898,10 +899,10 @@ void CGridRows::SortSubtree(CGridItem* item, const std::vector<CSortInfo>& level
     while (!stack.empty()) {
         CGridItem* current = stack.back();
         stack.pop_back();
-        MergeSort(current->m_children, levels);
+        MergeSort(current->m_children.begin(), current->m_children.size(), levels);
         for (std::size_t i = 0; i < current->m_children.size(); ++i)
             current->m_children[i]->m_hint = static_cast<int>(i);
-        current->m_childPrefix = static_cast<int>(current->m_children.size()) - 1;
+        current->m_children.SetPrefix(static_cast<int>(current->m_children.size()) - 1);
         stack.insert(stack.end(), current->m_children.begin(), current->m_children.end());
     }
 }
@@ -990,7 +991,7 @@ void CGridRows::Reposition(CGridItem* item)
     else
         std::rotate(siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1, siblings.begin() + newPosition + 1);
     item->m_hint = newPosition;
-    parent->m_childPrefix = std::min(parent->m_childPrefix, std::min(oldPosition, newPosition) - 1);
+    siblings.SetPrefix(std::min(siblings.Prefix(), std::min(oldPosition, newPosition) - 1));
 
     if (oldRow < 0)
         return;
@@ -1047,7 +1048,7 @@ void CGridRows::ApplyHeaderClick(CHeader* header, std::int32_t fieldId, bool shi
 
 void CGridRows::RefilterChildren(CGridItem* parent)
 {
-    for (CGridItem* child : std::vector<CGridItem*>(parent->m_children)) {
+    for (CGridItem* child : parent->m_children.ToVector()) {
         if (!Validate(ToHandle(child)))
             continue;
         const bool hadRow = child->HasRow();
