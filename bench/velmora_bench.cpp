@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -64,6 +65,12 @@ double TimeCommand(const std::string& command)
         std::fprintf(stderr, "warning: '%s' failed\n", command.c_str());
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
+double CpuSeconds(clockid_t clock)
+{
+    timespec time{};
+    clock_gettime(clock, &time);
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,6 +86,9 @@ int main(int argc, char** argv)
     const long baseKib = StatusKib("VmRSS:");
 
     const auto start = Clock::now();
+    const double guiCpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double processCpuStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    double guiCpu = 0, processCpu = 0;
     CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
     frame.resize(1000, 700);
     frame.show();
@@ -97,12 +107,19 @@ int main(int argc, char** argv)
     ticker.start(10);
     double walkSeconds = 0;
     long peakKib = 0;
+    double scanSeconds = 0;
     long entries = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!frame.Document().Scanner().IsFinished() || frame.View().HasWaitingRows())
+        if (!frame.Document().Scanner().IsFinished())
+            return;
+        if (scanSeconds == 0)
+            scanSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (frame.View().HasWaitingRows())
             return;
         walkSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+        guiCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
+        processCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
         // Read before the count below, whose item list is the benchmark's own memory.
         peakKib = StatusKib("VmHWM:");
         app.measuring = false;
@@ -122,6 +139,8 @@ int main(int argc, char** argv)
     const double find = TimeCommand("find '" + root + "' -printf '%s\\n'");
     std::printf("entries:               %ld\n", entries);
     std::printf("velmora (all rows):    %.3f s\n", walkSeconds);
+    std::printf("walk ended after:      %.3f s\n", scanSeconds);
+    std::printf("CPU: GUI thread %.3f s, other threads %.3f s\n", guiCpu, processCpu - guiCpu);
     std::printf("du -s:                 %.3f s   ratio %.2f\n", du, walkSeconds / du);
     std::printf("find -printf:          %.3f s   ratio %.2f\n", find, walkSeconds / find);
     std::printf("longest GUI stall:     %lld ms (ending %lld ms after the start)\n", static_cast<long long>(longestStall),

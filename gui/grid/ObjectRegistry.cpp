@@ -27,9 +27,8 @@ void CObjectRegistry::Register(Common::CDataObject* object, CGridItem* item)
     Common::CDataObject::ISink* subscribe = nullptr;
     {
         std::lock_guard lock(m_lock);
-        if (!m_pairs.ContainsKey(object))
+        if (m_pairs.Insert(object, item))
             subscribe = m_sink;
-        m_pairs.Insert(object, item);
     }
     if (subscribe)
         object->Subscribe(subscribe);
@@ -40,7 +39,8 @@ void CObjectRegistry::Unregister(Common::CDataObject* object, CGridItem* item)
     Common::CDataObject::ISink* unsubscribe = nullptr;
     {
         std::lock_guard lock(m_lock);
-        if (m_pairs.Erase(object, item) && !m_pairs.ContainsKey(object) && !m_disposing)
+        bool last = false;
+        if (m_pairs.Erase(object, item, last) && last && !m_disposing)
             unsubscribe = m_sink;
     }
     if (unsubscribe)

@@ -24,15 +24,41 @@ namespace Kestrum::GUI {
 template <class K, class V>
 class CPointerMultiMapShard {
 public:
-    void Insert(K* key, V* value)
+    // True when the pair is the key's first: the walk to the free slot
+    // passes every value the key already has.
+    bool Insert(K* key, V* value)
     {
         if ((m_count + 1) * 4 > m_slots.size() * 3)
             Grow();
+        bool first = true;
         std::size_t i = Home(key);
-        while (m_slots[i].key)
-            i = Next(i);
+        for (; m_slots[i].key; i = Next(i))
+            first = first && m_slots[i].key != key;
         m_slots[i] = {key, value};
         ++m_count;
+        return first;
+    }
+
+    // Erases one pair; false when it is not there. `last`: no other value
+    // of the key remains.
+    bool Erase(const K* key, const V* value, bool& last)
+    {
+        last = true;
+        if (m_slots.empty())
+            return false;
+        std::size_t found = m_slots.size();
+        for (std::size_t i = Home(key); m_slots[i].key; i = Next(i)) {
+            if (m_slots[i].key != key)
+                continue;
+            if (found == m_slots.size() && m_slots[i].value == value)
+                found = i;
+            else
+                last = false;
+        }
+        if (found == m_slots.size())
+            return false;
+        EraseAt(found);
+        return true;
     }
 
     // Erases one pair; false when it is not there.
@@ -142,8 +168,11 @@ private:
 template <class K, class V>
 class CPointerMultiMap {
 public:
-    void Insert(K* key, V* value) { ShardOf(key).Insert(key, value); }
+    // True when the pair is the key's first.
+    bool Insert(K* key, V* value) { return ShardOf(key).Insert(key, value); }
     bool Erase(const K* key, const V* value) { return ShardOf(key).Erase(key, value); }
+    // Erases one pair; `last`: no other value of the key remains.
+    bool Erase(const K* key, const V* value, bool& last) { return ShardOf(key).Erase(key, value, last); }
     void EraseKey(const K* key) { ShardOf(key).EraseKey(key); }
     template <class Fn> void ForEach(const K* key, Fn&& fn) const { ShardOf(key).ForEach(key, std::forward<Fn>(fn)); }
     std::size_t Count(const K* key) const { return ShardOf(key).Count(key); }

@@ -47,7 +47,7 @@ TEST(CPointerMultiMap, MatchesAMultimapInOrderUnderRandomChanges)
         const int action = static_cast<int>(random() % 10);
         if (action < 6) {
             Value* value = &values[random() % values.size()];
-            map.Insert(key, value);
+            EXPECT_EQ(map.Insert(key, value), reference.count(key) == 0) << "first value of its key";
             reference.emplace(key, value);
         } else if (action < 9) {
             const auto present = ValuesOf(reference, key);
@@ -56,7 +56,13 @@ TEST(CPointerMultiMap, MatchesAMultimapInOrderUnderRandomChanges)
                 continue;
             }
             Value* value = present[random() % present.size()];
-            EXPECT_TRUE(map.Erase(key, value));
+            if (step % 2 == 0) {
+                EXPECT_TRUE(map.Erase(key, value));
+            } else {
+                bool last = false;
+                EXPECT_TRUE(map.Erase(key, value, last));
+                EXPECT_EQ(last, present.size() == 1);
+            }
             auto [first, last] = reference.equal_range(key);
             for (auto it = first; it != last; ++it)
                 if (it->second == value) {
