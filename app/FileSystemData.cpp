@@ -106,12 +106,8 @@ void CFolderData::AddToTotals(std::int64_t size, std::int32_t files)
     // Only folders already linked into their parent pass totals upwards; a
     // folder's earlier totals join its parent's when AddFolder links it.
     for (CFolderData* folder = this; folder; folder = folder->m_linked ? folder->m_parent : nullptr) {
-        // Unsigned addition: sizes wrap instead of overflowing.
-        std::int64_t expected = folder->m_totalSize.load(std::memory_order_relaxed);
-        while (!folder->m_totalSize.compare_exchange_weak(
-            expected, static_cast<std::int64_t>(static_cast<std::uint64_t>(expected) + static_cast<std::uint64_t>(size)),
-            std::memory_order_relaxed)) {
-        }
+        // Atomic addition wraps (two's complement) instead of overflowing.
+        folder->m_totalSize.fetch_add(size, std::memory_order_relaxed);
         folder->m_totalFiles.fetch_add(files, std::memory_order_relaxed);
     }
 }
@@ -144,6 +140,12 @@ void CFolderData::AddFile(CFileData* file)
 
 void CFolderData::BeginPopulate()
 {
+    {
+        // The scanner has added the folder's own files by now: a large tree
+        // holds one such list per folder, so the growth slack is returned.
+        std::lock_guard lock(m_lock);
+        m_files.shrink_to_fit();
+    }
     m_populating = true;
     NotifyFieldChanged(FIELD_ALL);
 }
