@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/DataObject.h"
+#include "common/FixedPool.h"
 
 namespace Velmora {
 
@@ -45,6 +46,8 @@ class CFolderData;
 
 class CFileData : public CDataObject, public CDataObject::ISink {
     KESTRUM_DECLARE_FIELD_MAP();
+    // A tree holds a million of them: no heap header or rounding per file.
+    KESTRUM_POOLED_ALLOCATION(CFileData)
 
 public:
     CFileData(const CString& name, CFolderData* parent, std::int64_t size, std::int64_t creationTime,

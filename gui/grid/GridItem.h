@@ -19,6 +19,7 @@
 #include <set>
 #include <vector>
 
+#include "common/FixedPool.h"
 #include "common/Value.h"
 #include "gui/grid/ChildArray.h"
 #include "gui/grid/GridTypes.h"
@@ -44,6 +45,8 @@ struct ChangeStamps {
 };
 
 class CGridItem {
+    KESTRUM_POOLED_ALLOCATION(CGridItem)
+
 public:
     explicit CGridItem(CItemTree* tree);
     CGridItem(const CGridItem&) = delete;
