@@ -1,6 +1,7 @@
 #include "common/FixedPool.h"
 
 #include <cstdlib>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -63,6 +64,24 @@ CFixedPool::CFixedPool(std::size_t size)
 {
     if (m_slotsPerBlock == 0)
         throw std::bad_alloc();
+}
+
+CFixedPool::~CFixedPool()
+{
+    // A chunk without objects has all its blocks in the empty list; it is
+    // marked (no empty blocks) when first met, so it is freed once.
+    std::vector<Chunk*> free;
+    for (Block* block = m_empty.head; block; block = block->next) {
+        if (block->chunk->emptyBlocks == kBlocksPerChunk) {
+            block->chunk->emptyBlocks = 0;
+            free.push_back(block->chunk);
+        }
+    }
+    for (Chunk* chunk : free) {
+        KESTRUM_UNPOISON(chunk->memory, kBlockBytes * kBlocksPerChunk);
+        std::free(chunk->memory);
+        delete chunk;
+    }
 }
 
 CFixedPool::Block* CFixedPool::TakeEmptyBlock()

@@ -20,9 +20,10 @@ class CFixedPool {
 public:
     // `size` is rounded up to a multiple of 8, the alignment of every slot.
     explicit CFixedPool(std::size_t size);
-    // Blocks still in use stay allocated: a pool normally lives until the
-    // process ends, and objects freed after it would otherwise dangle.
-    ~CFixedPool() = default;
+    // Frees the chunks without objects. Chunks still in use stay allocated:
+    // a pool normally lives until the process ends, and objects freed after
+    // it would otherwise dangle.
+    ~CFixedPool();
     CFixedPool(const CFixedPool&) = delete;
     CFixedPool& operator=(const CFixedPool&) = delete;
 

@@ -327,11 +327,12 @@ bool CDispatcher::DisposeForClosingGrids(Common::CDataObject* object)
             return false;
     }
     // The rows stay until their closing grid clears them; they forget the
-    // object now so nothing reads it after it is gone.
+    // object now so nothing reads it after it is gone (after the erase, which
+    // finds them by their object).
     registry.SetDisposing(true);
+    registry.EraseObject(object);
     for (CGridItem* item : items)
         item->ForgetObject();
-    registry.EraseObject(object);
     registry.SetDisposing(false);
     return true;
 }

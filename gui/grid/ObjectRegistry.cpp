@@ -4,6 +4,11 @@
 
 namespace Kestrum::GUI {
 
+Common::CDataObject* CObjectRegistry::ObjectOfItem::operator()(const CGridItem* item) const noexcept
+{
+    return item->GetObject();
+}
+
 CObjectRegistry& CObjectRegistry::Instance()
 {
     static CObjectRegistry registry;
@@ -50,9 +55,7 @@ void CObjectRegistry::Unregister(Common::CDataObject* object, CGridItem* item)
 bool CObjectRegistry::Contains(Common::CDataObject* object, CGridItem* item) const
 {
     std::lock_guard lock(m_lock);
-    bool found = false;
-    m_pairs.ForEach(object, [&](CGridItem* paired) { found = found || paired == item; });
-    return found;
+    return m_pairs.Contains(object, item);
 }
 
 bool CObjectRegistry::ContainsObject(Common::CDataObject* object) const

@@ -18,14 +18,22 @@ class CGridRows;
 
 class CObjectRegistry {
 public:
+    // The table keeps items only: an item's object is its key.
+    struct ObjectOfItem {
+        Common::CDataObject* operator()(const CGridItem* item) const noexcept;
+    };
+
     static CObjectRegistry& Instance();
 
     // The sink subscribed to every registered object (the dispatcher).
     void SetSink(Common::CDataObject::ISink* sink);
     Common::CDataObject::ISink* GetSink() const;
 
+    // `object` is the item's object, set before registering and kept until
+    // the item is unregistered or its object erased.
     void Register(Common::CDataObject* object, CGridItem* item);
     void Unregister(Common::CDataObject* object, CGridItem* item);
+    // Reads nothing of the item, which may be gone.
     bool Contains(Common::CDataObject* object, CGridItem* item) const;
     bool ContainsObject(Common::CDataObject* object) const;
     // Appends the items of the object that are inside a grid tree (of
@@ -46,7 +54,7 @@ public:
 private:
     CObjectRegistry() = default;
     mutable std::recursive_mutex m_lock;
-    CPointerMultiMap<Common::CDataObject, CGridItem> m_pairs;
+    CPointerMultiMap<Common::CDataObject, CGridItem, ObjectOfItem> m_pairs;
     Common::CDataObject::ISink* m_sink = nullptr;
     bool m_disposing = false;
 };

@@ -1,31 +1,36 @@
-// The pair table behind the object registry against std::multimap: same
-// pairs, and each key's values in insertion order, through growth, erasure
-// of single pairs and whole keys, and keys that collide into long runs.
+// The table behind the object registry against std::multimap: same values
+// per key, each key's values in insertion order, through growth, erasure of
+// single values and whole keys; keys whose hash bits agree; and addresses the
+// table cannot hold.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
+#include <stdexcept>
 
 #include "gui/grid/PointerMultiMap.h"
-
-using Kestrum::GUI::CPointerMultiMap;
 
 namespace {
 struct Key {
     int id;
 };
 struct Value {
-    int id;
+    Key* key = nullptr;
 };
+struct KeyOfValue {
+    Key* operator()(const Value* value) const noexcept { return value->key; }
+};
+using Map = Kestrum::GUI::CPointerMultiMap<Key, Value, KeyOfValue>;
+using Reference = std::multimap<Key*, Value*>;
 
-std::vector<Value*> ValuesOf(const CPointerMultiMap<Key, Value>& map, const Key* key)
+std::vector<Value*> ValuesOf(const Map& map, const Key* key)
 {
     std::vector<Value*> values;
     map.ForEach(key, [&](Value* value) { values.push_back(value); });
     return values;
 }
 
-std::vector<Value*> ValuesOf(const std::multimap<Key*, Value*>& map, Key* key)
+std::vector<Value*> ValuesOf(const Reference& map, Key* key)
 {
     std::vector<Value*> values;
     auto [first, last] = map.equal_range(key);
@@ -33,45 +38,62 @@ std::vector<Value*> ValuesOf(const std::multimap<Key*, Value*>& map, Key* key)
         values.push_back(it->second);
     return values;
 }
+
+void EraseFromReference(Reference& reference, Value* value)
+{
+    auto [first, last] = reference.equal_range(value->key);
+    for (auto it = first; it != last; ++it)
+        if (it->second == value) {
+            reference.erase(it);
+            return;
+        }
+}
 } // namespace
 
 TEST(CPointerMultiMap, MatchesAMultimapInOrderUnderRandomChanges)
 {
     std::vector<Key> keys(300);
-    std::vector<Value> values(5000);
-    CPointerMultiMap<Key, Value> map;
-    std::multimap<Key*, Value*> reference;
+    std::vector<Value> values(20000);
+    std::vector<Value*> outside, inside;
+    for (Value& value : values)
+        outside.push_back(&value);
+    Map map;
+    Reference reference;
     std::mt19937 random(11);
-    for (int step = 0; step < 60000; ++step) {
-        Key* key = &keys[random() % keys.size()];
-        const int action = static_cast<int>(random() % 10);
-        if (action < 6) {
-            Value* value = &values[random() % values.size()];
-            EXPECT_EQ(map.Insert(key, value), reference.count(key) == 0) << "first value of its key";
-            reference.emplace(key, value);
-        } else if (action < 9) {
-            const auto present = ValuesOf(reference, key);
-            if (present.empty()) {
-                EXPECT_FALSE(map.Erase(key, &values[0]) && reference.count(key));
-                continue;
-            }
-            Value* value = present[random() % present.size()];
-            if (step % 2 == 0) {
-                EXPECT_TRUE(map.Erase(key, value));
-            } else {
-                bool last = false;
-                EXPECT_TRUE(map.Erase(key, value, last));
-                EXPECT_EQ(last, present.size() == 1);
-            }
-            auto [first, last] = reference.equal_range(key);
-            for (auto it = first; it != last; ++it)
-                if (it->second == value) {
-                    reference.erase(it);
-                    break;
-                }
-        } else {
+    for (int step = 0; step < 80000; ++step) {
+        const int action = static_cast<int>(random() % 20);
+        if (action < 12 && !outside.empty()) {
+            const std::size_t at = random() % outside.size();
+            Value* value = outside[at];
+            outside[at] = outside.back();
+            outside.pop_back();
+            value->key = &keys[random() % keys.size()];
+            EXPECT_EQ(map.Insert(value->key, value), reference.count(value->key) == 0) << "first value of its key";
+            reference.emplace(value->key, value);
+            inside.push_back(value);
+        } else if (action < 19 && !inside.empty()) {
+            const std::size_t at = random() % inside.size();
+            Value* value = inside[at];
+            inside[at] = inside.back();
+            inside.pop_back();
+            bool last = false;
+            EXPECT_TRUE(map.Contains(value->key, value));
+            EXPECT_TRUE(map.Erase(value->key, value, last));
+            EraseFromReference(reference, value);
+            EXPECT_EQ(last, reference.count(value->key) == 0);
+            EXPECT_FALSE(map.Contains(value->key, value));
+            EXPECT_FALSE(map.Erase(value->key, value));
+            outside.push_back(value);
+        } else if (!inside.empty()) {
+            Key* key = inside[random() % inside.size()]->key;
             map.EraseKey(key);
             reference.erase(key);
+            std::erase_if(inside, [&](Value* value) {
+                if (value->key != key)
+                    return false;
+                outside.push_back(value);
+                return true;
+            });
         }
         if (step % 997 == 0) {
             ASSERT_EQ(map.Size(), reference.size());
@@ -90,9 +112,11 @@ TEST(CPointerMultiMap, OneKeyWithManyValuesKeepsItsOrderThroughGrowth)
 {
     Key key{1};
     std::vector<Value> values(1000);
-    CPointerMultiMap<Key, Value> map;
-    for (Value& value : values)
+    Map map;
+    for (Value& value : values) {
+        value.key = &key;
         map.Insert(&key, &value);
+    }
     // Erase every third one; the rest stays in insertion order.
     std::vector<Value*> expected;
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -106,4 +130,46 @@ TEST(CPointerMultiMap, OneKeyWithManyValuesKeepsItsOrderThroughGrowth)
     map.EraseKey(&key);
     EXPECT_EQ(map.Size(), 0u);
     EXPECT_FALSE(map.ContainsKey(&key));
+}
+
+TEST(CPointerMultiMap, KeysWithTheSameHashBitsStayApart)
+{
+    // Among many keys, two fall in the same shard with the same hash bits in
+    // their slots: only reading the values can tell them apart.
+    std::vector<Key> keys(70000);
+    std::map<std::uint64_t, Key*> byBits;
+    Key* a = nullptr;
+    Key* b = nullptr;
+    for (Key& key : keys) {
+        const std::uint64_t bits = Kestrum::GUI::PointerHash(&key) & ((1u << 19) - 1);
+        const auto shard = Kestrum::GUI::PointerShard(&key);
+        auto [it, fresh] = byBits.emplace(bits << 6 | shard, &key);
+        if (!fresh) {
+            a = it->second;
+            b = &key;
+            break;
+        }
+    }
+    ASSERT_TRUE(a && b) << "no two keys share their kept hash bits and shard";
+    Value va{a}, vb{b};
+    Map map;
+    EXPECT_TRUE(map.Insert(a, &va));
+    EXPECT_TRUE(map.Insert(b, &vb)) << "another key's value is not this key's";
+    EXPECT_EQ(ValuesOf(map, a), std::vector<Value*>{&va});
+    EXPECT_EQ(ValuesOf(map, b), std::vector<Value*>{&vb});
+    bool last = false;
+    EXPECT_TRUE(map.Erase(a, &va, last));
+    EXPECT_TRUE(last);
+    EXPECT_EQ(ValuesOf(map, b), std::vector<Value*>{&vb});
+}
+
+TEST(CPointerMultiMap, RefusesAddressesItCannotHold)
+{
+    Key key{1};
+    Map map;
+    alignas(8) char storage[16] = {};
+    auto* misaligned = reinterpret_cast<Value*>(storage + 4);
+    EXPECT_THROW(map.Insert(&key, misaligned), std::invalid_argument);
+    EXPECT_THROW(map.Insert(&key, nullptr), std::invalid_argument);
+    EXPECT_EQ(map.Size(), 0u);
 }
