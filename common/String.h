@@ -79,6 +79,7 @@ private:
         char text[1];
     };
     static Buffer* Allocate(std::string_view first, std::string_view second);
+    static void Free(Buffer* buffer) noexcept;
     void Assign(std::string_view text);
     void Retain() noexcept
     {
@@ -88,7 +89,7 @@ private:
     void Release() noexcept
     {
         if (m_buffer && m_buffer->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            ::operator delete(m_buffer);
+            Free(m_buffer);
         m_buffer = nullptr;
     }
 
