@@ -53,7 +53,7 @@ CGridItem::~CGridItem()
             GetTree()->m_selected.erase(this);
     }
     if (m_parent) {
-        auto& siblings = m_parent->m_children;
+        CChildArray& siblings = m_parent->Children();
         const int index = CItemTree::IndexOfChild(this);
         if (index >= 0) {
             siblings.erase(siblings.begin() + index);
@@ -64,7 +64,8 @@ CGridItem::~CGridItem()
     if (m_tree)
         GetTree()->Release(this);
     m_tree = nullptr;
-    for (CGridItem* child : m_children.TakeAll()) {
+    const std::vector<CGridItem*> children = m_branch ? m_branch->children.TakeAll() : std::vector<CGridItem*>();
+    for (CGridItem* child : children) {
         child->m_parent = nullptr;
         delete child;
     }
@@ -102,7 +103,7 @@ const Common::CValue& CGridItem::GetLaterSortKey(int level) const
 {
     if (level < 0 || level >= m_keyCount)
         return EmptyValue();
-    return level == 0 ? m_firstKey : m_extra->moreKeys[static_cast<std::size_t>(level - 1)];
+    return level == 0 ? m_firstKey : m_branch->moreKeys[static_cast<std::size_t>(level - 1)];
 }
 
 void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
@@ -110,10 +111,10 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
     // Keys are held only for the levels in use.
     const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(levels.size(), kMaxSortLevels));
     if (count <= 1) {
-        if (m_extra)
-            m_extra->moreKeys.reset();
-    } else if (count != m_keyCount || !m_extra || !m_extra->moreKeys) {
-        GetExtra().moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
+        if (m_branch)
+            m_branch->moreKeys.reset();
+    } else if (count != m_keyCount || !m_branch || !m_branch->moreKeys) {
+        GetBranch().moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
     }
     m_keyCount = count;
     const auto keyOf = [&](std::size_t level) {
@@ -121,21 +122,28 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
     };
     m_firstKey = count > 0 ? keyOf(0) : Common::CValue();
     for (std::size_t level = 1; level < count; ++level)
-        m_extra->moreKeys[level - 1] = keyOf(level);
+        m_branch->moreKeys[level - 1] = keyOf(level);
 }
 
-CGridItem::Extra& CGridItem::GetExtra()
+CGridItem::Branch& CGridItem::GetBranch()
 {
-    if (!m_extra)
-        m_extra = std::make_unique<Extra>();
-    return *m_extra;
+    if (!m_branch)
+        m_branch = std::make_unique<Branch>();
+    return *m_branch;
+}
+
+const CChildArray& CGridItem::NoChildren() noexcept
+{
+    static const CChildArray none;
+    return none;
 }
 
 ChangeStamps& CGridItem::Stamps()
 {
-    Extra& extra = GetExtra();
-    extra.hasStamps = true;
-    return extra.stamps;
+    Branch& branch = GetBranch();
+    if (!branch.stamps)
+        branch.stamps = std::make_unique<ChangeStamps>();
+    return *branch.stamps;
 }
 
 CItemTree::CItemTree(CGridRows* owner, TreeKind kind) : m_owner(owner), m_kind(kind)
@@ -222,7 +230,7 @@ int CItemTree::IndexOfChild(CGridItem* child)
         return -1;
     // The hint when it is still true, else the validated prefix is extended
     // up to the child, giving each child it passes its true index.
-    CChildArray& siblings = parent->m_children;
+    CChildArray& siblings = parent->Children();
     const int size = static_cast<int>(siblings.size());
     const int hint = child->m_hint;
     if (hint >= 0 && hint < size && siblings[static_cast<std::size_t>(hint)] == child)

@@ -64,7 +64,7 @@ public:
     // Read by the dispatcher on other threads: the tree pointer is atomic.
     CItemTree* GetTree() const noexcept { return m_tree.load(std::memory_order_acquire); }
     bool HasRow() const noexcept { return m_leaf != nullptr; }
-    const CChildArray& GetChildren() const noexcept { return m_children; }
+    const CChildArray& GetChildren() const noexcept { return m_branch ? m_branch->children : NoChildren(); }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
     int GetRowHeight() const noexcept { return m_rowHeight; }
@@ -85,7 +85,7 @@ public:
     void RefreshSortKeys(const std::vector<CSortInfo>& levels);
 
     // Change stamps, created on the first change.
-    ChangeStamps* GetStamps() const noexcept { return m_extra && m_extra->hasStamps ? &m_extra->stamps : nullptr; }
+    ChangeStamps* GetStamps() const noexcept { return m_branch ? m_branch->stamps.get() : nullptr; }
     ChangeStamps& Stamps();
 
 private:
@@ -100,23 +100,26 @@ private:
         return static_cast<std::int16_t>(height < 0 ? 0 : height > 32767 ? 32767 : height);
     }
 
-    // What few items need: keys beyond the first level, change stamps.
-    struct Extra {
+    // What leaves, most items of a large tree, do without: children, keys
+    // beyond the first level, change stamps.
+    struct Branch {
+        CChildArray children;
         std::unique_ptr<Common::CValue[]> moreKeys;
-        ChangeStamps stamps;
-        bool hasStamps = false;
+        std::unique_ptr<ChangeStamps> stamps;
     };
-    Extra& GetExtra();
+    Branch& GetBranch();
+    // The children to change; makes the branch when the item has none.
+    CChildArray& Children() { return GetBranch().children; }
+    static const CChildArray& NoChildren() noexcept;
 
     // A large tree holds one item per row, so the members are ordered to
-    // pack into 72 bytes: the first sort key is inline and the members after
+    // pack into 64 bytes: the first sort key is inline and the members after
     // it sit in its tail padding.
     Common::CDataObject* m_object = nullptr;
     void* m_leaf = nullptr; // the row-list leaf holding the item's row; null without a row
     CGridItem* m_parent = nullptr;
     std::atomic<CItemTree*> m_tree;
-    CChildArray m_children;
-    std::unique_ptr<Extra> m_extra;
+    std::unique_ptr<Branch> m_branch;
     [[no_unique_address]] Common::CValue m_firstKey;
     int m_hint = -1;
     int m_visibleDescendants = 0;
@@ -126,7 +129,7 @@ private:
 };
 
 #if defined(__GNUC__) && defined(__x86_64__)
-static_assert(sizeof(CGridItem) <= 72, "a grid item packs into 72 bytes");
+static_assert(sizeof(CGridItem) <= 64, "a grid item packs into 64 bytes");
 #endif
 
 class CItemTree {

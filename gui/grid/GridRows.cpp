@@ -175,7 +175,7 @@ int CGridRows::RowInsertionPoint(CGridItem* item)
     CGridItem* parent = item->m_parent;
     const int position = CItemTree::IndexOfChild(item);
     for (int i = position - 1; i >= 0; --i) {
-        CGridItem* sibling = parent->m_children[static_cast<std::size_t>(i)];
+        CGridItem* sibling = parent->GetChildren()[static_cast<std::size_t>(i)];
         if (sibling->HasRow())
             return RowIndexOf(sibling) + sibling->m_visibleDescendants + 1;
     }
@@ -218,7 +218,7 @@ void CGridRows::ShowSubtree(CGridItem* item)
     CItemTree& tree = *item->GetTree();
     if (item->IsExpanded()) {
         std::vector<CGridItem*> block;
-        std::vector<CGridItem*> stack(item->m_children.rbegin(), item->m_children.rend());
+        std::vector<CGridItem*> stack(item->GetChildren().rbegin(), item->GetChildren().rend());
         while (!stack.empty()) {
             CGridItem* current = stack.back();
             stack.pop_back();
@@ -226,7 +226,7 @@ void CGridRows::ShowSubtree(CGridItem* item)
                 continue;
             block.push_back(current);
             if (current->IsExpanded())
-                stack.insert(stack.end(), current->m_children.rbegin(), current->m_children.rend());
+                stack.insert(stack.end(), current->GetChildren().rbegin(), current->GetChildren().rend());
         }
         if (!block.empty()) {
             CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
@@ -278,7 +278,7 @@ void CGridRows::HideSubtree(CGridItem* item)
 
 int CGridRows::ResolvePosition(CGridItem* parent, HITEM position)
 {
-    const int end = static_cast<int>(parent->m_children.size());
+    const int end = static_cast<int>(parent->GetChildren().size());
     if (position == GRID_FIRST || position == ToHandle(parent))
         return 0;
     if (position == 0 || position == GRID_ROOT || position == GRID_FIXED_ROOT || position == GRID_LAST)
@@ -308,7 +308,7 @@ void CGridRows::MoveSubtreeToTree(CGridItem* item, CItemTree& tree)
 void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show)
 {
     CItemTree& tree = *parent->GetTree();
-    auto& children = parent->m_children;
+    CChildArray& children = parent->Children();
     int at = ResolvePosition(parent, position);
     if (tree.IsSorted()) {
         item->RefreshSortKeys(tree.GetSortLevels());
@@ -365,12 +365,12 @@ HITEM CGridRows::Add(Common::CDataObject* object, HITEM parent, HITEM position, 
 void CGridRows::RaiseRemovingEvents(CGridItem* item)
 {
     // Deepest first, last child first, the item itself last.
-    std::vector<std::pair<CGridItem*, std::size_t>> stack = {{item, item->m_children.size()}};
+    std::vector<std::pair<CGridItem*, std::size_t>> stack = {{item, item->GetChildren().size()}};
     while (!stack.empty()) {
         auto& [current, remaining] = stack.back();
         if (remaining > 0) {
-            CGridItem* child = current->m_children[--remaining];
-            stack.push_back({child, child->m_children.size()});
+            CGridItem* child = current->GetChildren()[--remaining];
+            stack.push_back({child, child->GetChildren().size()});
         } else {
             CGridItem* done = current;
             stack.pop_back();
@@ -386,12 +386,13 @@ void CGridRows::RemoveFromParent(CGridItem* item)
     HideSubtree(item);
     const int index = CItemTree::IndexOfChild(item);
     if (index >= 0) {
-        parent->m_children.erase(parent->m_children.begin() + index);
-        parent->m_children.SetPrefix(std::min(parent->m_children.Prefix(), index - 1));
+        CChildArray& siblings = parent->Children();
+        siblings.erase(siblings.begin() + index);
+        siblings.SetPrefix(std::min(siblings.Prefix(), index - 1));
     }
     item->m_parent = nullptr;
     item->m_hint = -1;
-    if (parent->HasRow() && parent->m_children.empty() && m_surface)
+    if (parent->HasRow() && parent->GetChildren().empty() && m_surface)
         m_surface->RepaintRow(tree.GetKind(), RowIndexOf(parent));
     if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() >= tree.GetRowCount())
         m_surface->SetTopRow(tree.GetRowCount() - 1);
@@ -438,10 +439,10 @@ bool CGridRows::RemoveAt(int row, int areaMask)
 void CGridRows::ClearTree(CItemTree& tree)
 {
     CGridItem* root = tree.GetRoot();
-    for (auto it = root->m_children.rbegin(); it != root->m_children.rend(); ++it)
+    for (auto it = root->GetChildren().rbegin(); it != root->GetChildren().rend(); ++it)
         RaiseRemovingEvents(*it);
     tree.m_rows.Clear();
-    const std::vector<CGridItem*> children = root->m_children.TakeAll();
+    const std::vector<CGridItem*> children = root->Children().TakeAll();
     root->m_visibleDescendants = 0;
     for (CGridItem* child : children) {
         std::vector<CGridItem*> subtree;
@@ -545,9 +546,9 @@ void CGridRows::Move(HITEM handle, HITEM parentHandle, HITEM sibling, bool befor
             const int index = CItemTree::IndexOfChild(next);
             // Skip the item itself when it stands right before the sibling.
             int previous = index - 1;
-            if (previous >= 0 && parent->m_children[static_cast<std::size_t>(previous)] == item)
+            if (previous >= 0 && parent->GetChildren()[static_cast<std::size_t>(previous)] == item)
                 --previous;
-            position = previous < 0 ? GRID_FIRST : ToHandle(parent->m_children[static_cast<std::size_t>(previous)]);
+            position = previous < 0 ? GRID_FIRST : ToHandle(parent->GetChildren()[static_cast<std::size_t>(previous)]);
         } else {
             position = sibling;
         }
@@ -569,7 +570,7 @@ void CGridRows::Expand(HITEM handle, bool recursive)
         item->m_flags |= CGridItem::FlagExpanded;
         RaiseEvent(EventExpandedChanged, item);
     }
-    const std::vector<CGridItem*> children = item->m_children.ToVector();
+    const std::vector<CGridItem*> children = item->GetChildren().ToVector();
     for (CGridItem* child : children) {
         if (recursive && Validate(ToHandle(child)))
             Expand(ToHandle(child), true);
@@ -589,12 +590,12 @@ void CGridRows::Collapse(HITEM handle, bool recursive)
             item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
             RaiseEvent(EventExpandedChanged, item);
         }
-        for (CGridItem* child : item->m_children.ToVector())
+        for (CGridItem* child : item->GetChildren().ToVector())
             if (child->HasRow())
                 HideSubtree(child);
     }
     if (recursive)
-        for (CGridItem* child : item->m_children.ToVector())
+        for (CGridItem* child : item->GetChildren().ToVector())
             if (Validate(ToHandle(child)))
                 Collapse(ToHandle(child), true);
 }
@@ -639,7 +640,7 @@ void CGridRows::GetChildren(HITEM parentHandle, std::vector<HITEM>& children, bo
     CGridItem* parent = ResolveParent(parentHandle);
     if (!parent)
         return;
-    for (CGridItem* child : parent->m_children)
+    for (CGridItem* child : parent->GetChildren())
         if (!visibleOnly || child->HasRow())
             children.push_back(ToHandle(child));
 }
@@ -647,7 +648,7 @@ void CGridRows::GetChildren(HITEM parentHandle, std::vector<HITEM>& children, bo
 bool CGridRows::HasChildren(HITEM parentHandle) const
 {
     CGridItem* parent = ResolveParent(parentHandle);
-    return parent && !parent->m_children.empty();
+    return parent && !parent->GetChildren().empty();
 }
 
 HITEM CGridRows::GetItem(Common::CDataObject* object)
@@ -753,11 +754,11 @@ void CGridRows::ForEach(IItemVisitor* visitor, HITEM start)
         return;
     CGridItem* first = Validate(start);
     if (!first) {
-        if ((start == 0 || start == GRID_FIXED_ROOT || start == GRID_FIRST) && !m_fixed->GetRoot()->m_children.empty())
-            first = m_fixed->GetRoot()->m_children.front();
-        else if (!m_scrollable->GetRoot()->m_children.empty() &&
+        if ((start == 0 || start == GRID_FIXED_ROOT || start == GRID_FIRST) && !m_fixed->GetRoot()->GetChildren().empty())
+            first = m_fixed->GetRoot()->GetChildren().front();
+        else if (!m_scrollable->GetRoot()->GetChildren().empty() &&
                  (start == 0 || start == GRID_FIXED_ROOT || start == GRID_FIRST || start == GRID_ROOT))
-            first = m_scrollable->GetRoot()->m_children.front();
+            first = m_scrollable->GetRoot()->GetChildren().front();
         else
             return;
     }
@@ -767,14 +768,14 @@ void CGridRows::ForEach(IItemVisitor* visitor, HITEM start)
     for (CGridItem* item = first; item && item->m_parent; item = item->m_parent) {
         CGridItem* parent = item->m_parent;
         const int index = CItemTree::IndexOfChild(item);
-        for (std::size_t i = static_cast<std::size_t>(index); i < parent->m_children.size(); ++i) {
+        for (std::size_t i = static_cast<std::size_t>(index); i < parent->GetChildren().size(); ++i) {
             if (i == static_cast<std::size_t>(index) && item != first)
                 continue;
-            Preorder(parent->m_children[i], order);
+            Preorder(parent->GetChildren()[i], order);
         }
     }
     if (first->GetTree()->GetKind() == AreaFixed)
-        for (CGridItem* child : m_scrollable->GetRoot()->m_children)
+        for (CGridItem* child : m_scrollable->GetRoot()->GetChildren())
             Preorder(child, order);
     for (CGridItem* item : order) {
         if (!Validate(ToHandle(item)))
@@ -899,11 +900,14 @@ void CGridRows::SortSubtree(CGridItem* item, const std::vector<CSortInfo>& level
     while (!stack.empty()) {
         CGridItem* current = stack.back();
         stack.pop_back();
-        MergeSort(current->m_children.begin(), current->m_children.size(), levels);
-        for (std::size_t i = 0; i < current->m_children.size(); ++i)
-            current->m_children[i]->m_hint = static_cast<int>(i);
-        current->m_children.SetPrefix(static_cast<int>(current->m_children.size()) - 1);
-        stack.insert(stack.end(), current->m_children.begin(), current->m_children.end());
+        if (current->GetChildren().empty())
+            continue; // a leaf: no branch is made for it
+        CChildArray& children = current->Children();
+        MergeSort(children.begin(), children.size(), levels);
+        for (std::size_t i = 0; i < children.size(); ++i)
+            children[i]->m_hint = static_cast<int>(i);
+        children.SetPrefix(static_cast<int>(children.size()) - 1);
+        stack.insert(stack.end(), children.begin(), children.end());
     }
 }
 
@@ -913,14 +917,14 @@ void CGridRows::RebuildRowOrder(CItemTree& tree)
     // hides its subtree).
     std::vector<CGridItem*> shown;
     shown.reserve(static_cast<std::size_t>(tree.GetRowCount()));
-    std::vector<CGridItem*> stack(tree.GetRoot()->m_children.rbegin(), tree.GetRoot()->m_children.rend());
+    std::vector<CGridItem*> stack(tree.GetRoot()->GetChildren().rbegin(), tree.GetRoot()->GetChildren().rend());
     while (!stack.empty()) {
         CGridItem* item = stack.back();
         stack.pop_back();
         if (!item->HasRow())
             continue;
         shown.push_back(item);
-        stack.insert(stack.end(), item->m_children.rbegin(), item->m_children.rend());
+        stack.insert(stack.end(), item->GetChildren().rbegin(), item->GetChildren().rend());
     }
     tree.m_rows.Assign(shown);
 }
@@ -967,7 +971,7 @@ void CGridRows::Reposition(CGridItem* item)
     CItemTree& tree = *item->GetTree();
     const auto& levels = tree.GetSortLevels();
     CGridItem* parent = item->m_parent;
-    auto& siblings = parent->m_children;
+    CChildArray& siblings = parent->Children();
     const int oldPosition = CItemTree::IndexOfChild(item);
     if (oldPosition < 0)
         return;
@@ -1048,7 +1052,7 @@ void CGridRows::ApplyHeaderClick(CHeader* header, std::int32_t fieldId, bool shi
 
 void CGridRows::RefilterChildren(CGridItem* parent)
 {
-    for (CGridItem* child : parent->m_children.ToVector()) {
+    for (CGridItem* child : parent->GetChildren().ToVector()) {
         if (!Validate(ToHandle(child)))
             continue;
         const bool hadRow = child->HasRow();
