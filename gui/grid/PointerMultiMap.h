@@ -1,6 +1,7 @@
 // CPointerMultiMap: values grouped by a key pointer that each value carries
 // (read through KeyOf), several values per key, in one open-addressing table
-// (linear probing, backward-shift deletion). A slot is 8 bytes: the value's
+// (linear probing, backward-shift deletion; it fills to three quarters and
+// grows by half). A slot is 8 bytes: the value's
 // address and 19 bits of its key's hash. The hash bits pick the slot a value
 // belongs in and rule out almost every other key without reading the value,
 // so a lookup reads a value only when its key is very likely the one sought.
@@ -39,7 +40,7 @@ public:
         if ((m_count + 1) * 4 > m_slots.size() * 3)
             Grow();
         bool first = true;
-        std::size_t i = HomeOfSlot(slot);
+        std::size_t i = HomeOf(slot, key);
         for (; m_slots[i]; i = Next(i))
             first = first && !HasKey(m_slots[i], slot, key);
         m_slots[i] = slot;
@@ -56,7 +57,7 @@ public:
             return false;
         const std::uint64_t slot = Pack(key, value);
         std::size_t found = m_slots.size();
-        for (std::size_t i = HomeOfSlot(slot); m_slots[i]; i = Next(i)) {
+        for (std::size_t i = HomeOf(slot, key); m_slots[i]; i = Next(i)) {
             if (m_slots[i] == slot)
                 found = i;
             else if (HasKey(m_slots[i], slot, key))
@@ -74,7 +75,7 @@ public:
         if (m_slots.empty())
             return;
         const std::uint64_t probe = ProbeOf(key);
-        std::size_t i = HomeOfSlot(probe);
+        std::size_t i = HomeOf(probe, key);
         while (m_slots[i]) {
             if (HasKey(m_slots[i], probe, key))
                 EraseAt(i); // a later value may have moved into slot i
@@ -90,7 +91,7 @@ public:
         if (m_slots.empty())
             return;
         const std::uint64_t probe = ProbeOf(key);
-        for (std::size_t i = HomeOfSlot(probe); m_slots[i]; i = Next(i))
+        for (std::size_t i = HomeOf(probe, key); m_slots[i]; i = Next(i))
             if (HasKey(m_slots[i], probe, key))
                 fn(ValueOf(m_slots[i]));
     }
@@ -101,7 +102,7 @@ public:
         if (m_slots.empty())
             return false;
         const std::uint64_t slot = Pack(key, value);
-        for (std::size_t i = HomeOfSlot(slot); m_slots[i]; i = Next(i))
+        for (std::size_t i = HomeOf(slot, key); m_slots[i]; i = Next(i))
             if (m_slots[i] == slot)
                 return true;
         return false;
@@ -133,16 +134,22 @@ private:
     {
         return (slot >> kTagShift) == (probe >> kTagShift) && KeyOf()(ValueOf(slot)) == key;
     }
-    // The hash bits kept in the slot are the low bits of the key's hash,
-    // which choose the home slot while the table has at most 2^19 slots.
+    // The home slot scales the hash bits kept in the slot to the table's
+    // size, so a table can grow by half instead of doubling; a table larger
+    // than those bits can address uses the key's full hash.
+    std::size_t HomeOf(std::uint64_t tagged, const K* key) const noexcept
+    {
+        const std::uint64_t size = m_slots.size();
+        if (size <= kTagSlots)
+            return static_cast<std::size_t>(((tagged >> kTagShift) * size) >> (64 - kTagShift));
+        return static_cast<std::size_t>(((PointerHash(key) & 0xFFFFFFFFu) * size) >> 32);
+    }
+    // The home of a stored value: its key is read only in such a large table.
     std::size_t HomeOfSlot(std::uint64_t slot) const noexcept
     {
-        const std::size_t mask = m_slots.size() - 1;
-        if (m_slots.size() <= kTagSlots)
-            return static_cast<std::size_t>(slot >> kTagShift) & mask;
-        return static_cast<std::size_t>(PointerHash(KeyOf()(ValueOf(slot)))) & mask;
+        return HomeOf(slot, m_slots.size() <= kTagSlots ? nullptr : KeyOf()(ValueOf(slot)));
     }
-    std::size_t Next(std::size_t i) const noexcept { return (i + 1) & (m_slots.size() - 1); }
+    std::size_t Next(std::size_t i) const noexcept { return i + 1 == m_slots.size() ? 0 : i + 1; }
 
     void EraseAt(std::size_t i)
     {
@@ -163,7 +170,7 @@ private:
     {
         std::vector<std::uint64_t> old;
         old.swap(m_slots);
-        m_slots.assign(old.empty() ? 16 : old.size() * 2, 0);
+        m_slots.assign(old.empty() ? 16 : old.size() + old.size() / 2, 0);
         if (old.empty())
             return;
         // Start after a free slot so that every probe run is re-inserted
@@ -172,7 +179,7 @@ private:
         while (old[start])
             ++start;
         for (std::size_t n = 0; n < old.size(); ++n) {
-            const std::uint64_t slot = old[(start + n) & (old.size() - 1)];
+            const std::uint64_t slot = old[(start + n) % old.size()];
             if (!slot)
                 continue;
             std::size_t i = HomeOfSlot(slot);

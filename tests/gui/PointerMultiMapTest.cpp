@@ -173,3 +173,34 @@ TEST(CPointerMultiMap, RefusesAddressesItCannotHold)
     EXPECT_THROW(map.Insert(&key, nullptr), std::invalid_argument);
     EXPECT_EQ(map.Size(), 0u);
 }
+
+TEST(CPointerMultiMap, AShardLargerThanItsSlotsHashBitsReadsTheKeys)
+{
+    // One shard grown past 2^19 slots places values by their keys' full
+    // hashes; every value stays findable through growth and erasure.
+    constexpr std::size_t kValues = 600000;
+    std::vector<Key> keys(100000);
+    std::vector<Value> values(kValues);
+    Kestrum::GUI::CPointerMultiMapShard<Key, Value, KeyOfValue> shard;
+    Reference reference;
+    for (std::size_t i = 0; i < kValues; ++i) {
+        values[i].key = &keys[(i * 7919) % keys.size()];
+        shard.Insert(values[i].key, &values[i]);
+        reference.emplace(values[i].key, &values[i]);
+    }
+    const auto check = [&](std::size_t stride) {
+        for (std::size_t k = 0; k < keys.size(); k += stride) {
+            std::vector<Value*> found;
+            shard.ForEach(&keys[k], [&](Value* value) { found.push_back(value); });
+            ASSERT_EQ(found, ValuesOf(reference, &keys[k])) << "key " << k;
+        }
+    };
+    check(97);
+    for (std::size_t i = 0; i < kValues; i += 2) {
+        bool last = false;
+        ASSERT_TRUE(shard.Erase(values[i].key, &values[i], last));
+        EraseFromReference(reference, &values[i]);
+    }
+    EXPECT_EQ(shard.Size(), reference.size());
+    check(89);
+}
