@@ -53,7 +53,7 @@ CVelmoraView::~CVelmoraView() { Detach(); }
 
 namespace {
 // Entries fed but not yet taken before the scanner waits (16 bytes each).
-constexpr std::size_t kFeedLimit = 1 << 16;
+constexpr std::size_t kFeedLimit = 1 << 14;
 // A drain adds rows for this long, then lets the window paint.
 constexpr auto kDrainSlice = std::chrono::milliseconds(4);
 } // namespace

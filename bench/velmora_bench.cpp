@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/MainFrame.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
@@ -143,7 +145,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 }
 
 // Runs this program once more on the root and reads its figures.
-bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures)
+bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
     const std::string command = std::string("'") + self + "' '" + root + "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
@@ -151,7 +153,8 @@ bool RunChild(const char* self, const std::string& root, std::map<std::string, d
         return false;
     char line[512];
     while (std::fgets(line, sizeof line, pipe)) {
-        std::fputs(line, stdout);
+        if (echo)
+            std::fputs(line, stdout);
         char key[64];
         double value = 0;
         if (std::sscanf(line, "figure %63s %lf", key, &value) == 2)
@@ -174,7 +177,7 @@ int RunSeveral(const char* self, const std::string& root, int runs)
         }
         ratios.push_back(figures["walk"] / figures["du"]);
         for (const auto& [key, value] : figures) {
-            const bool worstCounts = key == "stall" || key == "bytes";
+            const bool worstCounts = key == "stall" || key == "bytes" || key == "growth";
             if (run == 0 || (worstCounts ? value > best[key] : value < best[key]))
                 best[key] = value;
         }
@@ -188,6 +191,18 @@ int RunSeveral(const char* self, const std::string& root, int runs)
                 ratios.back());
     std::printf("longest GUI stall:     %.0f ms\n", best["stall"]);
     std::printf("peak memory per entry: %.0f bytes\n", best["bytes"]);
+    // What the window costs without any entry, measured on an empty folder,
+    // is not a cost per entry.
+    char empty[] = "/tmp/bench_velmora_XXXXXX";
+    std::map<std::string, double> fixed;
+    if (mkdtemp(empty)) {
+        const bool ran = RunChild(self, empty, fixed, false);
+        rmdir(empty);
+        if (ran && best["entries"] > 1) {
+            std::printf("  of which the window:  %.1f MB (an empty folder)\n", fixed["growth"] / 1e6);
+            std::printf("  per entry beyond it:  %.0f bytes\n", (best["growth"] - fixed["growth"]) / best["entries"]);
+        }
+    }
     return 0;
 }
 } // namespace
@@ -224,5 +239,6 @@ int main(int argc, char** argv)
     // For a parent process that runs this one several times.
     std::printf("figure walk %.6f\nfigure du %.6f\nfigure find %.6f\nfigure stall %lld\nfigure bytes %.1f\n",
                 walk.walkSeconds, du, find, static_cast<long long>(walk.longestStall), bytes);
+    std::printf("figure growth %.0f\nfigure entries %ld\n", (walk.peakKib - baseKib) * 1024.0, walk.entries);
     return 0;
 }

@@ -12,9 +12,9 @@ CChildArray::iterator CChildArray::insert(const_iterator position, CGridItem* ch
     const std::size_t at = static_cast<std::size_t>(position - begin());
     const std::size_t count = size();
     if (!m_block || count == m_block->capacity) {
-        // Grows by half: large folders are built one child at a time and
-        // realloc can often extend the block in place.
-        const std::size_t capacity = count < 4 ? 4 : count + count / 2;
+        // Small arrays grow by half; large ones by an eighth, so a folder of
+        // many files carries little slack (realloc often extends in place).
+        const std::size_t capacity = count < 4 ? 4 : count < 512 ? count + count / 2 : count + count / 8;
         if (capacity > std::numeric_limits<std::uint32_t>::max())
             throw std::bad_alloc();
         void* memory = std::realloc(m_block, sizeof(Block) + capacity * sizeof(CGridItem*));
