@@ -49,7 +49,12 @@ struct CNullSurface : IGridSurface {
     void OnForeignInsert() override {}
 };
 
-std::size_t HeapBytes() { return mallinfo2().uordblks; }
+// Heap in use, with the blocks the heap maps on its own (pool chunks among them).
+std::size_t HeapBytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 } // namespace
 
