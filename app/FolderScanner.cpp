@@ -125,8 +125,8 @@ std::uint64_t CLocalFileSystem::MountOf(const std::string& path)
     return MountKey(AT_FDCWD, path.c_str(), 0);
 }
 
-bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
-                                  const std::function<bool()>& stop)
+bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                                  const std::function<bool(const ScanEntry&)>& onEntry)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
@@ -140,13 +140,14 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
         close(fd);
         return false;
     }
+    ScanEntry scanned; // reused: its name keeps its storage
     while (const dirent* entry = readdir(dir)) {
         if (stop && stop())
             break;
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        ScanEntry scanned;
+        scanned = ScanEntry{std::move(scanned.name)};
         scanned.name = name;
         if (entry->d_type == DT_DIR) {
             scanned.isFolder = true;
@@ -166,7 +167,8 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
                 scanned.creationTime = ToFileTime(created.tv_sec, created.tv_nsec);
             }
         }
-        entries.push_back(std::move(scanned));
+        if (!onEntry(scanned))
+            break;
     }
     closedir(dir);
     return true;
@@ -268,32 +270,36 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
     if (IsStopRequested())
         return;
     const std::vector<IScanListener*> listeners = Snapshot();
-    std::vector<ScanEntry> entries;
-    // The listing is read and closed before anything is announced, so deep
-    // trees never hold more than one folder open.
-    m_fileSystem->ListFolder(path, mountId, entries,
-                             [this] { return IsStopRequested(); });
-    for (const ScanEntry& entry : entries) {
-        if (IsStopRequested())
-            return;
+    // Entries are announced as the listing reads them; the listing is closed
+    // before the subfolders are walked, so deep trees never hold more than
+    // one folder open.
+    bool stopped = false;
+    const auto stop = [&] {
+        stopped = stopped || IsStopRequested();
+        return stopped;
+    };
+    m_fileSystem->ListFolder(path, mountId, stop, [&](const ScanEntry& entry) {
+        if (stop())
+            return false;
         if (entry.isFolder) {
             auto* child = new CFolderData(CString(entry.name), folder);
             folder->AddFolder(child);
             for (IScanListener* listener : listeners)
                 listener->OnFolder(child);
-        } else {
-            auto* file = new CFileData(CString(entry.name), folder, entry.size, entry.creationTime,
-                                       entry.lastAccessTime, entry.lastWriteTime);
-            folder->AddFile(file);
-            for (IScanListener* listener : listeners) {
-                if (IsStopRequested())
-                    return;
-                listener->OnFile(file);
-            }
+            return true;
         }
-    }
-    entries.clear();
-    entries.shrink_to_fit();
+        auto* file = new CFileData(CString(entry.name), folder, entry.size, entry.creationTime, entry.lastAccessTime,
+                                   entry.lastWriteTime);
+        folder->AddFile(file);
+        for (IScanListener* listener : listeners) {
+            if (stop())
+                return false;
+            listener->OnFile(file);
+        }
+        return true;
+    });
+    if (stopped)
+        return;
     folder->BeginPopulate();
     for (CFolderData* subfolder : folder->GetFolders())
         ScanFolder(subfolder, mountId, JoinPath(CString(path), subfolder->GetName()).ToStdString());

@@ -66,10 +66,12 @@ public:
     virtual std::string ReadMountTable() = 0;
     // The mount a folder belongs to; 0 when it cannot be found out.
     virtual std::uint64_t MountOf(const std::string& path) = 0;
-    // Lists a folder that lies on `mountId` (0: any). False when it cannot be
-    // opened or lies on another mount. `stop` is polled between entries.
-    virtual bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
-                            const std::function<bool()>& stop) = 0;
+    // Lists a folder that lies on `mountId` (0: any), calling `onEntry` for
+    // each entry as it is read; the listing ends early when `onEntry`
+    // returns false. False when it cannot be opened or lies on another mount.
+    // `stop` is polled while waiting.
+    virtual bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                            const std::function<bool(const ScanEntry&)>& onEntry) = 0;
 };
 
 // The real file system of this machine.
@@ -77,8 +79,8 @@ class CLocalFileSystem : public IScanFileSystem {
 public:
     std::string ReadMountTable() override;
     std::uint64_t MountOf(const std::string& path) override;
-    bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
-                    const std::function<bool()>& stop) override;
+    bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                    const std::function<bool(const ScanEntry&)>& onEntry) override;
 };
 
 // Parses mountinfo text; malformed lines are skipped.

@@ -92,12 +92,12 @@ public:
     std::set<std::string> blocked;
     std::string mountTable;
     std::string ReadMountTable() override { return mountTable; }
-    bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
-                    const std::function<bool()>& stop) override
+    bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                    const std::function<bool(const ScanEntry&)>& onEntry) override
     {
         if (blocked.count(path))
             return false;
-        return CLocalFileSystem::ListFolder(path, mountId, entries, stop);
+        return CLocalFileSystem::ListFolder(path, mountId, stop, onEntry);
     }
 };
 

@@ -124,12 +124,12 @@ class CGatedFileSystem : public CLocalFileSystem {
 public:
     std::string gated;
     std::atomic<bool> open{false};
-    bool ListFolder(const std::string& path, std::uint64_t mountId, std::vector<ScanEntry>& entries,
-                    const std::function<bool()>& stop) override
+    bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                    const std::function<bool(const ScanEntry&)>& onEntry) override
     {
         while (path == gated && !open && !(stop && stop()))
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return CLocalFileSystem::ListFolder(path, mountId, entries, stop);
+        return CLocalFileSystem::ListFolder(path, mountId, stop, onEntry);
     }
 };
 

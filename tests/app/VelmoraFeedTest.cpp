@@ -32,8 +32,8 @@ public:
     static constexpr int kFiles = 100000;
     std::string ReadMountTable() override { return {}; }
     std::uint64_t MountOf(const std::string&) override { return 0; }
-    bool ListFolder(const std::string& path, std::uint64_t, std::vector<ScanEntry>& entries,
-                    const std::function<bool()>&) override
+    bool ListFolder(const std::string& path, std::uint64_t, const std::function<bool()>&,
+                    const std::function<bool(const ScanEntry&)>& onEntry) override
     {
         if (path != "/crowded")
             return true;
@@ -41,7 +41,8 @@ public:
             ScanEntry entry;
             entry.name = "file " + std::to_string(i);
             entry.size = i;
-            entries.push_back(std::move(entry));
+            if (!onEntry(entry))
+                break;
         }
         return true;
     }
