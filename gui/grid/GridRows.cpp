@@ -189,14 +189,36 @@ void CGridRows::InsertRows(CItemTree& tree, int at, const std::vector<CGridItem*
         AddVisibleCount(item->m_parent, 1);
 }
 
-int CGridRows::ShowRow(CGridItem* parent, CGridItem* item)
+CGridItem* CGridRows::RowAnchor(CGridItem* item)
+{
+    // The last row of the nearest earlier sibling's block (its row and its
+    // shown descendants, which follow it), else the parent's row.
+    CGridItem* parent = item->m_parent;
+    const int position = CItemTree::IndexOfChild(item);
+    for (int i = position - 1; i >= 0; --i) {
+        CGridItem* last = parent->GetChildren()[static_cast<std::size_t>(i)];
+        if (!last->HasRow())
+            continue;
+        while (last->m_visibleDescendants > 0) {
+            const CChildArray& children = last->GetChildren();
+            auto shown = std::find_if(children.rbegin(), children.rend(), [](CGridItem* c) { return c->HasRow(); });
+            if (shown == children.rend())
+                break;
+            last = *shown;
+        }
+        return last;
+    }
+    return parent->m_parent ? parent : nullptr;
+}
+
+int CGridRows::ShowRow(CGridItem* parent, CGridItem* item, bool needIndex)
 {
     if (item->HasRow() || (parent->m_parent && !parent->HasRow()) || IsFilteredOut(item))
         return -1;
     CItemTree& tree = *item->GetTree();
     CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
-    const int at = RowInsertionPoint(item);
-    tree.m_rows.Insert(at, item);
+    tree.m_rows.InsertAfter(RowAnchor(item), item);
+    const int at = needIndex ? tree.m_rows.IndexOf(item) : 0;
     AddVisibleCount(parent, 1);
     if (m_surface)
         m_surface->OnRowsChanged(tree.GetKind(), parent->m_parent ? RowIndexOf(parent) : 0, false);
@@ -322,7 +344,7 @@ void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, 
     item->m_parent = parent;
     item->m_hint = at;
     if ((!parent->m_parent || parent->HasRow()) && show && parent->IsExpanded()) {
-        ShowRow(parent, item);
+        ShowRow(parent, item, false);
         if (item->HasRow() && tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 &&
             tree.GetRowCount() > 0)
             m_surface->SetTopRow(0);

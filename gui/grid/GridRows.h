@@ -142,7 +142,11 @@ private:
     void DetachLinked(CGridItem* item);
     void MoveSubtreeToTree(CGridItem* item, CItemTree& tree);
     void RemoveFromParent(CGridItem* item);
-    int ShowRow(CGridItem* parent, CGridItem* item);
+    // Shows the item's row; returns its index when `needIndex`, else 0
+    // (-1 when it is not shown).
+    int ShowRow(CGridItem* parent, CGridItem* item, bool needIndex = true);
+    // The row the item's row goes right after; null: the first row.
+    CGridItem* RowAnchor(CGridItem* item);
     void ShowSubtree(CGridItem* item);
     void HideSubtree(CGridItem* item);
     int RowInsertionPoint(CGridItem* item);

@@ -135,6 +135,21 @@ void CRowList::InsertOne(int index, CGridItem* item)
         SplitLeaf(leaf);
 }
 
+void CRowList::InsertAfter(const CGridItem* anchor, CGridItem* item)
+{
+    Leaf* leaf = anchor ? static_cast<Leaf*>(anchor->m_leaf) : nullptr;
+    if (!leaf) {
+        InsertOne(0, item);
+        return;
+    }
+    const auto found = std::find(leaf->items.begin(), leaf->items.end(), anchor);
+    leaf->items.insert(found == leaf->items.end() ? found : found + 1, item);
+    item->m_leaf = leaf;
+    AddCount(leaf, 1);
+    if (leaf->items.size() > kLeafMax)
+        SplitLeaf(leaf);
+}
+
 void CRowList::Insert(int index, const std::vector<CGridItem*>& items)
 {
     index = std::clamp(index, 0, Size());

@@ -33,6 +33,9 @@ public:
     void Insert(int index, const std::vector<CGridItem*>& items);
     // Inserts one item (the common case of a row added under an open parent).
     void Insert(int index, CGridItem* item) { InsertOne(std::clamp(index, 0, Size()), item); }
+    // Inserts one item right after `anchor`'s row (first when null) without
+    // working out an index: the anchor's leaf is known.
+    void InsertAfter(const CGridItem* anchor, CGridItem* item);
     // Cuts `count` rows from `index`, unlinking them; returns them in order.
     std::vector<CGridItem*> Erase(int index, int count);
     // Replaces the whole list (items are linked; former rows unlinked).
