@@ -125,17 +125,13 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
         m_branch->moreKeys[level - 1] = keyOf(level);
 }
 
+constinit const CChildArray CGridItem::s_noChildren;
+
 CGridItem::Branch& CGridItem::GetBranch()
 {
     if (!m_branch)
         m_branch = std::make_unique<Branch>();
     return *m_branch;
-}
-
-const CChildArray& CGridItem::NoChildren() noexcept
-{
-    static const CChildArray none;
-    return none;
 }
 
 ChangeStamps& CGridItem::Stamps()

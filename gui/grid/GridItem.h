@@ -64,7 +64,7 @@ public:
     // Read by the dispatcher on other threads: the tree pointer is atomic.
     CItemTree* GetTree() const noexcept { return m_tree.load(std::memory_order_acquire); }
     bool HasRow() const noexcept { return m_leaf != nullptr; }
-    const CChildArray& GetChildren() const noexcept { return m_branch ? m_branch->children : NoChildren(); }
+    const CChildArray& GetChildren() const noexcept { return m_branch ? m_branch->children : s_noChildren; }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
     int GetRowHeight() const noexcept { return m_rowHeight; }
@@ -110,7 +110,7 @@ private:
     Branch& GetBranch();
     // The children to change; makes the branch when the item has none.
     CChildArray& Children() { return GetBranch().children; }
-    static const CChildArray& NoChildren() noexcept;
+    static const CChildArray s_noChildren; // what a leaf shows as its children
 
     // A large tree holds one item per row, so the members are ordered to
     // pack into 64 bytes: the first sort key is inline and the members after
