@@ -1,6 +1,7 @@
 #include "app/VelmoraView.h"
 
 #include <QFontMetrics>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
 #include <cmath>
@@ -56,6 +57,10 @@ namespace {
 constexpr std::size_t kFeedLimit = 1 << 14;
 // A drain adds rows for this long, then lets the window paint.
 constexpr auto kDrainSlice = std::chrono::milliseconds(4);
+// A drain that emptied the feed looks again after this long before it counts
+// the feed as idle: while the walk streams entries, the scanner then never
+// has to wake this thread (a wake-up costs it more than a few entries).
+constexpr int kFeedLingerMs = 2;
 } // namespace
 
 void CVelmoraView::Detach()
@@ -110,9 +115,16 @@ void CVelmoraView::DrainFeed()
             {
                 std::lock_guard lock(m_feed.mutex);
                 if (m_feed.pending.empty() || m_feed.closed) {
-                    m_feed.posted = false;
+                    if (m_feed.closed || m_lingering) {
+                        m_lingering = false;
+                        m_feed.posted = false;
+                    } else {
+                        m_lingering = true;
+                        QTimer::singleShot(kFeedLingerMs, Qt::PreciseTimer, this, [this] { DrainFeed(); });
+                    }
                     return;
                 }
+                m_lingering = false;
                 m_taken.swap(m_feed.pending);
             }
             m_feed.taken.notify_all();

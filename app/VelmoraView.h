@@ -78,9 +78,12 @@ private:
         std::mutex mutex;
         std::condition_variable taken;
         std::vector<FeedEntry> pending;
-        bool posted = false; // a drain is queued on the GUI thread
+        // A drain is queued on the GUI thread, or the GUI thread looks again
+        // shortly: the scanner wakes it only when neither is so.
+        bool posted = false;
         bool closed = false;
     } m_feed;
+    bool m_lingering = false; // GUI thread: the look-again is armed
     std::vector<FeedEntry> m_taken; // GUI thread
     std::size_t m_takenAt = 0;
 };

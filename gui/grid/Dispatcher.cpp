@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTimerEvent>
 #include <QThread>
 #include <chrono>
 #if defined(__linux__)
@@ -27,6 +28,10 @@ constexpr auto kServeIdle = std::chrono::microseconds(200);
 constexpr auto kServeMax = std::chrono::milliseconds(4);
 // A wake-up applies queued updates for at most this long.
 constexpr auto kDrainMax = std::chrono::milliseconds(4);
+// After applying updates the GUI thread looks again after this long before it
+// counts the queue as idle: while objects change in a stream, the threads
+// changing them then never have to wake it.
+constexpr int kUpdateLingerMs = 2;
 
 using SpinClock = std::chrono::steady_clock;
 
@@ -169,17 +174,49 @@ bool CDispatcher::event(QEvent* event)
             m_sentWakePending = false;
             sent = true;
         } else if (type == kUpdateEvent) {
-            m_updateWakePending = false;
             updates = true;
         }
     }
     if (sent)
         ServeSentCalls();
     else if (updates)
-        ApplyQueuedUpdates(true);
+        ServeUpdates();
     else
         return QObject::event(event);
     return true;
+}
+
+void CDispatcher::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_updateLinger.timerId()) {
+        QObject::timerEvent(event);
+        return;
+    }
+    m_updateLinger.stop();
+    ServeUpdates();
+}
+
+void CDispatcher::ServeUpdates()
+{
+    if (m_draining.load()) {
+        // Re-entered from an update's own handling (a nested event loop):
+        // the outer drain goes on later; look again then.
+        if (!m_updateLinger.isActive())
+            m_updateLinger.start(kUpdateLingerMs, Qt::PreciseTimer, this);
+        return;
+    }
+    const std::size_t applied = ApplyQueuedUpdates(true);
+    std::lock_guard lock(m_mutex);
+    if (!m_updates.empty()) {
+        // Stopped after its time slice: go on after the event loop has run.
+        QCoreApplication::postEvent(this, new QEvent(kUpdateEvent), Qt::NormalEventPriority);
+    } else if (applied > 0) {
+        if (!m_updateLinger.isActive())
+            m_updateLinger.start(kUpdateLingerMs, Qt::PreciseTimer, this);
+    } else {
+        m_updateLinger.stop();
+        m_updateWakePending = false;
+    }
 }
 
 void CDispatcher::ServeSentCalls()
@@ -255,34 +292,35 @@ bool CDispatcher::RunSentCalls()
 
 void CDispatcher::DrainUpdates() { ApplyQueuedUpdates(false); }
 
-void CDispatcher::ApplyQueuedUpdates(bool bounded)
+std::size_t CDispatcher::ApplyQueuedUpdates(bool bounded)
 {
     if (m_draining.exchange(true))
-        return; // re-entered from an update's own handling
+        return 0; // re-entered from an update's own handling
     // A wake-up applies what is queued for at most a frame's time, then lets
     // the event loop paint and run timers before it goes on.
     const auto until = SpinClock::now() + kDrainMax;
     int sinceSent = 0;
+    std::size_t applied = 0;
     for (;;) {
         Update update{};
         {
             std::lock_guard lock(m_mutex);
             if (m_updates.empty())
                 break;
-            if (bounded && sinceSent == 0 && SpinClock::now() >= until) {
-                Wake(false);
+            if (bounded && sinceSent == 0 && SpinClock::now() >= until)
                 break;
-            }
             update = m_updates.front();
             m_updates.pop_front();
         }
         ApplyUpdate(update);
+        ++applied;
         if (++sinceSent == kUpdatesBetweenSentCalls) {
             sinceSent = 0;
             RunSentCalls();
         }
     }
     m_draining = false;
+    return applied;
 }
 
 void CDispatcher::ApplyUpdate(const Update& update)

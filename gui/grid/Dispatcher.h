@@ -23,6 +23,7 @@
 // polls needs no wake-up event at all.
 #pragma once
 
+#include <QBasicTimer>
 #include <QObject>
 #include <atomic>
 #include <condition_variable>
@@ -75,6 +76,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     CDispatcher();
@@ -90,7 +92,11 @@ private:
     void ServeSentCalls();
     void ApplyUpdate(const Update& update);
     // Applies queued updates in order; `bounded`: for one wake-up's time.
-    void ApplyQueuedUpdates(bool bounded);
+    // Returns how many updates it applied.
+    std::size_t ApplyQueuedUpdates(bool bounded);
+    // GUI thread: applies queued updates, then posts again, looks again
+    // shortly, or counts the queue as idle.
+    void ServeUpdates();
     void ProcessDisposal(Common::CDataObject* object);
     // Disposal without the GUI thread: every row's grid is closing.
     bool DisposeForClosingGrids(Common::CDataObject* object);
@@ -99,7 +105,9 @@ private:
     std::mutex m_mutex;
     std::deque<Update> m_updates;
     std::deque<std::shared_ptr<CSentCall>> m_sent;
+    // An update wake-up is posted, or the GUI thread looks again shortly.
     bool m_updateWakePending = false;
+    QBasicTimer m_updateLinger; // GUI thread
     bool m_sentWakePending = false;
     bool m_polling = false; // the GUI thread is polling for sent calls
     std::atomic<std::size_t> m_sentQueued{0};

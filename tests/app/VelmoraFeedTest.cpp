@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <chrono>
 #include <functional>
+#include <random>
 #include <thread>
 
 #include "app/MainFrame.h"
@@ -80,6 +81,52 @@ TEST(VelmoraFeed, AScannerAheadOfTheWindowWaitsAndEveryRowStillArrivesInOrder)
     // No sort is set: the rows stand in announcement order, none missing.
     for (std::size_t i = 0; i < children.size(); ++i)
         ASSERT_EQ(grid.GetObject(children[i])->GetInt64(FIELD_SIZE), static_cast<std::int64_t>(i));
+}
+
+namespace {
+// Entries announced with pauses around the window's look-again interval.
+class CPacedFileSystem : public IScanFileSystem {
+public:
+    static constexpr int kFiles = 300;
+    std::string ReadMountTable() override { return {}; }
+    std::uint64_t MountOf(const std::string&) override { return 0; }
+    bool ListFolder(const std::string& path, std::uint64_t, const std::function<bool()>&,
+                    const std::function<bool(const ScanEntry&)>& onEntry) override
+    {
+        if (path != "/paced")
+            return true;
+        std::mt19937 random(11);
+        for (int i = 0; i < kFiles; ++i) {
+            ScanEntry entry;
+            entry.name = "file " + std::to_string(i);
+            entry.size = i;
+            if (!onEntry(entry))
+                break;
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
+        }
+        return true;
+    }
+};
+} // namespace
+
+TEST(VelmoraFeed, EntriesWithPausesBetweenThemAllGetRows)
+{
+    // An entry fed just as the window counts the feed idle must still wake it.
+    CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{"/paced"},
+                                                   std::make_shared<CPacedFileSystem>()));
+    frame.show();
+    CGrid& grid = frame.View().Grid();
+    const auto rows = [&] {
+        const HITEM root = grid.GetItemAt(0, AreaScrollable);
+        std::vector<HITEM> children;
+        if (root)
+            grid.GetChildren(root, children, false);
+        return children.size();
+    };
+    PumpUntil([&] { return frame.Document().Scanner().IsFinished() && !frame.View().HasWaitingRows(); }, 60);
+    EXPECT_TRUE(frame.Document().Scanner().IsFinished());
+    EXPECT_FALSE(frame.View().HasWaitingRows());
+    EXPECT_EQ(rows(), static_cast<std::size_t>(CPacedFileSystem::kFiles));
 }
 
 TEST(VelmoraFeed, ClosingWhileTheScannerWaitsOnAFullFeedIsQuick)

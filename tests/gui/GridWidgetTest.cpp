@@ -335,6 +335,90 @@ TEST(GridThreads, AForeignCallIsNotStarvedByALongQueueOfUpdates)
     grid.Clear(MaskBoth);
 }
 
+namespace {
+struct CUpdateCounter : IGridListener {
+    std::atomic<int> updates{0};
+    void OnGridItemNotification(const GridItemNotification& notification) override
+    {
+        if (notification.code == EventItemUpdated)
+            ++updates;
+    }
+    void OnGridHeaderNotification(const GridHeaderNotification&) override {}
+};
+
+// Counts the wake-ups posted to the dispatcher (its own timer aside).
+struct CWakeCounter : QObject {
+    int wakes = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Timer)
+            ++wakes;
+        return false;
+    }
+};
+} // namespace
+
+TEST(GridThreads, UpdatesWithPausesBetweenThemAreAllApplied)
+{
+    // Pauses around the GUI thread's look-again interval: an update that
+    // arrives just as the queue is counted idle must still wake it.
+    CGrid grid;
+    CUpdateCounter listener;
+    grid.SetListener(&listener);
+    auto object = MakeObject("paced", 0);
+    grid.Add(object.get(), GRID_ROOT, GRID_LAST);
+    constexpr int kUpdates = 300;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        std::mt19937 random(7);
+        for (int i = 1; i <= kUpdates; ++i) {
+            object->SetInt64(kSize, i);
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
+        }
+        done = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while ((!done || listener.updates.load() < kUpdates) && clock.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    worker.join();
+    EXPECT_EQ(listener.updates.load(), kUpdates);
+    grid.Clear(MaskBoth);
+}
+
+TEST(GridThreads, AStreamOfUpdatesWakesTheGuiThreadRarely)
+{
+    // While objects change in a stream, the GUI thread looks again on its own
+    // instead of being woken by every burst.
+    CGrid grid;
+    CUpdateCounter listener;
+    grid.SetListener(&listener);
+    auto object = MakeObject("streamed", 0);
+    grid.Add(object.get(), GRID_ROOT, GRID_LAST);
+    CWakeCounter counter;
+    CDispatcher::Instance().installEventFilter(&counter);
+    constexpr int kBursts = 2000, kPerBurst = 20;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        std::int64_t value = 0;
+        for (int burst = 0; burst < kBursts; ++burst) {
+            for (int i = 0; i < kPerBurst; ++i)
+                object->SetInt64(kSize, ++value);
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        done = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while ((!done || listener.updates.load() < kBursts * kPerBurst) && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    worker.join();
+    CDispatcher::Instance().removeEventFilter(&counter);
+    EXPECT_EQ(listener.updates.load(), kBursts * kPerBurst);
+    EXPECT_LT(counter.wakes, kBursts / 4) << "bursts of updates took " << clock.elapsed() << " ms";
+    grid.Clear(MaskBoth);
+}
+
 TEST(GridThreads, TimersKeepRunningWhileALongUpdateBacklogIsApplied)
 {
     // Queued updates are applied a few milliseconds per wake-up, so painting
