@@ -48,6 +48,22 @@ public:
     // The content of a code-12 value (0 for any other code), read inline:
     // sort comparisons of sizes and times call it millions of times.
     std::int64_t GetInt64() const noexcept { return m_tag == FT_INT64 ? m_payload.int64Value : 0; }
+    // The content of an integer or flag value as a 64-bit integer that
+    // orders like the value; false for other codes (sort comparisons).
+    bool GetOrderedInteger(std::int64_t& out) const noexcept
+    {
+        switch (m_tag) {
+        case FT_CHAR: out = m_payload.charValue; return true;
+        case FT_UCHAR: out = m_payload.ucharValue; return true;
+        case FT_SHORT: out = m_payload.shortValue; return true;
+        case FT_USHORT: out = m_payload.ushortValue; return true;
+        case FT_LONG: out = m_payload.longValue; return true;
+        case FT_ULONG: out = m_payload.ulongValue; return true;
+        case FT_INT64: out = m_payload.int64Value; return true;
+        case FT_BOOL: out = m_payload.boolValue ? 1 : 0; return true;
+        default: return false;
+        }
+    }
     // Replaces tag and content.
     template <class T> void Set(const T& value) { *this = CValue(value); }
 

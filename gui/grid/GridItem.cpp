@@ -14,30 +14,6 @@ const Common::CValue& EmptyValue()
 }
 } // namespace
 
-int CompareSortKeys(const CGridItem& a, const CGridItem& b, std::size_t levels, const std::vector<CSortInfo>& sortLevels)
-{
-    for (std::size_t level = 0; level < levels; ++level) {
-        const Common::CValue& x = a.GetSortKey(static_cast<int>(level));
-        const Common::CValue& y = b.GetSortKey(static_cast<int>(level));
-        if (x.GetType() != y.GetType() || x.IsEmpty())
-            return 0;
-        int greater = 0;
-        if (x.GetType() == Common::FT_INT64) {
-            // The usual key (sizes, times) compared without the general path.
-            const std::int64_t p = x.GetInt64(), q = y.GetInt64();
-            if (p == q)
-                continue;
-            greater = p > q ? 1 : -1;
-        } else {
-            if (x == y)
-                continue;
-            greater = x.IsGreaterThan(y) ? 1 : -1;
-        }
-        return sortLevels[level].IsDescending() ? greater : -greater;
-    }
-    return 0;
-}
-
 CGridItem::CGridItem(CItemTree* tree) : m_tree(tree)
 {
     m_rowHeight = ClampHeight(tree->GetDefaultRowHeight());

@@ -20,6 +20,25 @@ bool GoesBefore(const CGridItem& a, const CGridItem& b, const std::vector<CSortI
 int UpperBound(const CChildArray& siblings, int low, int high, const CGridItem& item,
                const std::vector<CSortInfo>& levels)
 {
+    std::int64_t key = 0;
+    if (levels.size() == 1 && item.GetSortKey(0).GetOrderedInteger(key)) {
+        // One level and an integer key: each step reads only the sibling's
+        // key. A sibling whose key has another type compares as equal.
+        const Common::FieldType type = item.GetSortKey(0).GetType();
+        const bool descending = levels[0].IsDescending();
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            const Common::CValue& other = siblings[static_cast<std::size_t>(middle)]->GetSortKey(0);
+            std::int64_t otherKey = 0;
+            const bool before =
+                other.GetType() == type && other.GetOrderedInteger(otherKey) && (descending ? key > otherKey : key < otherKey);
+            if (before)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return low;
+    }
     while (low < high) {
         const int middle = low + (high - low) / 2;
         if (GoesBefore(item, *siblings[static_cast<std::size_t>(middle)], levels))
@@ -44,11 +63,36 @@ int LowerBound(const CChildArray& siblings, int low, int high, const CGridItem& 
     return low;
 }
 
+// One level whose keys are all integers of one type (sizes, times, counts):
+// the keys are sorted beside their items, so the sort reads no item. The
+// order is the merge sort's: stable, by the same comparison.
+bool SortByIntegerKey(CGridItem** items, std::size_t size, const std::vector<CSortInfo>& levels)
+{
+    if (levels.size() != 1)
+        return false;
+    const Common::FieldType type = items[0]->GetSortKey(0).GetType();
+    std::vector<std::pair<std::int64_t, CGridItem*>> keyed(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        const Common::CValue& key = items[i]->GetSortKey(0);
+        if (key.GetType() != type || !key.GetOrderedInteger(keyed[i].first))
+            return false;
+        keyed[i].second = items[i];
+    }
+    using Keyed = std::pair<std::int64_t, CGridItem*>;
+    if (levels[0].IsDescending())
+        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.first > b.first; });
+    else
+        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < size; ++i)
+        items[i] = keyed[i].second;
+    return true;
+}
+
 // Bottom-up merge sort: every access stays inside the array even when the
 // comparison is inconsistent.
 void MergeSort(CGridItem** items, std::size_t size, const std::vector<CSortInfo>& levels)
 {
-    if (size < 2)
+    if (size < 2 || SortByIntegerKey(items, size, levels))
         return;
     std::vector<CGridItem*> buffer(size);
     CGridItem** from = items;
@@ -217,11 +261,22 @@ int CGridRows::ShowRow(CGridItem* parent, CGridItem* item, bool needIndex)
         return -1;
     CItemTree& tree = *item->GetTree();
     CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    const bool needParentRow = m_surface && parent->m_parent;
+    int parentRow = 0;
+    if (needParentRow) {
+        auto& last = m_lastShownParent;
+        parentRow = last.parent == parent && last.rows == &tree.m_rows && last.version == tree.m_rows.Version()
+                        ? last.row
+                        : RowIndexOf(parent);
+    }
     tree.m_rows.InsertAfter(RowAnchor(item), item);
+    // The row went in below its parent, whose row therefore stays.
+    if (needParentRow)
+        m_lastShownParent = {parent, &tree.m_rows, tree.m_rows.Version(), parentRow};
     const int at = needIndex ? tree.m_rows.IndexOf(item) : 0;
     AddVisibleCount(parent, 1);
     if (m_surface)
-        m_surface->OnRowsChanged(tree.GetKind(), parent->m_parent ? RowIndexOf(parent) : 0, false);
+        m_surface->OnRowsChanged(tree.GetKind(), parentRow, false);
     RaiseEvent(EventRowShownOrHidden, item);
     RestoreFocus(focused);
     return at;

@@ -132,6 +132,14 @@ public:
 
 private:
     std::uint64_t m_resortCount = 0;
+    // The row of the parent that last had a row added under it: while rows
+    // stream in under one parent its row is not looked up again.
+    struct {
+        const CGridItem* parent = nullptr;
+        const CRowList* rows = nullptr;
+        std::uint64_t version = 0;
+        int row = -1;
+    } m_lastShownParent;
     CGridItem* ResolveParent(HITEM parent) const;
     void RaiseEvent(int code, CGridItem* item);
     void RaiseRemovingEvents(CGridItem* item);

@@ -15,6 +15,7 @@ struct CRowList::Node {
     explicit Node(bool isLeaf) : leaf(isLeaf) {}
     Inner* parent = nullptr;
     int count = 0;
+    int position = 0; // among the parent's children, kept by Recount
     bool leaf;
 };
 
@@ -30,11 +31,15 @@ struct CRowList::Inner : Node {
     // position reads one array instead of one node per child.
     std::vector<int> counts;
 
+    // Every change of `children` ends here: the counts and each child's
+    // position are taken again.
     void Recount()
     {
         counts.resize(children.size());
-        for (std::size_t i = 0; i < children.size(); ++i)
+        for (std::size_t i = 0; i < children.size(); ++i) {
             counts[i] = children[i]->count;
+            children[i]->position = static_cast<int>(i);
+        }
     }
 };
 
@@ -61,11 +66,7 @@ void DeleteNode(CRowList::Node* node)
     }
 }
 
-std::size_t PositionInParent(const CRowList::Node* node)
-{
-    const auto& siblings = reinterpret_cast<const CRowList::Inner*>(node->parent)->children;
-    return static_cast<std::size_t>(std::find(siblings.begin(), siblings.end(), node) - siblings.begin());
-}
+std::size_t PositionInParent(const CRowList::Node* node) { return static_cast<std::size_t>(node->position); }
 } // namespace
 
 CRowList::CRowList() : m_root(new Leaf, &DeleteNode) {}
@@ -127,6 +128,7 @@ void CRowList::AddCount(Node* node, int delta)
 
 void CRowList::InsertOne(int index, CGridItem* item)
 {
+    ++m_version;
     Leaf* leaf = FindLeaf(index);
     leaf->items.insert(leaf->items.begin() + index, item);
     item->m_leaf = leaf;
@@ -137,6 +139,7 @@ void CRowList::InsertOne(int index, CGridItem* item)
 
 void CRowList::InsertAfter(const CGridItem* anchor, CGridItem* item)
 {
+    ++m_version;
     Leaf* leaf = anchor ? static_cast<Leaf*>(anchor->m_leaf) : nullptr;
     if (!leaf) {
         InsertOne(0, item);
@@ -152,6 +155,7 @@ void CRowList::InsertAfter(const CGridItem* anchor, CGridItem* item)
 
 void CRowList::Insert(int index, const std::vector<CGridItem*>& items)
 {
+    ++m_version;
     index = std::clamp(index, 0, Size());
     // A block that is large against the list is spliced and the tree built
     // again in one pass, cheaper than a descent per item.
@@ -168,6 +172,7 @@ void CRowList::Insert(int index, const std::vector<CGridItem*>& items)
 
 void CRowList::Build(const std::vector<CGridItem*>& items)
 {
+    ++m_version;
     Clear();
     if (items.empty())
         return;
@@ -298,6 +303,7 @@ void CRowList::RemoveNode(Node* node)
 
 std::vector<CGridItem*> CRowList::Erase(int index, int count)
 {
+    ++m_version;
     std::vector<CGridItem*> removed;
     if (index < 0 || count <= 0 || index >= Size())
         return removed;
@@ -323,6 +329,7 @@ std::vector<CGridItem*> CRowList::Erase(int index, int count)
 
 void CRowList::Clear()
 {
+    ++m_version;
     for (CGridItem* item : Items())
         item->m_leaf = nullptr;
     m_root.reset(new Leaf);

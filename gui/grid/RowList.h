@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,9 @@ public:
     void Clear();
     // Every row in order.
     std::vector<CGridItem*> Items() const;
+    // Changes with every insertion, cut and replacement: a row index worked
+    // out at one version holds while the version is the same.
+    std::uint64_t Version() const noexcept { return m_version; }
 
 private:
     void InsertOne(int index, CGridItem* item);
@@ -55,6 +59,7 @@ private:
     Leaf* FindLeaf(int& index) const;
 
     std::unique_ptr<Node, void (*)(Node*)> m_root;
+    std::uint64_t m_version = 0;
 };
 
 } // namespace Kestrum::GUI

@@ -17,12 +17,17 @@ struct CFakeSurface : IGridSurface {
     int focusArea = 0;
     int topRow = -1;
     int rowsChanged = 0;
+    int lastChangedFrom = -1;
     int repaints = 0;
     int foreignInserts = 0;
     std::vector<std::pair<int, CGridItem*>> events;
     std::set<CGridItem*> filtered;
 
-    void OnRowsChanged(int, int, bool) override { ++rowsChanged; }
+    void OnRowsChanged(int, int firstRow, bool) override
+    {
+        ++rowsChanged;
+        lastChangedFrom = firstRow;
+    }
     void RepaintRow(int, int) override { ++repaints; }
     void RepaintRows(int, int, int) override { ++repaints; }
     void RepaintAll() override { ++repaints; }

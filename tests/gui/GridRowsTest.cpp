@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
+#include <random>
 
 #include "FakeSurface.h"
 #include "common/DynamicObject.h"
@@ -360,4 +362,109 @@ TEST_F(GridRowsFixture, ForEachVisitsInPreorderFromAStart)
     EXPECT_EQ(rows.GetNextRow(rows.GetItemAt(0, AreaFixed), true), rows.GetItemAt(0, AreaScrollable));
     EXPECT_EQ(rows.GetPrevRow(rows.GetItemAt(0, AreaScrollable), true), rows.GetItemAt(0, AreaFixed));
     EXPECT_EQ(rows.GetPrevRow(rows.GetItemAt(0, AreaScrollable), false), 0u);
+}
+
+namespace {
+constexpr std::int32_t kSeqField = 5;
+
+// Keys of one integer type, in arrival order; the grid must order them as a
+// stable sort of the values does, when adding in order and when re-sorting.
+template <class T> void CheckIntegerKeys(const std::vector<T>& values)
+{
+    std::vector<std::size_t> arrival(values.size());
+    for (std::size_t i = 0; i < arrival.size(); ++i)
+        arrival[i] = i;
+    for (const bool descending : {false, true}) {
+        std::vector<std::size_t> expected = arrival;
+        std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+            return descending ? values[a] > values[b] : values[a] < values[b];
+        });
+        // Sorted while adding, and added first and sorted once.
+        for (const bool sortFirst : {true, false}) {
+            std::deque<std::unique_ptr<CDynamicObject>> objects;
+            CHeader header(false);
+            header.AddColumn(new CColumn(kSizeField, "Key", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+            CFakeSurface surface;
+            CGridRows rows(&surface);
+            surface.rows = &rows;
+            rows.SetHeader(&header);
+            if (sortFirst) {
+                header.SetSortInfo(0, CSortInfo(kSizeField, descending));
+                rows.Resort();
+            }
+            const HITEM parent =
+                rows.Add(objects.emplace_back(std::make_unique<CDynamicObject>(false)).get(), GRID_ROOT, GRID_LAST);
+            rows.Expand(parent, false);
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                auto& object = objects.emplace_back(std::make_unique<CDynamicObject>(false));
+                object->SetValue(kSizeField, Kestrum::Common::CValue(static_cast<T>(values[i])));
+                object->SetInt64(kSeqField, static_cast<std::int64_t>(i));
+                rows.Add(object.get(), parent, GRID_LAST);
+            }
+            if (!sortFirst) {
+                header.SetSortInfo(0, CSortInfo(kSizeField, descending));
+                rows.Resort();
+            }
+            std::vector<std::size_t> seen;
+            std::vector<HITEM> children;
+            rows.GetChildren(parent, children, false);
+            for (HITEM child : children)
+                seen.push_back(static_cast<std::size_t>(rows.GetObject(child, 0, 0)->GetInt64(kSeqField)));
+            EXPECT_EQ(seen, expected) << "descending " << descending << ", sorted first " << sortFirst;
+            rows.Clear(MaskBoth);
+        }
+    }
+}
+} // namespace
+
+TEST(GridRowsIntegerKeys, EveryIntegerTypeSortsLikeItsValues)
+{
+    std::mt19937 random(5);
+    const auto draw = [&](auto low, auto high, std::size_t count) {
+        using T = decltype(low);
+        std::vector<T> values;
+        std::uniform_int_distribution<std::int64_t> pick(static_cast<std::int64_t>(low), static_cast<std::int64_t>(high));
+        for (std::size_t i = 0; i < count; ++i)
+            values.push_back(static_cast<T>(pick(random)));
+        values.push_back(low);
+        values.push_back(high);
+        return values;
+    };
+    CheckIntegerKeys(draw(std::int8_t{-128}, std::int8_t{127}, 300));
+    CheckIntegerKeys(draw(std::uint8_t{0}, std::uint8_t{255}, 300));
+    CheckIntegerKeys(draw(std::int16_t{-32768}, std::int16_t{32767}, 300));
+    CheckIntegerKeys(draw(std::uint16_t{0}, std::uint16_t{65535}, 300));
+    CheckIntegerKeys(draw(std::int32_t{INT32_MIN}, std::int32_t{INT32_MAX}, 300));
+    // Above 2^31 an unsigned key must not turn negative.
+    CheckIntegerKeys(draw(std::uint32_t{0}, std::uint32_t{UINT32_MAX}, 300));
+    CheckIntegerKeys(draw(std::int64_t{INT64_MIN}, std::int64_t{INT64_MAX}, 300));
+    CheckIntegerKeys(std::vector<bool>{true, false, false, true, true, false});
+    // Few distinct values: arrival order decides among equals.
+    CheckIntegerKeys(draw(std::int32_t{0}, std::int32_t{3}, 200));
+}
+
+TEST_F(GridRowsFixture, ARowAddedUnderAParentReportsTheParentsCurrentRow)
+{
+    // Rows added one after another under one parent reuse its row index
+    // until any other row change moves it.
+    const HITEM first = Add("first");
+    const HITEM parent = Add("parent");
+    rows.Expand(parent, false);
+    rows.Expand(first, false);
+    Add("a", parent);
+    EXPECT_EQ(surface.lastChangedFrom, 1);
+    Add("b", parent);
+    EXPECT_EQ(surface.lastChangedFrom, 1);
+    Add("under first", first); // the parent moves down a row
+    EXPECT_EQ(surface.lastChangedFrom, 0);
+    Add("c", parent);
+    EXPECT_EQ(surface.lastChangedFrom, 2);
+    rows.Remove(rows.GetItemAt(1, AreaScrollable)); // "under first"
+    Add("d", parent);
+    EXPECT_EQ(surface.lastChangedFrom, 1);
+    rows.Collapse(first, false);
+    Add("before", GRID_ROOT, GRID_FIRST);
+    Add("e", parent);
+    EXPECT_EQ(surface.lastChangedFrom, 2);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"before", "first", "parent", "a", "b", "c", "d", "e"}));
 }
