@@ -27,26 +27,52 @@ void PumpUntil(const std::function<bool()>& done, int seconds)
 } // namespace
 
 namespace {
-// One folder with more files than the view's feed holds; nothing on disk.
-class CCrowdedFileSystem : public IScanFileSystem {
+// One folder of numbered files, announced with random pauses of up to
+// `maxPause` microseconds between them; nothing on disk.
+class CGeneratedFileSystem : public IScanFileSystem {
 public:
-    static constexpr int kFiles = 100000;
+    CGeneratedFileSystem(std::string folder, int files, unsigned maxPause)
+        : m_folder(std::move(folder)), m_files(files), m_maxPause(maxPause)
+    {
+    }
     std::string ReadMountTable() override { return {}; }
     std::uint64_t MountOf(const std::string&) override { return 0; }
     bool ListFolder(const std::string& path, std::uint64_t, const std::function<bool()>&,
                     const std::function<bool(const ScanEntry&)>& onEntry) override
     {
-        if (path != "/crowded")
+        if (path != m_folder)
             return true;
-        for (int i = 0; i < kFiles; ++i) {
+        std::mt19937 random(11);
+        for (int i = 0; i < m_files; ++i) {
             ScanEntry entry;
             entry.name = "file " + std::to_string(i);
             entry.size = i;
             if (!onEntry(entry))
                 break;
+            if (m_maxPause > 0)
+                std::this_thread::sleep_for(std::chrono::microseconds(random() % m_maxPause));
         }
         return true;
     }
+
+private:
+    std::string m_folder;
+    int m_files;
+    unsigned m_maxPause;
+};
+
+// More files than the view's feed holds, announced without pause.
+class CCrowdedFileSystem : public CGeneratedFileSystem {
+public:
+    static constexpr int kFiles = 100000;
+    CCrowdedFileSystem() : CGeneratedFileSystem("/crowded", kFiles, 0) {}
+};
+
+// Pauses around the window's look-again interval.
+class CPacedFileSystem : public CGeneratedFileSystem {
+public:
+    static constexpr int kFiles = 300;
+    CPacedFileSystem() : CGeneratedFileSystem("/paced", kFiles, 4000) {}
 };
 } // namespace
 
@@ -82,32 +108,6 @@ TEST(VelmoraFeed, AScannerAheadOfTheWindowWaitsAndEveryRowStillArrivesInOrder)
     for (std::size_t i = 0; i < children.size(); ++i)
         ASSERT_EQ(grid.GetObject(children[i])->GetInt64(FIELD_SIZE), static_cast<std::int64_t>(i));
 }
-
-namespace {
-// Entries announced with pauses around the window's look-again interval.
-class CPacedFileSystem : public IScanFileSystem {
-public:
-    static constexpr int kFiles = 300;
-    std::string ReadMountTable() override { return {}; }
-    std::uint64_t MountOf(const std::string&) override { return 0; }
-    bool ListFolder(const std::string& path, std::uint64_t, const std::function<bool()>&,
-                    const std::function<bool(const ScanEntry&)>& onEntry) override
-    {
-        if (path != "/paced")
-            return true;
-        std::mt19937 random(11);
-        for (int i = 0; i < kFiles; ++i) {
-            ScanEntry entry;
-            entry.name = "file " + std::to_string(i);
-            entry.size = i;
-            if (!onEntry(entry))
-                break;
-            std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
-        }
-        return true;
-    }
-};
-} // namespace
 
 TEST(VelmoraFeed, EntriesWithPausesBetweenThemAllGetRows)
 {
