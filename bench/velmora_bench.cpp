@@ -2,7 +2,9 @@
 // Times the walk until every entry has its row, the longest stall of the GUI
 // thread (largest gap between ticks of a 10 ms timer) and the peak memory per
 // entry; then times `du -s` and `find` on the same (warm) tree.
-//   bench_velmora DIR [RUNS]
+//   bench_velmora [--by-size] DIR [RUNS]
+// --by-size: the rows are sorted by size from the start, so every growing
+// folder moves to its place as the walk goes on (as after a click on Size).
 // With several runs (each in a fresh process, as the browser starts, and
 // alternating with the disk tools) it reports the best time of each side,
 // because timings on a shared machine vary between identical runs, and the
@@ -29,6 +31,10 @@
 
 using namespace Velmora;
 using Clock = std::chrono::steady_clock;
+
+namespace {
+bool g_bySize = false;
+} // namespace
 
 namespace {
 // Times every event delivery on the GUI thread during the walk, so a stall
@@ -103,6 +109,8 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
     CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
     frame.resize(1000, 700);
     frame.show();
+    if (g_bySize)
+        frame.View().Grid().SetSortInfo(0, Kestrum::GUI::CSortInfo(FIELD_SIZE, true), true);
     QElapsedTimer tick;
     tick.start();
     qint64 last = 0;
@@ -147,7 +155,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 // Runs this program once more on the root and reads its figures.
 bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
-    const std::string command = std::string("'") + self + "' '" + root + "' 2>/dev/null";
+    const std::string command = std::string("'") + self + "' " + (g_bySize ? "--by-size " : "") + "'" + root + "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return false;
@@ -209,8 +217,14 @@ int RunSeveral(const char* self, const std::string& root, int runs)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "--by-size") {
+        g_bySize = true;
+        argv[1] = argv[0];
+        ++argv;
+        --argc;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DIR [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--by-size] DIR [RUNS]\n", argv[0]);
         return 2;
     }
     const std::string root = argv[1];
