@@ -1071,8 +1071,10 @@ void CGridRows::Reposition(CGridItem* item)
         std::rotate(siblings.begin() + newPosition, siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1);
     else
         std::rotate(siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1, siblings.begin() + newPosition + 1);
-    item->m_hint = newPosition;
-    siblings.SetPrefix(std::min(siblings.Prefix(), std::min(oldPosition, newPosition) - 1));
+    // The siblings passed over moved by one: they get their new index now, so
+    // the validated prefix stays and the next lookups need no scan.
+    for (int i = std::min(oldPosition, newPosition); i <= std::max(oldPosition, newPosition); ++i)
+        siblings[static_cast<std::size_t>(i)]->m_hint = i;
 
     if (oldRow < 0)
         return;
