@@ -15,24 +15,32 @@ bool GoesBefore(const CGridItem& a, const CGridItem& b, const std::vector<CSortI
     return CompareSortKeys(a, b, levels.size(), levels) > 0;
 }
 
+// The first-level key of an item as an integer, when it is one of `type`:
+// the sort's fast paths, which compare only such keys.
+bool IntegerKeyOf(const CGridItem& item, Common::FieldType type, std::int64_t& key)
+{
+    const Common::CValue& value = item.GetSortKey(0);
+    return value.GetType() == type && value.GetOrderedInteger(key);
+}
+
+bool IntegerGoesBefore(std::int64_t a, std::int64_t b, bool descending) { return descending ? a > b : a < b; }
+
 // First position in [low, high) whose sibling `item` goes before; bounded
 // by the range whatever the comparison answers.
 int UpperBound(const CChildArray& siblings, int low, int high, const CGridItem& item,
                const std::vector<CSortInfo>& levels)
 {
+    const Common::FieldType type = item.GetSortKey(0).GetType();
     std::int64_t key = 0;
-    if (levels.size() == 1 && item.GetSortKey(0).GetOrderedInteger(key)) {
+    if (levels.size() == 1 && IntegerKeyOf(item, type, key)) {
         // One level and an integer key: each step reads only the sibling's
         // key. A sibling whose key has another type compares as equal.
-        const Common::FieldType type = item.GetSortKey(0).GetType();
         const bool descending = levels[0].IsDescending();
         while (low < high) {
             const int middle = low + (high - low) / 2;
-            const Common::CValue& other = siblings[static_cast<std::size_t>(middle)]->GetSortKey(0);
             std::int64_t otherKey = 0;
-            const bool before =
-                other.GetType() == type && other.GetOrderedInteger(otherKey) && (descending ? key > otherKey : key < otherKey);
-            if (before)
+            if (IntegerKeyOf(*siblings[static_cast<std::size_t>(middle)], type, otherKey) &&
+                IntegerGoesBefore(key, otherKey, descending))
                 high = middle;
             else
                 low = middle + 1;
@@ -73,16 +81,15 @@ bool SortByIntegerKey(CGridItem** items, std::size_t size, const std::vector<CSo
     const Common::FieldType type = items[0]->GetSortKey(0).GetType();
     std::vector<std::pair<std::int64_t, CGridItem*>> keyed(size);
     for (std::size_t i = 0; i < size; ++i) {
-        const Common::CValue& key = items[i]->GetSortKey(0);
-        if (key.GetType() != type || !key.GetOrderedInteger(keyed[i].first))
+        if (!IntegerKeyOf(*items[i], type, keyed[i].first))
             return false;
         keyed[i].second = items[i];
     }
     using Keyed = std::pair<std::int64_t, CGridItem*>;
-    if (levels[0].IsDescending())
-        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.first > b.first; });
-    else
-        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.first < b.first; });
+    const bool descending = levels[0].IsDescending();
+    std::stable_sort(keyed.begin(), keyed.end(), [descending](const Keyed& a, const Keyed& b) {
+        return IntegerGoesBefore(a.first, b.first, descending);
+    });
     for (std::size_t i = 0; i < size; ++i)
         items[i] = keyed[i].second;
     return true;
