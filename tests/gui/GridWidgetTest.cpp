@@ -21,7 +21,10 @@
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
 #include "gui/platform/Archive.h"
+#include "gui/platform/QtDrainScheduler.h"
 #include <QFontInfo>
+
+#include "tests/support/EventPump.h"
 
 using namespace Kestrum::GUI;
 using Kestrum::Common::CDynamicObject;
@@ -38,13 +41,8 @@ std::unique_ptr<CDynamicObject> MakeObject(const std::string& name, std::int64_t
     return object;
 }
 
-void Pump(int milliseconds = 0)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    } while (std::chrono::steady_clock::now() < end);
-}
+using Kestrum::Test::Pump;
+using Kestrum::Test::PumpUntil;
 
 // A grid without frame and scroll bars, so the viewport is the widget.
 struct GridFixture : ::testing::Test {
@@ -326,8 +324,7 @@ TEST(GridThreads, AForeignCallIsNotStarvedByALongQueueOfUpdates)
         grid.GetRowCount(AreaScrollable);
         seenAtReturn = listener.updates.load();
     });
-    while (seenAtReturn < 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    PumpUntil([&] { return seenAtReturn >= 0; }, 60);
     caller.join();
     EXPECT_LT(seenAtReturn.load(), kUpdates / 2) << "the call waited for most of the queue";
     Kestrum::GUI::CDispatcher::Instance().DrainUpdates();
@@ -377,10 +374,7 @@ TEST(GridThreads, UpdatesWithPausesBetweenThemAreAllApplied)
         }
         done = true;
     });
-    QElapsedTimer clock;
-    clock.start();
-    while ((!done || listener.updates.load() < kUpdates) && clock.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    PumpUntil([&] { return done && listener.updates.load() >= kUpdates; }, 30);
     worker.join();
     EXPECT_EQ(listener.updates.load(), kUpdates);
     grid.Clear(MaskBoth);
@@ -396,7 +390,9 @@ TEST(GridThreads, AStreamOfUpdatesWakesTheGuiThreadRarely)
     auto object = MakeObject("streamed", 0);
     grid.Add(object.get(), GRID_ROOT, GRID_LAST);
     CWakeCounter counter;
-    CDispatcher::Instance().installEventFilter(&counter);
+    QObject* waker = CDispatcher::Instance().findChild<CQtDrainScheduler*>();
+    ASSERT_NE(waker, nullptr);
+    waker->installEventFilter(&counter);
     constexpr int kBursts = 2000, kPerBurst = 20;
     std::atomic<bool> done{false};
     std::thread worker([&] {
@@ -410,10 +406,9 @@ TEST(GridThreads, AStreamOfUpdatesWakesTheGuiThreadRarely)
     });
     QElapsedTimer clock;
     clock.start();
-    while ((!done || listener.updates.load() < kBursts * kPerBurst) && clock.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    PumpUntil([&] { return done && listener.updates.load() >= kBursts * kPerBurst; }, 60);
     worker.join();
-    CDispatcher::Instance().removeEventFilter(&counter);
+    waker->removeEventFilter(&counter);
     EXPECT_EQ(listener.updates.load(), kBursts * kPerBurst);
     EXPECT_LT(counter.wakes, kBursts / 4) << "bursts of updates took " << clock.elapsed() << " ms";
     grid.Clear(MaskBoth);
@@ -498,8 +493,7 @@ TEST(GridThreads, ForeignGetItemAnswersLikeTheGridThread)
                            grid.GetItem(detached.get()), grid.GetItem(nullptr)});
     });
     auto future = answers.get_future();
-    while (future.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    PumpUntil([&] { return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }, 60);
     worker.join();
     EXPECT_EQ(future.get(), (std::vector<HITEM>{singleItem, fixedItem, 0, 0, 0}));
     ASSERT_TRUE(grid.Attach(detachedItem, GRID_ROOT, GRID_LAST));
@@ -606,12 +600,4 @@ TEST(GridArchive, RoundTripGivesTheSameBytesAndDamageLeavesTheGridWorking)
     auto object = MakeObject("still works", 5);
     EXPECT_NE(loaded.Add(object.get(), GRID_ROOT, GRID_LAST), 0u);
     loaded.Clear(MaskBoth);
-}
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
