@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QThread>
 #include <QWheelEvent>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -600,4 +601,51 @@ TEST(GridArchive, RoundTripGivesTheSameBytesAndDamageLeavesTheGridWorking)
     auto object = MakeObject("still works", 5);
     EXPECT_NE(loaded.Add(object.get(), GRID_ROOT, GRID_LAST), 0u);
     loaded.Clear(MaskBoth);
+}
+
+TEST(GridArchive, AStoredHeaderComesBackWithItsOwnHeightIntoAGridWithoutOne)
+{
+    CGrid source;
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(kName, "Name", 120, AlignLeft, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    source.SetHeader(header);
+    header->SetHeight(26); // not what the font gives
+    const auto bytes = StoreGrid(source);
+
+    CGrid loaded; // no header: the stored one is created
+    CArchive reader(bytes);
+    loaded.Serialize(reader);
+    ASSERT_NE(loaded.GetHeader(), nullptr);
+    EXPECT_EQ(loaded.GetHeader()->GetHeight(), 26);
+    EXPECT_EQ(StoreGrid(loaded), bytes);
+    CArchive again(bytes); // now into a header of the same class
+    loaded.Serialize(again);
+    EXPECT_EQ(loaded.GetHeader()->GetHeight(), 26);
+    EXPECT_EQ(StoreGrid(loaded), bytes);
+}
+
+TEST(GridArchive, AStoredFontRecordIsStoredAgainUnchanged)
+{
+    CGrid source;
+    QFont font("DejaVu Sans");
+    font.setPixelSize(13);
+    source.SetGridFont(font);
+    auto bytes = StoreGrid(source);
+    // Fields a QFont does not carry: the character set and the quality.
+    const std::string face = "DejaVu Sans";
+    const auto found = std::search(bytes.begin(), bytes.end(), face.begin(), face.end());
+    ASSERT_NE(found, bytes.end());
+    const std::size_t record = static_cast<std::size_t>(found - bytes.begin()) - 28;
+    bytes[record + 23] = 1;
+    bytes[record + 26] = 5;
+
+    CGrid loaded;
+    CArchive reader(bytes);
+    loaded.Serialize(reader);
+    EXPECT_EQ(QFontInfo(loaded.GetGridFont()).pixelSize(), 13);
+    EXPECT_EQ(StoreGrid(loaded), bytes);
+    font.setPixelSize(14); // a new font is stored from itself
+    loaded.SetGridFont(font);
+    const auto changed = StoreGrid(loaded);
+    EXPECT_EQ(changed[record + 23], 0);
 }
