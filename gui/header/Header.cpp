@@ -45,7 +45,7 @@ void CSortInfo::Serialize(CArchive& archive)
     m_descending = descending;
 }
 
-struct CHeader::Impl : CColumn::INotify {
+struct CHeader::Impl final : CColumn::INotify {
     explicit Impl(CHeader* header, bool autoDelete) : owner(header), autoDelete(autoDelete) {}
 
     CHeader* owner;
