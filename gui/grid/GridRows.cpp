@@ -294,7 +294,7 @@ bool CGridRows::Clear(int areaMask)
     m_fixed->m_sortLevels.clear();
     bool cleared = false;
     for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         ClearTree(*tree);
         cleared = true;
@@ -466,7 +466,7 @@ void CGridRows::GetItems(Common::CDataObject* object, std::vector<HITEM>& items,
     std::vector<CGridItem*> found;
     CObjectRegistry::Instance().FindItems(object, found, this);
     for (CGridItem* item : found) {
-        const int mask = item->GetTree()->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
+        const int mask = MaskOfArea(item->GetTree()->GetKind());
         if ((areaMask & mask) && item->m_parent && (!visibleOnly || item->HasRow()))
             items.push_back(ToHandle(item));
     }
@@ -475,7 +475,7 @@ void CGridRows::GetItems(Common::CDataObject* object, std::vector<HITEM>& items,
 void CGridRows::GetAllItems(int areaMask, std::vector<HITEM>& items) const
 {
     for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         std::vector<CGridItem*> all;
         Preorder(tree->GetRoot(), all);
@@ -649,7 +649,7 @@ int CGridRows::GetSelectedCount() const
 void CGridRows::GetSelectedItemsByIndex(std::vector<HITEM>& items, int areaMask)
 {
     for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         std::vector<std::pair<int, CGridItem*>> rows;
         for (CGridItem* item : tree->GetSelected())
@@ -664,7 +664,7 @@ void CGridRows::GetSelectedItemsByIndex(std::vector<HITEM>& items, int areaMask)
 void CGridRows::GetSelectedItemsByScan(std::vector<HITEM>& items, int areaMask)
 {
     for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         for (CGridItem* item : tree->m_rows.Items())
             if (item->IsSelected())

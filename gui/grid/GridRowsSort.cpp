@@ -118,7 +118,7 @@ void CGridRows::Resort()
     if (levels.size() > static_cast<std::size_t>(kMaxSortLevels))
         levels.resize(kMaxSortLevels);
     for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
-        const int bit = tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
+        const int bit = MaskOfArea(tree->GetKind());
         tree->m_sortLevels.clear();
         if (!(m_sortAreas & bit) || levels.empty())
             continue;
