@@ -75,7 +75,7 @@ QIcon CRowPainter::IconFor(bool folder, const QString& name)
 
 void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
-    const std::int32_t field = context.column ? context.column->GetFieldId() : -2;
+    const std::int32_t field = context.column ? context.column->GetFieldId() : Kestrum::Common::FIELD_NONE;
     if (const Color back = ColumnBackground(field); back != 0xFFFFFFFF)
         context.backColor = back;
     CellDrawContext cell = context;
@@ -122,7 +122,7 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
 
 int CRowPainter::GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
-    const std::int32_t field = context.column ? context.column->GetFieldId() : -2;
+    const std::int32_t field = context.column ? context.column->GetFieldId() : Kestrum::Common::FIELD_NONE;
     const int height = context.fullRect.Height() > 0 ? context.fullRect.Height() : 16;
     if (field == FIELD_NAME)
         return CCustomDraw::GetCellWidth(context, state, flags) + height;

@@ -335,8 +335,8 @@ void CGrid::SetSortInfo(int level, const CSortInfo& info, bool resort)
 }
 CSortInfo CGrid::GetSortInfo(int level)
 {
-    return Call(CSortInfo(-2, false),
-                [&] { return m_impl->header ? m_impl->header->GetSortInfo(level) : CSortInfo(-2, false); });
+    return Call(CSortInfo(Common::FIELD_NONE, false),
+                [&] { return m_impl->header ? m_impl->header->GetSortInfo(level) : CSortInfo(Common::FIELD_NONE, false); });
 }
 int CGrid::GetSortLevelCount() { return Call(0, [&] { return m_impl->header ? m_impl->header->GetSortLevelCount() : 0; }); }
 void CGrid::ClearSort(bool repaint) { CallVoid([&] { m_impl->ClearSort(repaint); }); }

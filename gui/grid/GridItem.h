@@ -34,7 +34,7 @@ class CItemTree;
 // When a field of the row's object last changed, on the grid clock, and when
 // a delayed repaint is due (-1: none).
 struct ChangeStamp {
-    Common::FieldId field = -2;
+    Common::FieldId field = Common::FIELD_NONE;
     std::int64_t changeTime = -1;
     std::int64_t repaintAt = -1;
 };
