@@ -3,7 +3,6 @@
 #include <QFileIconProvider>
 #include <QMimeDatabase>
 #include <QPainter>
-#include <chrono>
 
 #include "app/FileSystemData.h"
 #include "common/DataObject.h"
@@ -29,12 +28,6 @@ Color ColumnBackground(std::int32_t field)
     case FIELD_LAST_WRITE_TIME: return 0xB1E1EB;
     default: return 0xFFFFFFFF;
     }
-}
-
-std::int64_t MillisecondsSinceStart()
-{
-    static const auto start = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
 // One frame of the "still walking" animation: an arc that turns a quarter
@@ -82,12 +75,12 @@ QIcon CRowPainter::IconFor(bool folder, const QString& name)
 
 void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
-    const std::int32_t field = context.column ? context.column->GetFieldId() : -2;
+    const std::int32_t field = context.column ? context.column->GetFieldId() : Kestrum::Common::FIELD_NONE;
     if (const Color back = ColumnBackground(field); back != 0xFFFFFFFF)
         context.backColor = back;
     CellDrawContext cell = context;
     QFont font = context.font ? *context.font : state.dc->GetFont();
-    Kestrum::Common::CDataObject* object = context.row && context.row->item ? context.row->item->GetObject() : nullptr;
+    Kestrum::Common::CDataObject* object = context.row ? context.row->object : nullptr;
     const QPixmap* decoration = nullptr;
     QPixmap iconPixmap;
     if (object) {
@@ -101,9 +94,9 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
                 font.setItalic(true);
             }
         } else if (field == FIELD_SIZE && object->GetBool(FIELD_POPULATING)) {
-            decoration = &m_frames[static_cast<std::size_t>(MillisecondsSinceStart() % 4000 / 1000)];
-            if (state.grid)
-                state.grid->RepaintCellLater(ToHandle(context.row->item), FIELD_SIZE, 30);
+            decoration = &m_frames[static_cast<std::size_t>(state.now % 4000 / 1000)];
+            if (state.repaint)
+                state.repaint->RepaintCellLater(context.row->item, FIELD_SIZE, 30);
         }
     }
     if (field == FIELD_SIZE)
@@ -122,14 +115,14 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
     const CRect target{context.fullRect.left + indent + (side - pixmapSize.width()) / 2 + 1,
                        context.fullRect.top + (side - pixmapSize.height()) / 2, 0, 0};
     state.dc->PushClip();
-    state.dc->Painter().setClipRect(ToQRect(context.visibleRect.Intersected(context.repaintRect)), Qt::IntersectClip);
-    state.dc->Painter().drawPixmap(target.left, target.top, *decoration);
+    state.dc->IntersectClip(context.visibleRect.Intersected(context.repaintRect));
+    state.dc->DrawPixmapAt(target.left, target.top, *decoration);
     state.dc->PopClip();
 }
 
 int CRowPainter::GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
-    const std::int32_t field = context.column ? context.column->GetFieldId() : -2;
+    const std::int32_t field = context.column ? context.column->GetFieldId() : Kestrum::Common::FIELD_NONE;
     const int height = context.fullRect.Height() > 0 ? context.fullRect.Height() : 16;
     if (field == FIELD_NAME)
         return CCustomDraw::GetCellWidth(context, state, flags) + height;
@@ -140,7 +133,7 @@ int CRowPainter::GetCellWidth(CellDrawContext& context, PaintState& state, Paint
         state.dc->SelectFont(bold);
         int width = CCustomDraw::GetCellWidth(context, state, flags);
         state.dc->SelectFont(previous);
-        auto* object = context.row && context.row->item ? context.row->item->GetObject() : nullptr;
+        auto* object = context.row ? context.row->object : nullptr;
         if (object && object->GetBool(FIELD_POPULATING))
             width += height;
         return width;

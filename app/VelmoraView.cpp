@@ -1,7 +1,6 @@
 #include "app/VelmoraView.h"
 
 #include <QFontMetrics>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
 #include <cmath>
@@ -9,14 +8,30 @@
 #include "app/RowPainter.h"
 #include "app/VelmoraDoc.h"
 #include "gui/header/Header.h"
+#include "gui/platform/QtDrainScheduler.h"
 
 namespace Velmora {
 
 using namespace Kestrum::GUI;
 
+namespace {
+// Entries fed but not yet taken before the scanner waits (16 bytes each).
+constexpr std::size_t kFeedLimit = 1 << 14;
+// A drain adds rows for this long, then lets the window paint.
+constexpr auto kDrainSlice = std::chrono::milliseconds(4);
+// A drain that emptied the feed looks again after this long before it counts
+// the feed as idle: while the walk streams entries, the scanner then never
+// has to wake this thread (a wake-up costs it more than a few entries).
+constexpr int kFeedLingerMs = 2;
+} // namespace
+
 CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
-    : QWidget(parent), m_document(document), m_grid(new CGrid(this))
+    : QWidget(parent), m_document(document), m_grid(new CGrid(this)),
+      m_feed([this](FeedEntry& entry) { AddRow(entry); },
+             {kFeedLimit, std::chrono::duration_cast<std::chrono::microseconds>(kDrainSlice), kFeedLingerMs, 64}),
+      m_feedScheduler(new CQtDrainScheduler([this] { m_feed.Serve(); }, Qt::NormalEventPriority, this))
 {
+    m_feed.SetScheduler(m_feedScheduler);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grid);
@@ -52,96 +67,32 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
 
 CVelmoraView::~CVelmoraView() { Detach(); }
 
-namespace {
-// Entries fed but not yet taken before the scanner waits (16 bytes each).
-constexpr std::size_t kFeedLimit = 1 << 14;
-// A drain adds rows for this long, then lets the window paint.
-constexpr auto kDrainSlice = std::chrono::milliseconds(4);
-// A drain that emptied the feed looks again after this long before it counts
-// the feed as idle: while the walk streams entries, the scanner then never
-// has to wake this thread (a wake-up costs it more than a few entries).
-constexpr int kFeedLingerMs = 2;
-} // namespace
-
 void CVelmoraView::Detach()
 {
     if (m_detached)
         return;
     m_detached = true;
-    {
-        std::lock_guard lock(m_feed.mutex);
-        m_feed.closed = true;
-        m_feed.pending.clear();
-    }
-    m_feed.taken.notify_all();
-    m_taken.clear();
-    m_takenAt = 0;
+    m_feed.Close();
     m_document.Scanner().RemoveListener(this);
     m_grid->Clear(MaskBoth);
 }
 
 void CVelmoraView::Feed(Kestrum::Common::CDataObject* object, CFolderData* parent)
 {
-    bool post = false;
-    {
-        std::unique_lock lock(m_feed.mutex);
-        // The GUI thread may be closing the window and waiting for this
-        // thread: the wait re-checks the closing flag.
-        while (m_feed.pending.size() >= kFeedLimit && !m_feed.closed && !m_grid->IsClosing())
-            m_feed.taken.wait_for(lock, std::chrono::milliseconds(20));
-        if (m_feed.closed || m_grid->IsClosing())
-            return;
-        m_feed.pending.push_back({object, parent});
-        post = !m_feed.posted;
-        m_feed.posted = true;
-    }
-    if (post)
-        QMetaObject::invokeMethod(this, [this] { DrainFeed(); }, Qt::QueuedConnection);
+    // The GUI thread may be closing the window and waiting for this thread:
+    // a full feed's wait re-checks the closing flag.
+    if (!m_grid->IsClosing())
+        m_feed.Push({object, parent}, [this] { return !m_grid->IsClosing(); });
 }
 
-bool CVelmoraView::HasWaitingRows()
-{
-    std::lock_guard lock(m_feed.mutex);
-    return m_feed.posted;
-}
+bool CVelmoraView::HasWaitingRows() { return m_feed.IsBusy(); }
 
-void CVelmoraView::DrainFeed()
+void CVelmoraView::AddRow(const FeedEntry& entry)
 {
-    const auto until = std::chrono::steady_clock::now() + kDrainSlice;
-    for (;;) {
-        if (m_takenAt == m_taken.size()) {
-            m_taken.clear();
-            m_takenAt = 0;
-            {
-                std::lock_guard lock(m_feed.mutex);
-                if (m_feed.pending.empty() || m_feed.closed) {
-                    if (m_feed.closed || m_lingering) {
-                        m_lingering = false;
-                        m_feed.posted = false;
-                    } else {
-                        m_lingering = true;
-                        QTimer::singleShot(kFeedLingerMs, Qt::PreciseTimer, this, [this] { DrainFeed(); });
-                    }
-                    return;
-                }
-                m_lingering = false;
-                m_taken.swap(m_feed.pending);
-            }
-            m_feed.taken.notify_all();
-        }
-        while (m_takenAt < m_taken.size()) {
-            const FeedEntry entry = m_taken[m_takenAt++];
-            if (!entry.parent)
-                m_grid->Add(entry.object, GRID_ROOT, GRID_LAST);
-            else if (const HITEM parent = m_grid->GetItem(entry.parent))
-                m_grid->Add(entry.object, parent, GRID_LAST);
-            if ((m_takenAt & 63) == 0 && std::chrono::steady_clock::now() >= until) {
-                // Still posted: the rest follows after the window has painted.
-                QMetaObject::invokeMethod(this, [this] { DrainFeed(); }, Qt::QueuedConnection);
-                return;
-            }
-        }
-    }
+    if (!entry.parent)
+        m_grid->Add(entry.object, GRID_ROOT, GRID_LAST);
+    else if (const HITEM parent = m_grid->GetItem(entry.parent))
+        m_grid->Add(entry.object, parent, GRID_LAST);
 }
 
 void CVelmoraView::OnRootFolder(CFolderData* drive)

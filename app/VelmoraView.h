@@ -3,23 +3,26 @@
 // folder's row the moment it is found.
 //
 // The listener runs on the scanner thread. It hands each object to a feed
-// and returns; the GUI thread takes the feed in announcement order, looks
-// up the parent's row and adds the row, the same calls in the same order as
-// if the scanner made them, without the scanner waiting for each row. A
-// wake-up adds rows for a few milliseconds, then lets the window paint; a
-// feed that grows past its limit makes the scanner wait until the GUI
-// thread has taken it, so memory stays bounded. Closing drops what is left.
+// (a coalescing queue) and returns; the GUI thread takes the feed in
+// announcement order, looks up the parent's row and adds the row, the same
+// calls in the same order as if the scanner made them, without the scanner
+// waiting for each row. A wake-up adds rows for a few milliseconds, then
+// lets the window paint; a feed that grows past its limit makes the scanner
+// wait until the GUI thread has taken it, so memory stays bounded. Closing
+// drops what is left.
 #pragma once
 
 #include <QWidget>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <vector>
 
 #include "app/FolderScanner.h"
+#include "common/CoalescingQueue.h"
 #include "gui/grid/Grid.h"
+
+namespace Kestrum::GUI {
+class CQtDrainScheduler;
+}
 
 namespace Velmora {
 
@@ -66,26 +69,16 @@ private:
         CFolderData* parent; // null for a drive
     };
     void Feed(Kestrum::Common::CDataObject* object, CFolderData* parent);
-    // GUI thread: adds the fed rows.
-    void DrainFeed();
+    // GUI thread: adds the row of one fed entry.
+    void AddRow(const FeedEntry& entry);
     void StepFont(int step);
 
     CVelmoraDoc& m_document;
     Kestrum::GUI::CGrid* m_grid;
     ScanProgress m_progress;
     bool m_detached = false;
-    struct {
-        std::mutex mutex;
-        std::condition_variable taken;
-        std::vector<FeedEntry> pending;
-        // A drain is queued on the GUI thread, or the GUI thread looks again
-        // shortly: the scanner wakes it only when neither is so.
-        bool posted = false;
-        bool closed = false;
-    } m_feed;
-    bool m_lingering = false; // GUI thread: the look-again is armed
-    std::vector<FeedEntry> m_taken; // GUI thread
-    std::size_t m_takenAt = 0;
+    Kestrum::Common::CCoalescingQueue<FeedEntry> m_feed;
+    Kestrum::GUI::CQtDrainScheduler* m_feedScheduler; // a child of this view
 };
 
 } // namespace Velmora

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QTimerEvent>
 #include <QThread>
 #include <chrono>
 #if defined(__linux__)
@@ -13,11 +12,11 @@
 #include "gui/grid/GridItem.h"
 #include "gui/grid/GridRows.h"
 #include "gui/grid/ObjectRegistry.h"
+#include "gui/platform/QtDrainScheduler.h"
 
 namespace Kestrum::GUI {
 
 namespace {
-const QEvent::Type kUpdateEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type kSentEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 constexpr int kUpdatesBetweenSentCalls = 64;
 // A caller spins this long for its answer before it sleeps.
@@ -26,7 +25,8 @@ constexpr auto kCallerSpin = std::chrono::microseconds(100);
 constexpr auto kServeIdle = std::chrono::microseconds(200);
 // ...and returns to its event loop after serving this long.
 constexpr auto kServeMax = std::chrono::milliseconds(4);
-// A wake-up applies queued updates for at most this long.
+// A wake-up applies queued updates for at most this long, then lets the
+// event loop paint and run timers.
 constexpr auto kDrainMax = std::chrono::milliseconds(4);
 // After applying updates the GUI thread looks again after this long before it
 // counts the queue as idle: while objects change in a stream, the threads
@@ -49,15 +49,9 @@ IDispatchTarget* TargetOf(CGridItem* item)
     CItemTree* tree = item ? item->GetTree() : nullptr;
     if (!tree || tree->GetKind() == TreeDetached || !tree->GetOwner())
         return nullptr;
-    return dynamic_cast<IDispatchTarget*>(tree->GetOwner()->GetSurface());
+    return tree->GetOwner()->GetDispatchTarget();
 }
 } // namespace
-
-std::int64_t GridClockNow()
-{
-    static const auto start = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-}
 
 struct CDispatcher::CSentCall {
     enum State { Pending, Running, Done, Cancelled };
@@ -138,85 +132,47 @@ bool SeveralCpusUsable()
 }
 } // namespace
 
-CDispatcher::CDispatcher() : m_spin(SeveralCpusUsable()) { GridClockNow(); }
+CDispatcher::CDispatcher()
+    : m_updates([this](Update& update) { ApplyUpdate(update); },
+                {0, std::chrono::duration_cast<std::chrono::microseconds>(kDrainMax), kUpdateLingerMs,
+                 kUpdatesBetweenSentCalls}),
+      m_updateScheduler(new CQtDrainScheduler([this] { m_updates.Serve(); }, Qt::NormalEventPriority, this)),
+      m_spin(SeveralCpusUsable())
+{
+    m_updates.SetScheduler(m_updateScheduler);
+    GridClockNow();
+}
+
+CDispatcher::~CDispatcher() = default;
 
 bool CDispatcher::IsGuiThread() const { return QThread::currentThread() == thread(); }
 
-void CDispatcher::Wake(bool sent)
+void CDispatcher::WakeForSentCalls()
 {
-    // Called with m_mutex held: one wake-up event per kind at a time.
-    bool& pending = sent ? m_sentWakePending : m_updateWakePending;
-    if (pending || (sent && m_polling))
+    // Called with m_mutex held: one wake-up event at a time, none while the
+    // GUI thread polls for calls anyway.
+    if (m_sentWakePending || m_polling)
         return;
-    pending = true;
-    QCoreApplication::postEvent(this, new QEvent(sent ? kSentEvent : kUpdateEvent),
-                                sent ? Qt::HighEventPriority : Qt::NormalEventPriority);
+    m_sentWakePending = true;
+    QCoreApplication::postEvent(this, new QEvent(kSentEvent), Qt::HighEventPriority);
 }
 
 void CDispatcher::OnFieldsChanged(const std::set<Common::FieldId>&, Common::CDataObject*) {}
 
-void CDispatcher::OnFieldChanged(Common::FieldId id, Common::CDataObject* object)
-{
-    std::lock_guard lock(m_mutex);
-    m_updates.push_back({object, id});
-    Wake(false);
-}
+void CDispatcher::OnFieldChanged(Common::FieldId id, Common::CDataObject* object) { m_updates.Push({object, id}); }
 
 bool CDispatcher::event(QEvent* event)
 {
-    // The wake-up events are made on other threads; reading them under the
-    // queue lock orders this thread after their making.
-    bool sent = false, updates = false;
-    {
-        std::lock_guard lock(m_mutex);
-        const QEvent::Type type = event->type();
-        if (type == kSentEvent) {
-            m_sentWakePending = false;
-            sent = true;
-        } else if (type == kUpdateEvent) {
-            updates = true;
-        }
-    }
-    if (sent)
-        ServeSentCalls();
-    else if (updates)
-        ServeUpdates();
-    else
+    if (event->type() != kSentEvent)
         return QObject::event(event);
+    {
+        // The wake-up is made on another thread; taking the lock orders this
+        // thread after it.
+        std::lock_guard lock(m_mutex);
+        m_sentWakePending = false;
+    }
+    ServeSentCalls();
     return true;
-}
-
-void CDispatcher::timerEvent(QTimerEvent* event)
-{
-    if (event->timerId() != m_updateLinger.timerId()) {
-        QObject::timerEvent(event);
-        return;
-    }
-    m_updateLinger.stop();
-    ServeUpdates();
-}
-
-void CDispatcher::ServeUpdates()
-{
-    if (m_draining.load()) {
-        // Re-entered from an update's own handling (a nested event loop):
-        // the outer drain goes on later; look again then.
-        if (!m_updateLinger.isActive())
-            m_updateLinger.start(kUpdateLingerMs, Qt::PreciseTimer, this);
-        return;
-    }
-    const std::size_t applied = ApplyQueuedUpdates(true);
-    std::lock_guard lock(m_mutex);
-    if (!m_updates.empty()) {
-        // Stopped after its time slice: go on after the event loop has run.
-        QCoreApplication::postEvent(this, new QEvent(kUpdateEvent), Qt::NormalEventPriority);
-    } else if (applied > 0) {
-        if (!m_updateLinger.isActive())
-            m_updateLinger.start(kUpdateLingerMs, Qt::PreciseTimer, this);
-    } else {
-        m_updateLinger.stop();
-        m_updateWakePending = false;
-    }
 }
 
 void CDispatcher::ServeSentCalls()
@@ -225,7 +181,7 @@ void CDispatcher::ServeSentCalls()
         RunSentCalls();
         std::lock_guard lock(m_mutex);
         if (!m_sent.empty())
-            Wake(true);
+            WakeForSentCalls();
         return;
     }
     {
@@ -248,7 +204,7 @@ void CDispatcher::ServeSentCalls()
             continue; // queued while the lock was not held
         m_polling = false;
         if (!m_sent.empty())
-            Wake(true); // served long enough: let the event loop run first
+            WakeForSentCalls(); // served long enough: let the event loop run first
         return;
     }
 }
@@ -290,41 +246,16 @@ bool CDispatcher::RunSentCalls()
     return ran;
 }
 
-void CDispatcher::DrainUpdates() { ApplyQueuedUpdates(false); }
+void CDispatcher::DrainUpdates() { m_updates.DrainAll(); }
 
-std::size_t CDispatcher::ApplyQueuedUpdates(bool bounded)
+void CDispatcher::ApplyUpdate(Update& update)
 {
-    if (m_draining.exchange(true))
-        return 0; // re-entered from an update's own handling
-    // A wake-up applies what is queued for at most a frame's time, then lets
-    // the event loop paint and run timers before it goes on.
-    const auto until = SpinClock::now() + kDrainMax;
-    int sinceSent = 0;
-    std::size_t applied = 0;
-    for (;;) {
-        Update update{};
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_updates.empty())
-                break;
-            if (bounded && sinceSent == 0 && SpinClock::now() >= until)
-                break;
-            update = m_updates.front();
-            m_updates.pop_front();
-        }
-        ApplyUpdate(update);
-        ++applied;
-        if (++sinceSent == kUpdatesBetweenSentCalls) {
-            sinceSent = 0;
-            RunSentCalls();
-        }
+    // A long batch lets sent calls in between, so a flood of changes cannot
+    // starve a waiting caller.
+    if (++m_updatesSinceSent == kUpdatesBetweenSentCalls) {
+        m_updatesSinceSent = 0;
+        RunSentCalls();
     }
-    m_draining = false;
-    return applied;
-}
-
-void CDispatcher::ApplyUpdate(const Update& update)
-{
     CObjectRegistry& registry = CObjectRegistry::Instance();
     std::lock_guard lock(registry.Lock());
     // Collect first: applying may remove rows (a filter, an event handler).
@@ -392,7 +323,7 @@ void CDispatcher::OnDispose(Common::CDataObject* object)
         std::lock_guard lock(m_mutex);
         m_sent.push_back(sent);
         m_sentQueued.store(m_sent.size(), std::memory_order_relaxed);
-        Wake(true);
+        WakeForSentCalls();
     }
     sent->SpinUntilFinished();
     while (!sent->Finished()) {
@@ -426,7 +357,7 @@ bool CDispatcher::Send(IDispatchTarget* target, const std::function<void()>& cal
             return false;
         m_sent.push_back(sent);
         m_sentQueued.store(m_sent.size(), std::memory_order_relaxed);
-        Wake(true);
+        WakeForSentCalls();
     }
     sent->SpinUntilFinished();
     while (!sent->Finished()) {

@@ -23,37 +23,23 @@
 // polls needs no wake-up event at all.
 #pragma once
 
-#include <QBasicTimer>
 #include <QObject>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 
+#include "common/CoalescingQueue.h"
 #include "common/DataObject.h"
+#include "gui/grid/DispatchTarget.h"
+#include "gui/grid/GridClock.h"
 
 namespace Kestrum::GUI {
 
 class CGridItem;
-
-// Milliseconds since the clock was first read in the process.
-std::int64_t GridClockNow();
-
-// What the dispatcher needs from a grid.
-class IDispatchTarget {
-public:
-    virtual bool IsClosing() const = 0;
-    // Applies a field change to one of the grid's items (GUI thread).
-    virtual void ApplyUpdate(CGridItem* item, Common::FieldId field) = 0;
-    // Removes an item whose object is being destroyed (GUI thread).
-    virtual void RemoveDisposedItem(CGridItem* item) = 0;
-
-protected:
-    ~IDispatchTarget() = default;
-};
+class CQtDrainScheduler;
 
 class CDispatcher : public QObject, public Common::CDataObject::ISink {
 public:
@@ -76,10 +62,10 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
 
 private:
     CDispatcher();
+    ~CDispatcher() override;
     struct CSentCall;
     struct Update {
         Common::CDataObject* object;
@@ -90,29 +76,23 @@ private:
     bool RunSentCalls();
     // Runs sent calls, then polls for more for a bounded time.
     void ServeSentCalls();
-    void ApplyUpdate(const Update& update);
-    // Applies queued updates in order; `bounded`: for one wake-up's time.
-    // Returns how many updates it applied.
-    std::size_t ApplyQueuedUpdates(bool bounded);
-    // GUI thread: applies queued updates, then posts again, looks again
-    // shortly, or counts the queue as idle.
-    void ServeUpdates();
+    // GUI thread: one queued update; every so many the sent calls run too.
+    void ApplyUpdate(Update& update);
     void ProcessDisposal(Common::CDataObject* object);
     // Disposal without the GUI thread: every row's grid is closing.
     bool DisposeForClosingGrids(Common::CDataObject* object);
-    void Wake(bool sent);
+    void WakeForSentCalls();
 
-    std::mutex m_mutex;
-    std::deque<Update> m_updates;
+    // Field changes: applied in posting order, a slice per wake-up.
+    Common::CCoalescingQueue<Update> m_updates;
+    CQtDrainScheduler* m_updateScheduler; // a child of this object
+    int m_updatesSinceSent = 0; // GUI thread
+    std::mutex m_mutex; // guards the sent calls
     std::deque<std::shared_ptr<CSentCall>> m_sent;
-    // An update wake-up is posted, or the GUI thread looks again shortly.
-    bool m_updateWakePending = false;
-    QBasicTimer m_updateLinger; // GUI thread
     bool m_sentWakePending = false;
     bool m_polling = false; // the GUI thread is polling for sent calls
     std::atomic<std::size_t> m_sentQueued{0};
     const bool m_spin;
-    std::atomic<bool> m_draining{false};
 };
 
 } // namespace Kestrum::GUI

@@ -6,6 +6,12 @@
 // thread runs on the GUI thread while the caller waits, and answers the
 // operation's nothing value (0, false, -1, null) once the grid is closing or
 // gone. Data-object changes reach the rows through the dispatcher's queue.
+//
+// Ownership: the grid never owns data objects. An object handed to a setter
+// (header, custom draw) is deleted by the grid when the grid is destroyed
+// only if its IsAutoDelete answers true; a setter returns the object it
+// replaces, which then belongs to the caller again. Filters, listeners and
+// image lists are never owned. Each setter says which rule applies.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -91,6 +97,7 @@ public:
     // Closing: from now on foreign calls answer the nothing value at once.
     void SetClosing();
     bool IsClosing() const;
+    // Not owned; told of item and header events while notifications are on.
     void SetListener(IGridListener* listener);
 
     // Hierarchy.
@@ -179,13 +186,18 @@ public:
     bool IsSeparatorShown();
     void SetSeparatorHeight(int height);
     int GetSeparatorHeight();
+    // Deleted with the grid when it is IAutoDelete and answers true; the
+    // replaced one is returned to the caller (null: the shared default was used).
     ICustomDraw* SetCustomDraw(ICustomDraw* customDraw);
     ICustomDraw* GetCustomDraw();
+    // The grid keeps its own copy of the font.
     void SetGridFont(const QFont& font);
     QFont GetGridFont();
     int GetFontRowHeight(int area);
 
-    // Header and sorting.
+    // Header and sorting. The header is deleted with the grid when its
+    // IsAutoDelete answers true; the replaced header is returned, unsubscribed,
+    // and belongs to the caller.
     CHeader* SetHeader(CHeader* header);
     CHeader* GetHeader();
     void ShowHeader(bool show);
@@ -203,7 +215,8 @@ public:
     // A click on a column caption (with Shift or Ctrl held).
     void SortByColumnClick(std::int32_t fieldId, bool shift, bool ctrl);
 
-    // Row filter and notifications.
+    // Row filter and notifications. The filter is not owned; the previous
+    // one is returned.
     IRowFilter* SetFilter(IRowFilter* filter);
     IRowFilter* GetFilter();
     void Refilter();
@@ -219,13 +232,15 @@ public:
     void SetEditSettings(const EditSettings& settings);
     TooltipSettings GetTooltipSettings(bool inPlace);
     void SetTooltipSettings(bool inPlace, const TooltipSettings& settings);
-    // Cell images: the list the columns' image indexes refer to.
+    // Cell images: the list the columns' image indexes refer to (not owned;
+    // the previous one is returned).
     CImageList* SetCellImageList(CImageList* images);
     CImageList* GetCellImageList();
     void SetStretchImages(bool stretch);
     bool GetStretchImages();
-    // A picture behind the rows: mode 0 centred, 1 stretched, 2 tiled; the
-    // transparency is the alpha of the cells' colours over it (-1: opaque).
+    // A picture behind the rows (copied): mode 0 centred, 1 stretched, 2
+    // tiled; the transparency is the alpha of the cells' colours over it
+    // (-1: opaque).
     void SetBackground(const QPixmap& picture, int mode, int transparency);
     bool GetBackground(QPixmap& picture, int& mode, int& transparency);
 
@@ -243,7 +258,6 @@ public:
     void Serialize(class CArchive& archive);
 
     bool GetHorizontalScrollPosition(int& position) const override;
-    CGridImpl* Impl() const noexcept { return m_impl.get(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -14,6 +14,27 @@ const Common::CValue& EmptyValue()
 }
 } // namespace
 
+ChangeStamp& ChangeStamps::Of(Common::FieldId field)
+{
+    auto it = std::lower_bound(fields.begin(), fields.end(), field,
+                               [](const ChangeStamp& stamp, Common::FieldId id) { return stamp.field < id; });
+    if (it == fields.end() || it->field != field)
+        it = fields.insert(it, ChangeStamp{field, -1, -1});
+    return *it;
+}
+
+std::int64_t ChangeStamps::TimeSinceChange(Common::FieldId field, std::int64_t now) const
+{
+    std::int64_t changed = allChangeTime;
+    if (field != Common::FIELD_ALL && field != Common::FIELD_NONE) {
+        const auto it = std::lower_bound(fields.begin(), fields.end(), field,
+                                         [](const ChangeStamp& stamp, Common::FieldId id) { return stamp.field < id; });
+        if (it != fields.end() && it->field == field && it->changeTime >= 0)
+            changed = it->changeTime;
+    }
+    return changed < 0 ? -1 : now - changed;
+}
+
 CGridItem::CGridItem(CItemTree* tree) : m_tree(tree)
 {
     m_rowHeight = ClampHeight(tree->GetDefaultRowHeight());

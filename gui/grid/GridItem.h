@@ -21,9 +21,9 @@
 
 #include "common/FixedPool.h"
 #include "common/Value.h"
-#include "gui/grid/ChildArray.h"
+#include "gui/grid/detail/ChildArray.h"
 #include "gui/grid/GridTypes.h"
-#include "gui/grid/PointerSet.h"
+#include "gui/grid/detail/PointerSet.h"
 #include "gui/grid/RowList.h"
 #include "gui/header/Header.h"
 
@@ -34,7 +34,7 @@ class CItemTree;
 // When a field of the row's object last changed, on the grid clock, and when
 // a delayed repaint is due (-1: none).
 struct ChangeStamp {
-    Common::FieldId field = -2;
+    Common::FieldId field = Common::FIELD_NONE;
     std::int64_t changeTime = -1;
     std::int64_t repaintAt = -1;
 };
@@ -42,6 +42,12 @@ struct ChangeStamps {
     std::vector<ChangeStamp> fields; // sorted by field id
     std::int64_t allChangeTime = -1;
     std::int64_t allRepaintAt = -1;
+
+    // The field's stamp, inserted in id order when it has none.
+    ChangeStamp& Of(Common::FieldId field);
+    // Milliseconds from the field's change (else the all-fields change, and
+    // that alone for the ids -1 and -2) to `now`; -1 when it never changed.
+    std::int64_t TimeSinceChange(Common::FieldId field, std::int64_t now) const;
 };
 
 class CGridItem {

@@ -9,122 +9,11 @@ namespace Kestrum::GUI {
 
 namespace {
 
-// True when `a` goes before `b` among siblings.
-bool GoesBefore(const CGridItem& a, const CGridItem& b, const std::vector<CSortInfo>& levels)
-{
-    return CompareSortKeys(a, b, levels.size(), levels) > 0;
-}
-
-// The first-level key of an item as an integer, when it is one of `type`:
-// the sort's fast paths, which compare only such keys.
-bool IntegerKeyOf(const CGridItem& item, Common::FieldType type, std::int64_t& key)
-{
-    const Common::CValue& value = item.GetSortKey(0);
-    return value.GetType() == type && value.GetOrderedInteger(key);
-}
-
-bool IntegerGoesBefore(std::int64_t a, std::int64_t b, bool descending) { return descending ? a > b : a < b; }
-
-// First position in [low, high) whose sibling `item` goes before; bounded
-// by the range whatever the comparison answers.
-int UpperBound(const CChildArray& siblings, int low, int high, const CGridItem& item,
-               const std::vector<CSortInfo>& levels)
-{
-    const Common::FieldType type = item.GetSortKey(0).GetType();
-    std::int64_t key = 0;
-    if (levels.size() == 1 && IntegerKeyOf(item, type, key)) {
-        // One level and an integer key: each step reads only the sibling's
-        // key. A sibling whose key has another type compares as equal.
-        const bool descending = levels[0].IsDescending();
-        while (low < high) {
-            const int middle = low + (high - low) / 2;
-            std::int64_t otherKey = 0;
-            if (IntegerKeyOf(*siblings[static_cast<std::size_t>(middle)], type, otherKey) &&
-                IntegerGoesBefore(key, otherKey, descending))
-                high = middle;
-            else
-                low = middle + 1;
-        }
-        return low;
-    }
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (GoesBefore(item, *siblings[static_cast<std::size_t>(middle)], levels))
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    return low;
-}
-
-// First position in [low, high) whose sibling does not go before `item`.
-int LowerBound(const CChildArray& siblings, int low, int high, const CGridItem& item,
-               const std::vector<CSortInfo>& levels)
-{
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (GoesBefore(*siblings[static_cast<std::size_t>(middle)], item, levels))
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
-// One level whose keys are all integers of one type (sizes, times, counts):
-// the keys are sorted beside their items, so the sort reads no item. The
-// order is the merge sort's: stable, by the same comparison.
-bool SortByIntegerKey(CGridItem** items, std::size_t size, const std::vector<CSortInfo>& levels)
-{
-    if (levels.size() != 1)
-        return false;
-    const Common::FieldType type = items[0]->GetSortKey(0).GetType();
-    std::vector<std::pair<std::int64_t, CGridItem*>> keyed(size);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (!IntegerKeyOf(*items[i], type, keyed[i].first))
-            return false;
-        keyed[i].second = items[i];
-    }
-    using Keyed = std::pair<std::int64_t, CGridItem*>;
-    const bool descending = levels[0].IsDescending();
-    std::stable_sort(keyed.begin(), keyed.end(), [descending](const Keyed& a, const Keyed& b) {
-        return IntegerGoesBefore(a.first, b.first, descending);
-    });
-    for (std::size_t i = 0; i < size; ++i)
-        items[i] = keyed[i].second;
-    return true;
-}
-
-// Bottom-up merge sort: every access stays inside the array even when the
-// comparison is inconsistent.
-void MergeSort(CGridItem** items, std::size_t size, const std::vector<CSortInfo>& levels)
-{
-    if (size < 2 || SortByIntegerKey(items, size, levels))
-        return;
-    std::vector<CGridItem*> buffer(size);
-    CGridItem** from = items;
-    CGridItem** to = buffer.data();
-    for (std::size_t width = 1; width < size; width *= 2) {
-        for (std::size_t start = 0; start < size; start += 2 * width) {
-            const std::size_t middle = std::min(start + width, size);
-            const std::size_t end = std::min(start + 2 * width, size);
-            std::size_t left = start, right = middle, out = start;
-            while (left < middle && right < end)
-                to[out++] = GoesBefore(*from[right], *from[left], levels) ? from[right++] : from[left++];
-            while (left < middle)
-                to[out++] = from[left++];
-            while (right < end)
-                to[out++] = from[right++];
-        }
-        std::swap(from, to);
-    }
-    if (from != items)
-        std::copy(from, from + size, items);
-}
-
 HITEM RootHandleOf(const CItemTree& tree) { return tree.GetKind() == AreaFixed ? GRID_FIXED_ROOT : GRID_ROOT; }
 
-void Preorder(CGridItem* item, std::vector<CGridItem*>& out)
+} // namespace
+
+void CGridRows::Preorder(CGridItem* item, std::vector<CGridItem*>& out)
 {
     // Iterative: trees may be thousands of levels deep.
     std::vector<CGridItem*> stack = {item};
@@ -137,8 +26,6 @@ void Preorder(CGridItem* item, std::vector<CGridItem*>& out)
             stack.push_back(*it);
     }
 }
-
-} // namespace
 
 CGridRows::CGridRows(IGridSurface* surface)
     : m_surface(surface), m_scrollable(std::make_unique<CItemTree>(this, AreaScrollable)),
@@ -217,147 +104,6 @@ void CGridRows::AddVisibleCount(CGridItem* parent, int delta)
 }
 
 // ---------------------------------------------------------------------------
-// Showing and hiding rows
-
-int CGridRows::RowInsertionPoint(CGridItem* item)
-{
-    // The row follows the last row of the nearest earlier sibling that has
-    // one, else its parent's row: the list stays the preorder of shown items.
-    CGridItem* parent = item->m_parent;
-    const int position = CItemTree::IndexOfChild(item);
-    for (int i = position - 1; i >= 0; --i) {
-        CGridItem* sibling = parent->GetChildren()[static_cast<std::size_t>(i)];
-        if (sibling->HasRow())
-            return RowIndexOf(sibling) + sibling->m_visibleDescendants + 1;
-    }
-    return parent->m_parent ? RowIndexOf(parent) + 1 : 0;
-}
-
-void CGridRows::InsertRows(CItemTree& tree, int at, const std::vector<CGridItem*>& items)
-{
-    tree.m_rows.Insert(at, items);
-    for (CGridItem* item : items)
-        AddVisibleCount(item->m_parent, 1);
-}
-
-CGridItem* CGridRows::RowAnchor(CGridItem* item)
-{
-    // The last row of the nearest earlier sibling's block (its row and its
-    // shown descendants, which follow it), else the parent's row.
-    CGridItem* parent = item->m_parent;
-    const int position = CItemTree::IndexOfChild(item);
-    for (int i = position - 1; i >= 0; --i) {
-        CGridItem* last = parent->GetChildren()[static_cast<std::size_t>(i)];
-        if (!last->HasRow())
-            continue;
-        while (last->m_visibleDescendants > 0) {
-            const CChildArray& children = last->GetChildren();
-            auto shown = std::find_if(children.rbegin(), children.rend(), [](CGridItem* c) { return c->HasRow(); });
-            if (shown == children.rend())
-                break;
-            last = *shown;
-        }
-        return last;
-    }
-    return parent->m_parent ? parent : nullptr;
-}
-
-int CGridRows::ShowRow(CGridItem* parent, CGridItem* item, bool needIndex)
-{
-    if (item->HasRow() || (parent->m_parent && !parent->HasRow()) || IsFilteredOut(item))
-        return -1;
-    CItemTree& tree = *item->GetTree();
-    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
-    const bool needParentRow = m_surface && parent->m_parent;
-    int parentRow = 0;
-    if (needParentRow) {
-        auto& last = m_lastShownParent;
-        parentRow = last.parent == parent && last.rows == &tree.m_rows && last.version == tree.m_rows.Version()
-                        ? last.row
-                        : RowIndexOf(parent);
-    }
-    tree.m_rows.InsertAfter(RowAnchor(item), item);
-    // The row went in below its parent, whose row therefore stays.
-    if (needParentRow)
-        m_lastShownParent = {parent, &tree.m_rows, tree.m_rows.Version(), parentRow};
-    const int at = needIndex ? tree.m_rows.IndexOf(item) : 0;
-    AddVisibleCount(parent, 1);
-    if (m_surface)
-        m_surface->OnRowsChanged(tree.GetKind(), parentRow, false);
-    RaiseEvent(EventRowShownOrHidden, item);
-    RestoreFocus(focused);
-    return at;
-}
-
-void CGridRows::ShowSubtree(CGridItem* item)
-{
-    CGridItem* parent = item->m_parent;
-    if (!parent || item->HasRow() || IsFilteredOut(item))
-        return;
-    if (parent->m_parent && !(parent->HasRow() && parent->IsExpanded()))
-        return;
-    const int at = ShowRow(parent, item);
-    if (at < 0)
-        return;
-    CItemTree& tree = *item->GetTree();
-    if (item->IsExpanded()) {
-        std::vector<CGridItem*> block;
-        std::vector<CGridItem*> stack(item->GetChildren().rbegin(), item->GetChildren().rend());
-        while (!stack.empty()) {
-            CGridItem* current = stack.back();
-            stack.pop_back();
-            if (current->HasRow() || IsFilteredOut(current))
-                continue;
-            block.push_back(current);
-            if (current->IsExpanded())
-                stack.insert(stack.end(), current->GetChildren().rbegin(), current->GetChildren().rend());
-        }
-        if (!block.empty()) {
-            CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
-            InsertRows(tree, at + 1, block);
-            for (CGridItem* shown : block)
-                RaiseEvent(EventRowShownOrHidden, shown);
-            if (m_surface)
-                m_surface->OnRowsChanged(tree.GetKind(), at, false);
-            RestoreFocus(focused);
-        }
-    }
-    if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 && tree.GetRowCount() > 0)
-        m_surface->SetTopRow(0);
-}
-
-void CGridRows::HideSubtree(CGridItem* item)
-{
-    CItemTree& tree = *item->GetTree();
-    int start = 0;
-    int count = 0;
-    if (!item->m_parent) {
-        count = tree.GetRowCount();
-    } else if (item->HasRow()) {
-        start = RowIndexOf(item);
-        count = 1 + item->m_visibleDescendants;
-    }
-    if (count == 0 || start < 0)
-        return;
-    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
-    if (focused && focused->GetTree() == &tree && (focused == item || focused->IsDescendantOf(item))) {
-        m_surface->SetFocusRow(-1, tree.GetKind(), true);
-        focused = nullptr;
-    }
-    const std::vector<CGridItem*> cut = tree.m_rows.Erase(start, count);
-    for (auto it = cut.rbegin(); it != cut.rend(); ++it) {
-        CGridItem* hidden = *it;
-        AddVisibleCount(hidden->m_parent, -1);
-        RaiseEvent(EventRowShownOrHidden, hidden);
-    }
-    if (m_surface) {
-        const int parentRow = item->m_parent && item->m_parent->m_parent ? RowIndexOf(item->m_parent) : 0;
-        m_surface->OnRowsChanged(tree.GetKind(), std::max(parentRow, 0), true);
-    }
-    RestoreFocus(focused);
-}
-
-// ---------------------------------------------------------------------------
 // Linking items in and out
 
 int CGridRows::ResolvePosition(CGridItem* parent, HITEM position)
@@ -396,7 +142,7 @@ void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, 
     int at = ResolvePosition(parent, position);
     if (tree.IsSorted()) {
         item->RefreshSortKeys(tree.GetSortLevels());
-        at = UpperBound(children, 0, static_cast<int>(children.size()), *item, tree.GetSortLevels());
+        at = SortedPosition(children, 0, static_cast<int>(children.size()), *item, tree.GetSortLevels());
     }
     children.insert(children.begin() + at, item);
     if (at - children.Prefix() <= 1)
@@ -548,7 +294,7 @@ bool CGridRows::Clear(int areaMask)
     m_fixed->m_sortLevels.clear();
     bool cleared = false;
     for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         ClearTree(*tree);
         cleared = true;
@@ -643,46 +389,7 @@ void CGridRows::Move(HITEM handle, HITEM parentHandle, HITEM sibling, bool befor
 }
 
 // ---------------------------------------------------------------------------
-// Expanding, queries, visiting
-
-void CGridRows::Expand(HITEM handle, bool recursive)
-{
-    CGridItem* item = ResolveParent(handle);
-    if (!item)
-        return;
-    if (!item->IsExpanded()) {
-        item->m_flags |= CGridItem::FlagExpanded;
-        RaiseEvent(EventExpandedChanged, item);
-    }
-    const std::vector<CGridItem*> children = item->GetChildren().ToVector();
-    for (CGridItem* child : children) {
-        if (recursive && Validate(ToHandle(child)))
-            Expand(ToHandle(child), true);
-        if (Validate(ToHandle(child)) && !child->HasRow())
-            ShowSubtree(child);
-    }
-}
-
-void CGridRows::Collapse(HITEM handle, bool recursive)
-{
-    CGridItem* item = ResolveParent(handle);
-    if (!item)
-        return;
-    const bool isRoot = item->m_parent == nullptr;
-    if (!isRoot) {
-        if (item->IsExpanded()) {
-            item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
-            RaiseEvent(EventExpandedChanged, item);
-        }
-        for (CGridItem* child : item->GetChildren().ToVector())
-            if (child->HasRow())
-                HideSubtree(child);
-    }
-    if (recursive)
-        for (CGridItem* child : item->GetChildren().ToVector())
-            if (Validate(ToHandle(child)))
-                Collapse(ToHandle(child), true);
-}
+// Queries, visiting
 
 bool CGridRows::IsExpanded(HITEM handle) const
 {
@@ -759,7 +466,7 @@ void CGridRows::GetItems(Common::CDataObject* object, std::vector<HITEM>& items,
     std::vector<CGridItem*> found;
     CObjectRegistry::Instance().FindItems(object, found, this);
     for (CGridItem* item : found) {
-        const int mask = item->GetTree()->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
+        const int mask = MaskOfArea(item->GetTree()->GetKind());
         if ((areaMask & mask) && item->m_parent && (!visibleOnly || item->HasRow()))
             items.push_back(ToHandle(item));
     }
@@ -768,7 +475,7 @@ void CGridRows::GetItems(Common::CDataObject* object, std::vector<HITEM>& items,
 void CGridRows::GetAllItems(int areaMask, std::vector<HITEM>& items) const
 {
     for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         std::vector<CGridItem*> all;
         Preorder(tree->GetRoot(), all);
@@ -942,7 +649,7 @@ int CGridRows::GetSelectedCount() const
 void CGridRows::GetSelectedItemsByIndex(std::vector<HITEM>& items, int areaMask)
 {
     for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         std::vector<std::pair<int, CGridItem*>> rows;
         for (CGridItem* item : tree->GetSelected())
@@ -957,7 +664,7 @@ void CGridRows::GetSelectedItemsByIndex(std::vector<HITEM>& items, int areaMask)
 void CGridRows::GetSelectedItemsByScan(std::vector<HITEM>& items, int areaMask)
 {
     for (CItemTree* tree : {m_fixed.get(), m_scrollable.get()}) {
-        if (!(areaMask & (tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable)))
+        if (!AreaInMask(tree->GetKind(), areaMask))
             continue;
         for (CGridItem* item : tree->m_rows.Items())
             if (item->IsSelected())
@@ -973,210 +680,6 @@ void CGridRows::GetSelectedItems(std::vector<HITEM>& items, int areaMask)
         GetSelectedItemsByIndex(items, areaMask);
     else
         GetSelectedItemsByScan(items, areaMask);
-}
-
-// ---------------------------------------------------------------------------
-// Sorting
-
-void CGridRows::SortSubtree(CGridItem* item, const std::vector<CSortInfo>& levels)
-{
-    std::vector<CGridItem*> stack = {item};
-    while (!stack.empty()) {
-        CGridItem* current = stack.back();
-        stack.pop_back();
-        if (current->GetChildren().empty())
-            continue; // a leaf: no branch is made for it
-        CChildArray& children = current->Children();
-        MergeSort(children.begin(), children.size(), levels);
-        for (std::size_t i = 0; i < children.size(); ++i)
-            children[i]->m_hint = static_cast<int>(i);
-        children.SetPrefix(static_cast<int>(children.size()) - 1);
-        stack.insert(stack.end(), children.begin(), children.end());
-    }
-}
-
-void CGridRows::RebuildRowOrder(CItemTree& tree)
-{
-    // The shown items again, in the new preorder (an item without a row
-    // hides its subtree).
-    std::vector<CGridItem*> shown;
-    shown.reserve(static_cast<std::size_t>(tree.GetRowCount()));
-    std::vector<CGridItem*> stack(tree.GetRoot()->GetChildren().rbegin(), tree.GetRoot()->GetChildren().rend());
-    while (!stack.empty()) {
-        CGridItem* item = stack.back();
-        stack.pop_back();
-        if (!item->HasRow())
-            continue;
-        shown.push_back(item);
-        stack.insert(stack.end(), item->GetChildren().rbegin(), item->GetChildren().rend());
-    }
-    tree.m_rows.Assign(shown);
-}
-
-void CGridRows::Resort()
-{
-    ++m_resortCount;
-    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
-    std::vector<CSortInfo> levels = m_header ? m_header->GetSortLevels() : std::vector<CSortInfo>();
-    if (levels.size() > static_cast<std::size_t>(kMaxSortLevels))
-        levels.resize(kMaxSortLevels);
-    for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
-        const int bit = tree->GetKind() == AreaFixed ? MaskFixed : MaskScrollable;
-        tree->m_sortLevels.clear();
-        if (!(m_sortAreas & bit) || levels.empty())
-            continue;
-        tree->m_sortLevels = levels;
-        std::vector<CGridItem*> all;
-        Preorder(tree->GetRoot(), all);
-        for (std::size_t i = 1; i < all.size(); ++i)
-            all[i]->RefreshSortKeys(levels);
-        SortSubtree(tree->GetRoot(), levels);
-        RebuildRowOrder(*tree);
-    }
-    if (m_surface) {
-        m_surface->RepaintAll();
-        if (focused) {
-            const int row = RowIndexOf(focused);
-            m_surface->SetFocusRow(row, row >= 0 ? focused->GetTree()->GetKind() : 0, false);
-        }
-    }
-}
-
-void CGridRows::ClearTreeSortLevels()
-{
-    m_scrollable->m_sortLevels.clear();
-    m_fixed->m_sortLevels.clear();
-}
-
-void CGridRows::Reposition(CGridItem* item)
-{
-    if (!item || !item->m_parent || !item->m_tree || !item->GetTree()->IsSorted())
-        return;
-    CItemTree& tree = *item->GetTree();
-    const auto& levels = tree.GetSortLevels();
-    CGridItem* parent = item->m_parent;
-    CChildArray& siblings = parent->Children();
-    const int oldPosition = CItemTree::IndexOfChild(item);
-    if (oldPosition < 0)
-        return;
-    const int oldRow = item->HasRow() ? RowIndexOf(item) : -1;
-    item->RefreshSortKeys(levels);
-
-    const int count = static_cast<int>(siblings.size());
-    int newPosition = oldPosition;
-    const int upper = UpperBound(siblings, 0, oldPosition, *item, levels);
-    if (upper < oldPosition) {
-        newPosition = upper;
-    } else {
-        const int lower = LowerBound(siblings, oldPosition + 1, count, *item, levels);
-        if (lower > oldPosition + 1)
-            newPosition = lower - 1;
-    }
-    if (newPosition == oldPosition)
-        return;
-    if (newPosition < oldPosition)
-        std::rotate(siblings.begin() + newPosition, siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1);
-    else
-        std::rotate(siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1, siblings.begin() + newPosition + 1);
-    // The siblings passed over moved by one: they get their new index now, so
-    // the validated prefix stays and the next lookups need no scan.
-    for (int i = std::min(oldPosition, newPosition); i <= std::max(oldPosition, newPosition); ++i)
-        siblings[static_cast<std::size_t>(i)]->m_hint = i;
-
-    if (oldRow < 0)
-        return;
-    // Move the item's block of rows (its row and its shown descendants).
-    const int blockSize = 1 + item->m_visibleDescendants;
-    const std::vector<CGridItem*> block = tree.m_rows.Erase(oldRow, blockSize);
-    const int newRow = RowInsertionPoint(item);
-    tree.m_rows.Insert(newRow, block);
-    if (m_surface) {
-        m_surface->RepaintRows(tree.GetKind(), std::min(oldRow, newRow), std::max(oldRow, newRow) + blockSize - 1);
-        m_surface->SetFocusRow(-1, tree.GetKind(), false);
-    }
-    RaiseEvent(EventItemMoved, item);
-}
-
-void CGridRows::ApplyHeaderClick(CHeader* header, std::int32_t fieldId, bool shift, bool ctrl)
-{
-    if (!header || !header->IsSortingEnabled())
-        return;
-    if (shift) {
-        header->ClearSort();
-        return;
-    }
-    const int count = header->GetSortLevelCount();
-    if (ctrl) {
-        for (int level = 0; level < count; ++level) {
-            const CSortInfo info = header->GetSortInfo(level);
-            if (info.GetFieldId() == fieldId) {
-                header->SetSortInfo(level, CSortInfo(fieldId, !info.IsDescending()));
-                return;
-            }
-        }
-        if (count >= kMaxSortLevels)
-            return;
-        const bool descending = count > 0 && header->GetSortInfo(count - 1).IsDescending();
-        header->SetSortInfo(count, CSortInfo(fieldId, descending));
-        return;
-    }
-    if (count == 0) {
-        header->SetSortInfo(0, CSortInfo(fieldId, false));
-        return;
-    }
-    const CSortInfo first = header->GetSortInfo(0);
-    if (count == 1 && first.GetFieldId() == fieldId) {
-        header->SetSortInfo(0, CSortInfo(fieldId, !first.IsDescending()));
-        return;
-    }
-    header->ClearSort();
-    header->SetSortInfo(0, CSortInfo(fieldId, first.IsDescending()));
-}
-
-// ---------------------------------------------------------------------------
-// The row filter
-
-void CGridRows::RefilterChildren(CGridItem* parent)
-{
-    for (CGridItem* child : parent->GetChildren().ToVector()) {
-        if (!Validate(ToHandle(child)))
-            continue;
-        const bool hadRow = child->HasRow();
-        const bool hidden = IsFilteredOut(child);
-        if (hidden && hadRow) {
-            HideSubtree(child);
-            RaiseEvent(EventFilterChanged, child);
-        } else if (!hidden && !hadRow && parent->IsExpanded() && (!parent->m_parent || parent->HasRow())) {
-            ShowSubtree(child);
-            if (child->HasRow())
-                RaiseEvent(EventFilterChanged, child);
-        }
-        if (hadRow && child->HasRow())
-            RefilterChildren(child);
-    }
-}
-
-bool CGridRows::RefilterItem(CGridItem* item)
-{
-    if (!Validate(ToHandle(item)))
-        return false;
-    CGridItem* parent = item->m_parent;
-    const bool hadRow = item->HasRow();
-    const bool hidden = IsFilteredOut(item);
-    if (hidden && hadRow)
-        HideSubtree(item);
-    else if (!hidden && !hadRow && parent->IsExpanded() && (!parent->m_parent || parent->HasRow()))
-        ShowSubtree(item);
-    if (hadRow == item->HasRow())
-        return false;
-    RaiseEvent(EventFilterChanged, item);
-    return true;
-}
-
-void CGridRows::Refilter()
-{
-    RefilterChildren(m_fixed->GetRoot());
-    RefilterChildren(m_scrollable->GetRoot());
 }
 
 } // namespace Kestrum::GUI

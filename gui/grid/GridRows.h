@@ -24,6 +24,7 @@
 namespace Kestrum::GUI {
 
 class CHeader;
+class IDispatchTarget;
 
 // What the hierarchy tells the screen.
 class IGridSurface {
@@ -57,6 +58,10 @@ public:
     ~CGridRows();
 
     IGridSurface* GetSurface() const noexcept { return m_surface; }
+    // The grid the dispatcher applies its rows' object changes to (set once,
+    // before the rows are shared; read by other threads under the registry lock).
+    void SetDispatchTarget(IDispatchTarget* target) noexcept { m_dispatchTarget = target; }
+    IDispatchTarget* GetDispatchTarget() const noexcept { return m_dispatchTarget; }
     CItemTree& Scrollable() noexcept { return *m_scrollable; }
     CItemTree& Fixed() noexcept { return *m_fixed; }
     CItemTree* TreeOfArea(int area) noexcept;
@@ -162,12 +167,18 @@ private:
     void AddVisibleCount(CGridItem* parent, int delta);
     void ClearTree(CItemTree& tree);
     void SortSubtree(CGridItem* item, const std::vector<CSortInfo>& levels);
+    // Where an item goes among siblings [low, high): after every sibling
+    // that does not come after it.
+    static int SortedPosition(const CChildArray& siblings, int low, int high, const CGridItem& item,
+                              const std::vector<CSortInfo>& levels);
+    static void Preorder(CGridItem* item, std::vector<CGridItem*>& out);
     void RebuildRowOrder(CItemTree& tree);
     void RestoreFocus(CGridItem* focused);
     bool IsFilteredOut(CGridItem* item);
     void RefilterChildren(CGridItem* parent);
 
     IGridSurface* m_surface;
+    IDispatchTarget* m_dispatchTarget = nullptr;
     std::unique_ptr<CItemTree> m_scrollable;
     std::unique_ptr<CItemTree> m_fixed;
     CHeader* m_header = nullptr;

@@ -30,6 +30,13 @@ enum TreeKind : int { TreeDetached = 0, AreaFixed = 1, AreaScrollable = 2 };
 // Area masks of Clear, RemoveAt, GetItems and GetAllItems.
 enum AreaMask : int { MaskFixed = 1, MaskScrollable = 2, MaskBoth = 3 };
 
+// The mask bit of an area kind (0 for no area).
+constexpr int MaskOfArea(int area) noexcept
+{
+    return area == AreaFixed ? MaskFixed : area == AreaScrollable ? MaskScrollable : 0;
+}
+constexpr bool AreaInMask(int area, int mask) noexcept { return (mask & MaskOfArea(area)) != 0; }
+
 enum ItemEvent : int {
     EventItemAdded = 0,
     EventItemRemoving = 1,

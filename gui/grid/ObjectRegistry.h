@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/DataObject.h"
-#include "gui/grid/PointerMultiMap.h"
+#include "gui/grid/detail/PointerMultiMap.h"
 
 namespace Kestrum::GUI {
 

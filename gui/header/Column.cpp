@@ -11,7 +11,7 @@ namespace Kestrum::GUI {
 using Common::CFormat;
 
 struct CColumn::Record {
-    std::int32_t fieldId = -2;
+    std::int32_t fieldId = Common::FIELD_NONE;
     std::string caption;
     std::int32_t width = 0;
     std::unique_ptr<ICellPaintFormat> cellPaintFormat;
@@ -61,7 +61,7 @@ std::int32_t ResolveAlignment(std::int32_t alignment, std::int32_t valueType)
     return numeric ? AlignRight : AlignLeft;
 }
 
-CColumn::CColumn() : m_fieldId(-2), m_record(std::make_unique<Record>()) { (void)s_registered; }
+CColumn::CColumn() : m_fieldId(Common::FIELD_NONE), m_record(std::make_unique<Record>()) { (void)s_registered; }
 
 CColumn::CColumn(std::int32_t fieldId, const std::string& caption, std::int32_t width, std::int32_t alignment,
                  bool editable, std::int32_t imageIndex, std::int32_t headerImageIndex, CFormat* format,
@@ -85,33 +85,12 @@ CColumn::~CColumn() { Notify(ColumnDestroyed); }
 
 void CColumn::Notify(std::int32_t code)
 {
-    std::vector<INotify*> subscribers;
-    {
-        std::lock_guard lock(m_subscriberLock);
-        subscribers = m_subscribers;
-    }
-    for (INotify* subscriber : subscribers)
-        subscriber->OnColumnChanged(this, code);
+    m_subscribers.ForEach([&](INotify* subscriber) { subscriber->OnColumnChanged(this, code); });
 }
 
-void CColumn::AddNotify(INotify* subscriber)
-{
-    if (!subscriber)
-        return;
-    std::lock_guard lock(m_subscriberLock);
-    if (std::find(m_subscribers.begin(), m_subscribers.end(), subscriber) == m_subscribers.end())
-        m_subscribers.push_back(subscriber);
-}
+void CColumn::AddNotify(INotify* subscriber) { m_subscribers.Add(subscriber); }
 
-void CColumn::RemoveNotify(INotify* subscriber)
-{
-    if (!subscriber)
-        return;
-    std::lock_guard lock(m_subscriberLock);
-    const auto it = std::find(m_subscribers.begin(), m_subscribers.end(), subscriber);
-    if (it != m_subscribers.end())
-        m_subscribers.erase(it);
-}
+void CColumn::RemoveNotify(INotify* subscriber) { m_subscribers.Remove(subscriber); }
 
 #define KESTRUM_LOCKED_GET(Type, Name, member)   \
     Type CColumn::Name() const                   \

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "common/SubscriberList.h"
+#include "common/Types.h"
 #include "gui/platform/Archive.h"
 
 namespace Kestrum::Common {
@@ -85,8 +87,7 @@ private:
 
     std::atomic<std::int32_t> m_fieldId;
     std::unique_ptr<Record> m_record;
-    std::vector<INotify*> m_subscribers;
-    mutable std::recursive_mutex m_subscriberLock;
+    Common::CSubscriberList<INotify> m_subscribers;
     mutable std::recursive_mutex m_dataLock;
 };
 

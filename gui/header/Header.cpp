@@ -5,13 +5,15 @@
 #include <map>
 #include <mutex>
 
+#include "common/SubscriberList.h"
+
 namespace Kestrum::GUI {
 
 namespace {
 const bool s_registered = RegisterArchiveClass("CHeader", [] { return new CHeader(true); });
 
-constexpr std::int32_t kNoField = -2;
-constexpr std::int32_t kAllFields = -1;
+constexpr std::int32_t kNoField = Common::FIELD_NONE;
+constexpr std::int32_t kAllFields = Common::FIELD_ALL;
 
 bool IsValidFieldId(std::int32_t id) { return id != kNoField && id != kAllFields; }
 
@@ -43,7 +45,7 @@ void CSortInfo::Serialize(CArchive& archive)
     m_descending = descending;
 }
 
-struct CHeader::Impl : CColumn::INotify {
+struct CHeader::Impl final : CColumn::INotify {
     explicit Impl(CHeader* header, bool autoDelete) : owner(header), autoDelete(autoDelete) {}
 
     CHeader* owner;
@@ -73,8 +75,7 @@ struct CHeader::Impl : CColumn::INotify {
     std::recursive_mutex dataLock;
     int lockDepth = 0;
     std::vector<Notice> pending;
-    std::recursive_mutex subscriberLock;
-    std::vector<CHeader::INotify*> subscribers;
+    Common::CSubscriberList<CHeader::INotify> subscribers;
 
     void Queue(CColumn* column, std::int32_t code, std::unique_ptr<CColumn> destroyAfter = nullptr)
     {
@@ -84,13 +85,9 @@ struct CHeader::Impl : CColumn::INotify {
     void Deliver(std::vector<Notice>& notices)
     {
         for (Notice& notice : notices) {
-            std::vector<CHeader::INotify*> copy;
-            {
-                std::lock_guard lock(subscriberLock);
-                copy = subscribers;
-            }
-            for (CHeader::INotify* subscriber : copy)
+            subscribers.ForEach([&](CHeader::INotify* subscriber) {
                 subscriber->OnHeaderChanged(owner, notice.column, notice.code);
+            });
             notice.destroyAfter.reset();
         }
     }
@@ -263,26 +260,9 @@ CHeader::~CHeader() { RemoveAllColumns(); }
 
 bool CHeader::IsAutoDelete() const { return m_impl->autoDelete; }
 
-void CHeader::AddNotify(INotify* subscriber)
-{
-    if (!subscriber)
-        return;
-    std::lock_guard lock(m_impl->subscriberLock);
-    auto& list = m_impl->subscribers;
-    if (std::find(list.begin(), list.end(), subscriber) == list.end())
-        list.push_back(subscriber);
-}
+void CHeader::AddNotify(INotify* subscriber) { m_impl->subscribers.Add(subscriber); }
 
-void CHeader::RemoveNotify(INotify* subscriber)
-{
-    if (!subscriber)
-        return;
-    std::lock_guard lock(m_impl->subscriberLock);
-    auto& list = m_impl->subscribers;
-    const auto it = std::find(list.begin(), list.end(), subscriber);
-    if (it != list.end())
-        list.erase(it);
-}
+void CHeader::RemoveNotify(INotify* subscriber) { m_impl->subscribers.Remove(subscriber); }
 
 bool CHeader::AddColumn(CColumn* column)
 {

@@ -61,7 +61,7 @@ public:
     }
 
 private:
-    std::int32_t m_fieldId = -2;
+    std::int32_t m_fieldId = Common::FIELD_NONE;
     bool m_descending = false;
 };
 

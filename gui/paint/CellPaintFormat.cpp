@@ -4,7 +4,6 @@
 #include <QPalette>
 
 #include "common/DataObject.h"
-#include "gui/grid/Grid.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
 #include "gui/paint/CustomDraw.h"
@@ -15,6 +14,11 @@ namespace Kestrum::GUI {
 
 namespace {
 CGridItem* ItemOf(const CellDrawContext& context) { return context.row ? context.row->item : nullptr; }
+
+const GridAppearance& AppearanceOf(const PaintState& state)
+{
+    return state.appearance ? *state.appearance : GridDefaults::Instance().GetAppearance();
+}
 
 bool IsFocusedRow(const CellDrawContext& context, const PaintState& state)
 {
@@ -44,11 +48,11 @@ Highlight HighlightOf(const CellDrawContext& context, const PaintState& state, P
 {
     Highlight result;
     CGridItem* item = ItemOf(context);
-    if (!(flags & PaintUpdateHighlight) || !context.column || !item || !state.grid ||
-        !state.grid->IsUpdateHighlightEnabled())
+    if (!(flags & PaintUpdateHighlight) || !context.column || !item || !state.highlightEnabled)
         return result;
     const UpdateHighlight& settings = context.highlight;
-    const std::int64_t elapsed = state.grid->GetTimeSinceChange(ToHandle(item), context.column->GetFieldId());
+    const ChangeStamps* stamps = item->GetStamps();
+    const std::int64_t elapsed = stamps ? stamps->TimeSinceChange(context.column->GetFieldId(), state.now) : -1;
     const std::int64_t duration = settings.duration;
     if (elapsed < 0 || duration <= 0 || elapsed >= duration)
         return result;
@@ -115,7 +119,7 @@ Color CCellPaintFormat::GetBackColor(CellDrawContext& context, PaintState& state
     const Highlight highlight = HighlightOf(context, state, flags);
     if (highlight.backAlpha > 0)
         color = BlendColor(color, highlight.back, highlight.backAlpha);
-    const GridAppearance appearance = state.grid ? state.grid->GetAppearance() : GridDefaults::Instance().GetAppearance();
+    const GridAppearance& appearance = AppearanceOf(state);
     CGridItem* item = ItemOf(context);
     if ((flags & PaintSelectionTint) && item && item->IsSelected())
         color = BlendColor(color, appearance.selection.color, appearance.selection.alpha);
@@ -186,7 +190,7 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
 {
     CDeviceContext& dc = *state.dc;
     CGridItem* item = ItemOf(context);
-    const GridAppearance appearance = state.grid ? state.grid->GetAppearance() : GridDefaults::Instance().GetAppearance();
+    const GridAppearance& appearance = AppearanceOf(state);
     const Highlight highlight = HighlightOf(context, state, flags);
     const CRect& visible = context.visibleRect;
     const CRect& full = context.fullRect;
@@ -195,16 +199,15 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
     const bool lastCell = !row || visible.right >= row->right;
 
     // Highlight fading: ask for the next repaint of this cell.
-    if (highlight.remaining > 0 && state.grid && item) {
+    if (highlight.remaining > 0 && state.repaint && item) {
         const std::int64_t step = context.highlight.fadeStep;
         const bool fading = context.highlight.mode >= 7 && context.highlight.mode <= 9;
         const std::int64_t wait = fading && step > 0 && highlight.remaining >= step ? step : highlight.remaining;
-        state.grid->RepaintCellLater(ToHandle(item), context.column->GetFieldId(), static_cast<int>(wait));
+        state.repaint->RepaintCellLater(item, context.column->GetFieldId(), static_cast<int>(wait));
     }
 
     dc.PushClip();
-    dc.Painter().setClipRect(ToQRect(visible.Intersected(state.clipRect.IsEmpty() ? visible : state.clipRect)),
-                             Qt::IntersectClip);
+    dc.IntersectClip(visible.Intersected(state.clipRect.IsEmpty() ? visible : state.clipRect));
     if (flags & PaintBackground) {
         const Color back = GetBackColor(context, state, flags);
         const CRect picture = state.hasBackground ? visible.Intersected(state.backgroundArea) : CRect{};
@@ -241,7 +244,7 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
     }
 
     if ((flags & PaintText) && context.column) {
-        Common::CDataObject* object = item ? item->GetObject() : nullptr;
+        Common::CDataObject* object = context.row ? context.row->object : nullptr;
         const Common::CValue value = object ? object->GetValue(context.column->GetFieldId()) : Common::CValue();
         const int align = ResolveAlignment(context.column->GetAlignment(), value.GetType());
         if (context.font)
@@ -258,8 +261,8 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
         } else {
             const int top = image.height() < imageRect.Height() ? imageRect.top + (imageRect.Height() - image.height()) / 2
                                                                 : imageRect.top;
-            dc.Painter().drawPixmap(imageRect.left, top, image, 0, 0, std::min(image.width(), imageRect.Width()),
-                                    std::min(image.height(), imageRect.Height()));
+            dc.DrawPixmapPart(imageRect.left, top, image,
+                              {0, 0, std::min(image.width(), imageRect.Width()), std::min(image.height(), imageRect.Height())});
         }
     }
 

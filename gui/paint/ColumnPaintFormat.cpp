@@ -41,7 +41,7 @@ void CColumnPaintFormat::PaintBackground(ColumnHeaderDrawContext& context, Paint
     const Color face = context.state == 0 ? System(QPalette::Button) : System(QPalette::Light);
     dc.FillSolid(state.clipRect.IsEmpty() ? context.visibleRect : context.visibleRect.Intersected(state.clipRect), face);
     dc.PushClip();
-    dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
+    dc.IntersectClip(context.visibleRect);
     dc.Edge3D(context.fullRect, System(QPalette::Light), System(QPalette::Mid));
     dc.PopClip();
 }
@@ -57,7 +57,7 @@ void CColumnPaintFormat::PaintSortIndicator(ColumnHeaderDrawContext& context, Pa
     const int e = context.fullRect.right - GetSortIndicatorWidth();
     const int d = (context.fullRect.top + context.fullRect.bottom) / 2;
     dc.PushClip();
-    dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
+    dc.IntersectClip(context.visibleRect);
     if (level >= 1) {
         for (int mark = 0; mark < 4; ++mark) {
             const CRect box{e + 2 * mark, d - 5, e + 2 * mark + 3, d - 1};
@@ -88,7 +88,7 @@ void CColumnPaintFormat::PaintCaption(ColumnHeaderDrawContext& context, PaintSta
     text.left += 2;
     text.right -= 4;
     dc.PushClip();
-    dc.Painter().setClipRect(ToQRect(context.visibleRect), Qt::IntersectClip);
+    dc.IntersectClip(context.visibleRect);
     if (context.font)
         dc.SelectFont(*context.font);
     const int alignment = context.column->GetAlignment();

@@ -29,81 +29,11 @@ const bool s_registered = [] {
 
 } // namespace
 
-void ColorAlpha::Serialize(CArchive& archive)
-{
-    if (archive.IsStoring()) {
-        archive.WriteInt32(1);
-        archive.WriteUInt32(color);
-        archive.WriteByte(alpha);
-        return;
-    }
-    if (!archive.ReadVersion("Colour"))
-        return;
-    const Color readColor = archive.ReadUInt32();
-    alpha = archive.ReadByte();
-    color = readColor;
-}
-
-void GridAppearance::Serialize(CArchive& archive)
-{
-    Color* colors[] = {&oddRowText, &evenRowText, &oddRowBack, &evenRowBack, &verticalLine, &horizontalLine};
-    ColorAlpha* pairs[] = {&selection, &focus, &sortColumn, &selectionRect};
-    if (archive.IsStoring()) {
-        archive.WriteInt32(1);
-        for (Color* color : colors)
-            archive.WriteUInt32(*color);
-        for (ColorAlpha* pair : pairs)
-            pair->Serialize(archive);
-        archive.WriteInt32(verticalLines ? 1 : 0);
-        archive.WriteInt32(horizontalLines ? 1 : 0);
-        return;
-    }
-    if (!archive.ReadVersion("Appearance"))
-        return;
-    GridAppearance loaded = *this;
-    Color* loadedColors[] = {&loaded.oddRowText, &loaded.evenRowText, &loaded.oddRowBack,
-                             &loaded.evenRowBack, &loaded.verticalLine, &loaded.horizontalLine};
-    for (Color* color : loadedColors)
-        *color = archive.ReadUInt32();
-    for (ColorAlpha* pair : {&loaded.selection, &loaded.focus, &loaded.sortColumn, &loaded.selectionRect})
-        pair->Serialize(archive);
-    loaded.verticalLines = archive.ReadInt32() != 0;
-    loaded.horizontalLines = archive.ReadInt32() != 0;
-    (void)pairs;
-    *this = loaded;
-}
-
-void UpdateHighlight::Serialize(CArchive& archive)
-{
-    if (archive.IsStoring()) {
-        archive.WriteInt32(1);
-        archive.WriteInt32(duration);
-        archive.WriteUInt32(textColor);
-        archive.WriteUInt32(backColor);
-        archive.WriteByte(textAlpha);
-        archive.WriteByte(backAlpha);
-        archive.WriteInt32(fadeStep);
-        archive.WriteInt32(mode);
-        return;
-    }
-    if (!archive.ReadVersion("Update highlight"))
-        return;
-    UpdateHighlight loaded;
-    loaded.duration = archive.ReadInt32();
-    loaded.textColor = archive.ReadUInt32();
-    loaded.backColor = archive.ReadUInt32();
-    loaded.textAlpha = archive.ReadByte();
-    loaded.backAlpha = archive.ReadByte();
-    loaded.fadeStep = archive.ReadInt32();
-    loaded.mode = archive.ReadInt32();
-    *this = loaded;
-}
-
 QString CellText(const CellDrawContext& context)
 {
-    if (!context.column || !context.row || !context.row->item)
+    if (!context.column || !context.row)
         return {};
-    Common::CDataObject* object = context.row->item->GetObject();
+    Common::CDataObject* object = context.row->object;
     if (!object)
         return {};
     return ToQString(object->GetValueText(context.column->GetFieldId(), context.format));
@@ -123,14 +53,13 @@ void CCustomDraw::PaintColumnHeader(ColumnHeaderDrawContext& context, PaintState
 
 void CCustomDraw::PaintLine(RowDrawContext& context, PaintState& state, PaintFlags flags)
 {
-    Common::CDataObject* object = context.item ? context.item->GetObject() : nullptr;
-    GetLinePaintFormat(object, context.item, context.rowKey, context.rowIndex)->Paint(context, state, flags, this);
+    GetLinePaintFormat(context.object, context.item, context.rowKey, context.rowIndex)->Paint(context, state, flags, this);
 }
 
 void CCustomDraw::PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
     CGridItem* item = context.row ? context.row->item : nullptr;
-    CCustomDraw::GetCellPaintFormat(context.column, item ? item->GetObject() : nullptr, item,
+    CCustomDraw::GetCellPaintFormat(context.column, context.row ? context.row->object : nullptr, item,
                                     context.row ? context.row->rowKey : 0, context.row ? context.row->rowIndex : -1)
         ->Paint(context, state, flags);
 }
@@ -166,7 +95,7 @@ int CCustomDraw::GetRowHeight(const QFont* font, CDeviceContext*)
 int CCustomDraw::GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
     CGridItem* item = context.row ? context.row->item : nullptr;
-    return GetCellPaintFormat(context.column, item ? item->GetObject() : nullptr, item,
+    return GetCellPaintFormat(context.column, context.row ? context.row->object : nullptr, item,
                               context.row ? context.row->rowKey : 0, context.row ? context.row->rowIndex : -1)
         ->GetRequiredWidth(context, state, flags);
 }
@@ -209,8 +138,8 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
             cell.images = state.images;
             cell.imageIndex = column->GetImageIndex();
             cell.stretchImages = state.stretchImages;
-            if (!cell.format && context.item && context.item->GetObject())
-                cell.format = context.item->GetObject()->GetFieldFormat(column->GetFieldId());
+            if (!cell.format && context.object)
+                cell.format = context.object->GetFieldFormat(column->GetFieldId());
             right = std::max(right, full.right);
             if (!cell.visibleRect.IsEmpty())
                 customDraw->PaintCell(cell, state, flags);

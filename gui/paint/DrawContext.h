@@ -11,6 +11,7 @@
 class QFont;
 
 namespace Kestrum::Common {
+class CDataObject;
 class CFormat;
 }
 
@@ -98,6 +99,7 @@ struct RowDrawContext : DrawContext {
     int rowKey = 0;
     int rowIndex = -1;
     CGridItem* item = nullptr;
+    Common::CDataObject* object = nullptr; // the item's data object
     bool noTopFrameLine = false;
     bool noBottomFrameLine = false;
 };
@@ -143,8 +145,21 @@ struct DragState {
     int rowCount = 0;
 };
 
+// Delayed repaints of the grid being painted (its thread, no marshalling):
+// what paint code asks for instead of calling the grid.
+class IRepaintScheduler {
+public:
+    virtual void RepaintRowLater(CGridItem* item, int delay) = 0;
+    virtual void RepaintCellLater(CGridItem* item, std::int32_t fieldId, int delay) = 0;
+
+protected:
+    ~IRepaintScheduler() = default;
+};
+
+// Everything a paint pass hands its formats: they read it and never call
+// back into the grid.
 struct PaintState {
-    CGrid* grid = nullptr;
+    CGrid* grid = nullptr; // for applications' own formats; the library's read the fields below
     CHeader* header = nullptr;
     CDeviceContext* dc = nullptr;
     CRect clipRect;
@@ -161,6 +176,12 @@ struct PaintState {
     int backgroundTransparency = -1;
     // The grid's horizontal scroll position, for the header's geometry.
     const class IScrollPositionSource* scroll = nullptr;
+    // The grid's appearance (null: the shared default).
+    const GridAppearance* appearance = nullptr;
+    bool highlightEnabled = false;
+    // The grid clock when the pass began.
+    std::int64_t now = 0;
+    IRepaintScheduler* repaint = nullptr;
 };
 
 } // namespace Kestrum::GUI

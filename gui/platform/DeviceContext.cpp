@@ -130,6 +130,8 @@ void CDeviceContext::ExcludeClip(const CRect& rect)
     m_painter.setClipRegion(region);
 }
 
+void CDeviceContext::IntersectClip(const CRect& rect) { m_painter.setClipRect(ToQRect(rect), Qt::IntersectClip); }
+
 void CDeviceContext::PushClip()
 {
     m_clipEnabled.push_back(m_painter.hasClipping());
@@ -149,6 +151,13 @@ void CDeviceContext::PopClip()
 void CDeviceContext::DrawPixmap(const CRect& target, const QPixmap& pixmap)
 {
     m_painter.drawPixmap(ToQRect(target), pixmap);
+}
+
+void CDeviceContext::DrawPixmapAt(int x, int y, const QPixmap& pixmap) { m_painter.drawPixmap(x, y, pixmap); }
+
+void CDeviceContext::DrawPixmapPart(int x, int y, const QPixmap& pixmap, const CRect& source)
+{
+    m_painter.drawPixmap(x, y, pixmap, source.left, source.top, source.Width(), source.Height());
 }
 
 void CDeviceContext::DrawPixmapAlpha(const CRect& target, const QPixmap& pixmap, int alpha)

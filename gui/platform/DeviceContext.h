@@ -25,8 +25,6 @@ class CDeviceContext {
 public:
     explicit CDeviceContext(QPainter& painter);
 
-    QPainter& Painter() noexcept { return m_painter; }
-
     void FillSolid(const CRect& rect, Color color);
     // Constant-alpha fill (alpha 0: nothing, 255: opaque).
     void FillAlpha(const CRect& rect, Color color, int alpha);
@@ -45,12 +43,19 @@ public:
     int FontHeight() const;
     int FontInternalLeading() const;
 
-    // Clipping away a rectangle and restoring the previous clip.
+    // Clipping away a rectangle or narrowing the clip to one; PushClip and
+    // PopClip save and restore the clip around either.
     void ExcludeClip(const CRect& rect);
+    void IntersectClip(const CRect& rect);
     void PushClip();
     void PopClip();
 
+    // Stretched into `target`.
     void DrawPixmap(const CRect& target, const QPixmap& pixmap);
+    // At its own size with its top-left corner at (x, y), or only the part
+    // `source` of it (pixmap coordinates).
+    void DrawPixmapAt(int x, int y, const QPixmap& pixmap);
+    void DrawPixmapPart(int x, int y, const QPixmap& pixmap, const CRect& source);
     void DrawPixmapAlpha(const CRect& target, const QPixmap& pixmap, int alpha);
 
 private:

@@ -1,6 +1,5 @@
 #include "gui/platform/FontRecord.h"
 
-#include <QFontInfo>
 #include <algorithm>
 #include <cstring>
 
@@ -29,31 +28,6 @@ FontRecord FontRecord::Read(CArchive& archive)
     archive.ReadBytes(record.faceName.data(), record.faceName.size());
     record.faceName.back() = '\0';
     return record;
-}
-
-FontRecord FontRecord::FromQFont(const QFont& font)
-{
-    FontRecord record;
-    record.height = -QFontInfo(font).pixelSize();
-    record.weight = std::clamp(static_cast<int>(font.weight()), 1, 1000);
-    record.italic = font.italic() ? 1 : 0;
-    record.underline = font.underline() ? 1 : 0;
-    record.strikeOut = font.strikeOut() ? 1 : 0;
-    const QByteArray face = font.family().toLatin1();
-    std::memcpy(record.faceName.data(), face.constData(), std::min<std::size_t>(face.size(), record.faceName.size() - 1));
-    return record;
-}
-
-QFont FontRecord::ToQFont() const
-{
-    QFont font(QString::fromLatin1(faceName.data()));
-    if (height != 0)
-        font.setPixelSize(std::max(1, height < 0 ? -height : height));
-    font.setWeight(static_cast<QFont::Weight>(std::clamp<int>(weight == 0 ? 400 : weight, 1, 1000)));
-    font.setItalic(italic != 0);
-    font.setUnderline(underline != 0);
-    font.setStrikeOut(strikeOut != 0);
-    return font;
 }
 
 } // namespace Kestrum::GUI

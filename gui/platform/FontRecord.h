@@ -2,11 +2,9 @@
 // height, width, escapement, orientation, weight; eight bytes: italic,
 // underline, strike-out, charset, output precision, clip precision, quality,
 // pitch and family; a 32-byte face name). A negative height is the
-// character height in pixels. The one place that converts it to and from
-// QFont.
+// character height in pixels. QtFont.h converts it to and from QFont.
 #pragma once
 
-#include <QFont>
 #include <array>
 #include <cstdint>
 
@@ -33,8 +31,7 @@ struct FontRecord {
     static constexpr std::size_t kSize = 60;
     void Write(CArchive& archive) const;
     static FontRecord Read(CArchive& archive);
-    static FontRecord FromQFont(const QFont& font);
-    QFont ToQFont() const;
+    friend bool operator==(const FontRecord&, const FontRecord&) = default;
 };
 
 } // namespace Kestrum::GUI

@@ -17,16 +17,13 @@
 #include "gui/grid/GridItem.h"
 #include "gui/platform/DeviceContext.h"
 
+#include "tests/support/EventPump.h"
+
 using namespace Velmora;
 using namespace Kestrum::GUI;
 
 namespace {
-void PumpUntil(const std::function<bool()>& done, int seconds = 20)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using Kestrum::Test::PumpUntil;
 
 struct AppFixture : ::testing::Test {
     AppFixture()
@@ -194,12 +191,4 @@ TEST(VelmoraClosing, TwoHundredClosesAtRandomMomentsOfAWalk)
         frame.reset(); // the document and its tree go; its thread has been joined
         ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "round " << round;
     }
-}
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

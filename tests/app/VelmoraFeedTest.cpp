@@ -14,16 +14,13 @@
 #include "app/VelmoraView.h"
 #include "gui/grid/Grid.h"
 
+#include "tests/support/EventPump.h"
+
 using namespace Velmora;
 using namespace Kestrum::GUI;
 
 namespace {
-void PumpUntil(const std::function<bool()>& done, int seconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using Kestrum::Test::PumpUntil;
 } // namespace
 
 namespace {
@@ -144,12 +141,4 @@ TEST(VelmoraFeed, ClosingWhileTheScannerWaitsOnAFullFeedIsQuick)
     frame->close();
     frame.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-}
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "gui/grid/ChildArray.h"
+#include "gui/grid/detail/ChildArray.h"
 
 using Kestrum::GUI::CChildArray;
 using Kestrum::GUI::CGridItem;

@@ -10,12 +10,14 @@
 #include <deque>
 
 #include "common/DynamicObject.h"
+#include "gui/grid/Dispatcher.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
 #include "gui/paint/CellPaintFormat.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/ImageList.h"
+#include "tests/support/FakeClock.h"
 
 using namespace Kestrum::GUI;
 using Kestrum::Common::CDynamicObject;
@@ -155,16 +157,15 @@ TEST_F(PaintedGrid, AChangedCellIsHighlightedAndFades)
     notifying.SetInt64(2, 1);
     const HITEM changing = grid.Add(&notifying, GRID_ROOT, GRID_FIRST);
     const CRect changingCell = grid.GetCellRect(changing, 2);
+    Kestrum::Test::CFakeGridClock clock;
     notifying.SetInt64(2, 2);
-    const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(50))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    CDispatcher::Instance().DrainUpdates();
+    clock.Advance(50);
     grid.viewport()->repaint();
     QImage image = grid.viewport()->grab().toImage();
     const QColor early = image.pixelColor(changingCell.left + 4, changingCell.top + 2);
     EXPECT_GT(early.red(), early.green() + 60) << "highlighted in red";
-    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(2300))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    clock.Advance(2250);
     grid.viewport()->repaint();
     image = grid.viewport()->grab().toImage();
     EXPECT_EQ(image.pixelColor(changingCell.left + 4, changingCell.top + 2), QColor(255, 255, 255)) << "faded";

@@ -8,7 +8,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "gui/grid/PointerMultiMap.h"
+#include "gui/grid/detail/PointerMultiMap.h"
 
 namespace {
 struct Key {

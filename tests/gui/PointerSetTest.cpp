@@ -6,7 +6,7 @@
 #include <random>
 #include <set>
 
-#include "gui/grid/PointerSet.h"
+#include "gui/grid/detail/PointerSet.h"
 
 using Kestrum::GUI::CPointerSet;
 

@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "gui/grid/PointerHash.h"
+#include "gui/grid/detail/PointerHash.h"
 
 namespace Kestrum::GUI {
 

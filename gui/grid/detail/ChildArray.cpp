@@ -1,4 +1,4 @@
-#include "gui/grid/ChildArray.h"
+#include "gui/grid/detail/ChildArray.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,0 +1,232 @@
+// CGridImpl: the grid's private state and behaviour (not installed; only the
+// grid's own sources include it). CGrid holds one and forwards every public
+// operation to it after carrying the call to the grid's thread, so all of
+// this runs on the grid's thread; `closing` alone is read by other threads.
+//
+// The behaviour is split by concern, one source file each:
+//   GridImpl.cpp        construction, the objects handed to the grid
+//                       (custom draw, font, header, filter), header notices
+//   GridLayout.cpp      geometry, hit testing, scrolling, the wheel
+//   GridSelection.cpp   focus and selection
+//   GridPaint.cpp       frame pacing, repaint scheduling, the paint pass
+//   GridAdapters.cpp    what the row trees and the dispatcher call back
+//   GridStore.cpp       the archive (the record itself is GridArchive.h)
+#pragma once
+
+#include <QBasicTimer>
+#include <QFont>
+#include <QPixmap>
+#include <QRegion>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+#include "gui/grid/DispatchTarget.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridArchive.h"
+#include "gui/grid/GridClock.h"
+#include "gui/grid/GridRows.h"
+#include "gui/platform/FontRecord.h"
+
+class QPaintEvent;
+class QPainter;
+
+namespace Kestrum::GUI {
+
+class CGridImpl;
+
+enum GridTimerId {
+    TimerRepaint = 0,
+    TimerAutoScroll = 1,
+    TimerTooltip = 2,
+    TimerScrollBars = 3,
+    TimerEnsureVisible = 4,
+    TimerColumnWidth = 5,
+    TimerFrame = 6,
+    TimerCount = 7
+};
+
+// What the row trees tell the screen.
+class CGridSurfaceAdapter final : public IGridSurface {
+public:
+    explicit CGridSurfaceAdapter(CGridImpl& grid) : m_grid(grid) {}
+    void OnRowsChanged(int area, int firstRow, bool keepTop) override;
+    void RepaintRow(int area, int row) override;
+    void RepaintRows(int area, int firstRow, int lastRow) override;
+    void RepaintAll() override;
+    void SetFocusRow(int row, int area, bool repaint) override;
+    CGridItem* GetFocusedItem() const override;
+    int GetTopRow() const override;
+    void SetTopRow(int row) override;
+    void RaiseEvent(int code, CGridItem* item) override;
+    bool IsFilteredOut(CGridItem* item) override;
+    void OnForeignInsert() override;
+
+private:
+    CGridImpl& m_grid;
+};
+
+// What the dispatcher does to the grid's rows.
+class CGridDispatchAdapter final : public IDispatchTarget {
+public:
+    explicit CGridDispatchAdapter(CGridImpl& grid) : m_grid(grid) {}
+    bool IsClosing() const override;
+    void ApplyUpdate(CGridItem* item, Common::FieldId field) override;
+    void RemoveDisposedItem(CGridItem* item) override;
+
+private:
+    CGridImpl& m_grid;
+};
+
+class CGridImpl final : public CHeader::INotify, public IRepaintScheduler {
+public:
+    explicit CGridImpl(CGrid* grid);
+    ~CGridImpl();
+
+    // --- state, grouped ------------------------------------------------------
+    struct ScrollState {
+        int topRow = -1; // first shown row of the scrollable area
+        int wheelLines = 3;
+        int wheelRemainder = 0; // angle delta short of a notch
+        bool settingScroll = false; // our own scroll-bar changes are not requests
+        int ensureRow = -1; // EnsureVisible's deferred row or item (timer 4)
+        CGridItem* ensureItem = nullptr;
+        std::int64_t lastForeignInsert = 0; // grid clock
+    };
+    struct FocusState {
+        int row = -1;
+        int area = 0;
+        int focusableAreas = MaskBoth;
+    };
+    struct SelectionState {
+        bool enabled = true;
+        bool multiEnabled = true;
+        int selectableAreas = MaskBoth;
+    };
+    struct RepaintState {
+        bool refreshPending = false; // the row count changed: scroll bars and rows below
+        int firstDirtyRow = 0;
+        std::int64_t repaintTimerDue = -1; // when timer 0 fires, on the grid clock
+        QRegion dirty; // painted at the next frame
+    };
+    struct BackgroundState {
+        QPixmap picture;
+        int mode = 0; // 0 centred, 1 stretched, 2 tiled
+        int transparency = -1; // alpha of the cells over it; -1 opaque
+    };
+
+    CGrid* owner;
+    CGridSurfaceAdapter surface;
+    CGridDispatchAdapter dispatch;
+    CGridRows rows;
+    std::atomic<bool> closing{false};
+    IGridListener* listener = nullptr;
+    CHeader* header = nullptr;
+    ICustomDraw* customDraw = nullptr;
+    IRowFilter* filter = nullptr;
+    CImageList* cellImages = nullptr; // not owned
+    std::unique_ptr<QFont> font;
+    // The record the font was loaded from, stored again unchanged while the
+    // font is not replaced (a font does not carry every field of it).
+    std::optional<FontRecord> loadedFontRecord;
+    GridStoredSettings settings; // what the archive stores besides header and font
+    bool notificationsEnabled = true;
+    ScrollState scroll;
+    FocusState focus;
+    SelectionState selection;
+    RepaintState repaint;
+    BackgroundState background;
+    QBasicTimer timers[TimerCount];
+
+    ICustomDraw* Draw() const;
+    const QFont& Font() const;
+    QWidget* Viewport() const;
+    // Repaints the whole body at the next paint, outside the frame pacing
+    // (settings changes; bursts of row changes go through Invalidate).
+    void UpdateViewport();
+
+    // --- GridImpl.cpp: handed objects, header notices ------------------------------
+    ICustomDraw* SetCustomDraw(ICustomDraw* draw);
+    void SetGridFont(const QFont& newFont);
+    CHeader* SetHeader(CHeader* newHeader);
+    IRowFilter* SetFilter(IRowFilter* newFilter);
+    void Refilter();
+    void OnHeaderChanged(CHeader* changed, CColumn* column, std::int32_t code) override;
+    void UpdateHeaderHeight();
+    void UpdateRowHeights();
+    void AutoFitColumn(std::int32_t fieldId);
+    void AutoFitColumns();
+    void SetSortInfo(int level, const CSortInfo& info, bool resort);
+    void ClearSort(bool repaintAll);
+    void RaiseItemEvent(int code, CGridItem* item);
+    void SetRowHeight(CGridItem* item, int height);
+
+    // --- GridLayout.cpp: geometry, hit testing, scrolling ---------------------------
+    int HeaderHeight() const;
+    int FixedRowsHeight();
+    bool SeparatorApplies();
+    CRect Client() const;
+    CRect FixedArea();
+    CRect ScrollableArea();
+    CRect AreaRect(int area);
+    int RowHeightAt(int area, int row);
+    // Rows that fit in the scrollable area counting from `start`.
+    int RowsThatFit(int start, bool forward);
+    int MaxTopRow();
+    int LastVisibleRow(int area);
+    // The rectangle of a shown row (empty when out of view).
+    CRect RowRect(int area, int row);
+    CRect ItemRowRect(CGridItem* item);
+    CRect CellRect(CGridItem* item, std::int32_t fieldId);
+    // The area and row under a viewport point; `row` -1 below the last row.
+    bool HitRow(CPoint point, int& area, int& row);
+    HITEM HitTest(CPoint point, int* area);
+    void RefreshScrollBars();
+    void SetTop(int row, bool repaintRows);
+    void ScrollToItem(CGridItem* item);
+    void VerticalAction(int action);
+    void HorizontalAction(int action);
+    void BringIntoView(int row);
+    void EnsureVisible(int row, CGridItem* item);
+    void RunEnsureVisible();
+    bool ScrollBarTimerDue();
+    // Angle delta of a wheel event; true when it scrolled.
+    bool Wheel(int angleDelta);
+
+    // --- GridSelection.cpp: focus and selection --------------------------------------
+    CGridItem* FocusedItem() const;
+    bool SetFocus(int row, int area, bool repaintOld, bool checkMask);
+    bool SelectRow(int row, int area, bool select);
+    bool SelectItem(CGridItem* item, bool select);
+    bool IsRowSelected(int row, int area);
+    void SelectAll();
+    void ClearSelection();
+    void EnableSelection(bool enable);
+    void EnableMultiSelection(bool enable);
+    void SetSelectableAreas(int mask);
+
+    // --- GridPaint.cpp: frames, repaints, the paint pass -----------------------------------
+    void StartFrame();
+    void Invalidate(const CRect& rect);
+    void Frame();
+    void RefreshRequest();
+    void RepaintRow(int area, int row);
+    void RepaintRows(int area, int first, int last);
+    void RepaintAll();
+    void RepaintCell(int area, int row, std::int32_t field);
+    void RepaintRowLater(CGridItem* item, int delay) override;
+    void RepaintCellLater(CGridItem* item, Common::FieldId field, int delay) override;
+    std::int64_t TimeSinceChange(CGridItem* item, std::int32_t fieldId) const;
+    void ScheduleRepaint(int delay);
+    void RunDelayedRepaints();
+    CRect BackgroundArea();
+    void PaintBackgroundPicture(QPainter& painter);
+    void Paint(QPaintEvent* event);
+    void PaintRow(PaintState& state, int area, int row, const CRect& rect);
+
+    // --- GridStore.cpp: the archive --------------------------------------------------------
+    void Store(CArchive& archive);
+    void Load(CArchive& archive);
+};
+
+} // namespace Kestrum::GUI

@@ -1,0 +1,233 @@
+// Sorting: each tree keeps its child arrays in the order of its sort levels,
+// a re-sort rebuilds the visible list from the new preorder reusing the
+// rows, and an updated item moves to its sorted place with one rotation of
+// its block of rows.
+#include <algorithm>
+
+#include "gui/grid/GridRows.h"
+#include "gui/grid/SiblingSort.h"
+#include "gui/header/Header.h"
+
+namespace Kestrum::GUI {
+
+namespace {
+
+// True when `a` goes before `b` among siblings.
+bool GoesBefore(const CGridItem& a, const CGridItem& b, const std::vector<CSortInfo>& levels)
+{
+    return CompareSortKeys(a, b, levels.size(), levels) > 0;
+}
+
+// The first-level key of an item as an integer, when it is one of `type`:
+// the sort's fast paths, which compare only such keys.
+bool IntegerKeyOf(const CGridItem& item, Common::FieldType type, std::int64_t& key)
+{
+    const Common::CValue& value = item.GetSortKey(0);
+    return value.GetType() == type && value.GetOrderedInteger(key);
+}
+
+bool IntegerGoesBefore(std::int64_t a, std::int64_t b, bool descending) { return descending ? a > b : a < b; }
+
+// First position in [low, high) whose sibling does not go before `item`.
+int LowerBound(const CChildArray& siblings, int low, int high, const CGridItem& item, const std::vector<CSortInfo>& levels)
+{
+    return SiblingSort::FirstWhere(siblings, low, high,
+                                   [&](const CGridItem* sibling) { return !GoesBefore(*sibling, item, levels); });
+}
+
+void SortChildren(CGridItem** items, std::size_t size, const std::vector<CSortInfo>& levels)
+{
+    if (size < 2)
+        return;
+    // One level whose keys are all integers of one type (sizes, times,
+    // counts): the same stable order without reading the items.
+    if (levels.size() == 1) {
+        const Common::FieldType type = items[0]->GetSortKey(0).GetType();
+        auto keyOf = [type](const CGridItem* item, std::int64_t& key) { return IntegerKeyOf(*item, type, key); };
+        if (SiblingSort::SortByIntegerKey(items, size, keyOf, levels[0].IsDescending()))
+            return;
+    }
+    SiblingSort::MergeSort(items, size,
+                           [&](const CGridItem* a, const CGridItem* b) { return GoesBefore(*a, *b, levels); });
+}
+
+} // namespace
+
+int CGridRows::SortedPosition(const CChildArray& siblings, int low, int high, const CGridItem& item,
+                              const std::vector<CSortInfo>& levels)
+{
+    // After every sibling that compares equal: equal items keep their order
+    // of arrival.
+    const Common::FieldType type = item.GetSortKey(0).GetType();
+    std::int64_t key = 0;
+    if (levels.size() == 1 && IntegerKeyOf(item, type, key)) {
+        // One level and an integer key: each step reads only the sibling's
+        // key. A sibling whose key has another type compares as equal.
+        const bool descending = levels[0].IsDescending();
+        return SiblingSort::FirstWhere(siblings, low, high, [&](const CGridItem* sibling) {
+            std::int64_t other = 0;
+            return IntegerKeyOf(*sibling, type, other) && IntegerGoesBefore(key, other, descending);
+        });
+    }
+    return SiblingSort::FirstWhere(siblings, low, high,
+                                   [&](const CGridItem* sibling) { return GoesBefore(item, *sibling, levels); });
+}
+// ---------------------------------------------------------------------------
+// Sorting
+
+void CGridRows::SortSubtree(CGridItem* item, const std::vector<CSortInfo>& levels)
+{
+    std::vector<CGridItem*> stack = {item};
+    while (!stack.empty()) {
+        CGridItem* current = stack.back();
+        stack.pop_back();
+        if (current->GetChildren().empty())
+            continue; // a leaf: no branch is made for it
+        CChildArray& children = current->Children();
+        SortChildren(children.begin(), children.size(), levels);
+        for (std::size_t i = 0; i < children.size(); ++i)
+            children[i]->m_hint = static_cast<int>(i);
+        children.SetPrefix(static_cast<int>(children.size()) - 1);
+        stack.insert(stack.end(), children.begin(), children.end());
+    }
+}
+
+void CGridRows::RebuildRowOrder(CItemTree& tree)
+{
+    // The shown items again, in the new preorder (an item without a row
+    // hides its subtree).
+    std::vector<CGridItem*> shown;
+    shown.reserve(static_cast<std::size_t>(tree.GetRowCount()));
+    std::vector<CGridItem*> stack(tree.GetRoot()->GetChildren().rbegin(), tree.GetRoot()->GetChildren().rend());
+    while (!stack.empty()) {
+        CGridItem* item = stack.back();
+        stack.pop_back();
+        if (!item->HasRow())
+            continue;
+        shown.push_back(item);
+        stack.insert(stack.end(), item->GetChildren().rbegin(), item->GetChildren().rend());
+    }
+    tree.m_rows.Assign(shown);
+}
+
+void CGridRows::Resort()
+{
+    ++m_resortCount;
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    std::vector<CSortInfo> levels = m_header ? m_header->GetSortLevels() : std::vector<CSortInfo>();
+    if (levels.size() > static_cast<std::size_t>(kMaxSortLevels))
+        levels.resize(kMaxSortLevels);
+    for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
+        const int bit = MaskOfArea(tree->GetKind());
+        tree->m_sortLevels.clear();
+        if (!(m_sortAreas & bit) || levels.empty())
+            continue;
+        tree->m_sortLevels = levels;
+        std::vector<CGridItem*> all;
+        Preorder(tree->GetRoot(), all);
+        for (std::size_t i = 1; i < all.size(); ++i)
+            all[i]->RefreshSortKeys(levels);
+        SortSubtree(tree->GetRoot(), levels);
+        RebuildRowOrder(*tree);
+    }
+    if (m_surface) {
+        m_surface->RepaintAll();
+        if (focused) {
+            const int row = RowIndexOf(focused);
+            m_surface->SetFocusRow(row, row >= 0 ? focused->GetTree()->GetKind() : 0, false);
+        }
+    }
+}
+
+void CGridRows::ClearTreeSortLevels()
+{
+    m_scrollable->m_sortLevels.clear();
+    m_fixed->m_sortLevels.clear();
+}
+
+void CGridRows::Reposition(CGridItem* item)
+{
+    if (!item || !item->m_parent || !item->m_tree || !item->GetTree()->IsSorted())
+        return;
+    CItemTree& tree = *item->GetTree();
+    const auto& levels = tree.GetSortLevels();
+    CGridItem* parent = item->m_parent;
+    CChildArray& siblings = parent->Children();
+    const int oldPosition = CItemTree::IndexOfChild(item);
+    if (oldPosition < 0)
+        return;
+    const int oldRow = item->HasRow() ? RowIndexOf(item) : -1;
+    item->RefreshSortKeys(levels);
+
+    const int count = static_cast<int>(siblings.size());
+    int newPosition = oldPosition;
+    const int upper = SortedPosition(siblings, 0, oldPosition, *item, levels);
+    if (upper < oldPosition) {
+        newPosition = upper;
+    } else {
+        const int lower = LowerBound(siblings, oldPosition + 1, count, *item, levels);
+        if (lower > oldPosition + 1)
+            newPosition = lower - 1;
+    }
+    if (newPosition == oldPosition)
+        return;
+    if (newPosition < oldPosition)
+        std::rotate(siblings.begin() + newPosition, siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1);
+    else
+        std::rotate(siblings.begin() + oldPosition, siblings.begin() + oldPosition + 1, siblings.begin() + newPosition + 1);
+    // The siblings passed over moved by one: they get their new index now, so
+    // the validated prefix stays and the next lookups need no scan.
+    for (int i = std::min(oldPosition, newPosition); i <= std::max(oldPosition, newPosition); ++i)
+        siblings[static_cast<std::size_t>(i)]->m_hint = i;
+
+    if (oldRow < 0)
+        return;
+    // Move the item's block of rows (its row and its shown descendants).
+    const int blockSize = 1 + item->m_visibleDescendants;
+    const std::vector<CGridItem*> block = tree.m_rows.Erase(oldRow, blockSize);
+    const int newRow = RowInsertionPoint(item);
+    tree.m_rows.Insert(newRow, block);
+    if (m_surface) {
+        m_surface->RepaintRows(tree.GetKind(), std::min(oldRow, newRow), std::max(oldRow, newRow) + blockSize - 1);
+        m_surface->SetFocusRow(-1, tree.GetKind(), false);
+    }
+    RaiseEvent(EventItemMoved, item);
+}
+
+void CGridRows::ApplyHeaderClick(CHeader* header, std::int32_t fieldId, bool shift, bool ctrl)
+{
+    if (!header || !header->IsSortingEnabled())
+        return;
+    if (shift) {
+        header->ClearSort();
+        return;
+    }
+    const int count = header->GetSortLevelCount();
+    if (ctrl) {
+        for (int level = 0; level < count; ++level) {
+            const CSortInfo info = header->GetSortInfo(level);
+            if (info.GetFieldId() == fieldId) {
+                header->SetSortInfo(level, CSortInfo(fieldId, !info.IsDescending()));
+                return;
+            }
+        }
+        if (count >= kMaxSortLevels)
+            return;
+        const bool descending = count > 0 && header->GetSortInfo(count - 1).IsDescending();
+        header->SetSortInfo(count, CSortInfo(fieldId, descending));
+        return;
+    }
+    if (count == 0) {
+        header->SetSortInfo(0, CSortInfo(fieldId, false));
+        return;
+    }
+    const CSortInfo first = header->GetSortInfo(0);
+    if (count == 1 && first.GetFieldId() == fieldId) {
+        header->SetSortInfo(0, CSortInfo(fieldId, !first.IsDescending()));
+        return;
+    }
+    header->ClearSort();
+    header->SetSortInfo(0, CSortInfo(fieldId, first.IsDescending()));
+}
+
+} // namespace Kestrum::GUI
