@@ -476,6 +476,86 @@ TEST(GridThreads, TimersKeepRunningWhileALongUpdateBacklogIsApplied)
     grid.Clear(MaskBoth);
 }
 
+namespace {
+// The objects of the grid's item-updated events, in the order they came.
+struct CUpdateRecorder : IGridListener {
+    std::vector<Kestrum::Common::CDataObject*> updated;
+    std::vector<int> codes;
+    void OnGridItemNotification(const GridItemNotification& notification) override
+    {
+        codes.push_back(notification.code);
+        if (notification.code == EventItemUpdated)
+            updated.push_back(notification.object);
+    }
+    void OnGridHeaderNotification(const GridHeaderNotification&) override {}
+};
+} // namespace
+
+TEST(GridThreads, UpdatesFromAWorkerArriveInPostingOrder)
+{
+    CGrid grid;
+    CUpdateRecorder listener;
+    grid.SetListener(&listener);
+    std::vector<std::unique_ptr<CDynamicObject>> objects;
+    for (int i = 0; i < 5; ++i) {
+        objects.push_back(MakeObject("row " + std::to_string(i), 0));
+        grid.Add(objects.back().get(), GRID_ROOT, GRID_LAST);
+    }
+    // The GUI thread applies the stream while it is still being made.
+    constexpr int kChanges = 3000;
+    std::vector<Kestrum::Common::CDataObject*> changed;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        std::mt19937 random(15);
+        for (int i = 1; i <= kChanges; ++i) {
+            CDynamicObject* object = objects[random() % objects.size()].get();
+            object->SetInt64(kSize, i);
+            changed.push_back(object);
+            if (i % 100 == 0)
+                std::this_thread::yield();
+        }
+        done = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while ((!done || listener.updated.size() < kChanges) && clock.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    worker.join();
+    EXPECT_EQ(listener.updated, changed);
+    grid.Clear(MaskBoth);
+}
+
+TEST(GridThreads, NothingReachesAClosingGrid)
+{
+    CGrid grid;
+    CUpdateRecorder listener;
+    grid.SetListener(&listener);
+    auto shown = MakeObject("shown", 1);
+    auto other = MakeObject("other", 2);
+    const HITEM item = grid.Add(shown.get(), GRID_ROOT, GRID_LAST);
+    listener.codes.clear();
+    grid.SetClosing();
+    std::promise<std::vector<HITEM>> answers;
+    std::thread worker([&] {
+        shown->SetInt64(kSize, 10); // an update
+        shown->NotifyFieldChanged(-1);
+        grid.Expand(item, false); // calls
+        answers.set_value({grid.Add(other.get(), GRID_ROOT, GRID_LAST), grid.Remove(item) ? item : 0,
+                           static_cast<HITEM>(grid.GetRowCount(AreaScrollable))});
+    });
+    auto future = answers.get_future();
+    while (future.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    worker.join();
+    Pump(20);
+    EXPECT_EQ(future.get(), (std::vector<HITEM>{0, 0, 0})) << "foreign calls answer the nothing value";
+    EXPECT_TRUE(listener.codes.empty()) << listener.codes.size() << " events reached a closing grid";
+    EXPECT_EQ(grid.GetTimeSinceChange(item, kSize), -1) << "the change was stamped";
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), 1);
+    EXPECT_EQ(grid.GetItem(other.get()), 0u);
+    grid.Clear(MaskBoth);
+}
+
 TEST(GridThreads, ForeignGetItemAnswersLikeTheGridThread)
 {
     // An object with one row is answered without a round trip; one with rows

@@ -139,6 +139,80 @@ TEST_F(PaintedGrid, SelectedAndFocusedRowsCarryTheirTints)
     EXPECT_EQ(PixelInRow(3), ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.focus.color, appearance.focus.alpha)));
 }
 
+namespace {
+QColor PixelOfItem(CGrid& grid, HITEM item, int x)
+{
+    const CRect rect = grid.GetRowRect(item);
+    const QImage image = grid.viewport()->grab().toImage();
+    return image.pixelColor(x, rect.top + rect.Height() / 2 + 1);
+}
+} // namespace
+
+TEST_F(PaintedGrid, FocusTintMarksOneRowAcrossBothAreas)
+{
+    // Rows with the same index in the fixed and the scrollable area: only
+    // the focused one of the two is tinted.
+    std::vector<HITEM> fixed;
+    for (int i = 0; i < 3; ++i) {
+        objects.emplace_back(false);
+        objects.back().SetStlString(0, "fixed " + std::to_string(i));
+        fixed.push_back(grid.Add(&objects.back(), GRID_FIXED_ROOT, GRID_LAST));
+    }
+    QCoreApplication::processEvents();
+    const GridAppearance appearance = grid.GetAppearance();
+    const QColor plain(255, 255, 255);
+    const QColor tinted = ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.focus.color, appearance.focus.alpha));
+    auto tintedRows = [&] {
+        std::vector<std::string> rows;
+        for (int i = 0; i < 3; ++i) {
+            const QColor pixel = PixelOfItem(grid, fixed[static_cast<std::size_t>(i)], 140);
+            EXPECT_TRUE(pixel == plain || pixel == tinted) << "fixed " << i;
+            if (pixel == tinted)
+                rows.push_back("fixed " + std::to_string(i));
+        }
+        for (int i = 0; i < 5; ++i) {
+            const QColor pixel = PixelOfItem(grid, items[static_cast<std::size_t>(i)], 140);
+            EXPECT_TRUE(pixel == plain || pixel == tinted) << "scrollable " << i;
+            if (pixel == tinted)
+                rows.push_back("scrollable " + std::to_string(i));
+        }
+        return rows;
+    };
+    ASSERT_TRUE(grid.SetFocusedRow(1, AreaScrollable));
+    EXPECT_EQ(tintedRows(), std::vector<std::string>{"scrollable 1"});
+    ASSERT_TRUE(grid.SetFocusedRow(0, AreaFixed));
+    EXPECT_EQ(tintedRows(), std::vector<std::string>{"fixed 0"});
+    ASSERT_TRUE(grid.SetFocusedRow(-1, 0));
+    EXPECT_TRUE(tintedRows().empty());
+}
+
+TEST_F(PaintedGrid, SelectionSortAndFocusTintsBlendInThatOrder)
+{
+    // Distinct colours and alphas, so each order of blending gives its own
+    // pixel.
+    GridAppearance appearance = grid.GetAppearance();
+    appearance.selection = {MakeColor(200, 40, 40), 90};
+    appearance.sortColumn = {MakeColor(40, 200, 40), 70};
+    appearance.focus = {MakeColor(40, 40, 200), 110};
+    grid.SetAppearance(appearance);
+    grid.SetSortInfo(0, CSortInfo(2, false), true); // the Size column, from x 150 to 250
+    ASSERT_TRUE(grid.SelectRow(2, AreaScrollable, true));
+    ASSERT_TRUE(grid.SetFocusedRow(2, AreaScrollable));
+    QCoreApplication::processEvents();
+    const Color white = MakeColor(255, 255, 255);
+    const HITEM both = grid.GetItemAt(2, AreaScrollable);
+    const HITEM other = grid.GetItemAt(3, AreaScrollable);
+    const Color selected = BlendColor(white, appearance.selection.color, appearance.selection.alpha);
+    const Color selectedInSortColumn = BlendColor(selected, appearance.sortColumn.color, appearance.sortColumn.alpha);
+    EXPECT_EQ(PixelOfItem(grid, both, 160),
+              ToQColor(BlendColor(selectedInSortColumn, appearance.focus.color, appearance.focus.alpha)))
+        << "selection, then sort column, then focus";
+    EXPECT_EQ(PixelOfItem(grid, both, 140), ToQColor(BlendColor(selected, appearance.focus.color, appearance.focus.alpha)))
+        << "selection, then focus";
+    EXPECT_EQ(PixelOfItem(grid, other, 160), ToQColor(BlendColor(white, appearance.sortColumn.color, appearance.sortColumn.alpha)));
+    EXPECT_EQ(PixelOfItem(grid, other, 140), ToQColor(white));
+}
+
 TEST_F(PaintedGrid, AChangedCellIsHighlightedAndFades)
 {
     grid.EnableUpdateHighlight(true);
