@@ -170,7 +170,7 @@ run_tests() {
         (cd "$(dirname "$exe")" && timeout -k 5 "$left" "$exe" --gtest_filter="$filter" --gtest_brief=1) >>"$log" 2>&1
         local status=$?
         ((status == 124 || status == 137)) && echo "TIMEOUT after ${limit} s" >>"$log"
-        grep -q "0 tests from 0 test" "$log" && return 3
+        grep -qE "\] 0 tests from 0 test suites" "$log" && return 3
         ((status == 0)) || return 1
     done
     return 0
