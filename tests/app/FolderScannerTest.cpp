@@ -519,3 +519,20 @@ TEST(FolderScanner, StopEndsTheWalkWithinASecondAndNothingFollows)
             EXPECT_FALSE(drive->IsPopulating());
     }
 }
+
+TEST(FolderScanner, AStopAskedByOneListenerReachesNoLaterListener)
+{
+    CTempTree tree;
+    for (int i = 0; i < 20; ++i)
+        tree.File("f" + std::to_string(i), 1);
+    CFolderScanner scanner({tree.Root().string()});
+    CStoppingListener first, second;
+    first.scanner = second.scanner = &scanner;
+    first.stopAfter = 5; // asks for the stop while hearing the fifth file
+    scanner.AddListener(&first);
+    scanner.AddListener(&second);
+    RunToEnd(scanner);
+    EXPECT_EQ(first.calls, 5);
+    EXPECT_EQ(second.calls, 4) << "the fifth file reached the listener after the stop";
+    EXPECT_EQ(second.afterStop, 0);
+}

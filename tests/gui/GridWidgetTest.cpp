@@ -91,6 +91,20 @@ TEST_F(GridFixture, TenRowsOfFourteenPixelsInFiftyPixels)
     EXPECT_EQ(grid.HitTest({5, 49}, &area), grid.GetItemAt(5, AreaScrollable)); // the partly shown row
 }
 
+TEST_F(GridFixture, RowsThatExactlyFillThePageAllCountAsShown)
+{
+    for (int i = 0; i < 10; ++i)
+        grid.SetRowHeight(AddRow("row " + std::to_string(i)), 10);
+    Pump();
+    ASSERT_EQ(grid.GetAreaRect(AreaScrollable).Height(), 50);
+    EXPECT_EQ(grid.GetPageRowCount(true), 5);
+    EXPECT_EQ(grid.GetLastVisibleRow(AreaScrollable), 4);
+    for (int i = 0; i < 20; ++i)
+        grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(grid.GetTopRow(), 5) << "line down stops when the last five rows fill the page";
+    EXPECT_EQ(grid.GetLastVisibleRow(AreaScrollable), 9);
+}
+
 TEST_F(GridFixture, WheelNotchScrollsThreeRows)
 {
     for (int i = 0; i < 30; ++i)
@@ -151,6 +165,27 @@ TEST_F(GridFixture, ChangesStampTimesAndDisposalRemovesRows)
     objects.back().reset(); // destroyed on this thread: the row goes at once
     EXPECT_EQ(grid.GetRowCount(AreaScrollable), 0);
     EXPECT_EQ(grid.GetArea(item), 0);
+}
+
+TEST_F(GridFixture, AnObjectsOtherRowsKeepTheirUpdatesUntilItsLastRowGoes)
+{
+    const HITEM scrollable = AddRow("twice", 1);
+    CDynamicObject* object = objects.back().get();
+    const HITEM fixed = grid.Add(object, GRID_FIXED_ROOT, GRID_LAST);
+    CGrid other;
+    const HITEM elsewhere = other.Add(object, GRID_ROOT, GRID_LAST);
+    ASSERT_TRUE(grid.Remove(scrollable));
+    object->SetInt64(kSize, 2);
+    Pump(20);
+    CDispatcher::Instance().DrainUpdates();
+    EXPECT_GE(grid.GetTimeSinceChange(fixed, kSize), 0) << "the row left in this grid";
+    EXPECT_GE(other.GetTimeSinceChange(elsewhere, kSize), 0) << "the row in the other grid";
+    ASSERT_TRUE(other.Remove(elsewhere));
+    EXPECT_TRUE(object->HasSubscribers());
+    ASSERT_TRUE(grid.Remove(fixed));
+    EXPECT_FALSE(object->HasSubscribers()) << "no row left: nothing listens to the object";
+    grid.Add(object, GRID_ROOT, GRID_LAST);
+    EXPECT_TRUE(object->HasSubscribers());
 }
 
 TEST(GridThreads, WorkerFillsASortedParentWhileTheGuiScrollsAndPaints)

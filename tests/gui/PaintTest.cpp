@@ -213,6 +213,43 @@ TEST_F(PaintedGrid, SelectionSortAndFocusTintsBlendInThatOrder)
     EXPECT_EQ(PixelOfItem(grid, other, 140), ToQColor(white));
 }
 
+namespace {
+// The x of the leftmost dark pixel of a row's band in [0, right).
+int FirstInkIn(CGrid& grid, HITEM item, int right)
+{
+    const CRect rect = grid.GetRowRect(item);
+    const QImage image = grid.viewport()->grab().toImage();
+    for (int x = 0; x < right; ++x)
+        for (int y = rect.top + 1; y < rect.bottom - 1; ++y)
+            if (image.pixelColor(x, y).lightness() < 128)
+                return x;
+    return -1;
+}
+} // namespace
+
+TEST_F(PaintedGrid, TreeColumnIndentsEachLevelByARowHeight)
+{
+    // A top-level row already leaves room for its button; each level below
+    // one row height more.
+    objects.emplace_back(false);
+    objects.back().SetStlString(0, "child");
+    const HITEM child = grid.Add(&objects.back(), items[0], GRID_LAST);
+    objects.emplace_back(false);
+    objects.back().SetStlString(0, "grandchild");
+    const HITEM grandchild = grid.Add(&objects.back(), child, GRID_LAST);
+    grid.Expand(items[0], true);
+    QCoreApplication::processEvents();
+    const int h = grid.GetRowRect(items[1]).Height();
+    ASSERT_GT(h, 0);
+    // Row 1 has no children: nothing is drawn before its text.
+    const int top = FirstInkIn(grid, items[1], 150);
+    EXPECT_GE(top, h);
+    EXPECT_LT(top, h + 8);
+    const int nested = FirstInkIn(grid, grandchild, 150);
+    EXPECT_GE(nested, 3 * h) << "two levels down";
+    EXPECT_LT(nested, 3 * h + 8);
+}
+
 TEST_F(PaintedGrid, AChangedCellIsHighlightedAndFades)
 {
     grid.EnableUpdateHighlight(true);
