@@ -167,7 +167,8 @@ run_tests() {
         local left=$((deadline - SECONDS))
         ((left > 0)) || { echo "TIMEOUT before $target" >>"$log"; return 1; }
         echo "== $target --gtest_filter=$filter" >>"$log"
-        (cd "$(dirname "$exe")" && timeout -k 5 "$left" "$exe" --gtest_filter="$filter" --gtest_brief=1) >>"$log" 2>&1
+        # The shell's own note of a crash goes to the log too.
+        { (cd "$(dirname "$exe")" && timeout -k 5 "$left" "$exe" --gtest_filter="$filter" --gtest_brief=1) >>"$log" 2>&1; } 2>>"$log"
         local status=$?
         ((status == 124 || status == 137)) && echo "TIMEOUT after ${limit} s" >>"$log"
         grep -qE "\] 0 tests from 0 test suites" "$log" && return 3
