@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Mutation check: puts small faults into a scratch copy of the committed HEAD,
 # one at a time, rebuilds incrementally and runs the tests that should notice.
-# A fault the tests miss is a gap in the tests (or a fault that cannot change
-# behaviour: say so next to it in the list). Not run by CI: it takes a while.
+# A fault the tests miss is a gap in the tests, or a fault that cannot change
+# behaviour (it then leaves the list). Not run by CI: it takes a while.
 #
 #   scripts/mutate.sh [options] [ID-REGEX]
 #     -f FILE      the mutation list (default scripts/mutations.txt)
