@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "TempTree.h"
@@ -221,6 +223,183 @@ TEST(FolderScanner, TotalsMatchFindOnAnAwkwardTree)
 }
 
 namespace {
+// A tmpfs on a folder of a test's tree, unmounted (lazily, so a busy mount
+// cannot keep the tree from going) before the tree is removed.
+class CTmpfsMount {
+public:
+    explicit CTmpfsMount(const fs::path& at) : m_at(at)
+    {
+        m_mounted = mount("tmpfs", at.c_str(), "tmpfs", 0, "size=4m") == 0;
+    }
+    ~CTmpfsMount()
+    {
+        if (m_mounted)
+            umount2(m_at.c_str(), MNT_DETACH);
+    }
+    CTmpfsMount(const CTmpfsMount&) = delete;
+    CTmpfsMount& operator=(const CTmpfsMount&) = delete;
+    bool Mounted() const { return m_mounted; }
+
+private:
+    fs::path m_at;
+    bool m_mounted = false;
+};
+
+// What `find -xdev` lists below a root, as the recording listener writes it.
+std::multiset<std::string> FindXdevEntries(const fs::path& root)
+{
+    const std::string command = "find '" + root.string() + "' -xdev -mindepth 1 -printf '%y %p\\n'";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::multiset<std::string> entries;
+    char line[4096];
+    while (fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        if (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        entries.insert((text[0] == 'd' ? "D " : "F ") + text.substr(2));
+    }
+    pclose(pipe);
+    return entries;
+}
+
+std::multiset<std::string> WalkedEntries(CRecordingListener& listener)
+{
+    std::multiset<std::string> entries;
+    for (const std::string& event : listener.Events())
+        if (event[0] != 'R')
+            entries.insert(event);
+    return entries;
+}
+
+std::vector<std::string> ListedNames(CLocalFileSystem& fileSystem, const std::string& path, std::uint64_t mountId,
+                                     bool* opened = nullptr)
+{
+    std::vector<std::string> names;
+    const bool result = fileSystem.ListFolder(path, mountId, nullptr, [&](const ScanEntry& entry) {
+        names.push_back(entry.name);
+        return true;
+    });
+    if (opened)
+        *opened = result;
+    return names;
+}
+} // namespace
+
+TEST(FolderScannerMounts, WalkOverATreeHoldingAnotherMountListsWhatFindXdevLists)
+{
+    CTempTree tree;
+    tree.File("before/a", 10);
+    tree.File("top", 3);
+    const fs::path mounted = tree.Dir("mounted");
+    tree.File("z after/b", 20);
+    CTmpfsMount tmpfs(mounted);
+    if (!tmpfs.Mounted())
+        GTEST_SKIP() << "mounting a tmpfs is refused here";
+    tree.File("mounted/inside", 1000);
+    tree.File("mounted/deeper/more", 2000);
+
+    CFolderScanner scanner({tree.Root().string()});
+    CRecordingListener listener;
+    scanner.AddListener(&listener);
+    RunToEnd(scanner);
+    scanner.RemoveListener(&listener);
+
+    const std::multiset<std::string> expected = FindXdevEntries(tree.Root());
+    ASSERT_EQ(expected.count("D " + mounted.string()), 1u) << "find lists the mount point itself";
+    ASSERT_EQ(expected.count("F " + (mounted / "inside").string()), 0u);
+    EXPECT_EQ(WalkedEntries(listener), expected);
+    CFolderData* root = scanner.GetDrives().at(0);
+    EXPECT_EQ(root->GetSize(), 33);
+    EXPECT_EQ(root->GetFilesCount(), 3);
+    EXPECT_EQ(FindTotals(tree.Root()), (std::pair<std::int64_t, std::int64_t>{33, 3}));
+}
+
+TEST(FolderScannerMounts, LocalListingRefusesAFolderOnAnotherMount)
+{
+    CTempTree tree;
+    tree.File("here", 1);
+    CLocalFileSystem fileSystem;
+    const std::uint64_t treeMount = fileSystem.MountOf(tree.Root().string());
+    ASSERT_NE(treeMount, 0u);
+    bool opened = false;
+    EXPECT_EQ(ListedNames(fileSystem, tree.Root().string(), treeMount, &opened), std::vector<std::string>{"here"});
+    EXPECT_TRUE(opened);
+
+    // /proc is a mount of its own wherever the system runs.
+    const std::uint64_t procMount = fileSystem.MountOf("/proc");
+    if (procMount == 0 || procMount == treeMount)
+        GTEST_SKIP() << "/proc is not a separate mount here";
+    EXPECT_TRUE(ListedNames(fileSystem, "/proc", treeMount, &opened).empty());
+    EXPECT_FALSE(opened);
+    EXPECT_FALSE(ListedNames(fileSystem, "/proc", 0, &opened).empty()) << "mount 0 lists any folder";
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(ListedNames(fileSystem, "/proc", procMount, &opened).empty());
+}
+
+TEST(FolderScannerMounts, LocalListingRefusesAMountedSubfolderOfTheTree)
+{
+    CTempTree tree;
+    const fs::path mounted = tree.Dir("mounted");
+    CTmpfsMount tmpfs(mounted);
+    if (!tmpfs.Mounted())
+        GTEST_SKIP() << "mounting a tmpfs is refused here";
+    tree.File("mounted/inside", 1);
+    CLocalFileSystem fileSystem;
+    const std::uint64_t treeMount = fileSystem.MountOf(tree.Root().string());
+    EXPECT_NE(fileSystem.MountOf(mounted.string()), treeMount);
+    bool opened = true;
+    EXPECT_TRUE(ListedNames(fileSystem, mounted.string(), treeMount, &opened).empty());
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(ListedNames(fileSystem, mounted.string(), fileSystem.MountOf(mounted.string()), &opened),
+              std::vector<std::string>{"inside"});
+}
+
+namespace {
+// The tree on disk, but one folder (and what is below it) counts as lying on
+// another mount; the listing keeps the interface's promise for it.
+class CForeignMountFileSystem : public CLocalFileSystem {
+public:
+    static constexpr std::uint64_t kTreeMount = 7, kForeignMount = 99;
+    std::string foreign;
+    std::uint64_t MountOf(const std::string& path) override
+    {
+        return path.compare(0, foreign.size(), foreign) == 0 ? kForeignMount : kTreeMount;
+    }
+    bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                    const std::function<bool(const ScanEntry&)>& onEntry) override
+    {
+        if (mountId != 0 && MountOf(path) != mountId)
+            return false;
+        return CLocalFileSystem::ListFolder(path, 0, stop, onEntry);
+    }
+};
+} // namespace
+
+TEST(FolderScannerMounts, TheWalkAsksForItsDrivesMountInEveryFolder)
+{
+    CTempTree tree;
+    tree.File("own/deep/file", 5);
+    tree.File("other/hidden", 50);
+    tree.File("other/below/more", 500);
+    auto fileSystem = std::make_shared<CForeignMountFileSystem>();
+    fileSystem->foreign = (tree.Root() / "other").string();
+    CFolderScanner scanner({tree.Root().string()}, fileSystem);
+    CRecordingListener listener;
+    scanner.AddListener(&listener);
+    RunToEnd(scanner);
+    scanner.RemoveListener(&listener);
+    const std::vector<std::string> expected = {"R " + tree.Root().string(),
+                                               "D " + (tree.Root() / "other").string(),
+                                               "D " + (tree.Root() / "own").string(),
+                                               "D " + (tree.Root() / "own/deep").string(),
+                                               "F " + (tree.Root() / "own/deep/file").string()};
+    std::vector<std::string> events = listener.Events();
+    std::sort(events.begin() + 1, events.end());
+    EXPECT_EQ(events, expected);
+    EXPECT_EQ(scanner.GetDrives().at(0)->GetSize(), 5);
+}
+
+namespace {
 // Builds a chain of nested folders with *at calls: its paths are longer than
 // any path the system accepts.
 void MakeChain(const fs::path& base, int depth)
@@ -339,4 +518,21 @@ TEST(FolderScanner, StopEndsTheWalkWithinASecondAndNothingFollows)
         for (CFolderData* drive : scanner.GetDrives())
             EXPECT_FALSE(drive->IsPopulating());
     }
+}
+
+TEST(FolderScanner, AStopAskedByOneListenerReachesNoLaterListener)
+{
+    CTempTree tree;
+    for (int i = 0; i < 20; ++i)
+        tree.File("f" + std::to_string(i), 1);
+    CFolderScanner scanner({tree.Root().string()});
+    CStoppingListener first, second;
+    first.scanner = second.scanner = &scanner;
+    first.stopAfter = 5; // asks for the stop while hearing the fifth file
+    scanner.AddListener(&first);
+    scanner.AddListener(&second);
+    RunToEnd(scanner);
+    EXPECT_EQ(first.calls, 5);
+    EXPECT_EQ(second.calls, 4) << "the fifth file reached the listener after the stop";
+    EXPECT_EQ(second.afterStop, 0);
 }

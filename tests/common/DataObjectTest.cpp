@@ -315,3 +315,28 @@ TEST(CDataObjectSinks, ListKeepsSubscriptionOrderGrowingAndShrinking)
     EXPECT_FALSE(object.HasSubscribers());
     EXPECT_TRUE(notified().empty());
 }
+
+TEST(CDataObjectSinks, EveryListSizeNotifiesEachSinkOnceInOrder)
+{
+    // Around the sizes where the list's copy changes its storage.
+    struct COrderSink : CDataObject::ISink {
+        std::vector<int>* order = nullptr;
+        int tag = 0;
+        void OnFieldChanged(FieldId, CDataObject*) override { order->push_back(tag); }
+    };
+    for (int count = 0; count <= 9; ++count) {
+        std::vector<int> order, expected;
+        std::vector<COrderSink> sinks(static_cast<std::size_t>(count));
+        CSampleObject object;
+        for (int i = 0; i < count; ++i) {
+            sinks[static_cast<std::size_t>(i)].order = &order;
+            sinks[static_cast<std::size_t>(i)].tag = i;
+            object.Subscribe(&sinks[static_cast<std::size_t>(i)]);
+            expected.push_back(i);
+        }
+        object.NotifyFieldChanged(1);
+        EXPECT_EQ(order, expected) << count << " sinks";
+        for (COrderSink& sink : sinks)
+            object.Unsubscribe(&sink);
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <random>
 
 #include "common/Calendar.h"
@@ -97,6 +98,24 @@ TEST(CInt64DateFormat, ParseFillsDefaults)
     EXPECT_EQ(ParseFileTime(125, "on 31/12/2009 at 23:59:58!"), FileTime(2009, 12, 31, 23, 59, 58));
 }
 
+// Two-digit years: 00 to 69 are this century, 70 to 99 the last one. The
+// pivot's both sides are what a user typing "1/1/70" relies on.
+struct TwoDigitYear {
+    const char* text;
+    int year;
+};
+class CInt64DateFormatTwoDigitYear : public ::testing::TestWithParam<TwoDigitYear> {};
+
+TEST_P(CInt64DateFormatTwoDigitYear, CompletesTheCentury)
+{
+    EXPECT_EQ(ParseFileTime(14, GetParam().text), FileTime(GetParam().year, 1, 1, 1)) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(PivotBoundaries, CInt64DateFormatTwoDigitYear,
+                         ::testing::Values(TwoDigitYear{"1/1/00", 2000}, TwoDigitYear{"1/1/38", 2038},
+                                           TwoDigitYear{"1/1/39", 2039}, TwoDigitYear{"1/1/69", 2069},
+                                           TwoDigitYear{"1/1/70", 1970}, TwoDigitYear{"1/1/99", 1999}));
+
 TEST(CInt64DateFormat, RandomFileTimesRoundTripWithMilliseconds)
 {
     std::mt19937_64 random(1601);
@@ -148,6 +167,36 @@ TEST_F(CLongDateFormatTest, ParseAndTextInLocalTime)
     EXPECT_EQ(full.FormatValue(out, nullptr), "15/07/2020 14:30:05");
     EXPECT_EQ(full.FormatValue(-1, nullptr), "");
 }
+
+// Seconds since 1970 in 32 bits reach 2038: two-digit years 00 to 38 are
+// this century, 70 to 99 the last one, and 39 to 69 cannot be stored.
+struct LocalTwoDigitYear {
+    const char* text;
+    std::optional<std::int32_t> seconds; // 01:00 local in Berlin's winter is 00:00 UTC
+};
+class CLongDateFormatTwoDigitYear : public CLongDateFormatTest,
+                                    public ::testing::WithParamInterface<LocalTwoDigitYear> {};
+
+TEST_P(CLongDateFormatTwoDigitYear, CompletesTheCenturyOrFails)
+{
+    std::int32_t out = 12345;
+    const bool parsed = CLongDateFormat().ParseValue(std::string(GetParam().text), out, nullptr);
+    if (GetParam().seconds) {
+        ASSERT_TRUE(parsed) << GetParam().text;
+        EXPECT_EQ(out, *GetParam().seconds) << GetParam().text;
+    } else {
+        EXPECT_FALSE(parsed) << GetParam().text;
+        EXPECT_EQ(out, 12345) << "a failed parse leaves the value";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PivotBoundaries, CLongDateFormatTwoDigitYear,
+                         ::testing::Values(LocalTwoDigitYear{"01/01/00", 946684800},
+                                           LocalTwoDigitYear{"01/01/38", 2145916800},
+                                           LocalTwoDigitYear{"01/01/39", std::nullopt},
+                                           LocalTwoDigitYear{"01/01/69", std::nullopt},
+                                           LocalTwoDigitYear{"01/01/70", 0},
+                                           LocalTwoDigitYear{"31/12/99", 946598400}));
 
 TEST(CLongMsecTimeFormat, TextByUnits)
 {

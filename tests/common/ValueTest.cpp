@@ -64,6 +64,44 @@ TEST(CValue, SignednessFollowsTheTag)
     EXPECT_TRUE(CValue(2.5).IsGreaterThan(CValue(-2.5)));
 }
 
+// Greater-than is strict for every tag: equal values are not greater than
+// each other (the sort keeps equal rows in arrival order on this).
+struct OrderedPair {
+    const char* name;
+    CValue smaller;
+    CValue larger;
+};
+void PrintTo(const OrderedPair& pair, std::ostream* out) { *out << pair.name; }
+class CValueOrder : public ::testing::TestWithParam<OrderedPair> {};
+
+TEST_P(CValueOrder, GreaterThanIsStrict)
+{
+    const CValue& smaller = GetParam().smaller;
+    const CValue& larger = GetParam().larger;
+    EXPECT_TRUE(larger.IsGreaterThan(smaller));
+    EXPECT_FALSE(smaller.IsGreaterThan(larger));
+    EXPECT_FALSE(smaller.IsGreaterThan(CValue(smaller)));
+    EXPECT_FALSE(larger.IsGreaterThan(CValue(larger)));
+    EXPECT_TRUE(smaller == CValue(smaller));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTag, CValueOrder,
+    ::testing::Values(OrderedPair{"MfcString", CValue(CString("ab")), CValue(CString("b"))},
+                      OrderedPair{"StlString", CValue(std::string("ab")), CValue(std::string("b"))},
+                      OrderedPair{"Char", CValue(std::int8_t{-3}), CValue(std::int8_t{2})},
+                      OrderedPair{"UChar", CValue(std::uint8_t{2}), CValue(std::uint8_t{200})},
+                      OrderedPair{"Short", CValue(std::int16_t{-300}), CValue(std::int16_t{7})},
+                      OrderedPair{"UShort", CValue(std::uint16_t{7}), CValue(std::uint16_t{60000})},
+                      OrderedPair{"Long", CValue(std::int32_t{-70000}), CValue(std::int32_t{70000})},
+                      OrderedPair{"ULong", CValue(std::uint32_t{7}), CValue(std::uint32_t{0x80000000u})},
+                      OrderedPair{"Int64", CValue(std::int64_t{-5}), CValue(std::int64_t{1} << 40)},
+                      OrderedPair{"Bool", CValue(false), CValue(true)},
+                      OrderedPair{"Float", CValue(-1.5f), CValue(0.25f)},
+                      OrderedPair{"Double", CValue(-1e300), CValue(1e-300)},
+                      OrderedPair{"Handle", CValue(OpaqueHandle{3}), CValue(OpaqueHandle{9})}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
 TEST(CValue, FloatingEqualityIsNotLessEitherWay)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -257,6 +257,40 @@ TEST_F(GridRowsFixture, ChangedKeyMovesTheRowAndItsShownBlock)
     EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"small", "middle", "big"}));
 }
 
+TEST_F(GridRowsFixture, ARowThatLandsBelowAnExpandedSiblingFollowsItsShownChildren)
+{
+    SortBySize(false);
+    const HITEM a = Add("a", GRID_ROOT, GRID_LAST, 1);
+    const HITEM b = Add("b", GRID_ROOT, GRID_LAST, 5);
+    const HITEM c = Add("c", GRID_ROOT, GRID_LAST, 9);
+    Add("b1", b, GRID_LAST, 0);
+    const HITEM b2 = Add("b2", b, GRID_LAST, 1);
+    Add("b2x", b2, GRID_LAST, 0);
+    rows.Expand(b, false);
+    rows.Expand(b2, false);
+    const HITEM hidden = Add("c1", c, GRID_LAST, 0); // c stays collapsed
+    ASSERT_EQ(VisibleNames(), (std::vector<std::string>{"a", "b", "b1", "b2", "b2x", "c"}));
+    auto resize = [&](HITEM item, std::int64_t size) {
+        rows.GetObject(item, 0, 0)->SetInt64(kSizeField, size);
+        rows.Reposition(FromHandle(item));
+    };
+
+    resize(a, 7); // down, just past b's block
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"b", "b1", "b2", "b2x", "a", "c"}));
+    resize(c, 6); // up, to just below b's block
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"b", "b1", "b2", "b2x", "c", "a"}));
+    resize(b, 8); // the expanded one moves down with its block
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"c", "a", "b", "b1", "b2", "b2x"}));
+    // One level down: b1 passes its expanded sibling b2.
+    const HITEM b1 = rows.GetItemAt(3, AreaScrollable);
+    ASSERT_EQ(NameOf(b1), "b1");
+    resize(b1, 2);
+    EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"c", "a", "b", "b2", "b2x", "b1"}));
+    for (int row = 0; row < rows.GetRowCount(AreaScrollable); ++row)
+        EXPECT_EQ(rows.GetVisibleIndex(rows.GetItemAt(row, AreaScrollable)), row);
+    EXPECT_EQ(rows.GetVisibleIndex(hidden), -1);
+}
+
 TEST_F(GridRowsFixture, ClearSortKeepsTheOrderAndPositionsCountAgain)
 {
     SortBySize(true);

@@ -90,6 +90,20 @@ TEST_F(GridFixture, TenRowsOfFourteenPixelsInFiftyPixels)
     EXPECT_EQ(grid.HitTest({5, 49}, &area), grid.GetItemAt(5, AreaScrollable)); // the partly shown row
 }
 
+TEST_F(GridFixture, RowsThatExactlyFillThePageAllCountAsShown)
+{
+    for (int i = 0; i < 10; ++i)
+        grid.SetRowHeight(AddRow("row " + std::to_string(i)), 10);
+    Pump();
+    ASSERT_EQ(grid.GetAreaRect(AreaScrollable).Height(), 50);
+    EXPECT_EQ(grid.GetPageRowCount(true), 5);
+    EXPECT_EQ(grid.GetLastVisibleRow(AreaScrollable), 4);
+    for (int i = 0; i < 20; ++i)
+        grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(grid.GetTopRow(), 5) << "line down stops when the last five rows fill the page";
+    EXPECT_EQ(grid.GetLastVisibleRow(AreaScrollable), 9);
+}
+
 TEST_F(GridFixture, WheelNotchScrollsThreeRows)
 {
     for (int i = 0; i < 30; ++i)
@@ -150,6 +164,27 @@ TEST_F(GridFixture, ChangesStampTimesAndDisposalRemovesRows)
     objects.back().reset(); // destroyed on this thread: the row goes at once
     EXPECT_EQ(grid.GetRowCount(AreaScrollable), 0);
     EXPECT_EQ(grid.GetArea(item), 0);
+}
+
+TEST_F(GridFixture, AnObjectsOtherRowsKeepTheirUpdatesUntilItsLastRowGoes)
+{
+    const HITEM scrollable = AddRow("twice", 1);
+    CDynamicObject* object = objects.back().get();
+    const HITEM fixed = grid.Add(object, GRID_FIXED_ROOT, GRID_LAST);
+    CGrid other;
+    const HITEM elsewhere = other.Add(object, GRID_ROOT, GRID_LAST);
+    ASSERT_TRUE(grid.Remove(scrollable));
+    object->SetInt64(kSize, 2);
+    Pump(20);
+    CDispatcher::Instance().DrainUpdates();
+    EXPECT_GE(grid.GetTimeSinceChange(fixed, kSize), 0) << "the row left in this grid";
+    EXPECT_GE(other.GetTimeSinceChange(elsewhere, kSize), 0) << "the row in the other grid";
+    ASSERT_TRUE(other.Remove(elsewhere));
+    EXPECT_TRUE(object->HasSubscribers());
+    ASSERT_TRUE(grid.Remove(fixed));
+    EXPECT_FALSE(object->HasSubscribers()) << "no row left: nothing listens to the object";
+    grid.Add(object, GRID_ROOT, GRID_LAST);
+    EXPECT_TRUE(object->HasSubscribers());
 }
 
 TEST(GridThreads, WorkerFillsASortedParentWhileTheGuiScrollsAndPaints)
@@ -469,6 +504,82 @@ TEST(GridThreads, TimersKeepRunningWhileALongUpdateBacklogIsApplied)
         EXPECT_GT(ticks, 2);
         EXPECT_LT(longestGap, std::max<qint64>(100, drained / 3)) << "applied in " << drained << " ms";
     }
+    grid.Clear(MaskBoth);
+}
+
+namespace {
+// The objects of the grid's item-updated events, in the order they came.
+struct CUpdateRecorder : IGridListener {
+    std::vector<Kestrum::Common::CDataObject*> updated;
+    std::vector<int> codes;
+    void OnGridItemNotification(const GridItemNotification& notification) override
+    {
+        codes.push_back(notification.code);
+        if (notification.code == EventItemUpdated)
+            updated.push_back(notification.object);
+    }
+    void OnGridHeaderNotification(const GridHeaderNotification&) override {}
+};
+} // namespace
+
+TEST(GridThreads, UpdatesFromAWorkerArriveInPostingOrder)
+{
+    CGrid grid;
+    CUpdateRecorder listener;
+    grid.SetListener(&listener);
+    std::vector<std::unique_ptr<CDynamicObject>> objects;
+    for (int i = 0; i < 5; ++i) {
+        objects.push_back(MakeObject("row " + std::to_string(i), 0));
+        grid.Add(objects.back().get(), GRID_ROOT, GRID_LAST);
+    }
+    // The GUI thread applies the stream while it is still being made.
+    constexpr int kChanges = 3000;
+    std::vector<Kestrum::Common::CDataObject*> changed;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        std::mt19937 random(15);
+        for (int i = 1; i <= kChanges; ++i) {
+            CDynamicObject* object = objects[random() % objects.size()].get();
+            object->SetInt64(kSize, i);
+            changed.push_back(object);
+            if (i % 100 == 0)
+                std::this_thread::yield();
+        }
+        done = true;
+    });
+    PumpUntil([&] { return done && listener.updated.size() >= kChanges; }, 30);
+    worker.join();
+    EXPECT_EQ(listener.updated, changed);
+    grid.Clear(MaskBoth);
+}
+
+TEST(GridThreads, NothingReachesAClosingGrid)
+{
+    CGrid grid;
+    CUpdateRecorder listener;
+    grid.SetListener(&listener);
+    auto shown = MakeObject("shown", 1);
+    auto other = MakeObject("other", 2);
+    const HITEM item = grid.Add(shown.get(), GRID_ROOT, GRID_LAST);
+    listener.codes.clear();
+    grid.SetClosing();
+    std::promise<std::vector<HITEM>> answers;
+    std::thread worker([&] {
+        shown->SetInt64(kSize, 10); // an update
+        shown->NotifyFieldChanged(-1);
+        grid.Expand(item, false); // calls
+        answers.set_value({grid.Add(other.get(), GRID_ROOT, GRID_LAST), grid.Remove(item) ? item : 0,
+                           static_cast<HITEM>(grid.GetRowCount(AreaScrollable))});
+    });
+    auto future = answers.get_future();
+    PumpUntil([&] { return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }, 60);
+    worker.join();
+    Pump(20);
+    EXPECT_EQ(future.get(), (std::vector<HITEM>{0, 0, 0})) << "foreign calls answer the nothing value";
+    EXPECT_TRUE(listener.codes.empty()) << listener.codes.size() << " events reached a closing grid";
+    EXPECT_EQ(grid.GetTimeSinceChange(item, kSize), -1) << "the change was stamped";
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), 1);
+    EXPECT_EQ(grid.GetItem(other.get()), 0u);
     grid.Clear(MaskBoth);
 }
 

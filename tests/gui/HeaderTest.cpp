@@ -188,6 +188,44 @@ TEST_F(HeaderFixture, MovingColumns)
     EXPECT_EQ(header.GetVisibleIndex(1), -1);
 }
 
+// Every move among three columns, each as a user dragging a caption would
+// make it: the order that results, and where the column's rectangle went.
+struct ColumnMove {
+    const char* how;
+    std::int32_t moved;
+    std::int32_t target;
+    std::vector<std::int32_t> order;
+};
+class HeaderMoveFixture : public HeaderFixture, public ::testing::WithParamInterface<ColumnMove> {};
+
+TEST_P(HeaderMoveFixture, MovesWithinRangeGiveTheOrder)
+{
+    const ColumnMove& move = GetParam();
+    header.SetFixedColumnCount(0);
+    recorder.notices.clear();
+    const bool after = std::string(move.how) == "after";
+    ASSERT_TRUE(after ? header.MoveColumnAfter(move.moved, move.target) : header.MoveColumnBefore(move.moved, move.target));
+    EXPECT_EQ(StoredOrder(header), move.order);
+    // The columns lie side by side in the new order.
+    int left = 0;
+    for (const std::int32_t id : move.order) {
+        const CRect rect = header.GetColumnRect(nullptr, id);
+        EXPECT_EQ(rect.left, left) << "column " << id;
+        left = rect.right;
+    }
+    if (move.order != std::vector<std::int32_t>{1, 2, 3}) {
+        EXPECT_EQ(recorder.Codes(), std::vector<std::int32_t>{HeaderColumnMoved});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ThreeColumns, HeaderMoveFixture,
+    ::testing::Values(ColumnMove{"before", 1, 3, {2, 1, 3}}, ColumnMove{"after", 1, 3, {2, 3, 1}},
+                      ColumnMove{"after", 1, 2, {2, 1, 3}}, ColumnMove{"before", 1, 2, {1, 2, 3}},
+                      ColumnMove{"before", 2, 3, {1, 2, 3}}, ColumnMove{"after", 2, 3, {1, 3, 2}},
+                      ColumnMove{"before", 3, 1, {3, 1, 2}}, ColumnMove{"after", 3, 1, {1, 3, 2}},
+                      ColumnMove{"before", 2, 1, {2, 1, 3}}, ColumnMove{"after", 3, 2, {1, 2, 3}}));
+
 TEST_F(HeaderFixture, SortLevels)
 {
     header.SetSortInfo(2, CSortInfo(1, false));

@@ -141,6 +141,117 @@ TEST_F(PaintedGrid, SelectedAndFocusedRowsCarryTheirTints)
     EXPECT_EQ(PixelInRow(3), ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.focus.color, appearance.focus.alpha)));
 }
 
+namespace {
+QColor PixelOfItem(CGrid& grid, HITEM item, int x)
+{
+    const CRect rect = grid.GetRowRect(item);
+    const QImage image = grid.viewport()->grab().toImage();
+    return image.pixelColor(x, rect.top + rect.Height() / 2 + 1);
+}
+} // namespace
+
+TEST_F(PaintedGrid, FocusTintMarksOneRowAcrossBothAreas)
+{
+    // Rows with the same index in the fixed and the scrollable area: only
+    // the focused one of the two is tinted.
+    std::vector<HITEM> fixed;
+    for (int i = 0; i < 3; ++i) {
+        objects.emplace_back(false);
+        objects.back().SetStlString(0, "fixed " + std::to_string(i));
+        fixed.push_back(grid.Add(&objects.back(), GRID_FIXED_ROOT, GRID_LAST));
+    }
+    QCoreApplication::processEvents();
+    const GridAppearance appearance = grid.GetAppearance();
+    const QColor plain(255, 255, 255);
+    const QColor tinted = ToQColor(BlendColor(MakeColor(255, 255, 255), appearance.focus.color, appearance.focus.alpha));
+    auto tintedRows = [&] {
+        std::vector<std::string> rows;
+        for (int i = 0; i < 3; ++i) {
+            const QColor pixel = PixelOfItem(grid, fixed[static_cast<std::size_t>(i)], 140);
+            EXPECT_TRUE(pixel == plain || pixel == tinted) << "fixed " << i;
+            if (pixel == tinted)
+                rows.push_back("fixed " + std::to_string(i));
+        }
+        for (int i = 0; i < 5; ++i) {
+            const QColor pixel = PixelOfItem(grid, items[static_cast<std::size_t>(i)], 140);
+            EXPECT_TRUE(pixel == plain || pixel == tinted) << "scrollable " << i;
+            if (pixel == tinted)
+                rows.push_back("scrollable " + std::to_string(i));
+        }
+        return rows;
+    };
+    ASSERT_TRUE(grid.SetFocusedRow(1, AreaScrollable));
+    EXPECT_EQ(tintedRows(), std::vector<std::string>{"scrollable 1"});
+    ASSERT_TRUE(grid.SetFocusedRow(0, AreaFixed));
+    EXPECT_EQ(tintedRows(), std::vector<std::string>{"fixed 0"});
+    ASSERT_TRUE(grid.SetFocusedRow(-1, 0));
+    EXPECT_TRUE(tintedRows().empty());
+}
+
+TEST_F(PaintedGrid, SelectionSortAndFocusTintsBlendInThatOrder)
+{
+    // Distinct colours and alphas, so each order of blending gives its own
+    // pixel.
+    GridAppearance appearance = grid.GetAppearance();
+    appearance.selection = {MakeColor(200, 40, 40), 90};
+    appearance.sortColumn = {MakeColor(40, 200, 40), 70};
+    appearance.focus = {MakeColor(40, 40, 200), 110};
+    grid.SetAppearance(appearance);
+    grid.SetSortInfo(0, CSortInfo(2, false), true); // the Size column, from x 150 to 250
+    ASSERT_TRUE(grid.SelectRow(2, AreaScrollable, true));
+    ASSERT_TRUE(grid.SetFocusedRow(2, AreaScrollable));
+    QCoreApplication::processEvents();
+    const Color white = MakeColor(255, 255, 255);
+    const HITEM both = grid.GetItemAt(2, AreaScrollable);
+    const HITEM other = grid.GetItemAt(3, AreaScrollable);
+    const Color selected = BlendColor(white, appearance.selection.color, appearance.selection.alpha);
+    const Color selectedInSortColumn = BlendColor(selected, appearance.sortColumn.color, appearance.sortColumn.alpha);
+    EXPECT_EQ(PixelOfItem(grid, both, 160),
+              ToQColor(BlendColor(selectedInSortColumn, appearance.focus.color, appearance.focus.alpha)))
+        << "selection, then sort column, then focus";
+    EXPECT_EQ(PixelOfItem(grid, both, 140), ToQColor(BlendColor(selected, appearance.focus.color, appearance.focus.alpha)))
+        << "selection, then focus";
+    EXPECT_EQ(PixelOfItem(grid, other, 160), ToQColor(BlendColor(white, appearance.sortColumn.color, appearance.sortColumn.alpha)));
+    EXPECT_EQ(PixelOfItem(grid, other, 140), ToQColor(white));
+}
+
+namespace {
+// The x of the leftmost dark pixel of a row's band in [0, right).
+int FirstInkIn(CGrid& grid, HITEM item, int right)
+{
+    const CRect rect = grid.GetRowRect(item);
+    const QImage image = grid.viewport()->grab().toImage();
+    for (int x = 0; x < right; ++x)
+        for (int y = rect.top + 1; y < rect.bottom - 1; ++y)
+            if (image.pixelColor(x, y).lightness() < 128)
+                return x;
+    return -1;
+}
+} // namespace
+
+TEST_F(PaintedGrid, TreeColumnIndentsEachLevelByARowHeight)
+{
+    // A top-level row already leaves room for its button; each level below
+    // one row height more.
+    objects.emplace_back(false);
+    objects.back().SetStlString(0, "child");
+    const HITEM child = grid.Add(&objects.back(), items[0], GRID_LAST);
+    objects.emplace_back(false);
+    objects.back().SetStlString(0, "grandchild");
+    const HITEM grandchild = grid.Add(&objects.back(), child, GRID_LAST);
+    grid.Expand(items[0], true);
+    QCoreApplication::processEvents();
+    const int h = grid.GetRowRect(items[1]).Height();
+    ASSERT_GT(h, 0);
+    // Row 1 has no children: nothing is drawn before its text.
+    const int top = FirstInkIn(grid, items[1], 150);
+    EXPECT_GE(top, h);
+    EXPECT_LT(top, h + 8);
+    const int nested = FirstInkIn(grid, grandchild, 150);
+    EXPECT_GE(nested, 3 * h) << "two levels down";
+    EXPECT_LT(nested, 3 * h + 8);
+}
+
 TEST_F(PaintedGrid, AChangedCellIsHighlightedAndFades)
 {
     grid.EnableUpdateHighlight(true);
