@@ -15,6 +15,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -55,6 +56,13 @@ public:
     bool AreLinesShown();
     // Font size in points, between 6 and 24 after the commands.
     int FontPoints();
+    // Widens the Size column when it is narrower than the largest drive's
+    // size needs in the current font, the animation beside it included
+    // (the capacity of the drive's file system, or its total when that is
+    // larger). It widens again only when the need grows: a user may narrow
+    // the column.
+    void FitSizeColumn();
+    int RequiredSizeWidth();
 
     // The close sequence: stop listening and clear the rows (GUI thread, after
     // the scanner has ended).
@@ -69,11 +77,16 @@ private:
     // GUI thread: adds the fed rows.
     void DrainFeed();
     void StepFont(int step);
+    // Every column's width per pixel of character height: widths follow
+    // the font. A width the user changed since is taken as the new measure.
+    void ScaleColumns(int oldHeight, int newHeight);
 
     CVelmoraDoc& m_document;
     Kestrum::GUI::CGrid* m_grid;
     ScanProgress m_progress;
     bool m_detached = false;
+    std::map<std::int32_t, double> m_widthPerHeight;
+    int m_sizeWidthMet = 0; // the Size width last made sure of
     struct {
         std::mutex mutex;
         std::condition_variable taken;

@@ -172,6 +172,7 @@ void CDataObject::Subscribe(ISink* sink)
     if (!m_impl) {
         if ((reinterpret_cast<std::uintptr_t>(sink) & kSingleSink) == 0) {
             m_impl = reinterpret_cast<Impl*>(reinterpret_cast<std::uintptr_t>(sink) | kSingleSink);
+            OnSubscribersChanged(&sink, 1);
             return;
         }
         m_impl = Impl::Make(2);
@@ -192,6 +193,7 @@ void CDataObject::Subscribe(ISink* sink)
         m_impl = grown;
     }
     m_impl->sinks[m_impl->count++] = sink;
+    OnSubscribersChanged(m_impl->sinks, m_impl->count);
 }
 
 void CDataObject::Unsubscribe(ISink* sink)
@@ -200,8 +202,10 @@ void CDataObject::Unsubscribe(ISink* sink)
     if (!m_impl)
         return;
     if (HasSingleSink()) {
-        if (SingleSink() == sink)
+        if (SingleSink() == sink) {
             m_impl = nullptr;
+            OnSubscribersChanged(nullptr, 0);
+        }
         return;
     }
     ISink** end = m_impl->sinks + m_impl->count;
@@ -209,8 +213,25 @@ void CDataObject::Unsubscribe(ISink* sink)
     if (it == end)
         return;
     std::copy(it + 1, end, it);
-    if (--m_impl->count == 0)
+    if (--m_impl->count == 0) {
         FreeSinks();
+        OnSubscribersChanged(nullptr, 0);
+        return;
+    }
+    OnSubscribersChanged(m_impl->sinks, m_impl->count);
+}
+
+void CDataObject::OnSubscribersChanged(ISink* const*, std::size_t) {}
+
+void CDataObject::AppendSubscribers(std::vector<ISink*>& sinks) const
+{
+    std::lock_guard lock(SinkLockOf(this));
+    if (!m_impl)
+        return;
+    if (HasSingleSink())
+        sinks.push_back(SingleSink());
+    else
+        sinks.insert(sinks.end(), m_impl->sinks, m_impl->sinks + m_impl->count);
 }
 
 bool CDataObject::HasSubscribers() const

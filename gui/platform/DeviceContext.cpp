@@ -2,6 +2,9 @@
 
 #include <QFontMetrics>
 #include <QPolygon>
+#include <atomic>
+
+#include "gui/platform/QtText.h"
 
 namespace Kestrum::GUI {
 
@@ -24,7 +27,14 @@ Color BlendColor(Color a, Color b, int alpha)
     return result;
 }
 
-CDeviceContext::CDeviceContext(QPainter& painter) : m_painter(painter) {}
+namespace {
+std::atomic<bool> s_safeTextByDefault{true};
+}
+
+void CDeviceContext::SetSafeTextByDefault(bool safe) noexcept { s_safeTextByDefault = safe; }
+bool CDeviceContext::IsSafeTextByDefault() noexcept { return s_safeTextByDefault; }
+
+CDeviceContext::CDeviceContext(QPainter& painter) : m_painter(painter), m_safeText(s_safeTextByDefault) {}
 
 void CDeviceContext::FillSolid(const CRect& rect, Color color)
 {
@@ -97,8 +107,10 @@ void CDeviceContext::Text(const CRect& rect, const QString& text, Color color, T
     if (rect.IsEmpty() || text.isEmpty())
         return;
     const QFontMetrics metrics(m_painter.font());
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, rect.Width());
+    const QString shown = metrics.elidedText(m_safeText ? DisplayText(text) : text, Qt::ElideRight, rect.Width());
     int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+    if (m_safeText)
+        flags |= Qt::TextForceLeftToRight;
     flags |= align == TextCenter ? Qt::AlignHCenter : (align == TextRight ? Qt::AlignRight : Qt::AlignLeft);
     m_painter.setPen(ToQColor(color));
     m_painter.drawText(ToQRect(rect), flags, shown);
@@ -106,7 +118,7 @@ void CDeviceContext::Text(const CRect& rect, const QString& text, Color color, T
 
 int CDeviceContext::TextWidth(const QString& text) const
 {
-    return QFontMetrics(m_painter.font()).horizontalAdvance(text);
+    return QFontMetrics(m_painter.font()).horizontalAdvance(m_safeText ? DisplayText(text) : text);
 }
 
 void CDeviceContext::SelectFont(const QFont& font) { m_painter.setFont(font); }
