@@ -95,10 +95,11 @@ CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
     // The caption must fit the title bar next to its buttons; the window
     // manager's title font is unknown, so the bold application font stands in.
-    setMinimumWidth(std::max(minimumSizeHint().width(), CaptionWidth()));
+    setMinimumSize(std::max(minimumSizeHint().width(), CaptionWidth()), minimumSizeHint().height());
+    resize(minimumSize());
+    setSizeGripEnabled(false);
 }
 
 int CAboutBox::CaptionWidth() const

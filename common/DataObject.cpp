@@ -501,13 +501,18 @@ void CDataObject::Serialize(CSerializer& serializer)
     // cannot hold is damaged data, refused before the loop runs.
     if (count < 0 || static_cast<std::int64_t>(count) * 5 > serializer.GetRemaining())
         throw CSerializer::SerializationException("Not enough space to restore the value");
+    // Everything is read before any field is set: damaged data changes nothing.
+    std::vector<std::pair<FieldId, CValue>> values;
+    values.reserve(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
         FieldId id = 0;
         CValue value;
         serializer.Restore(id);
         serializer.Restore(value);
-        SetValue(id, value);
+        values.emplace_back(id, std::move(value));
     }
+    for (const auto& [id, value] : values)
+        SetValue(id, value);
 }
 
 } // namespace Kestrum::Common
