@@ -166,6 +166,8 @@ void CScreenshot::Arrange()
 void CScreenshot::Save()
 {
     killTimer(m_timer);
+    m_frame.UpdateStatus(); // the picture shows the status of its moment
+    QCoreApplication::processEvents();
     const bool saved = m_frame.grab().save(m_file, "PNG");
     if (!saved)
         std::fprintf(stderr, "velmora: cannot write %s\n", m_file.toLocal8Bit().constData());

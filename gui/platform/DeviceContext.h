@@ -47,6 +47,9 @@ public:
     // text it controls itself (bidirectional layout intended) may turn it off.
     static void SetSafeTextByDefault(bool safe) noexcept;
     static bool IsSafeTextByDefault() noexcept;
+    // The text as Text draws it: with safe text, DisplayText's form, a
+    // symbol that no font at hand can show replaced by U+FFFD.
+    QString Shown(const QString& text) const;
 
     // The current font and its metrics.
     void SelectFont(const QFont& font);
