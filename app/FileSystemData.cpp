@@ -3,9 +3,43 @@
 #include "common/DateFormats.h"
 #include "common/FieldMap.h"
 
+#include <limits>
+
 namespace Velmora {
 
 using namespace Kestrum::Common;
+
+std::int64_t AddSaturating(std::int64_t total, std::int64_t amount) noexcept
+{
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(total, amount, &sum))
+        return amount > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+    return sum;
+}
+
+namespace {
+template <class T> void AddSaturatingAtomic(std::atomic<T>& total, T amount) noexcept
+{
+    if (amount == 0)
+        return;
+    T current = total.load(std::memory_order_relaxed);
+    for (;;) {
+        T sum = 0;
+        if (__builtin_add_overflow(current, amount, &sum))
+            sum = amount > 0 ? std::numeric_limits<T>::max() : std::numeric_limits<T>::min();
+        if (sum == current || total.compare_exchange_weak(current, sum, std::memory_order_relaxed))
+            return;
+    }
+}
+
+// Folders of the process that have a subscriber other than their parent
+// folder. While there are none, no announcement of a size or count can be
+// heard by anyone and none is made.
+std::atomic<std::int64_t> s_heardFolders{0};
+} // namespace
+
+void AddSaturating(std::atomic<std::int64_t>& total, std::int64_t amount) noexcept { AddSaturatingAtomic(total, amount); }
+void AddSaturating(std::atomic<std::int32_t>& total, std::int32_t amount) noexcept { AddSaturatingAtomic(total, amount); }
 
 CString JoinPath(const CString& parent, const CString& name)
 {
@@ -78,18 +112,45 @@ CFolderData::CFolderData(const CString& name, CFolderData* parent) : m_name(name
 
 CFolderData::~CFolderData()
 {
-    std::vector<CFolderData*> folders;
-    std::vector<CFileData*> files;
-    {
-        std::lock_guard lock(m_lock);
-        folders.swap(m_folders);
-        files.swap(m_files);
-    }
-    for (CFileData* file : files)
-        delete file;
-    for (CFolderData* folder : folders) {
-        folder->Unsubscribe(this);
-        delete folder;
+    if (m_heard.exchange(false))
+        s_heardFolders.fetch_sub(1);
+    // The subtree goes in the order a recursive destruction would take: a
+    // folder's files first, then each subfolder's whole subtree, the
+    // subfolder itself last. The loop keeps the stack flat at any depth:
+    // every folder is emptied before it is deleted, so its own destructor
+    // finds nothing more to do.
+    struct Level {
+        CFolderData* folder;
+        std::vector<CFolderData*> children;
+        std::size_t next = 0;
+    };
+    const auto takeLists = [](CFolderData* folder, std::vector<CFolderData*>& children) {
+        std::vector<CFileData*> files;
+        {
+            std::lock_guard lock(folder->m_lock);
+            children.swap(folder->m_folders);
+            files.swap(folder->m_files);
+        }
+        for (CFileData* file : files)
+            delete file;
+    };
+    std::vector<Level> stack;
+    stack.push_back({this, {}});
+    takeLists(this, stack.back().children);
+    while (!stack.empty()) {
+        Level& top = stack.back();
+        if (top.next < top.children.size()) {
+            CFolderData* child = top.children[top.next++];
+            child->Unsubscribe(top.folder);
+            Level level{child, {}};
+            takeLists(child, level.children);
+            stack.push_back(std::move(level));
+            continue;
+        }
+        CFolderData* done = top.folder;
+        stack.pop_back();
+        if (done != this)
+            delete done;
     }
 }
 
@@ -101,14 +162,66 @@ std::int64_t CFolderData::GetDirectFilesSize() const
     return m_directFilesSize;
 }
 
+void CFolderData::MarkUnreadable(std::int32_t error) noexcept
+{
+    m_readError.store(error != 0 ? error : kUnknownReadError, std::memory_order_relaxed);
+}
+
 void CFolderData::AddToTotals(std::int64_t size, std::int32_t files)
 {
+    if (size == 0 && files == 0)
+        return; // an empty subfolder: no walk up a deep chain for nothing
     // Only folders already linked into their parent pass totals upwards; a
     // folder's earlier totals join its parent's when AddFolder links it.
     for (CFolderData* folder = this; folder; folder = folder->m_linked ? folder->m_parent : nullptr) {
-        // Atomic addition wraps (two's complement) instead of overflowing.
-        folder->m_totalSize.fetch_add(size, std::memory_order_relaxed);
-        folder->m_totalFiles.fetch_add(files, std::memory_order_relaxed);
+        AddSaturating(folder->m_totalSize, size);
+        AddSaturating(folder->m_totalFiles, files);
+    }
+}
+
+void CFolderData::OnSubscribersChanged(CDataObject::ISink* const* sinks, std::size_t count)
+{
+    const CDataObject::ISink* parent = m_parent;
+    bool heard = false;
+    for (std::size_t i = 0; i < count && !heard; ++i)
+        heard = sinks[i] != parent;
+    if (m_heard.exchange(heard) != heard)
+        s_heardFolders.fetch_add(heard ? 1 : -1);
+}
+
+void CFolderData::AnnounceUpwards(FieldId id)
+{
+    if (s_heardFolders.load() == 0)
+        return;
+    // One frame per folder whose announcement is under way, with its copy of
+    // the subscriber list; a parent folder met in a list gets its own frame,
+    // so its subscribers hear the id before the rest of the child's list.
+    struct Frame {
+        CFolderData* folder;
+        std::size_t begin, next, end;
+    };
+    std::vector<CDataObject::ISink*> sinks;
+    std::vector<Frame> frames;
+    const auto push = [&](CFolderData* folder) {
+        const std::size_t begin = sinks.size();
+        folder->AppendSubscribers(sinks);
+        frames.push_back({folder, begin, begin, sinks.size()});
+    };
+    push(this);
+    while (!frames.empty()) {
+        Frame& top = frames.back();
+        if (top.next == top.end) {
+            sinks.resize(top.begin);
+            frames.pop_back();
+            continue;
+        }
+        CDataObject::ISink* sink = sinks[top.next++];
+        CFolderData* folder = top.folder;
+        if (folder->m_parent && sink == static_cast<CDataObject::ISink*>(folder->m_parent)) {
+            push(folder->m_parent);
+            continue;
+        }
+        sink->OnFieldChanged(id, folder);
     }
 }
 
@@ -121,8 +234,8 @@ void CFolderData::AddFolder(CFolderData* child)
     }
     if (child && child->m_parent == this && !child->m_linked.exchange(true))
         AddToTotals(child->GetSize(), child->GetFilesCount());
-    NotifyFieldChanged(FIELD_SIZE);
-    NotifyFieldChanged(FIELD_FILES_COUNT);
+    AnnounceUpwards(FIELD_SIZE);
+    AnnounceUpwards(FIELD_FILES_COUNT);
 }
 
 void CFolderData::AddFile(CFileData* file)
@@ -131,8 +244,7 @@ void CFolderData::AddFile(CFileData* file)
         return;
     {
         std::lock_guard lock(m_lock);
-        m_directFilesSize = static_cast<std::int64_t>(static_cast<std::uint64_t>(m_directFilesSize) +
-                                                      static_cast<std::uint64_t>(file->GetSize()));
+        m_directFilesSize = AddSaturating(m_directFilesSize, file->GetSize());
         m_files.push_back(file);
     }
     AddToTotals(file->GetSize(), 1);
@@ -171,7 +283,7 @@ std::vector<CFileData*> CFolderData::GetFiles() const
 void CFolderData::OnFieldChanged(FieldId id, CDataObject*)
 {
     if (id == FIELD_SIZE || id == FIELD_FILES_COUNT)
-        NotifyFieldChanged(id);
+        AnnounceUpwards(id);
 }
 
 } // namespace Velmora

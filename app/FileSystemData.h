@@ -7,7 +7,14 @@
 // travels up to the drive, innermost first. Subtree totals are kept as
 // running sums updated on every addition, so reading a folder's size or
 // count costs the same at any depth; they always equal the sums over the
-// subtree. Notifications are sent without holding any folder lock.
+// subtree, held at the largest value instead of wrapping. Notifications are
+// sent without holding any folder lock.
+//
+// Trees may be a hundred thousand folders deep: the repeat up the chain,
+// the full name and destruction walk the chain in loops, never by
+// recursion, and an announcement that no subscriber other than a parent
+// folder could hear (no folder of the process has such a subscriber) is not
+// made at all.
 #pragma once
 
 #include <atomic>
@@ -43,6 +50,11 @@ enum FileSystemType : std::int32_t { TYPE_FOLDER = 1, TYPE_FILE = 2 };
 inline constexpr std::int32_t kFileTimeFlags = 125;
 
 class CFolderData;
+
+// Additions that stop at the type's limits instead of wrapping.
+std::int64_t AddSaturating(std::int64_t total, std::int64_t amount) noexcept;
+void AddSaturating(std::atomic<std::int64_t>& total, std::int64_t amount) noexcept;
+void AddSaturating(std::atomic<std::int32_t>& total, std::int32_t amount) noexcept;
 
 class CFileData : public CDataObject, public CDataObject::ISink {
     KESTRUM_DECLARE_FIELD_MAP();
@@ -88,6 +100,13 @@ public:
     std::int32_t GetType() const { return TYPE_FOLDER; }
     CFolderData* GetParent() const { return m_parent; }
     std::int64_t GetDirectFilesSize() const;
+    // The scanner could not list this folder: the error number (errno), or
+    // kUnknownReadError when the file system did not say why. 0 when the
+    // folder was read.
+    bool IsUnreadable() const noexcept { return GetReadError() != 0; }
+    std::int32_t GetReadError() const noexcept { return m_readError.load(std::memory_order_relaxed); }
+    void MarkUnreadable(std::int32_t error) noexcept;
+    static constexpr std::int32_t kUnknownReadError = -1;
 
     // Takes ownership, subscribes to the child, then announces 2 and 3
     // (also for a null child).
@@ -102,9 +121,16 @@ public:
 
     void OnFieldChanged(FieldId id, CDataObject* object) override;
 
+protected:
+    void OnSubscribersChanged(CDataObject::ISink* const* sinks, std::size_t count) override;
+
 private:
     // Adds to this folder's and every ancestor's running totals.
     void AddToTotals(std::int64_t size, std::int32_t files);
+    // Announces `id` to this folder's subscribers, each parent folder among
+    // them repeating it to its own in turn: the order of nested
+    // notifications, made by a loop.
+    void AnnounceUpwards(FieldId id);
 
     CString m_name;
     CFolderData* m_parent;
@@ -115,6 +141,9 @@ private:
     std::atomic<bool> m_linked{false}; // added to its parent's subfolders
     std::atomic<std::int64_t> m_totalSize{0};
     std::atomic<std::int32_t> m_totalFiles{0};
+    std::atomic<std::int32_t> m_readError{0};
+    // Has a subscriber other than its parent folder (counted process-wide).
+    std::atomic<bool> m_heard{false};
     mutable std::recursive_mutex m_lock;
 };
 

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <cerrno>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <sstream>
 
@@ -112,6 +115,10 @@ std::vector<MountEntry> SelectDrives(const std::vector<MountEntry>& mounts)
     return drives;
 }
 
+CLocalFileSystem::CLocalFileSystem(std::size_t descriptorBudget) : m_budget(std::max<std::size_t>(descriptorBudget, 2)) {}
+
+CLocalFileSystem::~CLocalFileSystem() { CloseFrom(0); }
+
 std::string CLocalFileSystem::ReadMountTable()
 {
     std::ifstream file("/proc/self/mountinfo");
@@ -125,25 +132,295 @@ std::uint64_t CLocalFileSystem::MountOf(const std::string& path)
     return MountKey(AT_FDCWD, path.c_str(), 0);
 }
 
+namespace {
+struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t mount = 0;
+};
+
+// The identity of an open folder; false when it cannot be read or the
+// descriptor is no folder.
+bool IdentityOf(int fd, Identity& identity)
+{
+    struct statx st {};
+    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID,
+              &st) != 0)
+        return false;
+    if (!S_ISDIR(st.stx_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    identity.device = static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor;
+    identity.inode = st.stx_ino;
+    identity.mount = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : (1ull << 63) | identity.device;
+    return true;
+}
+
+// How many leading bytes two strings share; memcmp by blocks, since the
+// paths of a deep walk are hundreds of kilobytes long.
+std::size_t CommonPrefixLength(const std::string& a, const std::string& b)
+{
+    const std::size_t limit = std::min(a.size(), b.size());
+    constexpr std::size_t kBlock = 4096;
+    std::size_t same = 0;
+    while (same + kBlock <= limit && std::memcmp(a.data() + same, b.data() + same, kBlock) == 0)
+        same += kBlock;
+    while (same < limit && a[same] == b[same])
+        ++same;
+    return same;
+}
+
+int OpenFolderAt(int dirFd, const char* name)
+{
+    return openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+} // namespace
+
+void CLocalFileSystem::NoteOpen(int delta)
+{
+    m_open = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(m_open) + delta);
+    m_peak = std::max(m_peak, m_open);
+}
+
+void CLocalFileSystem::Close(Level& level)
+{
+    if (level.fd < 0)
+        return;
+    close(level.fd);
+    level.fd = -1;
+    NoteOpen(-1);
+}
+
+void CLocalFileSystem::CloseFrom(std::size_t level)
+{
+    for (std::size_t i = level; i < m_levels.size(); ++i)
+        Close(m_levels[i]);
+    if (level < m_levels.size())
+        m_levels.resize(level);
+    while (!m_openLevels.empty() && m_openLevels.back() >= level)
+        m_openLevels.pop_back();
+}
+
+void CLocalFileSystem::KeepWithinBudget()
+{
+    // The root and the deepest folders stay: the walk comes back up through
+    // the deepest ones, and the root is where a refused climb starts over.
+    while (m_open > m_budget && m_openLevels.size() > 1) {
+        Close(m_levels[m_openLevels.front()]);
+        m_openLevels.pop_front();
+    }
+}
+
+int CLocalFileSystem::Reopen(std::size_t level)
+{
+    Level& target = m_levels[level];
+    if (target.fd >= 0)
+        return target.fd;
+    const auto matches = [&](int fd, std::size_t at) {
+        Identity identity;
+        return IdentityOf(fd, identity) && identity.device == m_levels[at].device &&
+               identity.inode == m_levels[at].inode;
+    };
+    // Up by "..", from the nearest open folder below.
+    std::size_t below = level + 1;
+    while (below < m_levels.size() && m_levels[below].fd < 0)
+        ++below;
+    if (below < m_levels.size()) {
+        int current = m_levels[below].fd;
+        bool transient = false;
+        for (std::size_t at = below; at-- > level;) {
+            const int up = OpenFolderAt(current, "..");
+            if (transient) {
+                close(current);
+                NoteOpen(-1);
+            }
+            if (up < 0) {
+                current = -1;
+                break;
+            }
+            NoteOpen(1);
+            current = up;
+            transient = true;
+            if (!matches(up, at)) {
+                close(up);
+                NoteOpen(-1);
+                current = -1;
+                break;
+            }
+        }
+        if (current >= 0) {
+            target.fd = current;
+            ++m_reopened;
+            return current;
+        }
+    }
+    // Down by name from the nearest open folder above, each step checked.
+    std::size_t above = level;
+    while (above > 0 && m_levels[above].fd < 0)
+        --above;
+    if (m_levels[above].fd < 0) {
+        errno = ESTALE;
+        return -1;
+    }
+    int current = m_levels[above].fd;
+    for (std::size_t at = above + 1; at <= level; ++at) {
+        std::size_t start = m_levels[at - 1].end;
+        while (start < m_levels[at].end && m_path[start] == '/')
+            ++start;
+        const std::string name = m_path.substr(start, m_levels[at].end - start);
+        const int down = OpenFolderAt(current, name.c_str());
+        if (current != m_levels[above].fd) {
+            close(current);
+            NoteOpen(-1);
+        }
+        if (down < 0)
+            return -1;
+        NoteOpen(1);
+        current = down;
+        if (!matches(down, at)) {
+            close(down);
+            NoteOpen(-1);
+            errno = ESTALE;
+            return -1;
+        }
+    }
+    target.fd = current;
+    ++m_reopened;
+    return current;
+}
+
+int CLocalFileSystem::Resolve(const std::string& path)
+{
+    // How many levels of the cursor begin `path`, each ending at a
+    // component boundary. Every level but the deepest is followed by a
+    // separator in m_path, so only the deepest level within the shared
+    // prefix needs its boundary checked.
+    std::size_t common = 0;
+    if (!m_levels.empty()) {
+        const std::size_t same = CommonPrefixLength(path, m_path);
+        common = static_cast<std::size_t>(
+            std::upper_bound(m_levels.begin(), m_levels.end(), same,
+                             [](std::size_t length, const Level& level) { return length < level.end; }) -
+            m_levels.begin());
+        if (common > 0) {
+            const std::size_t end = m_levels[common - 1].end;
+            if (end != path.size() && path[end] != '/' && (end == 0 || path[end - 1] != '/'))
+                --common;
+        }
+    }
+    if (common == 0) {
+        // A new root: the path the user named, opened as it stands.
+        CloseFrom(0);
+        m_path.clear();
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        NoteOpen(1);
+        Identity identity;
+        if (!IdentityOf(fd, identity)) {
+            const int error = errno;
+            close(fd);
+            NoteOpen(-1);
+            errno = error;
+            return -1;
+        }
+        m_levels.push_back({path.size(), identity.device, identity.inode, fd, identity.mount});
+        m_path = path;
+        return fd;
+    }
+    const bool wasOpen = m_levels[common - 1].fd >= 0;
+    int fd = Reopen(common - 1);
+    const int reopenError = errno;
+    CloseFrom(common);
+    m_path.resize(m_levels.back().end);
+    if (fd < 0) {
+        errno = reopenError;
+        return -1;
+    }
+    if (!wasOpen && common > 1)
+        m_openLevels.push_back(common - 1);
+    // Down one component at a time, never following a link.
+    std::size_t position = m_path.size();
+    while (position < path.size()) {
+        if (path[position] == '/') {
+            ++position;
+            continue;
+        }
+        const std::size_t slash = path.find('/', position);
+        const std::size_t end = slash == std::string::npos ? path.size() : slash;
+        const std::string name = path.substr(position, end - position);
+        if (name == "." || name == "..") {
+            errno = ENOENT;
+            return -1;
+        }
+        const int child = OpenFolderAt(fd, name.c_str());
+        if (child < 0)
+            return -1;
+        NoteOpen(1);
+        Identity identity;
+        if (!IdentityOf(child, identity)) {
+            const int error = errno;
+            close(child);
+            NoteOpen(-1);
+            errno = error;
+            return -1;
+        }
+        m_levels.push_back({end, identity.device, identity.inode, child, identity.mount});
+        m_openLevels.push_back(m_levels.size() - 1);
+        m_path.append(path, m_path.size(), end - m_path.size());
+        fd = child;
+        position = end;
+        KeepWithinBudget();
+    }
+    return fd;
+}
+
 bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
                                   const std::function<bool(const ScanEntry&)>& onEntry)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    if (mountId != 0 && MountKey(fd, "", AT_EMPTY_PATH) != mountId) {
-        close(fd);
+    std::lock_guard lock(m_mutex);
+    m_lastError = 0;
+    errno = 0;
+    const int fd = Resolve(path);
+    if (fd < 0) {
+        m_lastError = errno ? errno : ENOENT;
         return false;
     }
-    DIR* dir = fdopendir(fd);
+    if (mountId != 0 && m_levels.back().mount != mountId) {
+        m_lastError = kOtherMount;
+        return false;
+    }
+    // The listing reads through its own descriptor; the cursor's stays for
+    // opening the subfolders.
+    const int listFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (listFd < 0) {
+        m_lastError = errno;
+        return false;
+    }
+    NoteOpen(1);
+    DIR* dir = fdopendir(listFd);
     if (!dir) {
-        close(fd);
+        m_lastError = errno;
+        close(listFd);
+        NoteOpen(-1);
         return false;
     }
+    rewinddir(dir); // the duplicate shares the position of the cursor's descriptor
     ScanEntry scanned; // reused: its name keeps its storage
-    while (const dirent* entry = readdir(dir)) {
+    bool complete = true;
+    for (;;) {
         if (stop && stop())
             break;
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (!entry) {
+            if (errno != 0) {
+                m_lastError = errno;
+                complete = false;
+            }
+            break;
+        }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
@@ -158,7 +435,8 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
                 continue; // gone since the listing was read
             scanned.isFolder = S_ISDIR(st.stx_mode);
             if (!scanned.isFolder) {
-                scanned.size = static_cast<std::int64_t>(st.stx_size);
+                scanned.size = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(st.stx_size, std::numeric_limits<std::int64_t>::max()));
                 scanned.lastAccessTime = ToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
                 scanned.lastWriteTime = ToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
                 // A zero birth time counts as unrecorded.
@@ -171,7 +449,35 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
             break;
     }
     closedir(dir);
-    return true;
+    NoteOpen(-1);
+    return complete;
+}
+
+int CLocalFileSystem::TakeListError()
+{
+    std::lock_guard lock(m_mutex);
+    const int error = m_lastError;
+    m_lastError = 0;
+    return error;
+}
+
+void CLocalFileSystem::EndWalk()
+{
+    std::lock_guard lock(m_mutex);
+    CloseFrom(0);
+    m_path.clear();
+}
+
+std::size_t CLocalFileSystem::PeakDescriptors() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_peak;
+}
+
+std::size_t CLocalFileSystem::ReopenCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_reopened;
 }
 
 CFolderScanner::CFolderScanner(std::vector<std::string> roots, std::shared_ptr<IScanFileSystem> fileSystem)
@@ -257,6 +563,7 @@ std::uint32_t CFolderScanner::Run()
         }
         ScanFolder(drive, roots[i].second, roots[i].first);
     }
+    m_fileSystem->EndWalk();
     return 0;
 }
 
@@ -265,20 +572,19 @@ void CFolderScanner::ScanFolder(CFolderData* folder)
     ScanFolder(folder, 0, folder->GetFullName().ToStdString());
 }
 
-void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& path)
+bool CFolderScanner::ListAndAnnounce(CFolderData* folder, std::uint64_t mountId, const std::string& path)
 {
     if (IsStopRequested())
-        return;
+        return false;
     const std::vector<IScanListener*> listeners = Snapshot();
     // Entries are announced as the listing reads them; the listing is closed
-    // before the subfolders are walked, so deep trees never hold more than
-    // one folder open.
+    // before the subfolders are walked.
     bool stopped = false;
     const auto stop = [&] {
         stopped = stopped || IsStopRequested();
         return stopped;
     };
-    m_fileSystem->ListFolder(path, mountId, stop, [&](const ScanEntry& entry) {
+    const bool listed = m_fileSystem->ListFolder(path, mountId, stop, [&](const ScanEntry& entry) {
         if (stop())
             return false;
         if (entry.isFolder) {
@@ -298,12 +604,47 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
         }
         return true;
     });
-    if (stopped)
-        return;
-    folder->BeginPopulate();
-    for (CFolderData* subfolder : folder->GetFolders())
-        ScanFolder(subfolder, mountId, JoinPath(CString(path), subfolder->GetName()).ToStdString());
-    folder->EndPopulate();
+    const int error = m_fileSystem->TakeListError();
+    if (!listed && error != IScanFileSystem::kOtherMount) {
+        folder->MarkUnreadable(error);
+        m_unreadable.fetch_add(1, std::memory_order_relaxed);
+    }
+    return !stopped;
+}
+
+void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& rootPath)
+{
+    // Depth first over an explicit stack: each level holds its folder, the
+    // subfolders it had once listed, and where its path ends in `path`.
+    struct Level {
+        CFolderData* folder;
+        std::vector<CFolderData*> subfolders;
+        std::size_t next;
+        std::size_t pathLength;
+    };
+    std::string path = rootPath;
+    std::vector<Level> stack;
+    const auto enter = [&](CFolderData* entered) {
+        if (!ListAndAnnounce(entered, mountId, path))
+            return; // stopped: this folder's walk ends without its populating marks
+        entered->BeginPopulate();
+        stack.push_back({entered, entered->GetFolders(), 0, path.size()});
+    };
+    enter(folder);
+    while (!stack.empty()) {
+        Level& top = stack.back();
+        if (top.next < top.subfolders.size()) {
+            CFolderData* subfolder = top.subfolders[top.next++];
+            path.resize(top.pathLength);
+            if (path.empty() || path.back() != '/')
+                path.push_back('/');
+            path.append(subfolder->GetName().View());
+            enter(subfolder);
+            continue;
+        }
+        top.folder->EndPopulate();
+        stack.pop_back();
+    }
 }
 
 } // namespace Velmora

@@ -10,11 +10,19 @@
 // The stop flag is polled at the start of each folder, before each entry and
 // before each file announcement. The walk never follows symbolic links and
 // never leaves the file system of its drive, and a folder's listing is
-// closed before its subfolders are walked.
+// closed before its subfolders are walked. The walk is a loop over an
+// explicit stack, so no depth of folders can exhaust the thread's stack.
+//
+// Folders are opened relative to their parent's descriptor, never by their
+// full path: no path length limits the walk, and a folder replaced by a
+// symbolic link (or by another folder) after its parent was listed is not
+// entered. The full path is still carried for display and for the
+// IScanFileSystem seam, which names folders by it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -72,15 +80,74 @@ public:
     // `stop` is polled while waiting.
     virtual bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
                             const std::function<bool(const ScanEntry&)>& onEntry) = 0;
+    // Why the last ListFolder answered false, forgetting it: an errno value,
+    // kOtherMount for a folder on another mount (a mount point, which is not
+    // a failure to read), or 0 when the file system did not say.
+    virtual int TakeListError() { return 0; }
+    // The walk has ended: resources held between listings can go.
+    virtual void EndWalk() {}
+    static constexpr int kOtherMount = -1;
 };
 
 // The real file system of this machine.
+//
+// Listings are resolved against a cursor: the descriptors of the folders on
+// the path of the last listing, each opened relative to its parent with
+// O_NOFOLLOW and identified by device and inode. A path that continues a
+// kept folder is opened from it, one component at a time, so the kernel
+// never resolves a long path and no link on the way is followed. At most
+// `descriptorBudget` of the cursor's folders stay open (the walk's root and
+// the deepest ones); a folder whose descriptor was let go is reached again
+// by "..", from the nearest open folder below it, each step checked against
+// the device and inode recorded on the way down, so a folder moved away or
+// replaced meanwhile is refused rather than entered. One walk at a time.
 class CLocalFileSystem : public IScanFileSystem {
 public:
+    static constexpr std::size_t kDefaultDescriptorBudget = 32;
+    explicit CLocalFileSystem(std::size_t descriptorBudget = kDefaultDescriptorBudget);
+    ~CLocalFileSystem() override;
+    CLocalFileSystem(const CLocalFileSystem&) = delete;
+    CLocalFileSystem& operator=(const CLocalFileSystem&) = delete;
+
     std::string ReadMountTable() override;
     std::uint64_t MountOf(const std::string& path) override;
     bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
                     const std::function<bool(const ScanEntry&)>& onEntry) override;
+    int TakeListError() override;
+    void EndWalk() override;
+    // The most descriptors this object held open at once (the cursor's and
+    // the listing's).
+    std::size_t PeakDescriptors() const;
+    // How many folders were reached again after their descriptor was let go.
+    std::size_t ReopenCount() const;
+
+private:
+    struct Level {
+        std::size_t end = 0; // the level's path is m_path[0, end)
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        int fd = -1;
+        std::uint64_t mount = 0;
+    };
+    // The cursor's descriptor of `path`'s folder (not to be closed), or -1
+    // with errno set.
+    int Resolve(const std::string& path);
+    int Reopen(std::size_t level);
+    void CloseFrom(std::size_t level);
+    void Close(Level& level);
+    void KeepWithinBudget();
+    void NoteOpen(int delta);
+
+    const std::size_t m_budget;
+    // Recursive: a listener may look at the file system from a listing.
+    mutable std::recursive_mutex m_mutex;
+    std::string m_path;
+    std::vector<Level> m_levels;
+    std::deque<std::size_t> m_openLevels; // levels above the root with a descriptor, shallowest first
+    std::size_t m_open = 0;
+    std::size_t m_peak = 0;
+    std::size_t m_reopened = 0;
+    int m_lastError = 0;
 };
 
 // Parses mountinfo text; malformed lines are skipped.
@@ -105,6 +172,8 @@ public:
     std::vector<CFolderData*> GetDrives() const;
     // True once Run has returned (the walk ended or was stopped).
     bool IsFinished() const noexcept { return m_finished.load(); }
+    // Folders that could not be listed so far (mount points not counted).
+    std::int64_t GetUnreadableCount() const noexcept { return m_unreadable.load(std::memory_order_relaxed); }
 
 protected:
     std::uint32_t Run() override;
@@ -113,6 +182,9 @@ private:
     std::vector<IScanListener*> Snapshot() const;
     // The path is carried down the walk so no folder rebuilds it.
     void ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& path);
+    // Lists one folder and announces its entries; false when the walk of the
+    // folder ends here (a stop was requested).
+    bool ListAndAnnounce(CFolderData* folder, std::uint64_t mountId, const std::string& path);
 
     std::vector<std::string> m_roots;
     std::shared_ptr<IScanFileSystem> m_fileSystem;
@@ -121,6 +193,7 @@ private:
     std::vector<IScanListener*> m_listeners;
     mutable std::recursive_mutex m_lock;
     std::atomic<bool> m_finished{false};
+    std::atomic<std::int64_t> m_unreadable{0};
 };
 
 } // namespace Velmora

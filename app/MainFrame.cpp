@@ -2,14 +2,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/Application.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
 
@@ -51,12 +52,13 @@ QIcon GlyphIcon(const QString& glyph)
 CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::move(document))
 {
     setWindowTitle("Kestrum - Velmora");
+    setWindowIcon(ApplicationIcon());
     m_view = new CVelmoraView(*m_document, this);
     setCentralWidget(m_view);
 
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("E&xit", this, &QWidget::close);
-    QMenu* settings = menuBar()->addMenu("&Settings");
+    QMenu* settings = m_settings = menuBar()->addMenu("&Settings");
     QToolBar* toolbar = addToolBar("Toolbar");
     toolbar->setObjectName("toolbar");
     toolbar->setIconSize(QSize(24, 24));
@@ -67,15 +69,22 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::
     QAction* lines = AddCommand(settings, ID_SHOW_LINES, "&Show lines", "Show horizontal and vertical lines", "#");
     QAction* columns = AddCommand(settings, ID_HEADER_COLUMNS, "&Header columns", "Select columns", "||");
     lines->setCheckable(true);
+    m_lines = lines;
+    // The check mark follows the grid's two line switches, whoever set them.
+    connect(settings, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
+    connect(toolbar, &QToolBar::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            UpdateCommands();
+    });
     for (QAction* action : {decrease, increase, expand, collapse, lines, columns})
         toolbar->addAction(action);
     connect(increase, &QAction::triggered, this, [this] { m_view->IncreaseFont(); });
     connect(decrease, &QAction::triggered, this, [this] { m_view->DecreaseFont(); });
     connect(expand, &QAction::triggered, this, [this] { m_view->ExpandAll(); });
     connect(collapse, &QAction::triggered, this, [this] { m_view->CollapseAll(); });
-    connect(lines, &QAction::triggered, this, [this, lines] {
+    connect(lines, &QAction::triggered, this, [this] {
         m_view->ToggleLines();
-        lines->setChecked(m_view->AreLinesShown());
+        UpdateCommands();
     });
     QMenu* view = menuBar()->addMenu("&View");
     QAction* showToolbar = toolbar->toggleViewAction();
@@ -83,18 +92,30 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::
     view->addAction(showToolbar);
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("&About...", this, [this] {
-        QMessageBox::about(this, "About Velmora...", "Velmora version 1.0");
+        CAboutBox about(this);
+        about.exec();
     });
 
-    m_message = new QLabel("Ready");
+    m_message = new QLabel;
     statusBar()->addWidget(m_message, 1);
-    for (const char* indicator : {"CAP", "NUM", "SCRL"})
-        statusBar()->addPermanentWidget(new QLabel(indicator));
+    m_unreadable = new QLabel;
+    m_unreadable->setObjectName("unreadable");
+    statusBar()->addPermanentWidget(m_unreadable);
+    const QFontMetrics metrics(statusBar()->font());
+    for (QLabel*& pane : m_lockPanes) {
+        pane = new QLabel;
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(metrics.horizontalAdvance("SCRL") + 8); // the panes keep their place when empty
+        statusBar()->addPermanentWidget(pane);
+    }
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { UpdateStatus(); });
     timer->start(250);
     m_elapsed.start();
     m_document->Start();
+    // "Scanning" from the first moment, not only after the first tick.
+    UpdateStatus();
+    UpdateCommands();
 }
 
 CMainFrame::~CMainFrame()
@@ -128,16 +149,40 @@ void CMainFrame::UpdateStatus()
     if (m_shutDown)
         return;
     const ScanProgress& progress = m_view->Progress();
-    if (m_document->Scanner().IsFinished()) {
+    // Ready once the walk has ended and its last rows are in.
+    if (m_document->Scanner().IsFinished() && !m_view->HasWaitingRows()) {
         m_message->setText("Ready");
-        return;
+    } else {
+        m_message->setText(QString("Scanning: %1 folders, %2 files, %3 - %4 s")
+                               .arg(progress.folders.load())
+                               .arg(progress.files.load())
+                               .arg(HumanBytes(progress.bytes.load()))
+                               .arg(m_elapsed.elapsed() / 1000));
     }
-    m_message->setText(QString("Scanning: %1 folders, %2 files, %3 - %4 s")
-                           .arg(progress.folders.load())
-                           .arg(progress.files.load())
-                           .arg(HumanBytes(progress.bytes.load()))
-                           .arg(m_elapsed.elapsed() / 1000));
+    const std::int64_t unreadable = m_document->Scanner().GetUnreadableCount();
+    m_unreadable->setText(unreadable == 0 ? QString()
+                                          : QString(unreadable == 1 ? "%1 folder could not be read"
+                                                                    : "%1 folders could not be read")
+                                                .arg(unreadable));
+    m_unreadable->setVisible(unreadable != 0);
+    const std::optional<LockKeyState> keys = ReadLockKeys();
+    m_lockPanes[0]->setText(keys && keys->capsLock ? "CAP" : "");
+    m_lockPanes[1]->setText(keys && keys->numLock ? "NUM" : "");
+    m_lockPanes[2]->setText(keys && keys->scrollLock ? "SCRL" : "");
+    m_view->FitSizeColumn();
+    UpdateCommands();
 }
+
+void CMainFrame::UpdateCommands()
+{
+    if (m_shutDown)
+        return;
+    m_lines->setChecked(m_view->AreLinesShown());
+}
+
+QString CMainFrame::StatusMessage() const { return m_message->text(); }
+QString CMainFrame::UnreadablePane() const { return m_unreadable->text(); }
+QString CMainFrame::LockPane(int index) const { return index >= 0 && index < 3 ? m_lockPanes[index]->text() : QString(); }
 
 void CMainFrame::Shutdown()
 {

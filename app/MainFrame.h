@@ -37,16 +37,32 @@ public:
     // The close sequence; safe to call more than once.
     void Shutdown();
 
+    // The status bar: the message pane, the count of folders that could not
+    // be read (empty while there are none), and the CAP, NUM and SCRL panes
+    // (empty while the key is off or the platform does not say).
+    QString StatusMessage() const;
+    QString UnreadablePane() const;
+    QString LockPane(int index) const;
+    // Brings the status bar, the check mark of "&Show lines" and the Size
+    // column's width up to date (every quarter second, and when the menu
+    // or the toolbar is shown).
+    void UpdateStatus();
+    void UpdateCommands();
+    QMenu* SettingsMenu() const { return m_settings; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt, const QString& icon);
-    void UpdateStatus();
 
     std::unique_ptr<CVelmoraDoc> m_document;
     CVelmoraView* m_view = nullptr;
     QLabel* m_message = nullptr;
+    QLabel* m_unreadable = nullptr;
+    QLabel* m_lockPanes[3] = {};
+    QMenu* m_settings = nullptr;
+    QAction* m_lines = nullptr;
     QElapsedTimer m_elapsed;
     bool m_shutDown = false;
 };

@@ -46,6 +46,26 @@ QPixmap DrawFrame(int frame)
 }
 } // namespace
 
+QPixmap CRowPainter::WithPadlock(const QPixmap& icon)
+{
+    QPixmap marked = icon;
+    const QSizeF size = icon.deviceIndependentSize();
+    QPainter painter(&marked);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Bottom right, over about half the icon: a shackle and a body.
+    const qreal side = std::max<qreal>(6, std::min(size.width(), size.height()) * 0.55);
+    const QRectF body(size.width() - side, size.height() - side * 0.62, side, side * 0.62);
+    const QRectF shackle(body.left() + side * 0.2, body.top() - side * 0.38, side * 0.6, side * 0.7);
+    painter.setPen(QPen(QColor(255, 255, 255), std::max<qreal>(1.5, side * 0.28)));
+    painter.drawArc(shackle, 0, 180 * 16);
+    painter.setPen(QPen(QColor(90, 20, 20), std::max<qreal>(1, side * 0.14)));
+    painter.drawArc(shackle, 0, 180 * 16);
+    painter.setPen(QPen(QColor(255, 255, 255), 1));
+    painter.setBrush(QColor(178, 34, 34));
+    painter.drawRoundedRect(body, side * 0.12, side * 0.12);
+    return marked;
+}
+
 CRowPainter::CRowPainter() : CCustomDraw(true)
 {
     for (int frame = 0; frame < 4; ++frame)
@@ -92,6 +112,9 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
             if (isFile) {
                 cell.textColor = kFileTextColor;
                 font.setItalic(true);
+            } else if (const auto* folder = dynamic_cast<const CFolderData*>(object); folder && folder->IsUnreadable()) {
+                iconPixmap = WithPadlock(iconPixmap);
+                cell.textColor = kUnreadableTextColor;
             }
         } else if (field == FIELD_SIZE && object->GetBool(FIELD_POPULATING)) {
             decoration = &m_frames[static_cast<std::size_t>(state.now % 4000 / 1000)];

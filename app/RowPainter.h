@@ -1,6 +1,7 @@
 // CRowPainter: the view's custom draw. Pale column colours, system icons in
 // the Name column, files in italics and red, bold sizes, and an animation in
-// the Size cell of a folder that is still being walked.
+// the Size cell of a folder that is still being walked. A folder that could
+// not be read has a padlock on its icon and its name in grey.
 #pragma once
 
 #include <QHash>
@@ -23,9 +24,13 @@ public:
     // The four animation frames (drawn here, no image files).
     const std::vector<QPixmap>& Frames() const { return m_frames; }
     static constexpr Kestrum::GUI::Color kFileTextColor = 0xC41C3E;
+    static constexpr Kestrum::GUI::Color kUnreadableTextColor = 0x808080;
+    // The icon of a folder or of a file of this name (by its type), cached.
+    QIcon IconFor(bool folder, const QString& name);
+    // A folder's icon with the padlock of an unreadable folder.
+    static QPixmap WithPadlock(const QPixmap& icon);
 
 private:
-    QIcon IconFor(bool folder, const QString& name);
     std::vector<QPixmap> m_frames;
     QHash<QString, QIcon> m_icons;
 };

@@ -5,9 +5,19 @@
 #include <chrono>
 #include <cmath>
 
+#include <QPainter>
+#include <QPixmap>
+#include <limits>
+#include <sys/statvfs.h>
+
 #include "app/RowPainter.h"
 #include "app/VelmoraDoc.h"
+#include "common/Format.h"
+#include "common/FormatRegistry.h"
+#include "common/Value.h"
 #include "gui/header/Header.h"
+#include "gui/platform/DeviceContext.h"
+#include "gui/platform/QtText.h"
 #include "gui/platform/QtDrainScheduler.h"
 
 namespace Velmora {
@@ -57,6 +67,9 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
                                       AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
     }
     header->SetFixedColumnCount(1);
+    const int height = std::max(1, metrics.height());
+    for (const auto& column : columns)
+        m_widthPerHeight[column.field] = static_cast<double>(header->GetColumn(column.field)->GetWidth()) / height;
     m_grid->SetHeader(header);
     m_grid->SetCustomDraw(new CRowPainter);
     m_grid->EnableNotifications(false);
@@ -110,7 +123,7 @@ void CVelmoraView::OnFolder(CFolderData* folder)
 void CVelmoraView::OnFile(CFileData* file)
 {
     m_progress.files.fetch_add(1, std::memory_order_relaxed);
-    m_progress.bytes.fetch_add(file->GetSize(), std::memory_order_relaxed);
+    AddSaturating(m_progress.bytes, file->GetSize());
     Feed(file, file->GetParent());
 }
 
@@ -129,8 +142,74 @@ void CVelmoraView::StepFont(int step)
     if ((step > 0 && points >= 24) || (step < 0 && points <= 6))
         return;
     QFont font = m_grid->GetGridFont();
+    const int oldHeight = QFontMetrics(font).height();
     font.setPointSize(points + step);
     m_grid->SetGridFont(font);
+    ScaleColumns(oldHeight, QFontMetrics(font).height());
+    m_sizeWidthMet = 0;
+    FitSizeColumn();
+}
+
+void CVelmoraView::ScaleColumns(int oldHeight, int newHeight)
+{
+    CHeader* header = m_grid->GetHeader();
+    if (!header || oldHeight <= 0 || newHeight <= 0)
+        return;
+    for (int i = 0; i < header->GetColumnCount(); ++i) {
+        CColumn* column = header->GetColumnAt(i);
+        const std::int32_t field = column->GetFieldId();
+        auto [it, added] = m_widthPerHeight.emplace(field, static_cast<double>(column->GetWidth()) / oldHeight);
+        if (!added && std::lround(it->second * oldHeight) != column->GetWidth())
+            it->second = static_cast<double>(column->GetWidth()) / oldHeight;
+        column->SetWidth(std::max(1, static_cast<int>(std::lround(it->second * newHeight))));
+    }
+}
+
+int CVelmoraView::RequiredSizeWidth()
+{
+    CHeader* header = m_grid->GetHeader();
+    CColumn* column = header ? header->GetColumn(FIELD_SIZE) : nullptr;
+    if (!column)
+        return 0;
+    std::int64_t largest = 0;
+    for (CFolderData* drive : m_document.Scanner().GetDrives()) {
+        largest = std::max(largest, drive->GetSize());
+        struct statvfs disk {};
+        if (statvfs(drive->GetName().GetString(), &disk) == 0) {
+            std::uint64_t bytes = 0;
+            if (__builtin_mul_overflow(static_cast<std::uint64_t>(disk.f_blocks), static_cast<std::uint64_t>(disk.f_frsize), &bytes))
+                bytes = std::numeric_limits<std::uint64_t>::max();
+            largest = std::max(largest, static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                            bytes, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))));
+        }
+    }
+    Kestrum::Common::CFormat* format = column->GetFormat() ? column->GetFormat()
+                                                           : Kestrum::Common::GetDefaultFormat(Kestrum::Common::FT_INT64);
+    // As the row painter draws it: in the heaviest weight, the animation's
+    // square of one row height to the left, the cell margins around.
+    QFont bold = m_grid->GetGridFont();
+    bold.setWeight(QFont::Black);
+    QPixmap scratch(1, 1);
+    QPainter painter(&scratch);
+    painter.setFont(bold);
+    CDeviceContext dc(painter);
+    const CellDrawContext margins;
+    return dc.TextWidth(ToQString(format->FormatValue(Kestrum::Common::CValue(largest), nullptr))) +
+           m_grid->GetFontRowHeight(AreaScrollable) + margins.leftMargin + margins.rightMargin + 2;
+}
+
+void CVelmoraView::FitSizeColumn()
+{
+    CHeader* header = m_grid->GetHeader();
+    CColumn* column = header ? header->GetColumn(FIELD_SIZE) : nullptr;
+    if (!column)
+        return;
+    const int required = RequiredSizeWidth();
+    if (required <= m_sizeWidthMet)
+        return;
+    m_sizeWidthMet = required;
+    if (column->GetWidth() < required)
+        column->SetWidth(required);
 }
 
 void CVelmoraView::IncreaseFont() { StepFont(1); }

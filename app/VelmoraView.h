@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
+#include <map>
 
 #include "app/FolderScanner.h"
 #include "common/CoalescingQueue.h"
@@ -58,6 +59,13 @@ public:
     bool AreLinesShown();
     // Font size in points, between 6 and 24 after the commands.
     int FontPoints();
+    // Widens the Size column when it is narrower than the largest drive's
+    // size needs in the current font, the animation beside it included
+    // (the capacity of the drive's file system, or its total when that is
+    // larger). It widens again only when the need grows: a user may narrow
+    // the column.
+    void FitSizeColumn();
+    int RequiredSizeWidth();
 
     // The close sequence: stop listening and clear the rows (GUI thread, after
     // the scanner has ended).
@@ -72,11 +80,16 @@ private:
     // GUI thread: adds the row of one fed entry.
     void AddRow(const FeedEntry& entry);
     void StepFont(int step);
+    // Every column's width per pixel of character height: widths follow
+    // the font. A width the user changed since is taken as the new measure.
+    void ScaleColumns(int oldHeight, int newHeight);
 
     CVelmoraDoc& m_document;
     Kestrum::GUI::CGrid* m_grid;
     ScanProgress m_progress;
     bool m_detached = false;
+    std::map<std::int32_t, double> m_widthPerHeight;
+    int m_sizeWidthMet = 0; // the Size width last made sure of
     Kestrum::Common::CCoalescingQueue<FeedEntry> m_feed;
     Kestrum::GUI::CQtDrainScheduler* m_feedScheduler; // a child of this view
 };

@@ -172,6 +172,7 @@ void CDataObject::Subscribe(ISink* sink)
     if (!m_impl) {
         if ((reinterpret_cast<std::uintptr_t>(sink) & kSingleSink) == 0) {
             m_impl = reinterpret_cast<Impl*>(reinterpret_cast<std::uintptr_t>(sink) | kSingleSink);
+            OnSubscribersChanged(&sink, 1);
             return;
         }
         m_impl = Impl::Make(2);
@@ -192,6 +193,7 @@ void CDataObject::Subscribe(ISink* sink)
         m_impl = grown;
     }
     m_impl->sinks[m_impl->count++] = sink;
+    OnSubscribersChanged(m_impl->sinks, m_impl->count);
 }
 
 void CDataObject::Unsubscribe(ISink* sink)
@@ -200,8 +202,10 @@ void CDataObject::Unsubscribe(ISink* sink)
     if (!m_impl)
         return;
     if (HasSingleSink()) {
-        if (SingleSink() == sink)
+        if (SingleSink() == sink) {
             m_impl = nullptr;
+            OnSubscribersChanged(nullptr, 0);
+        }
         return;
     }
     ISink** end = m_impl->sinks + m_impl->count;
@@ -209,8 +213,25 @@ void CDataObject::Unsubscribe(ISink* sink)
     if (it == end)
         return;
     std::copy(it + 1, end, it);
-    if (--m_impl->count == 0)
+    if (--m_impl->count == 0) {
         FreeSinks();
+        OnSubscribersChanged(nullptr, 0);
+        return;
+    }
+    OnSubscribersChanged(m_impl->sinks, m_impl->count);
+}
+
+void CDataObject::OnSubscribersChanged(ISink* const*, std::size_t) {}
+
+void CDataObject::AppendSubscribers(std::vector<ISink*>& sinks) const
+{
+    std::lock_guard lock(SinkLockOf(this));
+    if (!m_impl)
+        return;
+    if (HasSingleSink())
+        sinks.push_back(SingleSink());
+    else
+        sinks.insert(sinks.end(), m_impl->sinks, m_impl->sinks + m_impl->count);
 }
 
 bool CDataObject::HasSubscribers() const
@@ -480,13 +501,18 @@ void CDataObject::Serialize(CSerializer& serializer)
     // cannot hold is damaged data, refused before the loop runs.
     if (count < 0 || static_cast<std::int64_t>(count) * 5 > serializer.GetRemaining())
         throw CSerializer::SerializationException("Not enough space to restore the value");
+    // Everything is read before any field is set: damaged data changes nothing.
+    std::vector<std::pair<FieldId, CValue>> values;
+    values.reserve(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
         FieldId id = 0;
         CValue value;
         serializer.Restore(id);
         serializer.Restore(value);
-        SetValue(id, value);
+        values.emplace_back(id, std::move(value));
     }
+    for (const auto& [id, value] : values)
+        SetValue(id, value);
 }
 
 } // namespace Kestrum::Common

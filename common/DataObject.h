@@ -11,6 +11,7 @@
 // guarded by each class itself.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <set>
 #include <string>
@@ -124,6 +125,13 @@ protected:
     // Tells every subscriber of the disposal and empties the list; a derived
     // destructor may call it while the object is still whole.
     void NotifyDispose();
+    // Called after a subscription was added or removed, with the new list,
+    // while the list's lock is held: an override may only look at the list
+    // and update its own atomics (it must take no other lock and call no
+    // sink). Not called while the object is being disposed.
+    virtual void OnSubscribersChanged(ISink* const* sinks, std::size_t count);
+    // Appends a copy of the subscriber list, in subscription order.
+    void AppendSubscribers(std::vector<ISink*>& sinks) const;
 
 private:
     template <class T> T GetTyped(FieldId id);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "common/SubscriberList.h"
 
@@ -702,8 +703,14 @@ void CHeader::Serialize(CArchive& archive)
     const bool multiSortEnabled = archive.ReadBool();
     const std::int32_t levelCount = archive.ReadInt32();
     archive.RequireCount(levelCount, 4);
+    // No header stores more levels than it can hold: more is damaged data,
+    // and reading only some would take the rest for the fields that follow.
+    if (levelCount > kMaxSortLevels)
+        throw CArchiveException(CArchiveException::Generic, "Header archive holds " + std::to_string(levelCount) +
+                                                                " sort levels, more than " +
+                                                                std::to_string(kMaxSortLevels));
     std::vector<CSortInfo> levels;
-    for (std::int32_t i = 0; i < std::min<std::int32_t>(levelCount, kMaxSortLevels); ++i) {
+    for (std::int32_t i = 0; i < levelCount; ++i) {
         CSortInfo level;
         level.Serialize(archive);
         levels.push_back(level);

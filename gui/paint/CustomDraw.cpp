@@ -12,7 +12,6 @@
 #include "gui/paint/ColumnPaintFormat.h"
 #include "gui/paint/HeaderPaintFormat.h"
 #include "gui/paint/LinePaintFormat.h"
-#include "gui/platform/Archive.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/QtText.h"
 

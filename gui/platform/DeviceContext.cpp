@@ -1,7 +1,13 @@
 #include "gui/platform/DeviceContext.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPolygon>
+#include <QTextLayout>
+#include <atomic>
+
+#include "gui/platform/QtText.h"
 
 namespace Kestrum::GUI {
 
@@ -24,7 +30,51 @@ Color BlendColor(Color a, Color b, int alpha)
     return result;
 }
 
-CDeviceContext::CDeviceContext(QPainter& painter) : m_painter(painter) {}
+namespace {
+std::atomic<bool> s_safeTextByDefault{true};
+
+// Whether a symbol reaches the screen in this font, Qt's font fallback
+// included: a symbol no font has is drawn as an empty box, which tells a
+// user less than U+FFFD does. Asked only for the symbols DisplayText puts
+// in, and remembered per font.
+bool CanShow(const QFont& font, char16_t symbol)
+{
+    thread_local QHash<QString, bool> known;
+    const QString key = font.key() + QChar(symbol);
+    if (const auto it = known.constFind(key); it != known.constEnd())
+        return *it;
+    QTextLayout layout(QString(QChar(symbol)), font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    bool shown = true;
+    for (const QGlyphRun& run : layout.glyphRuns())
+        for (const quint32 glyph : run.glyphIndexes())
+            shown = shown && glyph != 0;
+    known.insert(key, shown);
+    return shown;
+}
+} // namespace
+
+QString CDeviceContext::Shown(const QString& text) const
+{
+    if (!m_safeText)
+        return text;
+    QString shown = DisplayText(text);
+    if (shown.constData() == text.constData())
+        return shown; // nothing was replaced
+    for (QChar& c : shown) {
+        const char16_t code = c.unicode();
+        if (code >= 0x2400 && code <= 0x2426 && !CanShow(m_painter.font(), code))
+            c = QChar(0xFFFD);
+    }
+    return shown;
+}
+
+void CDeviceContext::SetSafeTextByDefault(bool safe) noexcept { s_safeTextByDefault = safe; }
+bool CDeviceContext::IsSafeTextByDefault() noexcept { return s_safeTextByDefault; }
+
+CDeviceContext::CDeviceContext(QPainter& painter) : m_painter(painter), m_safeText(s_safeTextByDefault) {}
 
 void CDeviceContext::FillSolid(const CRect& rect, Color color)
 {
@@ -97,8 +147,10 @@ void CDeviceContext::Text(const CRect& rect, const QString& text, Color color, T
     if (rect.IsEmpty() || text.isEmpty())
         return;
     const QFontMetrics metrics(m_painter.font());
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, rect.Width());
+    const QString shown = metrics.elidedText(Shown(text), Qt::ElideRight, rect.Width());
     int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+    if (m_safeText)
+        flags |= Qt::TextForceLeftToRight;
     flags |= align == TextCenter ? Qt::AlignHCenter : (align == TextRight ? Qt::AlignRight : Qt::AlignLeft);
     m_painter.setPen(ToQColor(color));
     m_painter.drawText(ToQRect(rect), flags, shown);
@@ -106,7 +158,7 @@ void CDeviceContext::Text(const CRect& rect, const QString& text, Color color, T
 
 int CDeviceContext::TextWidth(const QString& text) const
 {
-    return QFontMetrics(m_painter.font()).horizontalAdvance(text);
+    return QFontMetrics(m_painter.font()).horizontalAdvance(Shown(text));
 }
 
 void CDeviceContext::SelectFont(const QFont& font) { m_painter.setFont(font); }

@@ -34,8 +34,20 @@ public:
     void Line(int x1, int y1, int x2, int y2, Color color, bool dotted = false);
     void Polygon(const std::vector<CPoint>& points, Color color);
     // Single-line text, vertically centred, with "…" when it does not fit.
+    // With safe text (the default) it is drawn as DisplayText shows it and
+    // left to right as a whole, so no character in it can reorder or hide
+    // the rest; measuring follows the same switch.
     void Text(const CRect& rect, const QString& text, Color color, TextAlign align);
     int TextWidth(const QString& text) const;
+    void SetSafeText(bool safe) noexcept { m_safeText = safe; }
+    bool IsSafeText() const noexcept { return m_safeText; }
+    // The switch new device contexts start with: an application that draws
+    // text it controls itself (bidirectional layout intended) may turn it off.
+    static void SetSafeTextByDefault(bool safe) noexcept;
+    static bool IsSafeTextByDefault() noexcept;
+    // The text as Text draws it: with safe text, DisplayText's form, a
+    // symbol that no font at hand can show replaced by U+FFFD.
+    QString Shown(const QString& text) const;
 
     // The current font and its metrics.
     void SelectFont(const QFont& font);
@@ -62,6 +74,7 @@ private:
     QPainter& m_painter;
     std::vector<QRegion> m_clips;
     std::vector<bool> m_clipEnabled;
+    bool m_safeText;
 };
 
 } // namespace Kestrum::GUI

@@ -20,4 +20,14 @@ inline QString ToQString(const std::string& text)
 Common::CString ToCString(const QString& text);
 std::string ToStdString(const QString& text);
 
+// Text as it is safe to draw in a cell: nothing in it can hide, reorder or
+// disguise the rest. C0 controls and DEL become their visible symbols
+// (U+2400 block: a tab shows as U+2409), C1 controls and the bidirectional
+// formatting characters (embeddings, overrides, isolates, marks) become
+// U+FFFD, line and paragraph separators U+2424, and a text made only of
+// white space shows each space as U+2423. The stored value (what is copied,
+// sorted or shown in a tooltip's full text) is never changed: this is for
+// drawing and measuring only. Returns the text itself when nothing applies.
+QString DisplayText(const QString& text);
+
 } // namespace Kestrum::GUI

@@ -9,9 +9,10 @@ namespace Velmora::Test {
 
 class CTempTree {
 public:
-    CTempTree()
+    // In `base`, or in the system's temporary folder.
+    explicit CTempTree(const std::filesystem::path& base = std::filesystem::temp_directory_path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
+        std::string pattern = (base / "velmora-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
         m_root = pattern;

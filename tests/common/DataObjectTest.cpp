@@ -340,3 +340,24 @@ TEST(CDataObjectSinks, EveryListSizeNotifiesEachSinkOnceInOrder)
             object.Unsubscribe(&sink);
     }
 }
+
+TEST(CDataObjectSerialize, DamagedStateChangesNoField)
+{
+    // Two entries: the first complete, the second's value cut short.
+    CSampleObject source;
+    source.l = 41;
+    source.name = CString("kept");
+    CSerializer store(CSerializer::StoreMode);
+    source.Serialize(store);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(store.GetSize()));
+    store.GetData(bytes.data());
+    bytes.resize(bytes.size() - 2);
+    CSampleObject target;
+    target.l = 5;
+    target.name = CString("before");
+    CSerializer reader(CSerializer::RestoreMode);
+    reader.SetData(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    EXPECT_THROW(target.Serialize(reader), CSerializer::SerializationException);
+    EXPECT_EQ(target.l, 5);
+    EXPECT_EQ(target.name, CString("before"));
+}

@@ -1,0 +1,227 @@
+#include "app/CommandLine.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace Velmora {
+
+namespace {
+
+// The longest wait --after accepts (a million seconds, eleven days): it
+// becomes milliseconds in a 64-bit count without any risk.
+constexpr double kMaxAfterSeconds = 1e6;
+
+// A number of seconds above 0: digits with an optional decimal fraction,
+// nothing else (no sign, exponent, spaces or "inf").
+bool ParseSeconds(const std::string& text, double& seconds)
+{
+    if (text.empty() || text.size() > 32)
+        return false;
+    double value = 0;
+    double scale = 0; // 0 while in the integer part
+    bool digits = false;
+    for (const char c : text) {
+        if (c == '.' && scale == 0) {
+            scale = 1;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            return false;
+        digits = true;
+        if (scale == 0) {
+            value = value * 10 + (c - '0');
+        } else {
+            scale /= 10;
+            value += (c - '0') * scale;
+        }
+    }
+    if (!digits || !(value > 0) || value > kMaxAfterSeconds)
+        return false;
+    seconds = value;
+    return true;
+}
+
+CommandLine Failure(std::string message)
+{
+    CommandLine result;
+    result.action = CommandLine::Fail;
+    result.error = std::move(message);
+    return result;
+}
+
+} // namespace
+
+std::string QuoteForMessage(const std::string& value)
+{
+    std::string out = "'";
+    const auto escape = [&](unsigned char byte) {
+        char code[8];
+        std::snprintf(code, sizeof code, "\\x%02X", byte);
+        out += code;
+    };
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(value[i]);
+        const auto next = [&](std::size_t k) { return i + k < value.size() ? static_cast<unsigned char>(value[i + k]) : 0; };
+        // C1 controls (C2 80-9F) and the bidirectional controls
+        // (E2 80 8E-8F, E2 80 AA-AE, E2 81 A6-A9) would act on a terminal.
+        const bool c1 = byte == 0xC2 && next(1) >= 0x80 && next(1) <= 0x9F;
+        const bool bidi = byte == 0xE2 && ((next(1) == 0x80 && ((next(2) >= 0xAA && next(2) <= 0xAE) ||
+                                                                 next(2) == 0x8E || next(2) == 0x8F)) ||
+                                           (next(1) == 0x81 && next(2) >= 0xA6 && next(2) <= 0xA9));
+        if (c1 || bidi) {
+            const std::size_t length = c1 ? 2 : 3;
+            for (std::size_t k = 0; k < length; ++k)
+                escape(static_cast<unsigned char>(value[i + k]));
+            i += length - 1;
+        } else if (byte < 0x20 || byte == 0x7F || byte == '\\' || byte == '\'') {
+            escape(byte);
+        } else {
+            out.push_back(static_cast<char>(byte));
+        }
+    }
+    out += "'";
+    return out;
+}
+
+std::string UsageText()
+{
+    return "Usage: velmora [OPTION...] [--] [FOLDER...]\n"
+           "Shows the given folders, or every local disk, as a tree of folders and files\n"
+           "with their sizes, file counts and times, filled in while they are read.\n"
+           "\n"
+           "  --screenshot FILE   wait until the walk has ended, save a picture of the\n"
+           "                      window to FILE (PNG) and quit; runs offscreen when\n"
+           "                      there is no display\n"
+           "  --after SECONDS     with --screenshot: take the picture after SECONDS at\n"
+           "                      the latest, even if the walk goes on\n"
+           "  --help              show this help and quit\n"
+           "  --version           show the version and quit\n"
+           "  --                  every later argument is a folder\n"
+           "\n"
+           "Exit status: 0 on success, 1 when the screenshot cannot be written,\n"
+           "2 for a bad command line or a FOLDER that is not a folder.\n";
+}
+
+CommandLine ParseCommandLine(int argc, const char* const* argv)
+{
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i] ? argv[i] : "");
+    return ParseCommandLine(arguments);
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLine result;
+    bool afterGiven = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            result.roots.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" or "--name value".
+        std::string name = argument;
+        std::string value;
+        bool inlineValue = false;
+        if (const std::size_t equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+            inlineValue = true;
+        }
+        const auto takeValue = [&](bool numeric) -> bool {
+            if (inlineValue)
+                return true;
+            // A following option is not taken as the value: "--screenshot
+            // --after 3" lacks its file name. A number's value may look like
+            // one ("-3") and is then refused by name.
+            if (i + 1 >= arguments.size())
+                return false;
+            const std::string& next = arguments[i + 1];
+            const bool looksNumeric = next.size() > 1 && (std::isdigit(static_cast<unsigned char>(next[1])) || next[1] == '.');
+            if (!next.empty() && next[0] == '-' && !(numeric && looksNumeric))
+                return false;
+            value = arguments[++i];
+            return true;
+        };
+        if (name == "--help" || name == "-h") {
+            if (inlineValue)
+                return Failure("option '" + name + "' takes no value");
+            result.action = CommandLine::ShowHelp;
+            return result;
+        }
+        if (name == "--version") {
+            if (inlineValue)
+                return Failure("option '" + name + "' takes no value");
+            result.action = CommandLine::ShowVersion;
+            return result;
+        }
+        if (name == "--screenshot") {
+            if (!takeValue(false) || value.empty())
+                return Failure("option '--screenshot' needs a file name");
+            result.screenshot = value;
+            continue;
+        }
+        if (name == "--after") {
+            if (!takeValue(true))
+                return Failure("option '--after' needs a number of seconds");
+            double seconds = 0;
+            if (!ParseSeconds(value, seconds))
+                return Failure("option '--after' needs a number of seconds above 0 and at most 1000000, not " +
+                               QuoteForMessage(value));
+            result.afterSeconds = seconds;
+            afterGiven = true;
+            continue;
+        }
+        return Failure("unknown option " + QuoteForMessage(name) + " (see 'velmora --help')");
+    }
+    if (afterGiven && result.screenshot.empty())
+        return Failure("option '--after' is only used with '--screenshot'");
+    return result;
+}
+
+std::vector<std::string> CheckRoots(std::vector<std::string>& roots)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> messages;
+    for (std::string& root : roots) {
+        if (root.empty()) {
+            messages.push_back("'' is not a folder (an empty name)");
+            continue;
+        }
+        // stat, not open: a FIFO given by mistake must not block the start.
+        struct stat st {};
+        if (stat(root.c_str(), &st) != 0) {
+            const int error = errno;
+            messages.push_back(QuoteForMessage(root) + ": " +
+                               (error == ENOENT ? std::string("no such folder") : std::string(std::strerror(error))));
+            continue;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            messages.push_back(QuoteForMessage(root) + " is not a folder");
+            continue;
+        }
+        std::error_code error;
+        fs::path path = fs::absolute(fs::path(root), error);
+        if (!error) {
+            const fs::path canonical = fs::weakly_canonical(path, error);
+            if (!error)
+                path = canonical;
+        }
+        if (!error)
+            root = path.string();
+    }
+    return messages;
+}
+
+} // namespace Velmora

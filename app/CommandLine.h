@@ -1,0 +1,50 @@
+// Velmora's command line, read before any window (or display connection)
+// exists:
+//
+//   velmora [--screenshot FILE [--after SECONDS]] [--] [FOLDER...]
+//   velmora --help | --version
+//
+// Options are read from left to right; "--" ends them, so every later
+// argument is a folder even when it begins with "-". A bad option or value
+// ends the reading with a one-line message naming it (exit code 2); --help
+// and --version end it with their text (exit code 0). The parser is pure:
+// the folders are checked separately (CheckRoots), so it can be fuzzed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Velmora {
+
+// The About box's text; --version prints it.
+inline constexpr const char* kVersionText = "Velmora version 1.0";
+
+// Exit code of a bad command line.
+inline constexpr int kUsageExitCode = 2;
+
+struct CommandLine {
+    enum Action { Run, ShowHelp, ShowVersion, Fail };
+    Action action = Run;
+    std::vector<std::string> roots; // as given; none: the machine's disks
+    std::string screenshot;         // empty: show the window
+    double afterSeconds = 0;        // with a screenshot: the latest moment (0: none)
+    std::string error;              // Fail: one line, without the program name
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// The --help text (several lines, ending with a newline).
+std::string UsageText();
+
+// Checks that every root is an existing folder and makes it absolute (links
+// in a folder the user named are resolved: that is the folder asked for).
+// Returns one line per bad root, naming it; the roots are usable when it
+// returns none.
+std::vector<std::string> CheckRoots(std::vector<std::string>& roots);
+
+// A value quoted for a one-line message: control characters and bytes that
+// are no text are shown as escapes, so a message never spans lines.
+std::string QuoteForMessage(const std::string& value);
+
+} // namespace Velmora
