@@ -498,23 +498,9 @@ CFolderScanner::~CFolderScanner()
         delete drive;
 }
 
-void CFolderScanner::AddListener(IScanListener* listener)
-{
-    if (!listener)
-        return;
-    std::lock_guard lock(m_lock);
-    m_listeners.push_back(listener);
-}
+void CFolderScanner::AddListener(IScanListener* listener) { m_listeners.Add(listener); }
 
-void CFolderScanner::RemoveListener(IScanListener* listener)
-{
-    if (!listener)
-        return;
-    std::lock_guard lock(m_lock);
-    const auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
-    if (it != m_listeners.end())
-        m_listeners.erase(it);
-}
+void CFolderScanner::RemoveListener(IScanListener* listener) { m_listeners.Remove(listener); }
 
 std::vector<CFolderData*> CFolderScanner::GetDrives() const
 {
@@ -522,11 +508,7 @@ std::vector<CFolderData*> CFolderScanner::GetDrives() const
     return m_drives;
 }
 
-std::vector<IScanListener*> CFolderScanner::Snapshot() const
-{
-    std::lock_guard lock(m_lock);
-    return m_listeners;
-}
+std::vector<IScanListener*> CFolderScanner::Snapshot() const { return m_listeners.Snapshot(); }
 
 std::uint32_t CFolderScanner::Run()
 {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/FileSystemData.h"
+#include "common/SubscriberList.h"
 #include "common/Thread.h"
 
 namespace Velmora {
@@ -190,8 +191,9 @@ private:
     std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::vector<CFolderData*> m_drives;
     std::vector<std::uint64_t> m_driveMounts;
-    std::vector<IScanListener*> m_listeners;
-    mutable std::recursive_mutex m_lock;
+    // The same listener may be added more than once.
+    Kestrum::Common::CSubscriberList<IScanListener> m_listeners{Kestrum::Common::CSubscriberList<IScanListener>::Allowed};
+    mutable std::recursive_mutex m_lock; // guards the drives
     std::atomic<bool> m_finished{false};
     std::atomic<std::int64_t> m_unreadable{0};
 };
