@@ -141,9 +141,10 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
             if (!cell.format && context.object)
                 cell.format = context.object->GetFieldFormat(column->GetFieldId());
             right = std::max(right, full.right);
-            // Cells outside the clip are not drawn at all: clipped drawing
-            // still costs, and on a printed page it would still carry the
-            // text of columns that belong to other pages.
+            // Cells outside the clip are not handed to the custom draw: a
+            // custom draw that does not clip itself would otherwise put the
+            // cells of other pages into a printed page (text drawn outside
+            // the clip still lands in a PDF), and skipping them costs less.
             if (!cell.visibleRect.IsEmpty() && !cell.repaintRect.IsEmpty())
                 customDraw->PaintCell(cell, state, flags);
         }
