@@ -6,6 +6,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <cmath>
 
 #include "gui/grid/GridClock.h"
@@ -319,6 +320,11 @@ void CGridPrinter::Preview()
     ApplyPageSetup(m_grid.GetPrintSettings(), printer);
     QPrintPreviewDialog dialog(&printer, m_grid.GetWindow());
     dialog.setWindowTitle("Print Preview");
+    // Room for a readable page and the whole toolbar.
+    if (const QScreen* screen = dialog.screen()) {
+        const QRect available = screen->availableGeometry();
+        dialog.resize(available.width() * 4 / 5, available.height() * 9 / 10);
+    }
     CPrintProgressDialog progress(&dialog);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [this, &progress](QPrinter* target) { PrintTo(*target, &progress); });
