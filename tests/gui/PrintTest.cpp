@@ -265,6 +265,21 @@ TEST_F(PrintFixture, AllRowsShowRowsUnderCollapsedOnesShownRowsDoNot)
     EXPECT_FALSE(grid.IsExpanded(first)) << "printing changes nothing on the screen";
 }
 
+TEST_F(PrintFixture, FixedRowsComeFirstOnce)
+{
+    NarrowColumns();
+    AddRows(60);
+    AddRow(901, GRID_FIXED_ROOT);
+    AddRow(902, GRID_FIXED_ROOT);
+    const std::vector<QString> pages = Export();
+    QStringList names;
+    for (const QString& page : pages)
+        names += Matches(page, "Row \\d{4}");
+    ASSERT_EQ(names.size(), 62);
+    EXPECT_EQ(names.mid(0, 3), (QStringList{RowName(901), RowName(902), RowName(1)}));
+    EXPECT_EQ(names.back(), RowName(60));
+}
+
 TEST_F(PrintFixture, ProgressCountsTheRowsUpToTheTotal)
 {
     NarrowColumns();
