@@ -87,7 +87,7 @@ public:
                 ++m_fixedRows;
     }
 
-    // False when the print was cancelled or its rows went away.
+    // Cancelled when the progress says so, Interrupted when the rows may be gone.
     PrintResult Report()
     {
         if (m_progress && !m_progress->OnPrintProgress(m_done, m_total))
