@@ -111,8 +111,8 @@ int CAboutBox::CaptionWidth() const
     return metrics.horizontalAdvance(windowTitle()) + 4 * (metrics.height() + 12) + 24;
 }
 
-CScreenshot::CScreenshot(CMainFrame& frame, QString file, double afterSeconds)
-    : QObject(&frame), m_frame(frame), m_file(std::move(file)),
+CScreenshot::CScreenshot(CMainFrame& frame, QString file, double afterSeconds, QString pdf, int expandLevels)
+    : QObject(&frame), m_frame(frame), m_file(std::move(file)), m_pdf(std::move(pdf)), m_expandLevels(expandLevels),
       m_deadline(afterSeconds > 0 ? static_cast<qint64>(afterSeconds * 1000) : -1)
 {
     m_elapsed.start();
@@ -146,21 +146,48 @@ bool CScreenshot::IsHighlightSettled() const
     return true;
 }
 
+namespace {
+// Opens the rows of the first `levels` levels under `parent`.
+void ExpandLevels(CGrid& grid, HITEM parent, int levels)
+{
+    if (levels <= 0)
+        return;
+    std::vector<HITEM> children;
+    grid.GetChildren(parent, children, false);
+    for (HITEM child : children) {
+        if (!grid.HasChildren(child))
+            continue;
+        grid.Expand(child, false);
+        ExpandLevels(grid, child, levels - 1);
+    }
+}
+} // namespace
+
 void CScreenshot::Arrange()
 {
     m_arranged = true;
     CGrid& grid = m_frame.View().Grid();
-    grid.SetSortInfo(0, CSortInfo(2, true), true);
-    std::vector<HITEM> drives;
-    grid.GetChildren(GRID_ROOT, drives, false);
-    for (HITEM drive : drives) {
-        grid.Expand(drive, false);
-        std::vector<HITEM> folders;
-        grid.GetChildren(drive, folders, false);
-        for (std::size_t i = 0; i < folders.size() && i < 2; ++i)
-            grid.Expand(folders[i], false);
+    const bool saves = !m_file.isEmpty() || !m_pdf.isEmpty();
+    if (saves)
+        grid.SetSortInfo(0, CSortInfo(2, true), true);
+    if (m_expandLevels >= 0) {
+        ExpandLevels(grid, GRID_ROOT, m_expandLevels);
+    } else {
+        std::vector<HITEM> drives;
+        grid.GetChildren(GRID_ROOT, drives, false);
+        for (HITEM drive : drives) {
+            grid.Expand(drive, false);
+            std::vector<HITEM> folders;
+            grid.GetChildren(drive, folders, false);
+            for (std::size_t i = 0; i < folders.size() && i < 2; ++i)
+                grid.Expand(folders[i], false);
+        }
     }
     grid.SetTopRow(0);
+    if (!saves) {
+        killTimer(m_timer);
+        deleteLater();
+    }
 }
 
 void CScreenshot::Save()
@@ -168,9 +195,15 @@ void CScreenshot::Save()
     killTimer(m_timer);
     m_frame.UpdateStatus(); // the picture shows the status of its moment
     QCoreApplication::processEvents();
-    const bool saved = m_frame.grab().save(m_file, "PNG");
-    if (!saved)
+    bool saved = true;
+    if (!m_pdf.isEmpty() && !m_frame.ExportPdf(m_pdf)) {
+        std::fprintf(stderr, "velmora: cannot write %s\n", m_pdf.toLocal8Bit().constData());
+        saved = false;
+    }
+    if (!m_file.isEmpty() && !m_frame.grab().save(m_file, "PNG")) {
         std::fprintf(stderr, "velmora: cannot write %s\n", m_file.toLocal8Bit().constData());
+        saved = false;
+    }
     QApplication::exit(saved ? 0 : 1);
 }
 

@@ -53,14 +53,16 @@ struct LockKeyState {
 };
 std::optional<LockKeyState> ReadLockKeys();
 
-// The --screenshot run: waits until the walk has ended and every announced
-// row is in (or the time given is up), expands the first levels, sorts by
+// The unattended runs of --screenshot, --export-pdf and --expand: waits
+// until the walk has ended and every announced row is in (or the time given
+// is up), then opens the first `expandLevels` levels (-1: the drives and
+// their first two folders). With a picture or a PDF to save it also sorts by
 // size, waits until the change highlights of the rows in view have faded,
-// saves the main window as a picture and quits with 0 (1 when the file
-// cannot be written).
+// saves the main window as a picture and the rows as a PDF, and quits with 0
+// (1 when a file cannot be written); with neither it only opens the levels.
 class CScreenshot : public QObject {
 public:
-    CScreenshot(CMainFrame& frame, QString file, double afterSeconds);
+    CScreenshot(CMainFrame& frame, QString file, double afterSeconds, QString pdf = {}, int expandLevels = -1);
 
     // The walk is over and every row is in.
     bool IsWalkShown() const;
@@ -76,6 +78,8 @@ private:
 
     CMainFrame& m_frame;
     QString m_file;
+    QString m_pdf;
+    int m_expandLevels;
     qint64 m_deadline; // milliseconds, -1: none
     QElapsedTimer m_elapsed;
     bool m_arranged = false;

@@ -46,6 +46,26 @@ bool ParseSeconds(const std::string& text, double& seconds)
     return true;
 }
 
+// The deepest --expand: more levels than any folder tree has.
+constexpr int kMaxExpandLevels = 10000;
+
+// A whole number from 0 to kMaxExpandLevels, digits only.
+bool ParseLevels(const std::string& text, int& levels)
+{
+    if (text.empty() || text.size() > 5)
+        return false;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value > kMaxExpandLevels)
+        return false;
+    levels = value;
+    return true;
+}
+
 CommandLine Failure(std::string message)
 {
     CommandLine result;
@@ -94,16 +114,19 @@ std::string UsageText()
            "Shows the given folders, or every local disk, as a tree of folders and files\n"
            "with their sizes, file counts and times, filled in while they are read.\n"
            "\n"
+           "  --expand LEVELS     once the walk has ended, open the rows of the first\n"
+           "                      LEVELS levels\n"
            "  --screenshot FILE   wait until the walk has ended, save a picture of the\n"
            "                      window to FILE (PNG) and quit; runs offscreen when\n"
            "                      there is no display\n"
-           "  --after SECONDS     with --screenshot: take the picture after SECONDS at\n"
-           "                      the latest, even if the walk goes on\n"
+           "  --export-pdf FILE   the same, saving the rows as a PDF file\n"
+           "  --after SECONDS     with --screenshot or --export-pdf: save after SECONDS\n"
+           "                      at the latest, even if the walk goes on\n"
            "  --help              show this help and quit\n"
            "  --version           show the version and quit\n"
            "  --                  every later argument is a folder\n"
            "\n"
-           "Exit status: 0 on success, 1 when the screenshot cannot be written,\n"
+           "Exit status: 0 on success, 1 when the picture or PDF cannot be written,\n"
            "2 for a bad command line or a FOLDER that is not a folder.\n";
 }
 
@@ -172,6 +195,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             result.screenshot = value;
             continue;
         }
+        if (name == "--export-pdf") {
+            if (!takeValue(false) || value.empty())
+                return Failure("option '--export-pdf' needs a file name");
+            result.exportPdf = value;
+            continue;
+        }
+        if (name == "--expand") {
+            if (!takeValue(true))
+                return Failure("option '--expand' needs a number of levels");
+            if (!ParseLevels(value, result.expandLevels))
+                return Failure("option '--expand' needs a number of levels from 0 to 10000, not " +
+                               QuoteForMessage(value));
+            continue;
+        }
         if (name == "--after") {
             if (!takeValue(true))
                 return Failure("option '--after' needs a number of seconds");
@@ -185,8 +222,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
         return Failure("unknown option " + QuoteForMessage(name) + " (see 'velmora --help')");
     }
-    if (afterGiven && result.screenshot.empty())
-        return Failure("option '--after' is only used with '--screenshot'");
+    if (afterGiven && !result.Quits())
+        return Failure("option '--after' is only used with '--screenshot' or '--export-pdf'");
     return result;
 }
 

@@ -1,7 +1,8 @@
 // Velmora's command line, read before any window (or display connection)
 // exists:
 //
-//   velmora [--screenshot FILE [--after SECONDS]] [--] [FOLDER...]
+//   velmora [--expand LEVELS] [--screenshot FILE] [--export-pdf FILE]
+//           [--after SECONDS] [--] [FOLDER...]
 //   velmora --help | --version
 //
 // Options are read from left to right; "--" ends them, so every later
@@ -27,8 +28,13 @@ struct CommandLine {
     Action action = Run;
     std::vector<std::string> roots; // as given; none: the machine's disks
     std::string screenshot;         // empty: show the window
-    double afterSeconds = 0;        // with a screenshot: the latest moment (0: none)
+    std::string exportPdf;          // empty: no PDF
+    int expandLevels = -1;          // levels opened once the walk has ended (-1: none asked)
+    double afterSeconds = 0;        // with a screenshot or PDF: the latest moment (0: none)
     std::string error;              // Fail: one line, without the program name
+
+    // Saves something and quits instead of staying open.
+    bool Quits() const { return !screenshot.empty() || !exportPdf.empty(); }
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);

@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -57,7 +60,25 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::
     setCentralWidget(m_view);
 
     QMenu* file = menuBar()->addMenu("&File");
+    QAction* print = AddCommand(file, ID_PRINT, "&Print...", "Print the rows of the grid", "");
+    print->setShortcut(QKeySequence::Print);
+    QAction* preview = AddCommand(file, ID_PRINT_PREVIEW, "Print Pre&view", "Show the pages as they will be printed", "");
+    QAction* exportPdf = AddCommand(file, ID_EXPORT_PDF, "E&xport to PDF...", "Save the rows of the grid as a PDF file", "");
+    file->addSeparator();
     file->addAction("E&xit", this, &QWidget::close);
+    // The footer of printed pages names the application.
+    m_view->Grid().SetPrintTitle("Velmora");
+    connect(print, &QAction::triggered, this, [this] { m_view->Grid().Print(); });
+    connect(preview, &QAction::triggered, this, [this] { m_view->Grid().PrintPreview(); });
+    connect(exportPdf, &QAction::triggered, this, [this] {
+        QString name = QFileDialog::getSaveFileName(this, "Export to PDF", QDir::home().filePath("Velmora.pdf"),
+                                                    "PDF files (*.pdf)");
+        if (name.isEmpty())
+            return;
+        if (QFileInfo(name).suffix().isEmpty())
+            name += ".pdf";
+        ExportPdf(name);
+    });
     QMenu* settings = m_settings = menuBar()->addMenu("&Settings");
     QToolBar* toolbar = addToolBar("Toolbar");
     toolbar->setObjectName("toolbar");
@@ -129,7 +150,7 @@ CMainFrame::~CMainFrame()
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt, const QString& icon)
 {
-    QAction* action = menu->addAction(GlyphIcon(icon), text);
+    QAction* action = icon.isEmpty() ? menu->addAction(text) : menu->addAction(GlyphIcon(icon), text);
     action->setData(id);
     action->setStatusTip(prompt);
     action->setToolTip(prompt);
@@ -183,6 +204,13 @@ void CMainFrame::UpdateCommands()
 QString CMainFrame::StatusMessage() const { return m_message->text(); }
 QString CMainFrame::UnreadablePane() const { return m_unreadable->text(); }
 QString CMainFrame::LockPane(int index) const { return index >= 0 && index < 3 ? m_lockPanes[index]->text() : QString(); }
+
+bool CMainFrame::ExportPdf(const QString& file)
+{
+    const bool written = m_view->Grid().ExportPdf(file);
+    statusBar()->showMessage(written ? QString("Exported to %1").arg(file) : QString("Not exported: %1").arg(file), 5000);
+    return written;
+}
 
 void CMainFrame::Shutdown()
 {

@@ -25,6 +25,12 @@ enum CommandId : int {
     ID_SHOW_LINES = 32776,
     ID_HEADER_COLUMNS = 32777,
 };
+// Command ids of the File menu's printing commands.
+enum PrintCommandId : int {
+    ID_PRINT = 32778,
+    ID_PRINT_PREVIEW = 32779,
+    ID_EXPORT_PDF = 32780,
+};
 
 class CMainFrame : public QMainWindow {
 public:
@@ -36,6 +42,9 @@ public:
     QAction* Command(int id) const;
     // The close sequence; safe to call more than once.
     void Shutdown();
+    // Writes the grid's rows to a PDF file (what "E&xport to PDF..." does
+    // after asking for the file); the status bar tells the outcome.
+    bool ExportPdf(const QString& file);
 
     // The status bar: the message pane, the count of folders that could not
     // be read (empty while there are none), and the CAP, NUM and SCRL panes

@@ -1,15 +1,18 @@
 // Velmora start-up.
 //
-//   velmora [--screenshot FILE [--after SECONDS]] [--] [FOLDER...]
+//   velmora [--expand LEVELS] [--screenshot FILE] [--export-pdf FILE]
+//           [--after SECONDS] [--] [FOLDER...]
 //   velmora --help | --version
 //
 // FOLDERs are shown as the roots instead of the machine's disks. The command
 // line is read and the folders checked before Qt starts, so a bad one gets
 // its message and exit code 2 without a window (and without a display).
 // Every bad folder is named; none is shown then, so a typo never looks like
-// a plausible, smaller result. --screenshot waits until the walk has ended
-// (or the given time), expands the first levels, sorts by size, saves a
-// picture of the main window and quits; without a display it runs offscreen.
+// a plausible, smaller result. --screenshot and --export-pdf wait until the
+// walk has ended (or the given time), expand the first levels, sort by size,
+// save a picture of the main window or a PDF of the rows and quit; without a
+// display they run offscreen. --expand alone opens the first levels once the
+// walk has ended.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +45,7 @@ int main(int argc, char** argv)
     if (!badRoots.empty())
         return kUsageExitCode;
 
-    if (!options.screenshot.empty() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+    if (options.Quits() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
         !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
@@ -55,8 +58,9 @@ int main(int argc, char** argv)
     CMainFrame frame(std::make_unique<CVelmoraDoc>(options.roots));
     frame.resize(1000, 640);
     frame.show();
-    if (!options.screenshot.empty())
-        new CScreenshot(frame, QString::fromLocal8Bit(options.screenshot.c_str()), options.afterSeconds);
+    if (options.Quits() || options.expandLevels >= 0)
+        new CScreenshot(frame, QString::fromLocal8Bit(options.screenshot.c_str()), options.afterSeconds,
+                        QString::fromLocal8Bit(options.exportPdf.c_str()), options.expandLevels);
     const int result = app.exec();
     frame.Shutdown();
     return result;

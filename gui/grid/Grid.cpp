@@ -411,6 +411,23 @@ bool CGrid::GetBackground(QPixmap& picture, int& mode, int& transparency)
         return !picture.isNull();
     });
 }
+// --- printing ----------------------------------------------------------------------------------
+
+PrintSettings CGrid::GetPrintSettings() { return Call(PrintSettings{}, [&] { return m_impl->settings.print; }); }
+void CGrid::SetPrintSettings(const PrintSettings& settings) { CallVoid([&] { m_impl->settings.print = settings; }); }
+void CGrid::SetPrintTitle(const QString& title) { CallVoid([&] { m_impl->printTitle = title; }); }
+QString CGrid::GetPrintTitle() { return Call(QString(), [&] { return m_impl->printTitle; }); }
+bool CGrid::Print() { return Call(false, [&] { return CGridPrinter(m_impl->print).PrintWithDialog(); }); }
+void CGrid::PrintPreview() { CallVoid([&] { CGridPrinter(m_impl->print).Preview(); }); }
+bool CGrid::ExportPdf(const QString& file, IPrintProgress* progress)
+{
+    return Call(false, [&] { return CGridPrinter(m_impl->print).ExportPdf(file, progress) == PrintResult::Printed; });
+}
+bool CGrid::PrintTo(QPrinter& printer, IPrintProgress* progress)
+{
+    return Call(false, [&] { return CGridPrinter(m_impl->print).PrintTo(printer, progress) == PrintResult::Printed; });
+}
+
 void CGrid::SetOption(bool option) { CallVoid([&] { m_impl->settings.option = option; }); }
 bool CGrid::GetOption() { return Call(false, [&] { return m_impl->settings.option; }); }
 void CGrid::SetKeyboardAreas(int mask) { CallVoid([&] { m_impl->settings.keyboardAreas = mask; }); }

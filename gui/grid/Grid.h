@@ -25,6 +25,9 @@
 #include "gui/grid/GridTypes.h"
 #include "gui/header/Header.h"
 #include "gui/paint/DrawContext.h"
+#include "gui/print/PrintSettings.h"
+
+class QPrinter;
 
 namespace Kestrum::Common {
 class CDataObject;
@@ -35,6 +38,7 @@ namespace Kestrum::GUI {
 class CGridImpl;
 class CImageList;
 class ICustomDraw;
+class IPrintProgress;
 
 // Notification records sent to the grid's listener (the parent window).
 struct GridItemNotification {
@@ -243,6 +247,23 @@ public:
     // (-1: opaque).
     void SetBackground(const QPixmap& picture, int mode, int transparency);
     bool GetBackground(QPixmap& picture, int& mode, int& transparency);
+
+    // Printing (gui/print/GridPrinter.h says what a print shows). The print
+    // settings are stored in the grid's archive. The title is the document
+    // title of the page footers (empty: the application's display name).
+    PrintSettings GetPrintSettings();
+    void SetPrintSettings(const PrintSettings& settings);
+    void SetPrintTitle(const QString& title);
+    QString GetPrintTitle();
+    // The print dialog, then the print with a progress dialog; true when printed.
+    bool Print();
+    // The print preview window (modal).
+    void PrintPreview();
+    // A PDF file of the rows with the print settings; `progress` null shows
+    // a progress dialog. False, and no file, when cancelled or failed.
+    bool ExportPdf(const QString& file, IPrintProgress* progress = nullptr);
+    // Onto a printer the caller set up (its page layout is kept); true when printed.
+    bool PrintTo(QPrinter& printer, IPrintProgress* progress = nullptr);
 
     // An option that is stored and reported only (requests 89 and 90).
     void SetOption(bool option);

@@ -43,6 +43,7 @@ void GridArchiveRecord::Store(CArchive& archive) const
     s.edit.Serialize(archive);
     s.tooltipRegular.Serialize(archive);
     s.tooltipInPlace.Serialize(archive);
+    s.print.Serialize(archive);
 }
 
 bool GridArchiveRecord::Load(CArchive& archive)
@@ -87,6 +88,11 @@ bool GridArchiveRecord::Load(CArchive& archive)
     r.settings.edit.Serialize(archive);
     r.settings.tooltipRegular.Serialize(archive);
     r.settings.tooltipInPlace.Serialize(archive);
+    // Archives written before printing existed end here.
+    if (archive.GetRemaining() == 0)
+        r.settings.print = PrintSettings{};
+    else
+        r.settings.print.Serialize(archive);
     r.header = header;
     *this = std::move(r);
     return true;

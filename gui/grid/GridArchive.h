@@ -14,6 +14,7 @@
 #include "gui/grid/GridTypes.h"
 #include "gui/paint/DrawContext.h"
 #include "gui/platform/FontRecord.h"
+#include "gui/print/PrintSettings.h"
 
 namespace Kestrum::GUI {
 
@@ -42,6 +43,7 @@ struct GridStoredSettings {
     EditSettings edit;
     TooltipSettings tooltipRegular;
     TooltipSettings tooltipInPlace;
+    PrintSettings print; // stored last; absent from archives written before printing
 };
 
 struct GridArchiveRecord {

@@ -19,7 +19,7 @@ void DeleteIfAutoDelete(ICustomDraw* draw)
 }
 } // namespace
 
-CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this), rows(&surface)
+CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this), print(*this), rows(&surface)
 {
     rows.SetDispatchTarget(&dispatch);
     CDispatcher::Instance();

@@ -11,6 +11,8 @@
 //   GridPaint.cpp       frame pacing, repaint scheduling, the paint pass
 //   GridAdapters.cpp    what the row trees and the dispatcher call back
 //   GridStore.cpp       the archive (the record itself is GridArchive.h)
+//   GridPrint.cpp       what a print takes from the grid (the printer
+//                       itself is gui/print/GridPrinter.h)
 #pragma once
 
 #include <QBasicTimer>
@@ -27,6 +29,7 @@
 #include "gui/grid/GridClock.h"
 #include "gui/grid/GridRows.h"
 #include "gui/platform/FontRecord.h"
+#include "gui/print/GridPrinter.h"
 
 class QPaintEvent;
 class QPainter;
@@ -34,6 +37,7 @@ class QPainter;
 namespace Kestrum::GUI {
 
 class CGridImpl;
+struct PassSettings;
 
 enum GridTimerId {
     TimerRepaint = 0,
@@ -73,6 +77,20 @@ public:
     bool IsClosing() const override;
     void ApplyUpdate(CGridItem* item, Common::FieldId field) override;
     void RemoveDisposedItem(CGridItem* item) override;
+
+private:
+    CGridImpl& m_grid;
+};
+
+// What the grid printer reads and keeps (GridPrint.cpp).
+class CGridPrintAdapter final : public IPrintableGrid {
+public:
+    explicit CGridPrintAdapter(CGridImpl& grid) : m_grid(grid) {}
+    GridPrintJob MakePrintJob(std::int32_t rows) override;
+    PrintSettings GetPrintSettings() override;
+    void SetPrintSettings(const PrintSettings& settings) override;
+    bool HasSelection() override;
+    QWidget* GetWindow() override;
 
 private:
     CGridImpl& m_grid;
@@ -118,6 +136,7 @@ public:
     CGrid* owner;
     CGridSurfaceAdapter surface;
     CGridDispatchAdapter dispatch;
+    CGridPrintAdapter print;
     CGridRows rows;
     std::atomic<bool> closing{false};
     IGridListener* listener = nullptr;
@@ -130,6 +149,7 @@ public:
     // font is not replaced (a font does not carry every field of it).
     std::optional<FontRecord> loadedFontRecord;
     GridStoredSettings settings; // what the archive stores besides header and font
+    QString printTitle; // the document title of printed pages (empty: the application's name)
     bool notificationsEnabled = true;
     ScrollState scroll;
     FocusState focus;
@@ -223,6 +243,8 @@ public:
     void PaintBackgroundPicture(QPainter& painter);
     void Paint(QPaintEvent* event);
     void PaintRow(PaintState& state, int area, int row, const CRect& rect);
+    // What every row of a pass shares (the printer builds its own).
+    PassSettings PassOf();
 
     // --- GridStore.cpp: the archive --------------------------------------------------------
     void Store(CArchive& archive);

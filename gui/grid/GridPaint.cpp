@@ -11,6 +11,7 @@
 
 #include "gui/grid/GridImpl.h"
 #include "gui/paint/CustomDraw.h"
+#include "gui/paint/PaintPass.h"
 #include "gui/platform/DeviceContext.h"
 
 namespace Kestrum::GUI {
@@ -225,12 +226,7 @@ void CGridImpl::Paint(QPaintEvent* event)
     state.repaint = this;
     CRect client = Client();
     if (settings.headerShown) {
-        HeaderDrawContext headerContext;
-        headerContext.font = header->GetFont() ? header->GetFont() : &Font();
-        headerContext.images = header->GetImageList();
-        headerContext.textColor = FromQColor(palette.color(QPalette::WindowText));
-        if (clip.top < header->GetHeight())
-            Draw()->PaintHeader(headerContext, state, settings.paintFlags);
+        PaintPassHeader(PassOf(), state, header->GetFont() ? header->GetFont() : &Font());
         client.top += header->GetHeight();
     }
     int y = client.top;
@@ -260,25 +256,17 @@ void CGridImpl::Paint(QPaintEvent* event)
     }
 }
 
+PassSettings CGridImpl::PassOf()
+{
+    return {Draw(), &settings.appearance, settings.highlight, &Font(), settings.paintFlags};
+}
+
 void CGridImpl::PaintRow(PaintState& state, int area, int row, const CRect& rect)
 {
     if (rect.Intersected(state.clipRect).IsEmpty())
         return;
-    const GridAppearance& appearance = settings.appearance;
-    RowDrawContext context;
-    const bool odd = row % 2 != 0;
-    context.textColor = odd ? appearance.oddRowText : appearance.evenRowText;
-    context.backColor = odd ? appearance.oddRowBack : appearance.evenRowBack;
-    context.fullRect = rect;
-    context.visibleRect = rect;
-    context.repaintRect = rect.Intersected(state.clipRect);
-    context.font = &Font();
-    context.highlight = settings.highlight;
-    context.rowKey = area;
-    context.rowIndex = row;
-    context.item = rows.TreeOfArea(area)->GetItemAt(row);
-    context.object = context.item ? context.item->GetObject() : nullptr;
-    if (context.item && context.item->IsSelected()) {
+    PassRow pass{area, row, rows.TreeOfArea(area)->GetItemAt(row), rect};
+    if (pass.item && pass.item->IsSelected()) {
         // A block of selected rows gets one frame: no line between them.
         CItemTree* tree = rows.TreeOfArea(area);
         CGridItem* above = row > 0 ? tree->GetItemAt(row - 1)
@@ -286,10 +274,10 @@ void CGridImpl::PaintRow(PaintState& state, int area, int row, const CRect& rect
         CGridItem* below = tree->GetItemAt(row + 1);
         if (!below && area == AreaFixed)
             below = rows.Scrollable().GetItemAt(0);
-        context.noTopFrameLine = above && above->IsSelected();
-        context.noBottomFrameLine = below && below->IsSelected();
+        pass.noTopFrameLine = above && above->IsSelected();
+        pass.noBottomFrameLine = below && below->IsSelected();
     }
-    Draw()->PaintLine(context, state, settings.paintFlags);
+    PaintPassRow(PassOf(), state, pass);
 }
 
 } // namespace Kestrum::GUI

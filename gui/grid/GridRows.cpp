@@ -248,6 +248,7 @@ bool CGridRows::Remove(HITEM handle)
     for (CGridItem* member : subtree)
         member->Bind(nullptr);
     RemoveFromParent(item);
+    ++m_removalCount;
     delete item;
     if (tree.GetRowCount() != rowsBefore && m_surface)
         m_surface->OnRowsChanged(tree.GetKind(), tree.GetRowCount(), true);
@@ -272,6 +273,7 @@ void CGridRows::ClearTree(CItemTree& tree)
     for (auto it = root->GetChildren().rbegin(); it != root->GetChildren().rend(); ++it)
         RaiseRemovingEvents(*it);
     tree.m_rows.Clear();
+    ++m_removalCount;
     const std::vector<CGridItem*> children = root->Children().TakeAll();
     root->m_visibleDescendants = 0;
     for (CGridItem* child : children) {
@@ -680,6 +682,30 @@ void CGridRows::GetSelectedItems(std::vector<HITEM>& items, int areaMask)
         GetSelectedItemsByIndex(items, areaMask);
     else
         GetSelectedItemsByScan(items, areaMask);
+}
+
+void CGridRows::CollectRows(int area, bool underCollapsed, std::vector<CGridItem*>& out)
+{
+    CItemTree* tree = TreeOfArea(area);
+    if (!tree)
+        return;
+    if (!underCollapsed) {
+        const std::vector<CGridItem*> shown = tree->m_rows.Items();
+        out.insert(out.end(), shown.begin(), shown.end());
+        return;
+    }
+    // Preorder without the root, iterative: trees may be thousands of levels deep.
+    const auto& top = tree->GetRoot()->GetChildren();
+    std::vector<CGridItem*> stack(top.rbegin(), top.rend());
+    while (!stack.empty()) {
+        CGridItem* current = stack.back();
+        stack.pop_back();
+        if (IsFilteredOut(current))
+            continue;
+        out.push_back(current);
+        const auto& children = current->GetChildren();
+        stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
 }
 
 } // namespace Kestrum::GUI

@@ -135,8 +135,17 @@ public:
     // The row index of an item in its area, or -1.
     int RowIndexOf(CGridItem* item);
 
+    // The items of an area in display order: its shown rows, or with
+    // `underCollapsed` every item as if all were expanded (rows the filter
+    // hides stay out, with what is under them).
+    void CollectRows(int area, bool underCollapsed, std::vector<CGridItem*>& out);
+    // Counts the removals of items (Remove, Clear): a holder of item
+    // pointers sees whether they may have gone.
+    std::uint64_t GetRemovalCount() const noexcept { return m_removalCount; }
+
 private:
     std::uint64_t m_resortCount = 0;
+    std::uint64_t m_removalCount = 0;
     // The row of the parent that last had a row added under it: while rows
     // stream in under one parent its row is not looked up again.
     struct {

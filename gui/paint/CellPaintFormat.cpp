@@ -95,8 +95,12 @@ bool IsLastChild(CGridItem* item)
     return !parent || parent->GetChildren().empty() || parent->GetChildren().back() == item;
 }
 
-bool HasButton(CGridItem* item)
+bool IsDrawnExpanded(CGridItem* item, const PaintState& state) { return state.allExpanded || item->IsExpanded(); }
+
+bool HasButton(CGridItem* item, const PaintState& state)
 {
+    if (state.allExpanded)
+        return !item->GetChildren().empty();
     return item->IsExpanded() ? item->GetVisibleDescendantCount() > 0 : !item->GetChildren().empty();
 }
 
@@ -292,20 +296,20 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
         const int h = full.Height();
         const int level = TreeLevel(context);
         const Color grey = GreyText();
-        if ((flags & PaintTreeButtons) && HasButton(item)) {
+        if ((flags & PaintTreeButtons) && HasButton(item, state)) {
             const CRect box{full.left + level * h + 3, full.top + 3, full.left + level * h + h - 2, full.bottom - 2};
             dc.FrameRect(box, grey);
             const int middleY = (box.top + box.bottom - 1) / 2;
             const int middleX = (box.left + box.right - 1) / 2;
             dc.Line(box.left + 2, middleY, box.right - 3, middleY, MakeColor(0, 0, 0));
-            if (!item->IsExpanded())
+            if (!IsDrawnExpanded(item, state))
                 dc.Line(middleX, box.top + 2, middleX, box.bottom - 3, MakeColor(0, 0, 0));
         }
         if ((flags & PaintTreeLines) && level >= 1) {
             const int x = full.left + h / 2 + (level - 1) * h;
             const int middle = full.top + h / 2 - 1;
             dc.Line(x, full.top, x, IsLastChild(item) ? middle : full.bottom - 1, grey, true);
-            dc.Line(x, middle, HasButton(item) ? x + h - 3 : x + h / 2 + h - 1, middle, grey, true);
+            dc.Line(x, middle, HasButton(item, state) ? x + h - 3 : x + h / 2 + h - 1, middle, grey, true);
             for (CGridItem* ancestor = item->GetParent(); ancestor && ancestor->GetParent() && ancestor->GetParent()->GetParent();
                  ancestor = ancestor->GetParent()) {
                 if (!IsLastChild(ancestor)) {

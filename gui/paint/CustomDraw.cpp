@@ -140,7 +140,11 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
             if (!cell.format && context.object)
                 cell.format = context.object->GetFieldFormat(column->GetFieldId());
             right = std::max(right, full.right);
-            if (!cell.visibleRect.IsEmpty())
+            // Cells outside the clip are not handed to the custom draw: a
+            // custom draw that does not clip itself would otherwise put the
+            // cells of other pages into a printed page (text drawn outside
+            // the clip still lands in a PDF), and skipping them costs less.
+            if (!cell.visibleRect.IsEmpty() && !cell.repaintRect.IsEmpty())
                 customDraw->PaintCell(cell, state, flags);
         }
     }
@@ -152,7 +156,7 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
                        context.fullRect.bottom};
     filler.visibleRect = filler.fullRect;
     filler.repaintRect = filler.fullRect.Intersected(context.repaintRect);
-    if (!filler.fullRect.IsEmpty())
+    if (!filler.repaintRect.IsEmpty())
         customDraw->PaintCell(filler, state, flags);
 }
 
@@ -172,7 +176,7 @@ void CHeaderPaintFormat::Paint(HeaderDrawContext& context, PaintState& state, Pa
         cell.headerImageIndex = column->GetHeaderImageIndex();
         cell.textColor = context.textColor;
         right = std::max(right, cell.fullRect.right);
-        if (!cell.visibleRect.IsEmpty())
+        if (!cell.visibleRect.Intersected(state.clipRect).IsEmpty())
             customDraw->PaintColumnHeader(cell, state, flags);
     }
     ColumnHeaderDrawContext filler;
@@ -181,7 +185,7 @@ void CHeaderPaintFormat::Paint(HeaderDrawContext& context, PaintState& state, Pa
     filler.visibleRect = filler.fullRect;
     filler.font = context.font;
     filler.textColor = context.textColor;
-    if (!filler.fullRect.IsEmpty())
+    if (!filler.fullRect.Intersected(state.clipRect).IsEmpty())
         customDraw->PaintColumnHeader(filler, state, flags);
     // Where a dragged column would go.
     if (context.dropTarget && context.dropSide != 0) {

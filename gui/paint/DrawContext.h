@@ -182,6 +182,9 @@ struct PaintState {
     // The grid clock when the pass began.
     std::int64_t now = 0;
     IRepaintScheduler* repaint = nullptr;
+    // Every row is drawn as expanded: a print of all rows shows the rows
+    // under collapsed ones too.
+    bool allExpanded = false;
 };
 
 } // namespace Kestrum::GUI

@@ -43,8 +43,21 @@ const Accepted kAccepted[] = {
     {"help", {"/a", "--help", "--bogus"}, CommandLine::ShowHelp, {}, "", 0},
     {"short help", {"-h"}, CommandLine::ShowHelp, {}, "", 0},
     {"version", {"--version"}, CommandLine::ShowVersion, {}, "", 0},
+    {"pdf with a wait", {"--export-pdf", "rows.pdf", "--after", "4", "/a"}, CommandLine::Run, {"/a"}, "", 4},
+    {"levels", {"--expand", "2", "/a"}, CommandLine::Run, {"/a"}, "", 0},
 };
 } // namespace
+
+TEST(CommandLine, ReadsTheExportAndExpandValues)
+{
+    const CommandLine line = ParseCommandLine({"--expand=3", "--export-pdf", "rows.pdf", "--screenshot", "x.png"});
+    ASSERT_EQ(line.action, CommandLine::Run) << line.error;
+    EXPECT_EQ(line.expandLevels, 3);
+    EXPECT_EQ(line.exportPdf, "rows.pdf");
+    EXPECT_TRUE(line.Quits());
+    EXPECT_EQ(ParseCommandLine({"/a"}).expandLevels, -1);
+    EXPECT_FALSE(ParseCommandLine({"--expand", "0"}).Quits());
+}
 
 TEST_P(CommandLineAccepts, AndReadsEveryValue)
 {
@@ -84,6 +97,12 @@ const Refused kRefused[] = {
     {"after too long", {"--screenshot", "x.png", "--after", "1000001"}, "not '1000001'"},
     {"after with trailing junk", {"--screenshot", "x.png", "--after=3s"}, "not '3s'"},
     {"after without a screenshot", {"--after", "3"}, "'--after' is only used with '--screenshot'"},
+    {"pdf without a file", {"--export-pdf"}, "'--export-pdf' needs a file name"},
+    {"expand without levels", {"--expand"}, "'--expand' needs a number of levels"},
+    {"expand with a word", {"--expand", "all"}, "not 'all'"},
+    {"expand with a negative number", {"--expand", "-1"}, "not '-1'"},
+    {"expand too deep", {"--expand", "10001"}, "not '10001'"},
+    {"after with only levels", {"--expand", "2", "--after", "3"}, "'--after' is only used with"},
     {"unknown long option", {"/a", "--bogus"}, "unknown option '--bogus'"},
     {"unknown short option", {"-x", "/a"}, "unknown option '-x'"},
     {"unknown option with a value", {"--colour=red"}, "unknown option '--colour'"},

@@ -1,8 +1,15 @@
 // Velmora's window on a real temporary tree, offscreen: commands and pixels.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -18,6 +25,7 @@
 #include "gui/platform/DeviceContext.h"
 
 #include "tests/support/EventPump.h"
+#include "tests/support/FakeClock.h"
 
 using namespace Velmora;
 using namespace Kestrum::GUI;
@@ -35,6 +43,8 @@ struct AppFixture : ::testing::Test {
         frame->resize(900, 500);
         frame->show();
         PumpUntil([&] { return frame->Document().Scanner().IsFinished(); });
+        // The walk may end before the window has taken the last rows.
+        PumpUntil([&] { return !frame->View().HasWaitingRows(); });
         PumpUntil([&] { return false; }, 0);
         QCoreApplication::processEvents();
     }
@@ -112,6 +122,105 @@ TEST_F(AppFixture, FileNamesAreDrawnInTheFileColourAndFoldersAreNot)
     }
     EXPECT_EQ(fileRows, 3);
     EXPECT_EQ(folderRows, 3);
+}
+
+TEST_F(AppFixture, TheFileMenuPrintsPreviewsAndExportsBeforeExit)
+{
+    QMenu* file = frame->menuBar()->actions().front()->menu();
+    ASSERT_NE(file, nullptr);
+    QStringList texts;
+    for (QAction* action : file->actions())
+        texts << (action->isSeparator() ? QString("-") : action->text());
+    EXPECT_EQ(texts, (QStringList{"&Print...", "Print Pre&view", "E&xport to PDF...", "-", "E&xit"}));
+    EXPECT_EQ(frame->Command(ID_PRINT)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    for (const int id : {ID_PRINT, ID_PRINT_PREVIEW, ID_EXPORT_PDF}) {
+        QAction* command = frame->Command(id);
+        ASSERT_NE(command, nullptr) << id;
+        EXPECT_FALSE(command->statusTip().isEmpty()) << id;
+        command->showStatusText(frame.get()); // what hovering the menu item does
+        EXPECT_EQ(frame->statusBar()->currentMessage(), command->statusTip()) << id;
+    }
+}
+
+namespace {
+// The page of a PDF rendered at the screen's 96 pixels per inch.
+QImage RenderFirstPage(const QString& pdf, const QString& prefix)
+{
+    QProcess process;
+    process.start("pdftoppm", {"-r", "96", "-f", "1", "-l", "1", "-png", "-singlefile", pdf, prefix});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return {};
+    return QImage(prefix + ".png");
+}
+
+int ColourDistance(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+} // namespace
+
+TEST_F(AppFixture, TheExportedPageShowsTheRowsAsTheScreenDoes)
+{
+    Kestrum::Test::CFakeGridClock clock;
+    clock.Advance(10000); // the walk's change highlights have faded on the screen
+    frame->View().ExpandAll();
+    Grid().viewport()->repaint();
+    const QImage screen = Grid().viewport()->grab().toImage();
+    QTemporaryDir folder;
+    ASSERT_TRUE(frame->ExportPdf(folder.filePath("rows.pdf")));
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "Exported to " + folder.filePath("rows.pdf"));
+    // The same print with margins of half an inch, a whole number of pixels
+    // at 96 per inch, so the page's pixels can be laid over the screen's.
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder.filePath("aligned.pdf"));
+    printer.setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
+    ASSERT_TRUE(Grid().PrintTo(printer));
+    const QImage page = RenderFirstPage(folder.filePath("aligned.pdf"), folder.filePath("page"));
+    ASSERT_FALSE(page.isNull()) << "pdftoppm (poppler-utils) is needed";
+    const int margin = 48;
+    const QColor fileColour = ToQColor(CRowPainter::kFileTextColor);
+    CHeader* header = Grid().GetHeader();
+    for (int row = 0; row < Grid().GetRowCount(AreaScrollable); ++row) {
+        const HITEM item = Grid().GetItemAt(row, AreaScrollable);
+        for (CColumn* column : header->GetVisibleColumns()) {
+            const CRect cell = Grid().GetCellRect(item, column->GetFieldId());
+            if (cell.right + margin > page.width() - margin)
+                break; // on the next page across
+            // The cell's colour, right of its text.
+            const QColor onScreen = screen.pixelColor(cell.right - 2, cell.top + 1);
+            const QColor printed = page.pixelColor(cell.right - 2 + margin, cell.top + 1 + margin);
+            EXPECT_LE(ColourDistance(onScreen, printed), 6) << "row " << row << " field " << column->GetFieldId();
+        }
+        // The Name cell: its icon, and file names in the file colour.
+        const CRect name = Grid().GetCellRect(item, FIELD_NAME);
+        const int level = Grid().GetLevel(item);
+        const int iconLeft = name.left + (level + 1) * name.Height();
+        // The icon: the same colours (its pixels are resampled on the page).
+        int sums[2][3] = {};
+        int fileColoured = 0;
+        for (int y = name.top; y < name.bottom; ++y) {
+            for (int x = iconLeft; x < iconLeft + name.Height(); ++x) {
+                const QColor pixels[2] = {screen.pixelColor(x, y), page.pixelColor(x + margin, y + margin)};
+                for (int i = 0; i < 2; ++i) {
+                    sums[i][0] += pixels[i].red();
+                    sums[i][1] += pixels[i].green();
+                    sums[i][2] += pixels[i].blue();
+                }
+            }
+            for (int x = iconLeft + name.Height(); x < name.right; ++x)
+                if (ColourDistance(page.pixelColor(x + margin, y + margin), fileColour) < 90)
+                    ++fileColoured;
+        }
+        const int area = name.Height() * name.Height();
+        for (int channel = 0; channel < 3; ++channel)
+            EXPECT_NEAR(sums[0][channel] / area, sums[1][channel] / area, 8) << "the icon of row " << row;
+        const bool isFile = Grid().GetObject(item)->GetLong(FIELD_TYPE) == TYPE_FILE;
+        if (isFile)
+            EXPECT_GT(fileColoured, 5) << "row " << row;
+        else
+            EXPECT_EQ(fileColoured, 0) << "row " << row;
+    }
 }
 
 namespace {

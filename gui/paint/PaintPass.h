@@ -1,0 +1,38 @@
+// The steps of a paint pass that the screen and the printer share: one row
+// handed to the custom draw with its row draw context, and the header
+// strip. The grid's paint pass (GridPaint.cpp) and the grid printer
+// (gui/print/GridPrinter.cpp) both paint through these, so a printed row is
+// decorated exactly as the screen decorates it.
+#pragma once
+
+#include "gui/paint/CustomDraw.h"
+
+namespace Kestrum::GUI {
+
+// What every row of one pass shares.
+struct PassSettings {
+    ICustomDraw* draw = nullptr;
+    const GridAppearance* appearance = nullptr;
+    UpdateHighlight highlight;
+    const QFont* font = nullptr;
+    PaintFlags flags = PaintAll;
+};
+
+// One row: its area and index (the index chooses the odd or even colours),
+// its item (null for a filler row) and its full rectangle.
+struct PassRow {
+    int area = 0;
+    int index = -1;
+    CGridItem* item = nullptr;
+    CRect rect;
+    // Neighbours that are selected too: a block of selected rows gets one frame.
+    bool noTopFrameLine = false;
+    bool noBottomFrameLine = false;
+};
+
+// Paints the row when it meets the paint state's clip rectangle.
+void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row);
+// Paints the header strip of the paint state's header at the top (y 0).
+void PaintPassHeader(const PassSettings& pass, PaintState& state, const QFont* headerFont);
+
+} // namespace Kestrum::GUI
