@@ -1,14 +1,17 @@
 // Velmora start-up.
 //
-//   velmora [PATH...] [--screenshot FILE [--after SECONDS]]
+//   velmora [PATH...] [--screenshot FILE [--after SECONDS]] [--report-layout]
 //
 // PATHs are shown as the roots instead of the machine's disks. --screenshot
 // waits until the walk has ended (or the given time), expands the first
-// levels, sorts by size, saves a picture of the main window and quits;
-// without a display it runs offscreen.
+// levels, saves a picture of the main window and quits; without a display it
+// runs offscreen. --report-layout prints, once the walk has ended, where the
+// grid's body, header and columns lie on the screen, for scripts that drive
+// the window with synthetic input (scripts/drive-velmora.sh).
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +29,7 @@ namespace {
 struct Options {
     const char* screenshot = nullptr;
     double afterSeconds = 0;
+    bool reportLayout = false;
     std::vector<std::string> roots;
 };
 
@@ -37,6 +41,8 @@ Options ParseOptions(int argc, char** argv)
             options.screenshot = argv[++i];
         } else if (std::strcmp(argv[i], "--after") == 0 && i + 1 < argc) {
             options.afterSeconds = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--report-layout") == 0) {
+            options.reportLayout = true;
         } else if (argv[i][0] != '-') {
             std::error_code error;
             const auto path = std::filesystem::weakly_canonical(std::filesystem::absolute(argv[i]), error);
@@ -50,7 +56,6 @@ void TakeScreenshot(CMainFrame& frame, const QString& file)
 {
     using namespace Kestrum::GUI;
     CGrid& grid = frame.View().Grid();
-    grid.SetSortInfo(0, CSortInfo(2, true), true);
     std::vector<HITEM> drives;
     grid.GetChildren(GRID_ROOT, drives, false);
     for (HITEM drive : drives) {
@@ -68,6 +73,26 @@ void TakeScreenshot(CMainFrame& frame, const QString& file)
             std::fprintf(stderr, "velmora: cannot write %s\n", file.toLocal8Bit().constData());
         QApplication::exit(saved ? 0 : 1);
     });
+}
+// One line: the body's screen rectangle, the header and row heights, and the
+// left and right edges of each visible column in body coordinates.
+void ReportLayout(CMainFrame& frame)
+{
+    using namespace Kestrum::GUI;
+    CGrid& grid = frame.View().Grid();
+    const QPoint origin = grid.viewport()->mapToGlobal(QPoint(0, 0));
+    CHeader* header = grid.GetHeader();
+    std::printf("layout body %d %d %d %d header %d row %d columns", origin.x(), origin.y(), grid.viewport()->width(),
+                grid.viewport()->height(), header ? header->GetHeight() : 0, grid.GetFontRowHeight(AreaScrollable));
+    if (header)
+        for (CColumn* column : header->GetVisibleColumns()) {
+            const CRect rect = header->GetColumnRect(&grid, column->GetFieldId());
+            std::string caption = column->GetCaption();
+            std::replace(caption.begin(), caption.end(), ' ', '_');
+            std::printf(" %s %d %d", caption.c_str(), rect.left, rect.right);
+        }
+    std::printf("\n");
+    std::fflush(stdout);
 }
 } // namespace
 
@@ -96,6 +121,16 @@ int main(int argc, char** argv)
                 return;
             poll->stop();
             TakeScreenshot(frame, file);
+        });
+        poll->start(100);
+    }
+    if (options.reportLayout) {
+        auto* poll = new QTimer(&frame);
+        QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll] {
+            if (!frame.Document().Scanner().IsFinished() || frame.View().HasWaitingRows())
+                return;
+            poll->stop();
+            ReportLayout(frame);
         });
         poll->start(100);
     }

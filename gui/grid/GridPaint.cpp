@@ -223,9 +223,10 @@ void CGridImpl::Paint(QPaintEvent* event)
     state.highlightEnabled = settings.highlightEnabled;
     state.now = GridClockNow();
     state.repaint = this;
+    HeaderDrawContext headerContext;
+    input->DescribeForPaint(state, headerContext);
     CRect client = Client();
     if (settings.headerShown) {
-        HeaderDrawContext headerContext;
         headerContext.font = header->GetFont() ? header->GetFont() : &Font();
         headerContext.images = header->GetImageList();
         headerContext.textColor = FromQColor(palette.color(QPalette::WindowText));
@@ -258,6 +259,9 @@ void CGridImpl::Paint(QPaintEvent* event)
         PaintRow(state, AreaScrollable, row, {client.left, y, client.right, y + fillerHeight});
         y += fillerHeight;
     }
+    // Keyboard focus: a frame round the whole body.
+    if (owner->hasFocus())
+        dc.FrameRect(Client(), FromQColor(palette.color(QPalette::Highlight)));
 }
 
 void CGridImpl::PaintRow(PaintState& state, int area, int row, const CRect& rect)
