@@ -97,6 +97,10 @@ bool SearchCharacter(const QKeyEvent& event, char& character)
 CGridInputController::CGridInputController(CGridImpl& grid) : m_grid(grid), m_resizeCursor(MakeResizeCursor())
 {
     m_hoverTimer.setSingleShot(true);
+    QObject::connect(&m_searchTimer, &QTimer::timeout, [this] {
+        if (!m_search.Continue(*m_grid.owner))
+            m_searchTimer.stop();
+    });
     QObject::connect(&m_hoverTimer, &QTimer::timeout, [this] {
         InputMessage hover;
         hover.kind = InputMouseHover;
@@ -124,7 +128,16 @@ bool CGridInputController::PreTranslate(const QKeyEvent& event)
     // still waiting for the ensure-visible timer.
     m_grid.FlushEnsureVisible();
     CInputStateScope state(event.modifiers(), QGuiApplication::mouseButtons());
-    return KeyManager().OnKeyDown(m_grid.owner, key, RepeatCountOf(event), KeyFlagsOf(event));
+    const bool handled = KeyManager().OnKeyDown(m_grid.owner, key, RepeatCountOf(event), KeyFlagsOf(event));
+    if (handled)
+        CancelSearch(); // the search must not take the focus from where the key put it
+    return handled;
+}
+
+void CGridInputController::CancelSearch()
+{
+    m_search.Cancel();
+    m_searchTimer.stop();
 }
 
 bool CGridInputController::OnShortcutOverride(const QKeyEvent& event)
@@ -185,6 +198,8 @@ void CGridInputController::KeyAction(int kind, bool shift, bool ctrl, char chara
     if (m_grid.rows.GetRowCount(AreaScrollable) == 0 || m_leftDown)
         return;
     m_grid.FlushEnsureVisible();
+    if (kind != KeyActionSearch)
+        CancelSearch();
     IKeyManager& manager = KeyManager();
     CGrid* grid = m_grid.owner;
     switch (kind) {
@@ -194,7 +209,13 @@ void CGridInputController::KeyAction(int kind, bool shift, bool ctrl, char chara
     case KeyActionPageDown: manager.OnPageDown(grid, shift, ctrl); break;
     case KeyActionHome: manager.OnHome(grid, shift, ctrl); break;
     case KeyActionEnd: manager.OnEnd(grid, shift, ctrl); break;
-    case KeyActionSearch: m_search.Type(*grid, character, m_grid.settings.searchTimeout); break;
+    case KeyActionSearch:
+        m_search.Type(*grid, character, m_grid.settings.searchTimeout);
+        if (m_search.IsSearching())
+            m_searchTimer.start(0);
+        else
+            m_searchTimer.stop();
+        break;
     default: break;
     }
 }
@@ -597,6 +618,7 @@ bool CGridInputController::OnLeftButtonDown(std::uint32_t flags, int x, int y)
     m_leftDown = true;
     m_lastPoint = point;
     m_hoverTimer.stop();
+    CancelSearch();
     // In-place editing plugs in here: end the current edit, then try to
     // start one in the cell under the pointer.
     if (InHeaderStrip(point)) {
@@ -751,6 +773,7 @@ bool CGridInputController::OnMouseHover(std::uint32_t, int x, int y)
 
 void CGridInputController::Reset()
 {
+    CancelSearch();
     HideDragImage();
     m_header = {};
     m_band = {};

@@ -5,7 +5,9 @@
 // Keys: a key-down first goes to the key manager (pre-translation, before
 // any window shortcut: the widget's ShortcutOverride asks here, and the key
 // press that follows is not handed over twice); a key the manager does not
-// consume and that is a plain letter or digit runs the incremental search.
+// consume and that is a plain letter or digit runs the incremental search,
+// whose later slices run from a zero-delay timer. A key the manager takes, or
+// a click, ends a search still under way.
 //
 // Mouse: it overrides eight hooks of CUserInputHelper and owns the mouse
 // state: the header mode (resizing, moving or pressing a column), the drag
@@ -119,6 +121,7 @@ private:
     };
 
     bool PreTranslate(const QKeyEvent& event);
+    void CancelSearch();
     IKeyManager& KeyManager() const;
     CHeader* Header() const;
     bool InHeaderStrip(CPoint point) const;
@@ -155,6 +158,8 @@ private:
     QPointer<QLabel> m_dragImage;
     CPoint m_dragHotSpot;
     QTimer m_hoverTimer;
+    QTimer m_searchTimer; // runs the slices of a long search
+
     // The answer of the last pre-translation, so the key press that follows
     // its ShortcutOverride is not handed to the key manager again.
     struct {

@@ -27,6 +27,12 @@ bool IsNumeric(Common::FieldType type)
     default: return false;
     }
 }
+
+CColumn* SearchColumn(CGrid& grid)
+{
+    CHeader* header = grid.GetHeader();
+    return header ? header->GetVisibleColumnAt(header->GetExtraValue()) : nullptr;
+}
 } // namespace
 
 bool CIncrementalSearch::StartsWith(const std::string& text, const std::string& prefix)
@@ -39,12 +45,11 @@ bool CIncrementalSearch::StartsWith(const std::string& text, const std::string& 
     return true;
 }
 
-bool CIncrementalSearch::Type(CGrid& grid, char character, std::int64_t timeoutMs)
+void CIncrementalSearch::Type(CGrid& grid, char character, std::int64_t timeoutMs)
 {
-    CHeader* header = grid.GetHeader();
-    CColumn* column = header ? header->GetVisibleColumnAt(header->GetExtraValue()) : nullptr;
-    if (!column)
-        return false;
+    m_searching = false;
+    if (!SearchColumn(grid))
+        return;
     const std::int64_t now = GridClockNow();
     if (!m_typed || now - m_lastTyped > timeoutMs)
         m_text.assign(1, character);
@@ -53,44 +58,67 @@ bool CIncrementalSearch::Type(CGrid& grid, char character, std::int64_t timeoutM
     m_typed = true;
     m_lastTyped = now;
 
-    const Common::FieldId field = column->GetFieldId();
-    Common::CFormat* format = column->GetFormat();
+    // From the focused row on (unless it is the last row), then from the top.
     const int fixedRows = grid.GetRowCount(AreaFixed);
     const int total = fixedRows + grid.GetRowCount(AreaScrollable);
-    auto positionOf = [&](int ordinal) {
-        return ordinal < fixedRows ? std::pair{ordinal, int(AreaFixed)} : std::pair{ordinal - fixedRows, int(AreaScrollable)};
-    };
-    auto matches = [&](int ordinal) {
-        const auto [row, area] = positionOf(ordinal);
-        Common::CDataObject* object = grid.GetObject(0, row, area);
-        if (!object)
-            return false;
-        std::string text = object->GetValueText(field, format);
-        if (text.find_first_of(" \t") != std::string::npos && IsNumeric(object->GetFieldType(field)))
-            text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; }), text.end());
-        return StartsWith(text, m_text);
-    };
-
-    // From the focused row on (unless it is the last row), then from the top.
-    int start = 0;
+    m_start = 0;
     const int focusArea = grid.GetFocusedArea();
     const int focusRow = grid.GetFocusedRow();
     if (focusRow >= 0 && (focusArea == AreaFixed || focusArea == AreaScrollable) && focusRow < grid.GetRowCount(focusArea)) {
         const int ordinal = focusArea == AreaFixed ? focusRow : fixedRows + focusRow;
         if (ordinal + 1 < total)
-            start = ordinal;
+            m_start = ordinal;
     }
-    int found = -1;
-    for (int ordinal = start; ordinal < total && found < 0; ++ordinal)
-        if (matches(ordinal))
-            found = ordinal;
-    for (int ordinal = 0; ordinal < start && found < 0; ++ordinal)
-        if (matches(ordinal))
-            found = ordinal;
-    if (found < 0)
-        return false;
+    m_next = m_start;
+    m_wrapped = false;
+    m_searching = true;
+    Continue(grid);
+}
 
-    const auto [row, area] = positionOf(found);
+bool CIncrementalSearch::Matches(CGrid& grid, int ordinal, int fixedRows)
+{
+    CColumn* column = SearchColumn(grid);
+    if (!column)
+        return false;
+    const int row = ordinal < fixedRows ? ordinal : ordinal - fixedRows;
+    Common::CDataObject* object = grid.GetObject(0, row, ordinal < fixedRows ? AreaFixed : AreaScrollable);
+    if (!object)
+        return false;
+    const Common::FieldId field = column->GetFieldId();
+    std::string text = object->GetValueText(field, column->GetFormat());
+    if (text.find_first_of(" \t") != std::string::npos && IsNumeric(object->GetFieldType(field)))
+        text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; }), text.end());
+    return StartsWith(text, m_text);
+}
+
+bool CIncrementalSearch::Continue(CGrid& grid)
+{
+    if (!m_searching)
+        return false;
+    // The rows are counted again each slice: the walk may have added some.
+    const int fixedRows = grid.GetRowCount(AreaFixed);
+    const int total = fixedRows + grid.GetRowCount(AreaScrollable);
+    int found = -1;
+    for (int budget = kRowsPerSlice; budget > 0 && found < 0; --budget) {
+        const int end = m_wrapped ? std::min(m_start, total) : total;
+        if (m_next >= end) {
+            if (m_wrapped) {
+                m_searching = false; // nothing matched
+                return false;
+            }
+            m_wrapped = true;
+            m_next = 0;
+            continue;
+        }
+        if (Matches(grid, m_next, fixedRows))
+            found = m_next;
+        ++m_next;
+    }
+    if (found < 0)
+        return true;
+    m_searching = false;
+    const int area = found < fixedRows ? AreaFixed : AreaScrollable;
+    const int row = found < fixedRows ? found : found - fixedRows;
     grid.ClearSelection();
     if (area == AreaScrollable)
         grid.EnsureVisible(row);
@@ -98,7 +126,7 @@ bool CIncrementalSearch::Type(CGrid& grid, char character, std::int64_t timeoutM
         grid.SelectRow(row, area, true);
     if (grid.IsAreaFocusable(area))
         grid.SetFocusedRow(row, area);
-    return true;
+    return false;
 }
 
 } // namespace Kestrum::GUI

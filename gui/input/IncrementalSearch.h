@@ -4,6 +4,12 @@
 // longer pause starts a new one. Times are read on the grid clock, so tests
 // drive the time-out with a fake clock.
 //
+// A search walks at most kRowsPerSlice rows at a time: Type walks the first
+// slice, and while IsSearching answers true the caller runs Continue again
+// later (the input controller does, from a zero-delay timer), so a search
+// through a million rows that match nothing never holds up other input.
+// Rows that move while a search is under way may be seen twice or missed.
+//
 // One per grid, on the grid's thread; it works through public CGrid
 // operations.
 #pragma once
@@ -17,20 +23,34 @@ class CGrid;
 
 class CIncrementalSearch {
 public:
-    // Adds a character (or starts over after `timeoutMs`) and moves the focus
-    // to the first row at or after the focused one whose text starts with
-    // the search text, in either case, wrapping round to the first row. True
-    // when a row matched.
-    bool Type(CGrid& grid, char character, std::int64_t timeoutMs);
+    static constexpr int kRowsPerSlice = 8192;
+
+    // Adds a character (or starts over after `timeoutMs`) and looks for the
+    // first row at or after the focused one whose text starts with the search
+    // text, in either case, wrapping round to the first row; the row found is
+    // selected and focused.
+    void Type(CGrid& grid, char character, std::int64_t timeoutMs);
+    // Walks the next slice of rows; true while the search goes on.
+    bool Continue(CGrid& grid);
+    void Cancel() noexcept { m_searching = false; }
+    bool IsSearching() const noexcept { return m_searching; }
     const std::string& GetText() const noexcept { return m_text; }
 
     // Whether `text` starts with `prefix`, comparing ASCII letters in either case.
     static bool StartsWith(const std::string& text, const std::string& prefix);
 
 private:
+    bool Matches(CGrid& grid, int ordinal, int fixedRows);
+
     std::string m_text;
     std::int64_t m_lastTyped = 0;
     bool m_typed = false;
+    // The search under way: rows from m_start to the end, then from the top
+    // to m_start, in display order over both areas.
+    bool m_searching = false;
+    bool m_wrapped = false;
+    int m_start = 0;
+    int m_next = 0;
 };
 
 } // namespace Kestrum::GUI

@@ -373,6 +373,25 @@ TEST_F(InputGrid, KeypadDigitsSearchAsDigitsAndShiftedLettersDoNot)
     EXPECT_EQ(FocusedName(), "2024 report");
 }
 
+TEST_F(InputGrid, ALongSearchRunsInSlicesAndAMovementKeyEndsIt)
+{
+    Kestrum::Test::CFakeGridClock clock;
+    const int rows = 2 * CIncrementalSearch::kRowsPerSlice + 100;
+    for (int i = 0; i < rows - 1; ++i)
+        Add("row");
+    Add("zebra");
+    Type('z');
+    EXPECT_EQ(grid.GetFocusedRow(), -1); // the first slice has not reached it
+    EXPECT_TRUE(PumpUntil([&] { return grid.GetFocusedRow() == rows - 1; }));
+    EXPECT_EQ(Selected(), Rows{rows - 1});
+    grid.SetFocusedRow(0, AreaScrollable);
+    clock.Advance(2000);
+    Type('z');
+    Key(Qt::Key_Down); // the focus stays where the key puts it
+    Pump(100);
+    EXPECT_EQ(grid.GetFocusedRow(), 1);
+}
+
 TEST(IncrementalSearchText, ComparesLettersInEitherCase)
 {
     EXPECT_TRUE(CIncrementalSearch::StartsWith("Program Files", "PROG"));
