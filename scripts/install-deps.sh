@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
   fonts-dejavu-core adwaita-icon-theme locales-all
 )
 
