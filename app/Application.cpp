@@ -8,8 +8,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/CommandLine.h"
@@ -219,6 +221,31 @@ void CScreenshot::timerEvent(QTimerEvent* event)
     }
     if (timeUp || IsHighlightSettled())
         Save();
+}
+
+void ReportLayoutWhenShown(CMainFrame& frame)
+{
+    auto* poll = new QTimer(&frame);
+    QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll] {
+        if (!frame.Document().Scanner().IsFinished() || frame.View().HasWaitingRows())
+            return;
+        poll->deleteLater();
+        CGrid& grid = frame.View().Grid();
+        const QPoint origin = grid.viewport()->mapToGlobal(QPoint(0, 0));
+        CHeader* header = grid.GetHeader();
+        std::printf("layout body %d %d %d %d header %d row %d columns", origin.x(), origin.y(), grid.viewport()->width(),
+                    grid.viewport()->height(), header ? header->GetHeight() : 0, grid.GetFontRowHeight(AreaScrollable));
+        if (header)
+            for (CColumn* column : header->GetVisibleColumns()) {
+                const CRect rect = header->GetColumnRect(&grid, column->GetFieldId());
+                std::string caption = column->GetCaption();
+                std::replace(caption.begin(), caption.end(), ' ', '_');
+                std::printf(" %s %d %d", caption.c_str(), rect.left, rect.right);
+            }
+        std::printf("\n");
+        std::fflush(stdout);
+    });
+    poll->start(100);
 }
 
 } // namespace Velmora

@@ -86,4 +86,9 @@ private:
     int m_timer = 0;
 };
 
+// Once the walk has ended and every row is in, prints one line: the grid
+// body's screen rectangle, the header and row heights, and the left and
+// right edges of each visible column in body coordinates.
+void ReportLayoutWhenShown(CMainFrame& frame);
+
 } // namespace Velmora

@@ -122,6 +122,8 @@ std::string UsageText()
            "  --export-pdf FILE   the same, saving the rows as a PDF file\n"
            "  --after SECONDS     with --screenshot or --export-pdf: save after SECONDS\n"
            "                      at the latest, even if the walk goes on\n"
+           "  --report-layout     once the walk has ended, print where the grid's body,\n"
+           "                      header and columns lie on the screen (for scripts)\n"
            "  --help              show this help and quit\n"
            "  --version           show the version and quit\n"
            "  --                  every later argument is a folder\n"
@@ -193,6 +195,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             if (!takeValue(false) || value.empty())
                 return Failure("option '--screenshot' needs a file name");
             result.screenshot = value;
+            continue;
+        }
+        if (name == "--report-layout") {
+            if (inlineValue)
+                return Failure("option '" + name + "' takes no value");
+            result.reportLayout = true;
             continue;
         }
         if (name == "--export-pdf") {

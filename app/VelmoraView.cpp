@@ -70,6 +70,12 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
     const int height = std::max(1, metrics.height());
     for (const auto& column : columns)
         m_widthPerHeight[column.field] = static_cast<double>(header->GetColumn(column.field)->GetWidth()) / height;
+    // Typing the start of a name finds it: Name (visible index 0) is the
+    // search column.
+    header->SetExtraValue(0);
+    // Largest first from the start, so the biggest folders stay on top while
+    // the walk runs (the rows are placed by the sort as they arrive).
+    header->SetSortInfo(0, CSortInfo(FIELD_SIZE, true));
     m_grid->SetHeader(header);
     m_grid->SetCustomDraw(new CRowPainter);
     m_grid->EnableNotifications(false);

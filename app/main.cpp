@@ -12,7 +12,9 @@
 // walk has ended (or the given time), expand the first levels, sort by size,
 // save a picture of the main window or a PDF of the rows and quit; without a
 // display they run offscreen. --expand alone opens the first levels once the
-// walk has ended.
+// walk has ended. --report-layout prints, once the walk has ended, where the
+// grid's body, header and columns lie on the screen, for scripts that drive
+// the window with synthetic input (scripts/drive-velmora.sh).
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +63,8 @@ int main(int argc, char** argv)
     if (options.Quits() || options.expandLevels >= 0)
         new CScreenshot(frame, QString::fromLocal8Bit(options.screenshot.c_str()), options.afterSeconds,
                         QString::fromLocal8Bit(options.exportPdf.c_str()), options.expandLevels);
+    if (options.reportLayout)
+        ReportLayoutWhenShown(frame);
     const int result = app.exec();
     frame.Shutdown();
     return result;

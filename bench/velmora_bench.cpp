@@ -2,17 +2,25 @@
 // Times the walk until every entry has its row, the longest stall of the GUI
 // thread (largest gap between ticks of a 10 ms timer) and the peak memory per
 // entry; then times `du -s` and `find` on the same (warm) tree.
-//   bench_velmora [--by-size] DIR [RUNS]
-// --by-size: the rows are sorted by size from the start, so every growing
-// folder moves to its place as the walk goes on (as after a click on Size).
+//   bench_velmora [--unsorted] [--input] DIR [RUNS]
+// Velmora starts sorted by size, so every growing folder moves to its place
+// as the walk goes on; --unsorted clears the sort first (rows stay in walk
+// order; --by-size, the old name of the default, is still accepted).
+// --input: while the walk runs, a user is played: every 20 ms a key (arrows,
+// Right to open the focused folder, page keys, a search letter), a click on
+// a row or a wheel notch is posted to the grid, and the time from posting to
+// the start (wait) and to the end (handled) of its delivery is measured.
 // With several runs (each in a fresh process, as the browser starts, and
 // alternating with the disk tools) it reports the best time of each side,
 // because timings on a shared machine vary between identical runs, and the
-// worst stall and memory.
+// worst stall, input wait and memory.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QThread>
 #include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +28,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <unistd.h>
@@ -28,12 +37,14 @@
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
 #include "gui/grid/Grid.h"
+#include "gui/header/Header.h"
 
 using namespace Velmora;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-bool g_bySize = false;
+bool g_unsorted = false;
+bool g_input = false;
 } // namespace
 
 namespace {
@@ -48,7 +59,18 @@ public:
         const int type = event->type();
         // Read before delivery: the receiver may be deleted by it.
         const char* className = receiver->metaObject()->className();
+        // A probe's input event: how long it waited in the queue.
+        const auto probe = probes.find(event);
+        const bool probed = probe != probes.end();
+        Clock::time_point posted;
+        if (probed) {
+            posted = probe->second;
+            probes.erase(probe);
+            inputWaitMs.push_back(std::chrono::duration<double, std::milli>(start - posted).count());
+        }
         const bool result = QApplication::notify(receiver, event);
+        if (probed)
+            inputHandledMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         if (measuring && ms > longestMs && QThread::currentThread() == thread()) {
             longestMs = ms;
@@ -57,11 +79,102 @@ public:
         }
         return result;
     }
+    // Posts an input event for the probe and remembers when.
+    void PostInput(QObject* receiver, QEvent* event)
+    {
+        probes[event] = Clock::now();
+        QCoreApplication::postEvent(receiver, event);
+    }
     bool measuring = true; // while the walk goes on
     double longestMs = 0;
     int longestType = 0;
     std::string longestReceiver;
+    std::unordered_map<const QEvent*, Clock::time_point> probes;
+    std::vector<double> inputWaitMs;
+    std::vector<double> inputHandledMs;
 };
+
+// The user the --input probe plays: one step every 20 ms.
+class CInputProbe {
+public:
+    CInputProbe(CTimedApplication& app, Kestrum::GUI::CGrid& grid) : m_app(app), m_grid(grid)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Step(); });
+        m_timer.start(20);
+    }
+    void Stop() { m_timer.stop(); }
+
+private:
+    // A key goes down now and up at the next step, as a typist's would.
+    void Key(int key, const QString& text = {})
+    {
+        m_app.PostInput(&m_grid, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+        m_releaseKey = key;
+        m_releaseText = text;
+    }
+    void ReleaseKey()
+    {
+        if (m_releaseKey != 0)
+            m_app.PostInput(&m_grid, new QKeyEvent(QEvent::KeyRelease, m_releaseKey, Qt::NoModifier, m_releaseText));
+        m_releaseKey = 0;
+    }
+    void Click(int row)
+    {
+        Kestrum::GUI::CHeader* header = m_grid.GetHeader();
+        const QPointF point(150, (header ? header->GetHeight() : 0) + (row + 0.5) * m_grid.GetFontRowHeight(2));
+        QWidget* view = m_grid.viewport();
+        const QPointF global = view->mapToGlobal(point);
+        m_app.PostInput(view, new QMouseEvent(QEvent::MouseButtonPress, point, global, Qt::LeftButton, Qt::LeftButton,
+                                              Qt::NoModifier));
+        m_app.PostInput(view, new QMouseEvent(QEvent::MouseButtonRelease, point, global, Qt::LeftButton, Qt::NoButton,
+                                              Qt::NoModifier));
+    }
+    void Wheel(int delta)
+    {
+        QWidget* view = m_grid.viewport();
+        const QPointF point(150, 100);
+        m_app.PostInput(view, new QWheelEvent(point, view->mapToGlobal(point), QPoint(), QPoint(0, delta), Qt::NoButton,
+                                              Qt::NoModifier, Qt::NoScrollPhase, false));
+    }
+    void Step()
+    {
+        ReleaseKey();
+        switch (m_step++ % 16) {
+        case 0: Key(Qt::Key_Home); break;
+        case 1: Key(Qt::Key_Right); break; // opens the focused folder
+        case 2: Key(Qt::Key_Down); break;
+        case 3: Key(Qt::Key_Right); break;
+        case 4: Key(Qt::Key_Down); break;
+        case 5: Key(Qt::Key_Right); break;
+        case 6: Key(Qt::Key_PageDown); break;
+        case 7: Wheel(-120); break;
+        case 8: Key(Qt::Key_B, "b"); break; // incremental search
+        case 9: Key(Qt::Key_I, "i"); break;
+        case 10: Click(3); break;
+        case 11: Key(Qt::Key_Down); break;
+        case 12: Wheel(120); break;
+        case 13: Key(Qt::Key_Up); break;
+        case 14: Key(Qt::Key_End); break;
+        default: Key(Qt::Key_PageUp); break;
+        }
+    }
+
+    CTimedApplication& m_app;
+    Kestrum::GUI::CGrid& m_grid;
+    QTimer m_timer;
+    unsigned m_step = 0;
+    int m_releaseKey = 0;
+    QString m_releaseText;
+};
+
+double Percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+    return values[index];
+}
 
 long StatusKib(const char* key)
 {
@@ -97,6 +210,8 @@ struct WalkFigures {
     long entries = 0;
     qint64 longestStall = 0;
     qint64 stallAt = 0;
+    std::size_t inputEvents = 0;
+    double inputWaitWorst = 0, inputWaitP99 = 0, inputHandledWorst = 0, inputHandledP99 = 0;
 };
 
 WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
@@ -109,8 +224,11 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
     CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
     frame.resize(1000, 700);
     frame.show();
-    if (g_bySize)
-        frame.View().Grid().SetSortInfo(0, Kestrum::GUI::CSortInfo(FIELD_SIZE, true), true);
+    if (g_unsorted)
+        frame.View().Grid().ClearSort(false);
+    std::unique_ptr<CInputProbe> probe;
+    if (g_input)
+        probe = std::make_unique<CInputProbe>(app, frame.View().Grid());
     QElapsedTimer tick;
     tick.start();
     qint64 last = 0;
@@ -138,6 +256,13 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         // Read before the count below, whose item list is the benchmark's own memory.
         figures.peakKib = StatusKib("VmHWM:");
         app.measuring = false;
+        if (probe)
+            probe->Stop();
+        figures.inputEvents = app.inputWaitMs.size();
+        figures.inputWaitWorst = Percentile(app.inputWaitMs, 1.0);
+        figures.inputWaitP99 = Percentile(app.inputWaitMs, 0.99);
+        figures.inputHandledWorst = Percentile(app.inputHandledMs, 1.0);
+        figures.inputHandledP99 = Percentile(app.inputHandledMs, 0.99);
         const ScanProgress& progress = frame.View().Progress();
         figures.entries = progress.folders + progress.files;
         std::vector<Kestrum::GUI::HITEM> items;
@@ -155,7 +280,8 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 // Runs this program once more on the root and reads its figures.
 bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
-    const std::string command = std::string("'") + self + "' " + (g_bySize ? "--by-size " : "") + "'" + root + "' 2>/dev/null";
+    const std::string command = std::string("'") + self + "' " + (g_unsorted ? "--unsorted " : "") +
+                                (g_input ? "--input " : "") + "'" + root + "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return false;
@@ -185,7 +311,7 @@ int RunSeveral(const char* self, const std::string& root, int runs)
         }
         ratios.push_back(figures["walk"] / figures["du"]);
         for (const auto& [key, value] : figures) {
-            const bool worstCounts = key == "stall" || key == "bytes" || key == "growth";
+            const bool worstCounts = key == "stall" || key == "bytes" || key == "growth" || key.rfind("input", 0) == 0;
             if (run == 0 || (worstCounts ? value > best[key] : value < best[key]))
                 best[key] = value;
         }
@@ -198,6 +324,9 @@ int RunSeveral(const char* self, const std::string& root, int runs)
     std::printf("ratio to du -s by run: median %.2f, range %.2f to %.2f\n", ratios[ratios.size() / 2], ratios.front(),
                 ratios.back());
     std::printf("longest GUI stall:     %.0f ms\n", best["stall"]);
+    if (g_input)
+        std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms (handled: worst %.1f, p99 %.1f ms)\n",
+                    best["inputworst"], best["inputp99"], best["inputhandledworst"], best["inputhandledp99"]);
     std::printf("peak memory per entry: %.0f bytes\n", best["bytes"]);
     // What the window costs without any entry, measured on an empty folder,
     // is not a cost per entry.
@@ -217,14 +346,20 @@ int RunSeveral(const char* self, const std::string& root, int runs)
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::string(argv[1]) == "--by-size") {
-        g_bySize = true;
+    while (argc > 1 && std::string(argv[1]).rfind("--", 0) == 0) {
+        const std::string flag = argv[1];
+        if (flag == "--unsorted")
+            g_unsorted = true;
+        else if (flag == "--input")
+            g_input = true;
+        else if (flag != "--by-size") // the default now
+            break;
         argv[1] = argv[0];
         ++argv;
         --argc;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s [--by-size] DIR [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--unsorted] [--input] DIR [RUNS]\n", argv[0]);
         return 2;
     }
     const std::string root = argv[1];
@@ -250,6 +385,14 @@ int main(int argc, char** argv)
     std::printf("peak memory per entry: %.0f bytes\n", bytes);
     std::printf("longest GUI event:     %.1f ms (event type %d to a %s)\n", app.longestMs, app.longestType,
                 app.longestReceiver.c_str());
+    if (g_input) {
+        std::printf("input events:          %zu during the walk\n", walk.inputEvents);
+        std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms\n", walk.inputWaitWorst, walk.inputWaitP99);
+        std::printf("input handled:         worst %.1f ms, 99th percentile %.1f ms after posting\n", walk.inputHandledWorst,
+                    walk.inputHandledP99);
+        std::printf("figure inputworst %.3f\nfigure inputp99 %.3f\nfigure inputhandledworst %.3f\nfigure inputhandledp99 %.3f\n",
+                    walk.inputWaitWorst, walk.inputWaitP99, walk.inputHandledWorst, walk.inputHandledP99);
+    }
     // For a parent process that runs this one several times.
     std::printf("figure walk %.6f\nfigure du %.6f\nfigure find %.6f\nfigure stall %lld\nfigure bytes %.1f\n",
                 walk.walkSeconds, du, find, static_cast<long long>(walk.longestStall), bytes);

@@ -3,6 +3,8 @@
 // or in the row trees (CGridRows).
 #include "gui/grid/Grid.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -11,12 +13,14 @@
 #include "gui/grid/ObjectRegistry.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/Archive.h"
+#include "gui/platform/KeyCodes.h"
 
 namespace Kestrum::GUI {
 
 CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_unique<CGridImpl>(this))
 {
     viewport()->setAutoFillBackground(false);
+    viewport()->setMouseTracking(true); // moves without a button: the resize cursor, the hot caption
     setFocusPolicy(Qt::StrongFocus);
     m_impl->UpdateRowHeights();
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
@@ -428,6 +432,15 @@ bool CGrid::PrintTo(QPrinter& printer, IPrintProgress* progress)
     return Call(false, [&] { return CGridPrinter(m_impl->print).PrintTo(printer, progress) == PrintResult::Printed; });
 }
 
+IKeyManager* CGrid::SetKeyManager(IKeyManager* manager)
+{
+    return Call<IKeyManager*>(nullptr, [&] { return m_impl->SetKeyManager(manager); });
+}
+IKeyManager* CGrid::GetKeyManager() { return Call<IKeyManager*>(nullptr, [&] { return m_impl->keyManager; }); }
+void CGrid::KeyAction(int kind, bool shift, bool ctrl, char character)
+{
+    CallVoid([&] { m_impl->input->KeyAction(kind, shift, ctrl, character); });
+}
 void CGrid::SetOption(bool option) { CallVoid([&] { m_impl->settings.option = option; }); }
 bool CGrid::GetOption() { return Call(false, [&] { return m_impl->settings.option; }); }
 void CGrid::SetKeyboardAreas(int mask) { CallVoid([&] { m_impl->settings.keyboardAreas = mask; }); }
@@ -463,6 +476,26 @@ bool CGrid::GetHorizontalScrollPosition(int& position) const
     return true;
 }
 
+bool CGrid::event(QEvent* event)
+{
+    // Keys the grid takes are not window shortcuts while it has the focus.
+    if (event->type() == QEvent::ShortcutOverride && m_impl->input->OnShortcutOverride(*static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool CGrid::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::Leave) {
+        InputMessage leave;
+        leave.kind = InputMouseLeave;
+        m_impl->input->Dispatch(leave, nullptr);
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 void CGrid::paintEvent(QPaintEvent* event) { m_impl->Paint(event); }
 
 void CGrid::resizeEvent(QResizeEvent* event)
@@ -487,6 +520,7 @@ void CGrid::timerEvent(QTimerEvent* event)
             }
             break;
         case TimerEnsureVisible: m_impl->RunEnsureVisible(); break;
+        case TimerAutoScroll: m_impl->input->OnAutoScrollTimer(); break;
         case TimerFrame: m_impl->Frame(); break;
         case TimerColumnWidth:
             m_impl->timers[id].stop();
@@ -498,6 +532,75 @@ void CGrid::timerEvent(QTimerEvent* event)
         return;
     }
     QAbstractScrollArea::timerEvent(event);
+}
+
+void CGrid::keyPressEvent(QKeyEvent* event) { m_impl->input->OnKeyPress(*event); }
+void CGrid::keyReleaseEvent(QKeyEvent* event) { m_impl->input->OnKeyRelease(*event); }
+
+namespace {
+int PressKind(Qt::MouseButton button, bool doubleClick)
+{
+    switch (button) {
+    case Qt::LeftButton: return doubleClick ? InputLeftDoubleClick : InputLeftDown;
+    case Qt::RightButton: return doubleClick ? InputRightDoubleClick : InputRightDown;
+    case Qt::MiddleButton: return doubleClick ? InputMiddleDoubleClick : InputMiddleDown;
+    default: return 0;
+    }
+}
+int ReleaseKind(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return InputLeftUp;
+    case Qt::RightButton: return InputRightUp;
+    case Qt::MiddleButton: return InputMiddleUp;
+    default: return 0;
+    }
+}
+} // namespace
+
+// The mouse events arrive from the viewport, in its coordinates; the grab
+// that Qt takes on a press is the capture of the design.
+void CGrid::mousePressEvent(QMouseEvent* event)
+{
+    CInputStateScope state(event->modifiers(), event->buttons());
+    if (const int kind = PressKind(event->button(), false))
+        m_impl->input->Dispatch(CGridInputController::MouseMessage(kind, *event), nullptr);
+    event->accept();
+}
+void CGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    CInputStateScope state(event->modifiers(), event->buttons());
+    if (const int kind = PressKind(event->button(), true))
+        m_impl->input->Dispatch(CGridInputController::MouseMessage(kind, *event), nullptr);
+    event->accept();
+}
+void CGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    CInputStateScope state(event->modifiers(), event->buttons());
+    if (const int kind = ReleaseKind(event->button()))
+        m_impl->input->Dispatch(CGridInputController::MouseMessage(kind, *event), nullptr);
+    event->accept();
+}
+void CGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    CInputStateScope state(event->modifiers(), event->buttons());
+    m_impl->input->Dispatch(CGridInputController::MouseMessage(InputMouseMove, *event), nullptr);
+    event->accept();
+}
+
+void CGrid::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    m_impl->UpdateViewport(); // the focus frame
+}
+void CGrid::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    // Losing the focus ends what a held button was doing (its release may go elsewhere).
+    InputMessage lost;
+    lost.kind = InputCaptureLost;
+    m_impl->input->Dispatch(lost, nullptr);
+    m_impl->UpdateViewport();
 }
 
 void CGrid::wheelEvent(QWheelEvent* event)

@@ -8,10 +8,16 @@
 // gone. Data-object changes reach the rows through the dispatcher's queue.
 //
 // Ownership: the grid never owns data objects. An object handed to a setter
-// (header, custom draw) is deleted by the grid when the grid is destroyed
-// only if its IsAutoDelete answers true; a setter returns the object it
-// replaces, which then belongs to the caller again. Filters, listeners and
-// image lists are never owned. Each setter says which rule applies.
+// (header, custom draw, key manager) is deleted by the grid when the grid is
+// destroyed only if its IsAutoDelete answers true; a setter returns the
+// object it replaces, which then belongs to the caller again. Filters,
+// listeners and image lists are never owned. Each setter says which rule
+// applies.
+//
+// Input: keys and mouse go to the grid's input controller (gui/input/);
+// while the grid has the keyboard focus it takes its keys (arrows, page
+// keys, Enter, Space, Esc, Ctrl+A/C/V/X, search letters) before any window
+// shortcut does.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -39,6 +45,7 @@ class CGridImpl;
 class CImageList;
 class ICustomDraw;
 class IPrintProgress;
+class IKeyManager;
 
 // Notification records sent to the grid's listener (the parent window).
 struct GridItemNotification {
@@ -264,6 +271,16 @@ public:
     bool ExportPdf(const QString& file, IPrintProgress* progress = nullptr);
     // Onto a printer the caller set up (its page layout is kept); true when printed.
     bool PrintTo(QPrinter& printer, IPrintProgress* progress = nullptr);
+    // Keys. The key manager is deleted with the grid when it answers true to
+    // IsAutoDelete; the replaced one is returned (null: the shared default
+    // was in use, which GetKeyManager also answers with).
+    IKeyManager* SetKeyManager(IKeyManager* manager);
+    IKeyManager* GetKeyManager();
+    // Kinds 0-5: the key manager's Up, Down, Page Up, Page Down, Home, End
+    // with the given Shift and Ctrl states; 6: the incremental search for
+    // `character` (KeyActionKind). Nothing happens while the scrollable area
+    // has no rows or the left mouse button is down.
+    void KeyAction(int kind, bool shift = false, bool ctrl = false, char character = 0);
 
     // An option that is stored and reported only (requests 89 and 90).
     void SetOption(bool option);
@@ -281,11 +298,21 @@ public:
     bool GetHorizontalScrollPosition(int& position) const override;
 
 protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void SerializeOnGridThread(class CArchive& archive);

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "gui/grid/Dispatcher.h"
+#include "gui/input/KeyManager.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/DeviceContext.h"
 
@@ -25,6 +26,7 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     CDispatcher::Instance();
     scroll.wheelLines = QApplication::wheelScrollLines();
     settings.appearance = GridDefaults::Instance().GetAppearance();
+    input = std::make_unique<CGridInputController>(*this);
 }
 
 CGridImpl::~CGridImpl()
@@ -35,9 +37,12 @@ CGridImpl::~CGridImpl()
             delete header;
     }
     DeleteIfAutoDelete(customDraw);
+    if (keyManager && keyManager->IsAutoDelete())
+        delete keyManager;
 }
 
 ICustomDraw* CGridImpl::Draw() const { return customDraw ? customDraw : GridDefaults::Instance().GetCustomDraw(); }
+IKeyManager* CGridImpl::KeyManager() const { return keyManager ? keyManager : GridDefaults::Instance().GetKeyManager(); }
 const QFont& CGridImpl::Font() const { return font ? *font : *GridDefaults::Instance().GetFont(); }
 QWidget* CGridImpl::Viewport() const { return owner->viewport(); }
 void CGridImpl::UpdateViewport() { Viewport()->update(); }
@@ -52,6 +57,8 @@ ICustomDraw* CGridImpl::SetCustomDraw(ICustomDraw* draw)
     UpdateViewport();
     return previous;
 }
+
+IKeyManager* CGridImpl::SetKeyManager(IKeyManager* manager) { return std::exchange(keyManager, manager); }
 
 void CGridImpl::SetGridFont(const QFont& newFont)
 {
@@ -68,6 +75,7 @@ CHeader* CGridImpl::SetHeader(CHeader* newHeader)
     CHeader* previous = header;
     if (previous)
         previous->RemoveNotify(this);
+    input->Reset(); // a press or move on the old header ends
     header = newHeader;
     rows.SetHeader(newHeader);
     if (newHeader) {

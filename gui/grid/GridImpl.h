@@ -13,6 +13,8 @@
 //   GridStore.cpp       the archive (the record itself is GridArchive.h)
 //   GridPrint.cpp       what a print takes from the grid (the printer
 //                       itself is gui/print/GridPrinter.h)
+// Input (keys, mouse, incremental search) is the controller of gui/input/,
+// which CGridImpl owns as `input`.
 #pragma once
 
 #include <QBasicTimer>
@@ -28,6 +30,7 @@
 #include "gui/grid/GridArchive.h"
 #include "gui/grid/GridClock.h"
 #include "gui/grid/GridRows.h"
+#include "gui/input/GridInputController.h"
 #include "gui/platform/FontRecord.h"
 #include "gui/print/GridPrinter.h"
 
@@ -142,6 +145,7 @@ public:
     IGridListener* listener = nullptr;
     CHeader* header = nullptr;
     ICustomDraw* customDraw = nullptr;
+    IKeyManager* keyManager = nullptr; // null: the shared default
     IRowFilter* filter = nullptr;
     CImageList* cellImages = nullptr; // not owned
     std::unique_ptr<QFont> font;
@@ -157,8 +161,10 @@ public:
     RepaintState repaint;
     BackgroundState background;
     QBasicTimer timers[TimerCount];
+    std::unique_ptr<CGridInputController> input;
 
     ICustomDraw* Draw() const;
+    IKeyManager* KeyManager() const;
     const QFont& Font() const;
     QWidget* Viewport() const;
     // Repaints the whole body at the next paint, outside the frame pacing
@@ -167,6 +173,7 @@ public:
 
     // --- GridImpl.cpp: handed objects, header notices ------------------------------
     ICustomDraw* SetCustomDraw(ICustomDraw* draw);
+    IKeyManager* SetKeyManager(IKeyManager* manager);
     void SetGridFont(const QFont& newFont);
     CHeader* SetHeader(CHeader* newHeader);
     IRowFilter* SetFilter(IRowFilter* newFilter);
@@ -198,7 +205,8 @@ public:
     CRect RowRect(int area, int row);
     CRect ItemRowRect(CGridItem* item);
     CRect CellRect(CGridItem* item, std::int32_t fieldId);
-    // The area and row under a viewport point; `row` -1 below the last row.
+    // The area and row under a viewport point: false outside both areas;
+    // `row` -1 below the last row of the area (and on the separator).
     bool HitRow(CPoint point, int& area, int& row);
     HITEM HitTest(CPoint point, int* area);
     void RefreshScrollBars();
@@ -209,6 +217,8 @@ public:
     void BringIntoView(int row);
     void EnsureVisible(int row, CGridItem* item);
     void RunEnsureVisible();
+    // Runs a waiting ensure-visible now (before a key reads the view).
+    void FlushEnsureVisible();
     bool ScrollBarTimerDue();
     // Angle delta of a wheel event; true when it scrolled.
     bool Wheel(int angleDelta);

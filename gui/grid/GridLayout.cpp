@@ -116,23 +116,27 @@ CRect CGridImpl::CellRect(CGridItem* item, std::int32_t fieldId)
 
 bool CGridImpl::HitRow(CPoint point, int& area, int& row)
 {
+    // The fixed area's rectangle runs to the bottom too, so a point below the
+    // fixed rows that is not in the scrollable area (the separator) is the
+    // fixed area's, with no row.
     for (int candidate : {AreaScrollable, AreaFixed}) {
         const CRect areaRect = AreaRect(candidate);
         if (!areaRect.Contains(point))
             continue;
+        area = candidate;
+        row = -1;
         int y = areaRect.top;
         const int count = rows.TreeOfArea(candidate)->GetRowCount();
         for (int index = candidate == AreaFixed ? 0 : std::max(scroll.topRow, 0); index < count && y < areaRect.bottom;
              ++index) {
             const int height = RowHeightAt(candidate, index);
             if (point.y >= y && point.y < y + height) {
-                area = candidate;
                 row = index;
-                return true;
+                break;
             }
             y += height;
         }
-        return false;
+        return true;
     }
     return false;
 }
@@ -144,7 +148,7 @@ HITEM CGridImpl::HitTest(CPoint point, int* area)
     const bool hit = HitRow(point, hitArea, row);
     if (area)
         *area = hit ? hitArea : 0;
-    return hit ? rows.GetItemAt(row, hitArea) : 0;
+    return hit && row >= 0 ? rows.GetItemAt(row, hitArea) : 0;
 }
 
 void CGridImpl::RefreshScrollBars()
@@ -184,8 +188,10 @@ void CGridImpl::SetTop(int row, bool repaintRows)
     scroll.settingScroll = wasSetting;
     const CRect area = ScrollableArea();
     // Shift the pixels that stay in view; Qt repaints the uncovered strip.
+    // A picture behind the rows, or a rubber band over them, stays where it
+    // is: then the area is repainted instead.
     int shift = 0;
-    if (oldTop >= 0 && background.picture.isNull()) {
+    if (oldTop >= 0 && background.picture.isNull() && !(input && input->IsSelecting())) {
         const int from = std::min(oldTop, row), to = std::max(oldTop, row);
         for (int index = from; index < to && shift < area.Height(); ++index)
             shift += RowHeightAt(AreaScrollable, index);
@@ -299,6 +305,12 @@ void CGridImpl::RunEnsureVisible()
         BringIntoView(rows.RowIndexOf(item));
     scroll.ensureRow = -1;
     scroll.ensureItem = nullptr;
+}
+
+void CGridImpl::FlushEnsureVisible()
+{
+    if (timers[TimerEnsureVisible].isActive())
+        RunEnsureVisible();
 }
 
 bool CGridImpl::ScrollBarTimerDue()

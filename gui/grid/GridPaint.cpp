@@ -224,9 +224,11 @@ void CGridImpl::Paint(QPaintEvent* event)
     state.highlightEnabled = settings.highlightEnabled;
     state.now = GridClockNow();
     state.repaint = this;
+    HeaderDrawContext headerContext;
+    input->DescribeForPaint(state, headerContext);
     CRect client = Client();
     if (settings.headerShown) {
-        PaintPassHeader(PassOf(), state, header->GetFont() ? header->GetFont() : &Font());
+        PaintPassHeader(PassOf(), state, header->GetFont() ? header->GetFont() : &Font(), headerContext);
         client.top += header->GetHeight();
     }
     int y = client.top;
@@ -254,6 +256,9 @@ void CGridImpl::Paint(QPaintEvent* event)
         PaintRow(state, AreaScrollable, row, {client.left, y, client.right, y + fillerHeight});
         y += fillerHeight;
     }
+    // Keyboard focus: a frame round the whole body.
+    if (owner->hasFocus())
+        dc.FrameRect(Client(), FromQColor(palette.color(QPalette::Highlight)));
 }
 
 PassSettings CGridImpl::PassOf()

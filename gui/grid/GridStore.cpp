@@ -72,6 +72,7 @@ void CGridImpl::Load(CArchive& archive)
     selection.selectableAreas = record.selectableAreas;
     rows.SetSortAreas(record.sortAreas);
     SetFocus(-1, 0, false, false);
+    input->Reset();
     rows.Resort();
     RefreshScrollBars();
     UpdateViewport();

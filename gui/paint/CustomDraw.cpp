@@ -8,6 +8,7 @@
 #include "common/Format.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
+#include "gui/input/KeyManager.h"
 #include "gui/paint/CellPaintFormat.h"
 #include "gui/paint/ColumnPaintFormat.h"
 #include "gui/paint/HeaderPaintFormat.h"
@@ -111,10 +112,12 @@ GridDefaults::GridDefaults()
     : m_font(std::make_unique<QFont>(QFontDatabase::systemFont(QFontDatabase::GeneralFont))),
       m_customDraw(std::make_unique<CCustomDraw>(false)), m_line(std::make_unique<CLinePaintFormat>()),
       m_cell(std::make_unique<CCellPaintFormat>()), m_header(std::make_unique<CHeaderPaintFormat>()),
-      m_column(std::make_unique<CColumnPaintFormat>())
+      m_column(std::make_unique<CColumnPaintFormat>()), m_keyManager(std::make_unique<CKeyManager>(false))
 {
     (void)s_registered;
 }
+
+GridDefaults::~GridDefaults() = default;
 
 // --- Default paint formats ------------------------------------------------------
 
@@ -175,6 +178,9 @@ void CHeaderPaintFormat::Paint(HeaderDrawContext& context, PaintState& state, Pa
         cell.font = context.font;
         cell.headerImageIndex = column->GetHeaderImageIndex();
         cell.textColor = context.textColor;
+        // The column under the pointer is hot; pressed while pressed or moved.
+        if (column == context.trackedColumn)
+            cell.state = context.trackedPressed ? 2 : 1;
         right = std::max(right, cell.fullRect.right);
         if (!cell.visibleRect.Intersected(state.clipRect).IsEmpty())
             customDraw->PaintColumnHeader(cell, state, flags);

@@ -1,5 +1,6 @@
 // ICustomDraw, the default CCustomDraw, the default paint formats and the
-// process-wide GridDefaults every grid falls back to.
+// process-wide GridDefaults every grid falls back to (the default key manager
+// among them).
 //
 // Painting runs on the grid's thread only; the defaults keep no state, so one
 // instance serves every grid.
@@ -19,6 +20,7 @@ class CDataObject;
 namespace Kestrum::GUI {
 
 class CDeviceContext;
+class IKeyManager;
 
 class ICustomDraw {
 public:
@@ -65,16 +67,20 @@ public:
     ICellPaintFormat* GetCellPaintFormat() const { return m_cell.get(); }
     IHeaderPaintFormat* GetHeaderPaintFormat() const { return m_header.get(); }
     IColumnPaintFormat* GetColumnPaintFormat() const { return m_column.get(); }
+    // The key manager of every grid without its own (never deleted by a grid).
+    IKeyManager* GetKeyManager() const { return m_keyManager.get(); }
     const GridAppearance& GetAppearance() const { return m_appearance; }
 
 private:
     GridDefaults();
+    ~GridDefaults();
     std::unique_ptr<QFont> m_font;
     std::unique_ptr<ICustomDraw> m_customDraw;
     std::unique_ptr<ILinePaintFormat> m_line;
     std::unique_ptr<ICellPaintFormat> m_cell;
     std::unique_ptr<IHeaderPaintFormat> m_header;
     std::unique_ptr<IColumnPaintFormat> m_column;
+    std::unique_ptr<IKeyManager> m_keyManager;
     GridAppearance m_appearance;
 };
 

@@ -31,11 +31,10 @@ void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& ro
     pass.draw->PaintLine(context, state, pass.flags);
 }
 
-void PaintPassHeader(const PassSettings& pass, PaintState& state, const QFont* headerFont)
+void PaintPassHeader(const PassSettings& pass, PaintState& state, const QFont* headerFont, HeaderDrawContext context)
 {
     if (!state.header)
         return;
-    HeaderDrawContext context;
     context.font = headerFont;
     context.images = state.header->GetImageList();
     context.textColor = FromQColor(QApplication::palette().color(QPalette::WindowText));

@@ -33,6 +33,9 @@ struct PassRow {
 // Paints the row when it meets the paint state's clip rectangle.
 void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row);
 // Paints the header strip of the paint state's header at the top (y 0).
-void PaintPassHeader(const PassSettings& pass, PaintState& state, const QFont* headerFont);
+// `context` brings what the pass tracks (the pressed or hot caption, a
+// column's drop place); its font, images and text colour are filled here.
+void PaintPassHeader(const PassSettings& pass, PaintState& state, const QFont* headerFont,
+                     HeaderDrawContext context = {});
 
 } // namespace Kestrum::GUI

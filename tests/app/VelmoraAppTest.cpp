@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -22,6 +23,7 @@
 #include "app/VelmoraView.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridItem.h"
+#include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
 
 #include "tests/support/EventPump.h"
@@ -221,6 +223,37 @@ TEST_F(AppFixture, TheExportedPageShowsTheRowsAsTheScreenDoes)
         else
             EXPECT_EQ(fileColoured, 0) << "row " << row;
     }
+}
+
+TEST_F(AppFixture, StartsSortedBySizeLargestFirst)
+{
+    EXPECT_EQ(Grid().GetSortLevelCount(), 1);
+    EXPECT_EQ(Grid().GetSortInfo(0), CSortInfo(FIELD_SIZE, true));
+    frame->View().ExpandAll();
+    std::vector<HITEM> children;
+    Grid().GetChildren(Grid().GetItemAt(0, AreaScrollable), children, false);
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_EQ(Grid().GetObject(children[0])->GetValueText(FIELD_NAME, nullptr), "folder"); // 30 bytes before 5
+    EXPECT_EQ(Grid().GetObject(children[1])->GetValueText(FIELD_NAME, nullptr), "file.txt");
+}
+
+TEST_F(AppFixture, ClicksTypingAndArrowsOpenFindAndSort)
+{
+    CGrid& grid = Grid();
+    grid.Expand(grid.GetItemAt(0, AreaScrollable), false);
+    QTest::keyClicks(&grid, "fi"); // Name is the search column
+    EXPECT_EQ(grid.GetObject(grid.GetItemAt(grid.GetFocusedRow(), AreaScrollable))->GetValueText(FIELD_NAME, nullptr), "file.txt");
+    QTest::keyClick(&grid, Qt::Key_Up);
+    const HITEM folder = grid.GetItemAt(grid.GetFocusedRow(), AreaScrollable);
+    EXPECT_EQ(grid.GetObject(folder)->GetValueText(FIELD_NAME, nullptr), "folder");
+    QTest::keyClick(&grid, Qt::Key_Right);
+    EXPECT_TRUE(grid.IsExpanded(folder));
+    // A click on the Name caption: level 0's direction (descending), Name alone.
+    CHeader* header = grid.GetHeader();
+    const CRect name = header->GetColumnRect(&grid, FIELD_NAME);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(name.left + 40, header->GetHeight() / 2));
+    EXPECT_EQ(grid.GetSortLevelCount(), 1);
+    EXPECT_EQ(grid.GetSortInfo(0), CSortInfo(FIELD_NAME, true));
 }
 
 namespace {

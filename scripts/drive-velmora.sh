@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Drives Velmora by hand, as a user would, on a virtual X server: opens a
+# folder with a click on its tree button and another with Right, sorts with
+# header clicks (Name, then Size), moves the focus with the arrows and finds a
+# folder by typing the start of its name. After each step it saves a
+# screenshot to OUT (default build/drive-velmora/) and checks that the window
+# changed. Exits 0 without doing anything where Xvfb or xdotool is missing,
+# so CI may run it everywhere.
+#   scripts/drive-velmora.sh [OUT]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="${1:-$root/build/drive-velmora}"
+for tool in Xvfb xdotool import; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "drive-velmora: $tool is not installed; skipped"
+    exit 0
+  fi
+done
+velmora="$root/build/app/velmora"
+if [ ! -x "$velmora" ]; then
+  source "$root/scripts/env.sh"
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$root/build" -j "$JOBS" --target velmora
+fi
+mkdir -p "$out"
+rm -f "$out"/*.png
+
+# A small tree whose folders differ in size, so the sort is visible.
+tree="$(mktemp -d /tmp/drive-velmora-XXXXXX)"
+log="$tree.log"
+cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$tree" "$log"
+}
+trap cleanup EXIT
+make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/zero >"$tree/$1"; }
+make_file alpha/notes.txt 1000
+make_file bravo/disk.img 900000
+make_file bravo/more/part.bin 300000
+make_file charlie/photo.jpg 200000
+make_file charlie/inner/deeper/file.dat 50000
+make_file delta/echo/foxtrot.txt 120000
+make_file zulu.txt 5000
+
+# A free display number and its server.
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+export DISPLAY=":$display"
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+if ! xdotool getdisplaygeometry >/dev/null 2>&1; then
+  echo "drive-velmora: no X server could be started; skipped"
+  exit 0
+fi
+
+unset QT_QPA_PLATFORM
+"$velmora" --report-layout "$tree" >"$log" 2>&1 &
+app=$!
+for _ in $(seq 200); do grep -q '^layout ' "$log" && break; sleep 0.1; done
+layout="$(grep '^layout ' "$log" || true)"
+if [ -z "$layout" ]; then
+  echo "drive-velmora: Velmora did not report its layout" >&2
+  cat "$log" >&2
+  exit 1
+fi
+# layout body X Y W H header H row H columns NAME LEFT RIGHT ...
+read -r _ _ bx by _ _ _ header _ row _ rest <<<"$layout"
+column_middle() { # caption -> the middle of its header cell, in screen x
+  local words=($rest) i
+  for ((i = 0; i < ${#words[@]}; i += 3)); do
+    if [ "${words[i]}" = "$1" ]; then echo $((bx + (words[i + 1] + words[i + 2]) / 2)); return; fi
+  done
+  echo "drive-velmora: no column $1" >&2
+  exit 1
+}
+row_y() { echo $((by + header + $1 * row + row / 2)); } # the middle of a row in screen y
+window="$(xdotool search --sync --onlyvisible --pid "$app" | head -n 1)"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+
+step=0
+previous=""
+shot() { # name: saves the screen and checks it changed since the last step
+  sleep 0.6
+  step=$((step + 1))
+  local file
+  file="$(printf '%s/%02d-%s.png' "$out" "$step" "$1")"
+  import -window root "$file"
+  local sum
+  sum="$(md5sum <"$file" | cut -d' ' -f1)"
+  if [ -n "$previous" ] && [ "$sum" = "$previous" ]; then
+    echo "drive-velmora: step $step ($1) changed nothing on the screen" >&2
+    exit 1
+  fi
+  previous="$sum"
+  echo "  $file"
+}
+click() { xdotool mousemove --sync "$1" "$2" click 1; }
+
+echo "Screenshots:"
+shot start
+# The root row's tree button: the first square of the Name column, level 0.
+click $((bx + row / 2)) "$(row_y 0)"
+shot opened-by-its-button
+# Focus "charlie" (second by size, row 2) with a click, open it with Right.
+click $((bx + 150)) "$(row_y 2)"
+xdotool key Right
+shot opened-by-right
+# Sort by Name (the rule keeps level 0's direction: Z to A), then by Size.
+click "$(column_middle Name)" $((by + header / 2))
+shot sorted-by-name
+click "$(column_middle Size)" $((by + header / 2))
+shot sorted-by-size
+xdotool key Down Down Up
+shot arrows
+xdotool type --delay 80 "de"
+shot typed-de
+sleep 1.2
+xdotool type "z"
+shot typed-z
+echo "drive-velmora: every step changed the window"
