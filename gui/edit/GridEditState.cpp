@@ -286,14 +286,15 @@ int CGridEditState::CodeOf(QEvent* event) const
         }
     }
     case QEvent::FocusOut: {
-        // Opening the drop-down list's pop-up is no loss, nor is the focus
-        // moving inside the control.
-        if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason)
+        // Opening a pop-up (the drop-down list's, a calendar) is no loss, nor
+        // is the focus moving to a part of the control, even one in a window
+        // of its own.
+        if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason || QApplication::activePopupWidget())
             return EditIgnored;
         QWidget* control = GetEditControl();
-        QWidget* focus = QApplication::focusWidget();
-        if (control && focus && (focus == control || control->isAncestorOf(focus)))
-            return EditIgnored;
+        for (QWidget* focus = QApplication::focusWidget(); focus && control; focus = focus->parentWidget())
+            if (focus == control)
+                return EditIgnored;
         return EditFocusLost;
     }
     case QEvent::MouseButtonPress: {

@@ -273,9 +273,9 @@ void CGridRows::ClearTree(CItemTree& tree)
     CGridItem* root = tree.GetRoot();
     for (auto it = root->GetChildren().rbegin(); it != root->GetChildren().rend(); ++it)
         RaiseRemovingEvents(*it);
+    tree.m_rows.Clear();
     if (m_surface)
         m_surface->OnAreaCleared(tree.GetKind());
-    tree.m_rows.Clear();
     ++m_removalCount;
     const std::vector<CGridItem*> children = root->Children().TakeAll();
     root->m_visibleDescendants = 0;
