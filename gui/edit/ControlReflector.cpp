@@ -9,7 +9,7 @@
 #include "gui/edit/EnumReflector.h"
 #include "gui/edit/TextReflectors.h"
 #include "gui/grid/Grid.h"
-#include "gui/header/Column.h"
+#include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
 
 namespace Kestrum::GUI {
@@ -50,8 +50,14 @@ bool CControlReflector::PlaceControl(const EditCell& cell, QWidget* control)
         delete control;
         return false;
     }
-    // The control covers the cell and follows its four edges.
+    // The control covers the cell and follows its four edges; in the tree
+    // column it leaves the indentation, the button and the lines in view.
     adapter->LayoutFlags() = AnchorAll;
+    CHeader* header = grid->GetHeader();
+    if (header && header->GetTreeColumn() == cell.column && (grid->GetPaintFlags() & PaintHierarchy) && !rect.IsEmpty()) {
+        const int indent = (grid->GetLevel(ToHandle(cell.item)) + 1) * rect.Height();
+        adapter->SetMargins({std::min(indent, std::max(0, rect.Width() - rect.Height())), 0, 0, 0});
+    }
     if (!rect.IsEmpty())
         adapter->Position(rect);
     m_controls[grid] = control;

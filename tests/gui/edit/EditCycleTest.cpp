@@ -162,6 +162,17 @@ TEST_F(EditGrid, TheEditorStartsWithTheFilteredDisplayTextWhollySelectedAndAlign
     EXPECT_TRUE(edit->alignment() & Qt::AlignLeft);
 }
 
+TEST_F(EditGrid, AnEditorInTheTreeColumnLeavesTheIndentationInView)
+{
+    const HITEM parent = Add("parent");
+    grid.Expand(parent);
+    Add("child", parent);
+    QWidget* control = Open(1, kText);
+    ASSERT_NE(control, nullptr);
+    const CRect cell = grid.GetCellRect(Row(1), kText);
+    EXPECT_EQ(control->geometry(), QRect(cell.left + 2 * kEditRowHeight, cell.top, cell.Width() - 2 * kEditRowHeight, cell.Height()));
+}
+
 TEST_F(EditGrid, TheEditorCoversItsCell)
 {
     Add();
@@ -461,12 +472,12 @@ TEST_F(EditGrid, NavigationPassesOverCheckBoxes)
 TEST_F(EditGrid, ANavigatedEditBringsItsRowIntoView)
 {
     AddRows(20);
-    ASSERT_NE(OpenText(kEditPageRows - 1, kText), nullptr);
+    ASSERT_NE(OpenText(kEditPageRows - 1, kLong), nullptr);
     Key(Qt::Key_Down);
-    ASSERT_TRUE(Editing(kEditPageRows, kText));
+    ASSERT_TRUE(Editing(kEditPageRows, kLong));
     EXPECT_GT(grid.GetTopRow(), 0);
     Pump(20);
-    const CRect cell = grid.GetCellRect(Row(kEditPageRows), kText);
+    const CRect cell = grid.GetCellRect(Row(kEditPageRows), kLong);
     EXPECT_FALSE(cell.IsEmpty());
     EXPECT_EQ(grid.GetEditControl()->geometry(), ToQRect(cell));
 }
