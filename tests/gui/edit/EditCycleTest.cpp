@@ -264,6 +264,18 @@ TEST_F(EditGrid, TheEndIsPostedSoTheControlOutlivesItsOwnKey)
     EXPECT_FALSE(control) << "the closed control is deleted";
 }
 
+TEST_F(EditGrid, APostedEndOfAnEarlierEditLeavesALaterEditOfTheSameCellOpen)
+{
+    Add();
+    QWidget* control = Open(0, kText);
+    ASSERT_NE(control, nullptr);
+    QTest::keyClick(control, Qt::Key_Return); // posts the end of this edit
+    grid.EndEdit(EditEscape);
+    ASSERT_TRUE(grid.BeginEditCell(Row(0), kText, EditStartDoubleClick));
+    Pump();
+    EXPECT_TRUE(Editing(0, kText)) << "the posted end belonged to the edit before";
+}
+
 TEST_F(EditGrid, LosingTheFocusWritesTheValue)
 {
     Add();
