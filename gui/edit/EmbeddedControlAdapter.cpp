@@ -69,9 +69,14 @@ void CEmbeddedControlAdapter::Position(const CRect& cell)
     if (!m_control)
         return;
     const CRect rect = LayoutIn(cell);
-    if (FromQRect(m_control->geometry()) == rect)
+    const CRect now = FromQRect(m_control->geometry());
+    // A control whose size limits keep it from the rectangle is not asked
+    // again at every paint (each move repaints, which would place it again).
+    if (now == rect || (m_placed == rect && m_applied == now))
         return;
     m_control->setGeometry(ToQRect(rect));
+    m_placed = rect;
+    m_applied = FromQRect(m_control->geometry());
     m_control->update();
 }
 
@@ -86,6 +91,7 @@ void CEmbeddedControlAdapter::Bind(const CellDrawContext& context, const PaintSt
 
 void CEmbeddedControlAdapter::MoveAway()
 {
+    m_placed = m_applied = {};
     if (m_control && m_control->pos() != QPoint(kAway, kAway))
         m_control->move(kAway, kAway);
 }

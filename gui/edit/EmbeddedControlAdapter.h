@@ -109,6 +109,8 @@ private:
     CRect m_recorded;
     std::uint32_t m_flags = 0;
     EmbeddedMargins m_margins;
+    CRect m_placed;  // the last rectangle Position asked for
+    CRect m_applied; // and what the control made of it
     CRect m_boundRect;
     Color m_boundBack = 0;
     std::vector<ISink*> m_sinks;

@@ -814,6 +814,35 @@ TEST_F(EditGrid, AnEmbeddedControlGoesOutOfSightWhenItsRowScrollsOutAndComesBack
     EXPECT_EQ(box.geometry(), ToQRect(grid.GetCellRect(Row(1), kText)));
 }
 
+TEST_F(EditGrid, AControlTooLargeForItsCellIsNotPlacedAndRepaintedAgainAtEveryPaint)
+{
+    const HITEM item = Add();
+    QPushButton button;
+    button.setMinimumSize(200, 60); // more than the cell
+    CEmbeddedControlAdapter* adapter = grid.EmbedControl(&button, item, kLong);
+    ASSERT_NE(adapter, nullptr);
+    adapter->LayoutFlags() = AnchorAll;
+    Pump(30);
+    int moves = 0;
+    struct CMoveCounter final : QObject {
+        int& count;
+        explicit CMoveCounter(int& counter) : count(counter) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Paint)
+                ++count;
+            return false;
+        }
+    } counter(moves);
+    button.installEventFilter(&counter);
+    for (int i = 0; i < 5; ++i) {
+        grid.viewport()->repaint();
+        Pump(5);
+    }
+    EXPECT_LE(moves, 5) << "more than the five repaints asked for: the control keeps the grid painting";
+    EXPECT_EQ(button.geometry().topLeft(), ToQRect(grid.GetCellRect(item, kLong)).topLeft());
+}
+
 TEST_F(EditGrid, AnEmbeddedControlOfAHiddenRowGoesOutOfSight)
 {
     const HITEM parent = Add("parent");
