@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "gui/edit/EditInPlace.h"
 #include "gui/grid/Dispatcher.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/grid/ObjectRegistry.h"
@@ -37,6 +38,9 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
 CGrid::~CGrid()
 {
     SetClosing();
+    // Without writing, and without telling the listener (whose window may be
+    // half destroyed when its children go).
+    m_impl->edit->EndEdit(EditNoNavigation, false);
     CDispatcher::Instance().DrainUpdates();
     for (QBasicTimer& timer : m_impl->timers)
         timer.stop();
@@ -366,14 +370,6 @@ TransferPolicy CGrid::GetTransferPolicy() { return Call(TransferPolicy{}, [&] { 
 void CGrid::SetTransferPolicy(const TransferPolicy& policy) { CallVoid([&] { m_impl->settings.transfer = policy; }); }
 DragDropSettings CGrid::GetDragDropSettings() { return Call(DragDropSettings{}, [&] { return m_impl->settings.dragDrop; }); }
 void CGrid::SetDragDropSettings(const DragDropSettings& settings) { CallVoid([&] { m_impl->settings.dragDrop = settings; }); }
-EditSettings CGrid::GetEditSettings() { return Call(EditSettings{}, [&] { return m_impl->settings.edit; }); }
-void CGrid::SetEditSettings(const EditSettings& settings)
-{
-    CallVoid([&] {
-        m_impl->settings.edit = settings;
-        m_impl->UpdateViewport();
-    });
-}
 TooltipSettings CGrid::GetTooltipSettings(bool inPlace)
 {
     return Call(TooltipSettings{}, [&] { return inPlace ? m_impl->settings.tooltipInPlace : m_impl->settings.tooltipRegular; });
@@ -432,6 +428,84 @@ bool CGrid::PrintTo(QPrinter& printer, IPrintProgress* progress)
     return Call(false, [&] { return CGridPrinter(m_impl->print).PrintTo(printer, progress) == PrintResult::Printed; });
 }
 
+// --- in-place editing and embedded controls ----------------------------------------------------
+
+IEditInPlace* CGrid::SetEditInPlace(IEditInPlace* editor)
+{
+    return Call<IEditInPlace*>(nullptr, [&] { return m_impl->edit->SetEditor(editor); });
+}
+IEditInPlace* CGrid::GetEditInPlace() { return Call<IEditInPlace*>(nullptr, [&] { return m_impl->edit->GetEditor(); }); }
+bool CGrid::CanEditCell(HITEM item, std::int32_t fieldId, int reason)
+{
+    return Call(false, [&] { return m_impl->edit->CanEditCell(m_impl->rows.Validate(item), fieldId, reason); });
+}
+bool CGrid::CanEditCellAt(int row, int area, std::int32_t fieldId, int reason)
+{
+    return Call(false, [&] { return m_impl->edit->CanEditCell(FromHandle(m_impl->rows.GetItemAt(row, area)), fieldId, reason); });
+}
+bool CGrid::BeginEditCell(HITEM item, std::int32_t fieldId, int reason)
+{
+    return Call(false, [&] { return m_impl->edit->BeginEditCell(m_impl->rows.Validate(item), fieldId, reason); });
+}
+bool CGrid::BeginEditCellAt(int row, int area, std::int32_t fieldId, int reason)
+{
+    return Call(false, [&] { return m_impl->edit->BeginEditCell(FromHandle(m_impl->rows.GetItemAt(row, area)), fieldId, reason); });
+}
+bool CGrid::EndEdit(int code) { return Call(false, [&] { return m_impl->edit->EndEdit(code); }); }
+bool CGrid::EndEditOfCell(HITEM item, std::int32_t fieldId, int code)
+{
+    return Call(false, [&] { return m_impl->edit->EndEditOfCell(FromHandle(item), fieldId, code); });
+}
+void CGrid::PostEndEditOfCell(HITEM item, std::int32_t fieldId, int code)
+{
+    CallVoid([&] { m_impl->edit->PostEndEditOfCell(FromHandle(item), fieldId, code); });
+}
+QWidget* CGrid::GetEditControl() { return Call<QWidget*>(nullptr, [&] { return m_impl->edit->GetEditControl(); }); }
+HITEM CGrid::GetEditItem() { return Call<HITEM>(0, [&] { return ToHandle(m_impl->edit->GetEditItem()); }); }
+std::int32_t CGrid::GetEditField() { return Call(Common::FIELD_NONE, [&] { return m_impl->edit->GetEditField(); }); }
+EditCell CGrid::GetEditCell(HITEM item, std::int32_t fieldId)
+{
+    return Call(EditCell{}, [&] { return m_impl->edit->MakeCell(m_impl->rows.Validate(item), fieldId); });
+}
+EditSettings CGrid::GetEditSettings() { return Call(EditSettings{}, [&] { return m_impl->settings.edit; }); }
+void CGrid::SetEditSettings(const EditSettings& settings)
+{
+    CallVoid([&] {
+        m_impl->settings.edit = settings;
+        m_impl->UpdateViewport();
+    });
+}
+bool CGrid::SetCellValueText(HITEM item, std::int32_t fieldId, const Common::CString& text)
+{
+    return Call(false, [&] { return m_impl->edit->SetCellValueText(m_impl->rows.Validate(item), fieldId, text); });
+}
+bool CGrid::SetCellValue(HITEM item, std::int32_t fieldId, const Common::CValue& value)
+{
+    return Call(false, [&] { return m_impl->edit->SetCellValue(m_impl->rows.Validate(item), fieldId, value); });
+}
+CEmbeddedControlAdapter* CGrid::EmbedControl(QWidget* control, HITEM item, std::int32_t fieldId)
+{
+    return Call<CEmbeddedControlAdapter*>(nullptr,
+                                          [&] { return m_impl->edit->EmbedControl(control, m_impl->rows.Validate(item), fieldId); });
+}
+CEmbeddedControlAdapter* CGrid::EmbedControlAt(QWidget* control, int row, int area, std::int32_t fieldId)
+{
+    return Call<CEmbeddedControlAdapter*>(
+        nullptr, [&] { return m_impl->edit->EmbedControl(control, FromHandle(m_impl->rows.GetItemAt(row, area)), fieldId); });
+}
+bool CGrid::HasEmbeddedControl(HITEM item, std::int32_t fieldId)
+{
+    return Call(false, [&] { return m_impl->edit->HasEmbeddedControl(m_impl->rows.Validate(item), fieldId); });
+}
+bool CGrid::HasEmbeddedControlAt(int row, int area, std::int32_t fieldId)
+{
+    return Call(false, [&] { return m_impl->edit->HasEmbeddedControl(FromHandle(m_impl->rows.GetItemAt(row, area)), fieldId); });
+}
+bool CGrid::RemoveEmbeddedControl(HITEM item, std::int32_t fieldId)
+{
+    return Call(false, [&] { return m_impl->edit->RemoveEmbeddedControl(m_impl->rows.Validate(item), fieldId); });
+}
+
 IKeyManager* CGrid::SetKeyManager(IKeyManager* manager)
 {
     return Call<IKeyManager*>(nullptr, [&] { return m_impl->SetKeyManager(manager); });
@@ -478,6 +552,12 @@ bool CGrid::GetHorizontalScrollPosition(int& position) const
 
 bool CGrid::event(QEvent* event)
 {
+    // The keys of a control inside the body (an editor) are its own: no
+    // window shortcut takes them, and neither does the grid.
+    if (event->type() == QEvent::ShortcutOverride && m_impl->edit->FocusInsideBody()) {
+        event->accept();
+        return true;
+    }
     // Keys the grid takes are not window shortcuts while it has the focus.
     if (event->type() == QEvent::ShortcutOverride && m_impl->input->OnShortcutOverride(*static_cast<QKeyEvent*>(event))) {
         event->accept();
@@ -534,8 +614,21 @@ void CGrid::timerEvent(QTimerEvent* event)
     QAbstractScrollArea::timerEvent(event);
 }
 
-void CGrid::keyPressEvent(QKeyEvent* event) { m_impl->input->OnKeyPress(*event); }
-void CGrid::keyReleaseEvent(QKeyEvent* event) { m_impl->input->OnKeyRelease(*event); }
+// A key a control inside the body did not take ends here.
+void CGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (m_impl->edit->FocusInsideBody())
+        event->accept();
+    else
+        m_impl->input->OnKeyPress(*event);
+}
+void CGrid::keyReleaseEvent(QKeyEvent* event)
+{
+    if (m_impl->edit->FocusInsideBody())
+        event->accept();
+    else
+        m_impl->input->OnKeyRelease(*event);
+}
 
 namespace {
 int PressKind(Qt::MouseButton button, bool doubleClick)

@@ -27,6 +27,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/Value.h"
+#include "gui/edit/EditTypes.h"
 #include "gui/grid/GridSettings.h"
 #include "gui/grid/GridTypes.h"
 #include "gui/header/Header.h"
@@ -41,9 +43,11 @@ class CDataObject;
 
 namespace Kestrum::GUI {
 
+class CEmbeddedControlAdapter;
 class CGridImpl;
 class CImageList;
 class ICustomDraw;
+class IEditInPlace;
 class IPrintProgress;
 class IKeyManager;
 
@@ -62,6 +66,21 @@ struct GridHeaderNotification {
     class CGrid* grid = nullptr;
     CColumn* column = nullptr; // the header itself for code 22
     CHeader* header = nullptr;
+};
+
+// Codes 15 (an edit started) and 16 (it ended): the cell, the control of the
+// edit (null without one), why it started and, for 16, the code it ended with.
+struct GridEditNotification {
+    int code = 0;
+    class CGrid* grid = nullptr;
+    HITEM item = 0;
+    Common::CDataObject* object = nullptr;
+    int area = 0;
+    int row = -1;
+    CColumn* column = nullptr;
+    QWidget* control = nullptr;
+    int startReason = -1;
+    int endCode = 0;
 };
 
 enum HeaderNotificationCode : int {
@@ -86,6 +105,7 @@ class IGridListener {
 public:
     virtual void OnGridItemNotification(const GridItemNotification& notification) = 0;
     virtual void OnGridHeaderNotification(const GridHeaderNotification& notification) = 0;
+    virtual void OnGridEditNotification(const GridEditNotification& /*notification*/) {}
 
 protected:
     ~IGridListener() = default;
@@ -239,8 +259,6 @@ public:
     void SetTransferPolicy(const TransferPolicy& policy);
     DragDropSettings GetDragDropSettings();
     void SetDragDropSettings(const DragDropSettings& settings);
-    EditSettings GetEditSettings();
-    void SetEditSettings(const EditSettings& settings);
     TooltipSettings GetTooltipSettings(bool inPlace);
     void SetTooltipSettings(bool inPlace, const TooltipSettings& settings);
     // Cell images: the list the columns' image indexes refer to (not owned;
@@ -281,6 +299,51 @@ public:
     // `character` (KeyActionKind). Nothing happens while the scrollable area
     // has no rows or the left mouse button is down.
     void KeyAction(int kind, bool shift = false, bool ctrl = false, char character = 0);
+
+    // In-place editing (gui/edit/). The editor is deleted with the grid when
+    // it answers true to IsAutoDelete; the replaced one is returned (null:
+    // the shared default was in use, which GetEditInPlace also answers with)
+    // after an active edit was ended without writing. Reasons are
+    // EditStartReason, codes EditCode.
+    IEditInPlace* SetEditInPlace(IEditInPlace* editor);
+    IEditInPlace* GetEditInPlace();
+    bool CanEditCell(HITEM item, std::int32_t fieldId, int reason);
+    bool CanEditCellAt(int row, int area, std::int32_t fieldId, int reason);
+    // True when an edit is now active.
+    bool BeginEditCell(HITEM item, std::int32_t fieldId, int reason);
+    bool BeginEditCellAt(int row, int area, std::int32_t fieldId, int reason);
+    // Ends the active edit; true when a control was taken out of the cell.
+    bool EndEdit(int code);
+    // Ends the active edit only if it is the edit of that cell.
+    bool EndEditOfCell(HITEM item, std::int32_t fieldId, int code);
+    // The same once the event being handled is done, for the edit active (or
+    // being started) now only: what a control's own input ends an edit with.
+    void PostEndEditOfCell(HITEM item, std::int32_t fieldId, int code);
+    // The control of the active edit (null: none, or no edit).
+    QWidget* GetEditControl();
+    HITEM GetEditItem();
+    std::int32_t GetEditField();
+    // The cell record the editor is asked with (EditTypes.h).
+    EditCell GetEditCell(HITEM item, std::int32_t fieldId);
+    // The settings are copied; setting them repaints.
+    EditSettings GetEditSettings();
+    void SetEditSettings(const EditSettings& settings);
+    // A cell's value from text, parsed with the column's format (else the
+    // field's, else the type's default): false, and the old value kept, when
+    // the text does not parse or the object refuses the value.
+    bool SetCellValueText(HITEM item, std::int32_t fieldId, const Common::CString& text);
+    bool SetCellValue(HITEM item, std::int32_t fieldId, const Common::CValue& value);
+
+    // Controls glued to cells: the control becomes a child of the viewport
+    // and stays the caller's (the grid never deletes it); the adapter belongs
+    // to the item's map of embedded controls. Null for no control, a field id
+    // of -1 or -2, an item not in this grid, or a cell that has a control.
+    CEmbeddedControlAdapter* EmbedControl(QWidget* control, HITEM item, std::int32_t fieldId);
+    CEmbeddedControlAdapter* EmbedControlAt(QWidget* control, int row, int area, std::int32_t fieldId);
+    bool HasEmbeddedControl(HITEM item, std::int32_t fieldId);
+    bool HasEmbeddedControlAt(int row, int area, std::int32_t fieldId);
+    // Takes the cell's control out (the adapter is deleted, the control is not).
+    bool RemoveEmbeddedControl(HITEM item, std::int32_t fieldId);
 
     // An option that is stored and reported only (requests 89 and 90).
     void SetOption(bool option);

@@ -44,6 +44,18 @@ void CGridSurfaceAdapter::OnForeignInsert()
         m_grid.timers[TimerScrollBars].start(10, m_grid.owner);
 }
 
+void CGridSurfaceAdapter::OnRowHidden(CGridItem* item)
+{
+    if (m_grid.edit)
+        m_grid.edit->OnRowHidden(item);
+}
+
+void CGridSurfaceAdapter::OnAreaCleared(int area)
+{
+    if (m_grid.edit)
+        m_grid.edit->OnAreaCleared(area);
+}
+
 // --- the dispatcher --------------------------------------------------------------
 
 bool CGridDispatchAdapter::IsClosing() const { return m_grid.closing.load(); }

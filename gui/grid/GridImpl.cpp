@@ -27,6 +27,7 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     scroll.wheelLines = QApplication::wheelScrollLines();
     settings.appearance = GridDefaults::Instance().GetAppearance();
     input = std::make_unique<CGridInputController>(*this);
+    edit = std::make_unique<CGridEditState>(*this);
 }
 
 CGridImpl::~CGridImpl()
@@ -73,6 +74,7 @@ void CGridImpl::SetGridFont(const QFont& newFont)
 CHeader* CGridImpl::SetHeader(CHeader* newHeader)
 {
     CHeader* previous = header;
+    edit->EndEdit(EditNoNavigation); // its column belongs to the old header
     if (previous)
         previous->RemoveNotify(this);
     input->Reset(); // a press or move on the old header ends
@@ -136,6 +138,7 @@ void CGridImpl::OnHeaderChanged(CHeader* changed, CColumn* column, std::int32_t 
         notifyCode = NotifyColumnAdded;
         break;
     case HeaderColumnRemoved:
+        edit->OnColumnsChanged();
         RefreshScrollBars();
         RepaintAll();
         notifyCode = NotifyColumnRemoved;
@@ -151,6 +154,7 @@ void CGridImpl::OnHeaderChanged(CHeader* changed, CColumn* column, std::int32_t 
         notifyCode = NotifyColumnChanged;
         break;
     case HeaderColumnVisibilityChanged:
+        edit->OnColumnsChanged();
         RefreshScrollBars();
         RepaintAll();
         notifyCode = NotifyColumnChanged;

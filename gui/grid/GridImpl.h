@@ -14,7 +14,8 @@
 //   GridPrint.cpp       what a print takes from the grid (the printer
 //                       itself is gui/print/GridPrinter.h)
 // Input (keys, mouse, incremental search) is the controller of gui/input/,
-// which CGridImpl owns as `input`.
+// which CGridImpl owns as `input`; in-place editing and embedded controls are
+// the edit state of gui/edit/, owned as `edit`.
 #pragma once
 
 #include <QBasicTimer>
@@ -29,6 +30,7 @@
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridArchive.h"
 #include "gui/grid/GridClock.h"
+#include "gui/edit/GridEditState.h"
 #include "gui/grid/GridRows.h"
 #include "gui/input/GridInputController.h"
 #include "gui/platform/FontRecord.h"
@@ -68,6 +70,8 @@ public:
     void RaiseEvent(int code, CGridItem* item) override;
     bool IsFilteredOut(CGridItem* item) override;
     void OnForeignInsert() override;
+    void OnRowHidden(CGridItem* item) override;
+    void OnAreaCleared(int area) override;
 
 private:
     CGridImpl& m_grid;
@@ -162,6 +166,7 @@ public:
     BackgroundState background;
     QBasicTimer timers[TimerCount];
     std::unique_ptr<CGridInputController> input;
+    std::unique_ptr<CGridEditState> edit;
 
     ICustomDraw* Draw() const;
     IKeyManager* KeyManager() const;

@@ -66,6 +66,65 @@ CGridItem::~CGridItem()
         child->m_parent = nullptr;
         delete child;
     }
+    DropEmbeddedControls();
+}
+
+IEmbeddedControl* CGridItem::GetEmbeddedControl(Common::FieldId field) const
+{
+    if (!m_branch || !m_branch->embedded)
+        return nullptr;
+    const auto it = m_branch->embedded->find(field);
+    return it == m_branch->embedded->end() ? nullptr : it->second;
+}
+
+bool CGridItem::SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* control)
+{
+    if (!control || field == Common::FIELD_ALL || field == Common::FIELD_NONE || GetEmbeddedControl(field))
+        return false;
+    Branch& branch = GetBranch();
+    if (!branch.embedded)
+        branch.embedded = std::make_unique<std::map<Common::FieldId, IEmbeddedControl*>>();
+    branch.embedded->emplace(field, control);
+    return true;
+}
+
+bool CGridItem::RemoveEmbeddedControl(Common::FieldId field)
+{
+    if (!m_branch || !m_branch->embedded)
+        return false;
+    const auto it = m_branch->embedded->find(field);
+    if (it == m_branch->embedded->end())
+        return false;
+    IEmbeddedControl* control = it->second;
+    m_branch->embedded->erase(it);
+    control->OnDetached();
+    if (control->IsAutoDelete())
+        delete control;
+    return true;
+}
+
+void CGridItem::NotifyEmbeddedControls(bool shown)
+{
+    if (!HasEmbeddedControls())
+        return;
+    // A control may take itself out while told: walk a copy.
+    std::vector<IEmbeddedControl*> controls;
+    for (const auto& entry : *m_branch->embedded)
+        controls.push_back(entry.second);
+    for (IEmbeddedControl* control : controls)
+        control->OnRowShown(shown);
+}
+
+void CGridItem::DropEmbeddedControls()
+{
+    if (!m_branch || !m_branch->embedded)
+        return;
+    const std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> map = std::move(m_branch->embedded);
+    for (const auto& [field, control] : *map) {
+        control->OnDetached();
+        if (control->IsAutoDelete())
+            delete control;
+    }
 }
 
 void CGridItem::Bind(Common::CDataObject* object)

@@ -21,6 +21,7 @@
 
 #include "common/FixedPool.h"
 #include "common/Value.h"
+#include "gui/grid/EmbeddedControl.h"
 #include "gui/grid/detail/ChildArray.h"
 #include "gui/grid/GridTypes.h"
 #include "gui/grid/detail/PointerSet.h"
@@ -94,6 +95,19 @@ public:
     ChangeStamps* GetStamps() const noexcept { return m_branch ? m_branch->stamps.get() : nullptr; }
     ChangeStamps& Stamps();
 
+    // Controls attached to the item's cells, by field id (not for -1 and -2).
+    // The item does not own them beyond the IAutoDelete rule: taking one out,
+    // or destroying the item, deletes those that answer true.
+    bool HasEmbeddedControls() const noexcept { return m_branch && m_branch->embedded && !m_branch->embedded->empty(); }
+    IEmbeddedControl* GetEmbeddedControl(Common::FieldId field) const;
+    // False for a null control, the ids -1 and -2, or a cell that has one.
+    bool SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* control);
+    // Takes the cell's control out of the map (deleted when auto-delete);
+    // false when the cell had none.
+    bool RemoveEmbeddedControl(Common::FieldId field);
+    // Tells every control of the item that its row was shown or hidden.
+    void NotifyEmbeddedControls(bool shown);
+
 private:
     friend class CItemTree;
     friend class CGridRows;
@@ -112,7 +126,9 @@ private:
         CChildArray children;
         std::unique_ptr<Common::CValue[]> moreKeys;
         std::unique_ptr<ChangeStamps> stamps;
+        std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> embedded;
     };
+    void DropEmbeddedControls();
     Branch& GetBranch();
     // The children to change; makes the branch when the item has none.
     CChildArray& Children() { return GetBranch().children; }

@@ -324,6 +324,9 @@ bool CGridImpl::ScrollBarTimerDue()
 
 bool CGridImpl::Wheel(int angleDelta)
 {
+    // The edited cell's control has the wheel (its hook tells the editor).
+    if (edit->HasActiveControl())
+        return true;
     scroll.wheelRemainder += angleDelta;
     const int notches = scroll.wheelRemainder / 120;
     if (notches == 0)

@@ -226,6 +226,10 @@ void CGridImpl::Paint(QPaintEvent* event)
     state.repaint = this;
     HeaderDrawContext headerContext;
     input->DescribeForPaint(state, headerContext);
+    // Embedded controls go to their cells (or out of sight) before any row
+    // is painted.
+    edit->DescribeForPaint(state);
+    edit->PositionControls();
     CRect client = Client();
     if (settings.headerShown) {
         PaintPassHeader(PassOf(), state, header->GetFont() ? header->GetFont() : &Font(), headerContext);

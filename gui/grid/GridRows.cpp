@@ -38,6 +38,7 @@ CGridRows::~CGridRows()
     for (CGridItem* item : CItemTree::Detached().TakeDetachedOf(this))
         delete item;
     m_eventsEnabled = false;
+    m_surface = nullptr; // the screen may be gone already
     ClearTree(*m_scrollable);
     ClearTree(*m_fixed);
 }
@@ -273,6 +274,8 @@ void CGridRows::ClearTree(CItemTree& tree)
     for (auto it = root->GetChildren().rbegin(); it != root->GetChildren().rend(); ++it)
         RaiseRemovingEvents(*it);
     tree.m_rows.Clear();
+    if (m_surface)
+        m_surface->OnAreaCleared(tree.GetKind());
     ++m_removalCount;
     const std::vector<CGridItem*> children = root->Children().TakeAll();
     root->m_visibleDescendants = 0;

@@ -45,6 +45,11 @@ public:
     virtual bool IsFilteredOut(CGridItem* item) = 0;
     // An insertion arrived from a foreign thread (restarts the refresh timer).
     virtual void OnForeignInsert() = 0;
+    // The item's row left the visible list (hidden, removed, filtered out),
+    // or every row of an area went (Clear): told even while events are off,
+    // before any item goes, so whoever holds on to a row can let go of it.
+    virtual void OnRowHidden(CGridItem* /*item*/) {}
+    virtual void OnAreaCleared(int /*area*/) {}
 
 protected:
     ~IGridSurface() = default;

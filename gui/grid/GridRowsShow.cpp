@@ -74,6 +74,7 @@ int CGridRows::ShowRow(CGridItem* parent, CGridItem* item, bool needIndex)
     AddVisibleCount(parent, 1);
     if (m_surface)
         m_surface->OnRowsChanged(tree.GetKind(), parentRow, false);
+    item->NotifyEmbeddedControls(true);
     RaiseEvent(EventRowShownOrHidden, item);
     RestoreFocus(focused);
     return at;
@@ -105,8 +106,10 @@ void CGridRows::ShowSubtree(CGridItem* item)
         if (!block.empty()) {
             CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
             InsertRows(tree, at + 1, block);
-            for (CGridItem* shown : block)
+            for (CGridItem* shown : block) {
+                shown->NotifyEmbeddedControls(true);
                 RaiseEvent(EventRowShownOrHidden, shown);
+            }
             if (m_surface)
                 m_surface->OnRowsChanged(tree.GetKind(), at, false);
             RestoreFocus(focused);
@@ -138,6 +141,9 @@ void CGridRows::HideSubtree(CGridItem* item)
     for (auto it = cut.rbegin(); it != cut.rend(); ++it) {
         CGridItem* hidden = *it;
         AddVisibleCount(hidden->m_parent, -1);
+        hidden->NotifyEmbeddedControls(false);
+        if (m_surface)
+            m_surface->OnRowHidden(hidden);
         RaiseEvent(EventRowShownOrHidden, hidden);
     }
     if (m_surface) {

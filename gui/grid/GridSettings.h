@@ -39,6 +39,8 @@ struct EditSettings {
     void Serialize(CArchive& archive);
     friend bool operator==(const EditSettings&, const EditSettings&) = default;
 };
+// Copied in and out whole: twenty bytes (the stored form has no padding).
+static_assert(sizeof(EditSettings) == 20);
 
 struct TooltipSettings {
     Color background = MakeColor(255, 255, 225);

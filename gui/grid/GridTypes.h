@@ -173,8 +173,19 @@ enum GridRequest : int {
     RequestPrint = 174,
     RequestPrintPreview = 175,
     RequestKeyAction = 176,
-    RequestEditFirst = 177, // 177 to 189: in-place editing and embedded controls
-    RequestEditLast = 189,
+    RequestEmbedControl = 177,
+    RequestRemoveEmbeddedControl = 178, // with 179, not numbered by the design
+    RequestSetCellValue = 179,
+    RequestHasEmbeddedControl = 180,
+    RequestSetEditInPlace = 181,
+    RequestGetEditInPlace = 182,
+    RequestCanEditCell = 183,
+    RequestBeginEditCell = 184,
+    RequestEndEdit = 185,
+    RequestGetEditControl = 186,
+    RequestEndEditOfCell = 187,
+    RequestGetEditSettings = 188,
+    RequestSetEditSettings = 189,
 };
 
 class CGridRows;

@@ -564,6 +564,7 @@ bool CGridInputController::OnMouseMove(std::uint32_t flags, int x, int y)
     else
         m_hoverTimer.start(std::max(1, m_grid.settings.tooltipRegular.hoverDelay));
     // Hover and the tooltip (not built yet) are updated here.
+    m_grid.edit->TrackMouse(point, (flags & (MouseLeftButton | MouseRightButton | MouseMiddleButton)) != 0, true);
     switch (m_header.mode) {
     case HeaderModePressed:
         if (std::abs(x - m_header.press.x) > kClickSlack || std::abs(y - m_header.press.y) > kClickSlack) {
@@ -619,8 +620,10 @@ bool CGridInputController::OnLeftButtonDown(std::uint32_t flags, int x, int y)
     m_lastPoint = point;
     m_hoverTimer.stop();
     CancelSearch();
-    // In-place editing plugs in here: end the current edit, then try to
-    // start one in the cell under the pointer.
+    // A press anywhere ends the edit; one on a cell may start the next.
+    m_grid.edit->EndEdit(EditFocusLost);
+    if (!InHeaderStrip(point) && m_grid.edit->StartAt(point, EditStartClick))
+        return true;
     if (InHeaderStrip(point)) {
         SetHot(Common::FIELD_NONE);
         if (CColumn* edge = EdgeColumn(x)) {
@@ -686,6 +689,7 @@ bool CGridInputController::OnLeftButtonUp(std::uint32_t flags, int x, int y)
 {
     m_leftDown = false;
     m_lastPoint = {x, y};
+    m_grid.edit->TrackMouse(m_lastPoint, (flags & (MouseRightButton | MouseMiddleButton)) != 0, true);
     CHeader* header = Header();
     if (m_header.mode == HeaderModePressed && header && header->GetColumn(m_header.field)) {
         // A click on a caption: Shift clears the sort, Ctrl adds a level.
@@ -711,7 +715,9 @@ bool CGridInputController::OnLeftButtonDoubleClick(std::uint32_t, int x, int y)
     const CPoint point{x, y};
     m_leftDown = true;
     m_lastPoint = point;
-    // In-place editing plugs in here as for a click (start reason 1).
+    m_grid.edit->EndEdit(EditFocusLost);
+    if (!InHeaderStrip(point) && m_grid.edit->StartAt(point, EditStartDoubleClick))
+        return true;
     if (InHeaderStrip(point)) {
         if (CColumn* edge = EdgeColumn(x))
             m_grid.AutoFitColumn(edge->GetFieldId());
@@ -753,6 +759,7 @@ bool CGridInputController::OnMouseLeave()
 {
     m_hoverTimer.stop();
     // The tooltip (not built yet) is hidden here.
+    m_grid.edit->TrackMouse({}, false, false);
     SetHot(Common::FIELD_NONE);
     if (m_header.mode == HeaderModeNone && !m_leftDown && m_resizeCursorShown) {
         m_resizeCursorShown = false;

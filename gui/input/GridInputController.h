@@ -16,8 +16,10 @@
 // timer (grid timer 1). The paint pass reads the band and the header's
 // tracked and drop columns through DescribeForPaint.
 //
-// Editing start (a click or double click on a cell) and drag start (a press
-// on a selected row) plug in where the comments say, once those parts exist.
+// A press or double click ends an active edit and may start one in the cell
+// under the pointer (the grid's edit state, gui/edit/); moves track the cell
+// under the pointer for the editor's hot-cell frame. Drag start (a press on a
+// selected row) plugs in where the comment says, once that part exists.
 //
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once

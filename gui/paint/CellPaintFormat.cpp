@@ -4,6 +4,7 @@
 #include <QPalette>
 
 #include "common/DataObject.h"
+#include "gui/edit/EditInPlace.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
 #include "gui/paint/CustomDraw.h"
@@ -191,6 +192,30 @@ int CCellPaintFormat::GetRequiredWidth(CellDrawContext& context, PaintState& sta
 }
 
 int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    // The in-place editor may rewrite the flags of the cell (a check box
+    // instead of the text).
+    IEditInPlace* editor = state.edit && state.edit->settings && state.edit->settings->enabled ? state.edit->editor : nullptr;
+    if (editor)
+        flags = editor->AdjustPaintFlags(context, state, flags);
+    const int result = PaintStages(context, state, flags);
+    // A control embedded in the cell paints itself; it learns its cell here.
+    CGridItem* cellItem = ItemOf(context);
+    if ((flags & PaintEmbeddedControls) && context.column && cellItem)
+        if (IEmbeddedControl* control = cellItem->GetEmbeddedControl(context.column->GetFieldId()))
+            control->Bind(context, state, flags);
+    // The editor's decoration (hot-cell frame, check box, drop-down button).
+    const EditSettings* edit = state.edit ? state.edit->settings : nullptr;
+    if (editor && (edit->hotFrame || edit->decoration || edit->secondDecoration)) {
+        state.dc->PushClip();
+        state.dc->IntersectClip(context.visibleRect.Intersected(state.clipRect.IsEmpty() ? context.visibleRect : state.clipRect));
+        editor->PaintDecoration(context, state, flags);
+        state.dc->PopClip();
+    }
+    return result;
+}
+
+int CCellPaintFormat::PaintStages(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
     CDeviceContext& dc = *state.dc;
     CGridItem* item = ItemOf(context);

@@ -20,6 +20,10 @@ public:
 
     // The indentation of the cell's content: non-zero in the tree column only.
     static int TreeIndent(const CellDrawContext& context, const PaintState& state, PaintFlags flags);
+
+private:
+    // Background to grid lines, with the flags the editor left.
+    int PaintStages(CellDrawContext& context, PaintState& state, PaintFlags flags);
 };
 
 } // namespace Kestrum::GUI

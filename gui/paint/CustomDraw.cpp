@@ -7,6 +7,7 @@
 #include "common/DataObject.h"
 #include "common/Format.h"
 #include "gui/grid/GridItem.h"
+#include "gui/edit/EditInPlace.h"
 #include "gui/header/Header.h"
 #include "gui/input/KeyManager.h"
 #include "gui/paint/CellPaintFormat.h"
@@ -112,7 +113,8 @@ GridDefaults::GridDefaults()
     : m_font(std::make_unique<QFont>(QFontDatabase::systemFont(QFontDatabase::GeneralFont))),
       m_customDraw(std::make_unique<CCustomDraw>(false)), m_line(std::make_unique<CLinePaintFormat>()),
       m_cell(std::make_unique<CCellPaintFormat>()), m_header(std::make_unique<CHeaderPaintFormat>()),
-      m_column(std::make_unique<CColumnPaintFormat>()), m_keyManager(std::make_unique<CKeyManager>(false))
+      m_column(std::make_unique<CColumnPaintFormat>()), m_editInPlace(std::make_unique<CEditInPlace>(false)),
+      m_keyManager(std::make_unique<CKeyManager>(false))
 {
     (void)s_registered;
 }

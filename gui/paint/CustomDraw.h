@@ -20,6 +20,7 @@ class CDataObject;
 namespace Kestrum::GUI {
 
 class CDeviceContext;
+class IEditInPlace;
 class IKeyManager;
 
 class ICustomDraw {
@@ -67,6 +68,8 @@ public:
     ICellPaintFormat* GetCellPaintFormat() const { return m_cell.get(); }
     IHeaderPaintFormat* GetHeaderPaintFormat() const { return m_header.get(); }
     IColumnPaintFormat* GetColumnPaintFormat() const { return m_column.get(); }
+    // The in-place editor of every grid without its own (never deleted by a grid).
+    IEditInPlace* GetEditInPlace() const { return m_editInPlace.get(); }
     // The key manager of every grid without its own (never deleted by a grid).
     IKeyManager* GetKeyManager() const { return m_keyManager.get(); }
     const GridAppearance& GetAppearance() const { return m_appearance; }
@@ -80,6 +83,7 @@ private:
     std::unique_ptr<ICellPaintFormat> m_cell;
     std::unique_ptr<IHeaderPaintFormat> m_header;
     std::unique_ptr<IColumnPaintFormat> m_column;
+    std::unique_ptr<IEditInPlace> m_editInPlace;
     std::unique_ptr<IKeyManager> m_keyManager;
     GridAppearance m_appearance;
 };

@@ -23,6 +23,8 @@ class CDeviceContext;
 class CGrid;
 class CHeader;
 class CImageList;
+class IEditInPlace;
+struct EditSettings;
 
 enum PaintFlag : std::uint32_t {
     PaintText = 0x1,
@@ -156,6 +158,19 @@ protected:
     ~IRepaintScheduler() = default;
 };
 
+// What a paint pass tells the in-place editor's paint operations (the flag
+// rewriting and the decoration of each cell).
+struct EditPaintInfo {
+    IEditInPlace* editor = nullptr; // null: no in-place editing on the grid
+    const EditSettings* settings = nullptr;
+    bool editing = false; // an edit is active
+    // The cell under the mouse pointer (item, field id) and where the pointer is.
+    CGridItem* hotItem = nullptr;
+    std::int32_t hotField = -2;
+    CPoint pointer{-32768, -32768};
+    bool buttonsDown = false;
+};
+
 // Everything a paint pass hands its formats: they read it and never call
 // back into the grid.
 struct PaintState {
@@ -185,6 +200,8 @@ struct PaintState {
     // Every row is drawn as expanded: a print of all rows shows the rows
     // under collapsed ones too.
     bool allExpanded = false;
+    // In-place editing (null: none, as in a print).
+    const EditPaintInfo* edit = nullptr;
 };
 
 } // namespace Kestrum::GUI

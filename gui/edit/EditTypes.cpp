@@ -1,0 +1,36 @@
+#include "gui/edit/EditTypes.h"
+
+#include "common/DataObject.h"
+#include "common/FormatRegistry.h"
+#include "gui/grid/GridItem.h"
+#include "gui/header/Column.h"
+
+namespace Kestrum::GUI {
+
+Common::FieldId EditCell::Field() const { return column ? column->GetFieldId() : Common::FIELD_NONE; }
+
+Common::CFormat* EditFormatOf(const EditCell& cell)
+{
+    if (!cell.column)
+        return nullptr;
+    if (Common::CFormat* own = cell.column->GetFormat())
+        return own;
+    if (!cell.object)
+        return nullptr;
+    const Common::FieldId field = cell.column->GetFieldId();
+    if (Common::CFormat* format = cell.object->GetFieldFormat(field))
+        return format;
+    return Common::GetDefaultFormat(cell.object->GetFieldType(field));
+}
+
+bool CellAllowsEditing(const EditCell& cell)
+{
+    if (!cell.item || !cell.object || !cell.column || !cell.column->IsEditable())
+        return false;
+    const Common::FieldId field = cell.column->GetFieldId();
+    if (cell.item->GetEmbeddedControl(field) || !cell.settings.enabled)
+        return false;
+    return cell.object->IsReadable(field) && cell.object->IsWritable(field);
+}
+
+} // namespace Kestrum::GUI
