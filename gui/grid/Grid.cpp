@@ -23,6 +23,8 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
     viewport()->setMouseTracking(true); // moves without a button: the resize cursor, the hot caption
     setFocusPolicy(Qt::StrongFocus);
     m_impl->UpdateRowHeights();
+    // The in-place tooltip's control asks the grid (for its font) as it is attached.
+    m_impl->tooltips = std::make_unique<CGridTooltips>(*m_impl);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (!m_impl->scroll.settingScroll)
             m_impl->SetTop(value, true);
@@ -382,6 +384,28 @@ void CGrid::SetTooltipSettings(bool inPlace, const TooltipSettings& settings)
 {
     CallVoid([&] { (inPlace ? m_impl->settings.tooltipInPlace : m_impl->settings.tooltipRegular) = settings; });
 }
+namespace {
+int TooltipKindOf(bool inPlace) { return inPlace ? TooltipInPlace : TooltipRegular; }
+} // namespace
+void CGrid::EnableTooltips(bool inPlace, bool enable)
+{
+    CallVoid([&] { m_impl->tooltips->Enable(TooltipKindOf(inPlace), enable); });
+}
+bool CGrid::AreTooltipsEnabled(bool inPlace) { return Call(false, [&] { return m_impl->tooltips->IsEnabled(TooltipKindOf(inPlace)); }); }
+ITooltipCtrl* CGrid::SetTooltipCtrl(bool inPlace, ITooltipCtrl* control)
+{
+    return Call<ITooltipCtrl*>(nullptr, [&] { return m_impl->tooltips->SetControl(TooltipKindOf(inPlace), control); });
+}
+ITooltipCtrl* CGrid::GetTooltipCtrl(bool inPlace)
+{
+    return Call<ITooltipCtrl*>(nullptr, [&] { return m_impl->tooltips->GetControl(TooltipKindOf(inPlace)); });
+}
+ITooltipSource* CGrid::SetTooltipSource(ITooltipSource* source)
+{
+    return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->SetSource(source); });
+}
+ITooltipSource* CGrid::GetTooltipSource() { return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->GetSource(); }); }
+void CGrid::SetEditableCellQuery(IEditableCellQuery* query) { CallVoid([&] { m_impl->tooltips->SetEditableCellQuery(query); }); }
 CImageList* CGrid::SetCellImageList(CImageList* images)
 {
     return Call<CImageList*>(nullptr, [&] {
@@ -478,6 +502,8 @@ bool CGrid::GetHorizontalScrollPosition(int& position) const
 
 bool CGrid::event(QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride)
+        m_impl->tooltips->HideAll(); // a key goes to the grid from here first
     // Keys the grid takes are not window shortcuts while it has the focus.
     if (event->type() == QEvent::ShortcutOverride && m_impl->input->OnShortcutOverride(*static_cast<QKeyEvent*>(event))) {
         event->accept();
@@ -521,6 +547,7 @@ void CGrid::timerEvent(QTimerEvent* event)
             break;
         case TimerEnsureVisible: m_impl->RunEnsureVisible(); break;
         case TimerAutoScroll: m_impl->input->OnAutoScrollTimer(); break;
+        case TimerTooltip: m_impl->tooltips->OnAutoHideTimer(); break;
         case TimerFrame: m_impl->Frame(); break;
         case TimerColumnWidth:
             m_impl->timers[id].stop();
@@ -534,8 +561,17 @@ void CGrid::timerEvent(QTimerEvent* event)
     QAbstractScrollArea::timerEvent(event);
 }
 
-void CGrid::keyPressEvent(QKeyEvent* event) { m_impl->input->OnKeyPress(*event); }
-void CGrid::keyReleaseEvent(QKeyEvent* event) { m_impl->input->OnKeyRelease(*event); }
+// Keys, presses, double clicks and the wheel hide the tooltips first.
+void CGrid::keyPressEvent(QKeyEvent* event)
+{
+    m_impl->tooltips->HideAll();
+    m_impl->input->OnKeyPress(*event);
+}
+void CGrid::keyReleaseEvent(QKeyEvent* event)
+{
+    m_impl->tooltips->HideAll();
+    m_impl->input->OnKeyRelease(*event);
+}
 
 namespace {
 int PressKind(Qt::MouseButton button, bool doubleClick)
@@ -563,6 +599,8 @@ int ReleaseKind(Qt::MouseButton button)
 void CGrid::mousePressEvent(QMouseEvent* event)
 {
     CInputStateScope state(event->modifiers(), event->buttons());
+    if (PressKind(event->button(), false))
+        m_impl->tooltips->HideAll();
     if (const int kind = PressKind(event->button(), false))
         m_impl->input->Dispatch(CGridInputController::MouseMessage(kind, *event), nullptr);
     event->accept();
@@ -570,6 +608,8 @@ void CGrid::mousePressEvent(QMouseEvent* event)
 void CGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     CInputStateScope state(event->modifiers(), event->buttons());
+    if (event->button() == Qt::LeftButton)
+        m_impl->tooltips->HideAll();
     if (const int kind = PressKind(event->button(), true))
         m_impl->input->Dispatch(CGridInputController::MouseMessage(kind, *event), nullptr);
     event->accept();
@@ -605,6 +645,7 @@ void CGrid::focusOutEvent(QFocusEvent* event)
 
 void CGrid::wheelEvent(QWheelEvent* event)
 {
+    m_impl->tooltips->HideAll();
     if (m_impl->Wheel(event->angleDelta().y()))
         event->accept();
 }

@@ -46,6 +46,9 @@ class CImageList;
 class ICustomDraw;
 class IPrintProgress;
 class IKeyManager;
+class IEditableCellQuery;
+class ITooltipCtrl;
+class ITooltipSource;
 
 // Notification records sent to the grid's listener (the parent window).
 struct GridItemNotification {
@@ -243,6 +246,22 @@ public:
     void SetEditSettings(const EditSettings& settings);
     TooltipSettings GetTooltipSettings(bool inPlace);
     void SetTooltipSettings(bool inPlace, const TooltipSettings& settings);
+    // Tooltips (gui/tooltip/): regular ones beside the cursor (off at first,
+    // and shown only once a regular control is set), in-place ones over a
+    // clipped cell (on, with a control the grid makes). A control or source
+    // is deleted with the grid when its IsAutoDelete answers true; a setter
+    // returns the one it replaces, which then belongs to the caller (null
+    // when it was already set).
+    void EnableTooltips(bool inPlace, bool enable);
+    bool AreTooltipsEnabled(bool inPlace);
+    ITooltipCtrl* SetTooltipCtrl(bool inPlace, ITooltipCtrl* control);
+    ITooltipCtrl* GetTooltipCtrl(bool inPlace);
+    // The source of regular tooltips (null: the regular control's default).
+    ITooltipSource* SetTooltipSource(ITooltipSource* source);
+    ITooltipSource* GetTooltipSource();
+    // Not owned: in-place tooltips are not shown over a cell it answers true
+    // for (the application's own in-place editor could edit it).
+    void SetEditableCellQuery(IEditableCellQuery* query);
     // Cell images: the list the columns' image indexes refer to (not owned;
     // the previous one is returned).
     CImageList* SetCellImageList(CImageList* images);

@@ -9,6 +9,7 @@
 #include "gui/input/KeyManager.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/DeviceContext.h"
+#include "gui/tooltip/TooltipCtrl.h"
 
 namespace Kestrum::GUI {
 
@@ -27,6 +28,7 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     scroll.wheelLines = QApplication::wheelScrollLines();
     settings.appearance = GridDefaults::Instance().GetAppearance();
     input = std::make_unique<CGridInputController>(*this);
+    settings.tooltipRegular = settings.tooltipInPlace = DefaultTooltipSettings();
 }
 
 CGridImpl::~CGridImpl()

@@ -14,7 +14,8 @@
 //   GridPrint.cpp       what a print takes from the grid (the printer
 //                       itself is gui/print/GridPrinter.h)
 // Input (keys, mouse, incremental search) is the controller of gui/input/,
-// which CGridImpl owns as `input`.
+// which CGridImpl owns as `input`; the tooltips are gui/tooltip/'s
+// CGridTooltips, owned as `tooltips`.
 #pragma once
 
 #include <QBasicTimer>
@@ -33,6 +34,7 @@
 #include "gui/input/GridInputController.h"
 #include "gui/platform/FontRecord.h"
 #include "gui/print/GridPrinter.h"
+#include "gui/tooltip/GridTooltips.h"
 
 class QPaintEvent;
 class QPainter;
@@ -162,6 +164,7 @@ public:
     BackgroundState background;
     QBasicTimer timers[TimerCount];
     std::unique_ptr<CGridInputController> input;
+    std::unique_ptr<CGridTooltips> tooltips; // after input: a hover goes through its hooks
 
     ICustomDraw* Draw() const;
     IKeyManager* KeyManager() const;

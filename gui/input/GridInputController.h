@@ -157,7 +157,6 @@ private:
     bool m_resizeCursorShown = false;
     QPointer<QLabel> m_dragImage;
     CPoint m_dragHotSpot;
-    QTimer m_hoverTimer;
     QTimer m_searchTimer; // runs the slices of a long search
 
     // The answer of the last pre-translation, so the key press that follows
