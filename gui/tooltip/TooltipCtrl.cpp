@@ -1,12 +1,15 @@
 #include "gui/tooltip/TooltipCtrl.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
+#include <QWheelEvent>
 #include <QWidget>
 #include <climits>
 
@@ -26,8 +29,12 @@ TooltipSettings DefaultTooltipSettings()
     return settings;
 }
 
-// The pop-up: paints through its control, takes neither the focus nor the
-// mouse, erases nothing (the paint fills it whole).
+// The pop-up: paints through its control, never takes the focus, erases
+// nothing (the paint fills it whole). It asks the window system to let the
+// mouse through; where the system does not (X servers hand the pointer to
+// the top window), it hands every mouse and wheel event on to the grid's
+// body at the same screen position, so the grid sees the mouse move on over
+// its cell.
 class CTooltipCtrl::CWindow final : public QWidget {
 public:
     CWindow(CTooltipCtrl& control, QWidget* owner)
@@ -37,10 +44,10 @@ public:
     {
         setObjectName(QStringLiteral("Kestrum.Tooltip"));
         setAttribute(Qt::WA_ShowWithoutActivating);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_OpaquePaintEvent);
         setAttribute(Qt::WA_NoSystemBackground);
         setFocusPolicy(Qt::NoFocus);
+        setMouseTracking(true); // moves without a button reach event() too
     }
 
 protected:
@@ -48,6 +55,36 @@ protected:
     {
         QPainter painter(this);
         m_control.Paint(painter, size());
+    }
+    bool event(QEvent* event) override
+    {
+        auto* grid = qobject_cast<QAbstractScrollArea*>(parentWidget());
+        QWidget* body = grid ? grid->viewport() : nullptr;
+        switch (event->type()) {
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick: {
+            if (!body)
+                break;
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            QMouseEvent copy(mouse->type(), body->mapFromGlobal(mouse->globalPosition()), mouse->globalPosition(),
+                             mouse->button(), mouse->buttons(), mouse->modifiers());
+            QApplication::sendEvent(body, &copy);
+            return true;
+        }
+        case QEvent::Wheel: {
+            if (!body)
+                break;
+            const auto* wheel = static_cast<QWheelEvent*>(event);
+            QWheelEvent copy(body->mapFromGlobal(wheel->globalPosition()), wheel->globalPosition(), wheel->pixelDelta(),
+                             wheel->angleDelta(), wheel->buttons(), wheel->modifiers(), wheel->phase(), wheel->inverted());
+            QApplication::sendEvent(body, &copy);
+            return true;
+        }
+        default: break;
+        }
+        return QWidget::event(event);
     }
 
 private:

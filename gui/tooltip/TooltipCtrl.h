@@ -3,8 +3,8 @@
 //
 // The pop-up is a frameless top-level window owned by the grid (a child
 // QObject of it, so it never outlives the grid): it never takes the focus,
-// is shown without activating anything and lets the mouse through to the
-// grid below. It is filled with the background colour, framed in the border
+// is shown without activating anything and hands the mouse on to the grid
+// below. It is filled with the background colour, framed in the border
 // colour and shows the text from (margin x, margin y), line by line; each
 // line is drawn in the safe form cells use (gui/platform/QtText.h), so the
 // text cannot hide or reorder itself.

@@ -545,6 +545,26 @@ TEST_F(TooltipGrid, LeavingHidesOnlyWhenTheCursorIsOutsideTheClientArea)
     EXPECT_FALSE(Shown(true));
 }
 
+TEST_F(TooltipGrid, TheMouseOverThePopUpReachesTheGrid)
+{
+    ShowInPlace();
+    QWidget* popup = Popup(true);
+    const QPoint global = View()->mapToGlobal(last + QPoint(2, 0));
+    QMouseEvent small(QEvent::MouseMove, popup->mapFromGlobal(global), global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(popup, &small);
+    EXPECT_TRUE(Shown(true));
+    const QPoint further = View()->mapToGlobal(last + QPoint(8, 0));
+    QMouseEvent counted(QEvent::MouseMove, popup->mapFromGlobal(further), further, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(popup, &counted);
+    EXPECT_FALSE(Shown(true));
+    // A click on it is a click on the cell below.
+    ShowInPlace();
+    const HITEM item = grid->GetItemAt(1, AreaScrollable);
+    QTest::mouseClick(Popup(true), Qt::LeftButton, {}, Popup(true)->mapFromGlobal(View()->mapToGlobal(last)));
+    EXPECT_FALSE(Shown(true));
+    EXPECT_TRUE(grid->IsItemSelected(item));
+}
+
 TEST_F(TooltipGrid, DisablingAKindHidesIt)
 {
     ShowInPlace();
