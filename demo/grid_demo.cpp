@@ -13,9 +13,29 @@
 #include "common/IntegerFormats.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
+#include "gui/paint/DrawContext.h"
+#include "gui/platform/QtText.h"
+#include "gui/tooltip/TooltipCtrl.h"
 
 using namespace Kestrum::GUI;
 using Kestrum::Common::CDynamicObject;
+
+// Over a row's name: its value and how often it changed, beside the cursor.
+struct CRowTooltip : ITooltipSource {
+    bool IsAutoDelete() const override { return true; }
+    bool HasTooltip(CGrid*, CellDrawContext& cell) override
+    {
+        return cell.column && cell.column->GetFieldId() == 0 && cell.row && cell.row->object;
+    }
+    QString GetTooltipText(CGrid*, CellDrawContext& cell) override
+    {
+        auto* object = cell.row->object;
+        std::string text = object->GetValueText(0, nullptr) + "\nValue " + object->GetValueText(2, nullptr);
+        if (const std::string updates = object->GetValueText(3, nullptr); !updates.empty())
+            text += ", " + updates + " updates";
+        return ToQString(text);
+    }
+};
 
 int main(int argc, char** argv)
 {
@@ -45,6 +65,9 @@ int main(int argc, char** argv)
     header->SetFixedColumnCount(1);
     header->SetSortInfo(0, CSortInfo(2, true));
     grid->SetHeader(header);
+    grid->SetTooltipCtrl(false, new CTooltipCtrl(true));
+    grid->SetTooltipSource(new CRowTooltip);
+    grid->EnableTooltips(false, true);
     window.show();
 
     std::deque<CDynamicObject> objects;

@@ -18,6 +18,8 @@
 //
 // Editing start (a click or double click on a cell) and drag start (a press
 // on a selected row) plug in where the comments say, once those parts exist.
+// Moves, the hover and leaving go on to the grid's tooltips, which ask for
+// the hover they need.
 //
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once
