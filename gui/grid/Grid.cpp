@@ -502,8 +502,11 @@ bool CGrid::GetHorizontalScrollPosition(int& position) const
 
 bool CGrid::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride)
-        m_impl->tooltips->HideAll(); // a key goes to the grid from here first
+    // A key goes to the grid from its ShortcutOverride first; a hidden or
+    // deactivated grid leaves no pop-up on the screen.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::Hide ||
+        event->type() == QEvent::WindowDeactivate)
+        m_impl->tooltips->HideAll();
     // Keys the grid takes are not window shortcuts while it has the focus.
     if (event->type() == QEvent::ShortcutOverride && m_impl->input->OnShortcutOverride(*static_cast<QKeyEvent*>(event))) {
         event->accept();

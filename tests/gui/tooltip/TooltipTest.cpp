@@ -24,6 +24,7 @@
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
 #include "gui/paint/CustomDraw.h"
+#include "gui/platform/Archive.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/tooltip/GridTooltips.h"
 #include "gui/tooltip/InPlaceTooltipCtrl.h"
@@ -199,11 +200,11 @@ struct TooltipGrid : ::testing::Test {
         grid->EnableTooltips(false, true);
         return control;
     }
-    // The in-place tooltip over row 1's Note, one pixel short of room.
-    void ShowInPlace()
+    // The in-place tooltip over the row's Note, one pixel short of room.
+    void ShowInPlace(int row = 1)
     {
         FitNote(-1);
-        Move(NotePoint());
+        Move(NotePoint(row));
         Rest();
         ASSERT_TRUE(Shown(true));
     }
@@ -261,6 +262,50 @@ TEST_F(TooltipGrid, BothKindsStartWithThePalettesTooltipColoursAndTheActiveBorde
         EXPECT_EQ(settings.position, 0);
         EXPECT_EQ(settings.hoverMode, 1);
     }
+}
+
+TEST_F(TooltipGrid, BothKindsSettingsTravelWithTheGridsArchive)
+{
+    TooltipSettings regular;
+    regular.background = MakeColor(1, 2, 3);
+    regular.position = 3;
+    regular.hoverMode = 0;
+    TooltipSettings inPlace;
+    inPlace.marginX = 9;
+    inPlace.displayTime = 0;
+    grid->SetTooltipSettings(false, regular);
+    grid->SetTooltipSettings(true, inPlace);
+    CArchive stored;
+    grid->Serialize(stored);
+    CGrid loaded;
+    CArchive reader(stored.GetBytes());
+    loaded.Serialize(reader);
+    EXPECT_EQ(loaded.GetTooltipSettings(false), regular);
+    EXPECT_EQ(loaded.GetTooltipSettings(true), inPlace);
+}
+
+TEST(TooltipSettingsRecord, IsAVersionThenElevenFieldsInOrder)
+{
+    TooltipSettings settings;
+    settings.background = 0x00332211;
+    settings.text = 2;
+    settings.border = 3;
+    settings.hoverDelay = 4;
+    settings.displayTime = 5;
+    settings.offsetX = 6;
+    settings.offsetY = 7;
+    settings.marginX = 8;
+    settings.marginY = 9;
+    settings.position = 10;
+    settings.hoverMode = 11;
+    CArchive archive;
+    settings.Serialize(archive);
+    ASSERT_EQ(archive.GetBytes().size(), 48u);
+    CArchive reader(archive.GetBytes());
+    EXPECT_EQ(reader.ReadInt32(), 1);
+    EXPECT_EQ(reader.ReadUInt32(), 0x00332211u);
+    for (std::int32_t field = 2; field <= 11; ++field)
+        EXPECT_EQ(reader.ReadInt32(), field);
 }
 
 // --- the in-place tooltip ------------------------------------------------------------
@@ -558,11 +603,23 @@ TEST_F(TooltipGrid, TheMouseOverThePopUpReachesTheGrid)
     QApplication::sendEvent(popup, &counted);
     EXPECT_FALSE(Shown(true));
     // A click on it is a click on the cell below.
-    ShowInPlace();
-    const HITEM item = grid->GetItemAt(1, AreaScrollable);
+    ShowInPlace(2);
+    const HITEM item = grid->GetItemAt(2, AreaScrollable);
     QTest::mouseClick(Popup(true), Qt::LeftButton, {}, Popup(true)->mapFromGlobal(View()->mapToGlobal(last)));
     EXPECT_FALSE(Shown(true));
     EXPECT_TRUE(grid->IsItemSelected(item));
+}
+
+TEST_F(TooltipGrid, HidingTheGridHidesItsTooltip)
+{
+    ShowInPlace();
+    grid->hide();
+    EXPECT_FALSE(Shown(true));
+    grid->show();
+    ShowInPlace(2);
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(grid.get(), &deactivate);
+    EXPECT_FALSE(Shown(true));
 }
 
 TEST_F(TooltipGrid, DisablingAKindHidesIt)
