@@ -471,6 +471,19 @@ TEST_F(TooltipGrid, SmallMovesKeepAPendingHoverWhereItWas)
     EXPECT_TRUE(Shown(true));
 }
 
+TEST_F(TooltipGrid, ADriftThatAddsUpToACountedMoveRestartsThePendingHover)
+{
+    FitNote(-1);
+    Move(NotePoint());
+    clock.Advance(400);
+    Move(last + QPoint(3, 0));
+    Move(last + QPoint(3, 0)); // 6 from where the hover was asked for
+    Rest(100);
+    EXPECT_FALSE(Shown(true));
+    Rest(400);
+    EXPECT_TRUE(Shown(true));
+}
+
 TEST_F(TooltipGrid, WithoutHoverModeATooltipShowsOnTheMoveAndStays)
 {
     TooltipSettings settings = grid->GetTooltipSettings(true);
