@@ -66,7 +66,20 @@ QPixmap CRowPainter::WithPadlock(const QPixmap& icon)
     return marked;
 }
 
-CRowPainter::CRowPainter() : CCustomDraw(true)
+// A name's text starts one row height further right: the icon's square.
+class CNameCellPaintFormat final : public CCellPaintFormat {
+public:
+    CRect GetTextRect(CellDrawContext& context, PaintState& state, PaintFlags flags) override
+    {
+        CRect rect = CCellPaintFormat::GetTextRect(context, state, flags);
+        if (context.row && context.row->object)
+            rect.left += context.fullRect.Height();
+        return rect;
+    }
+    ICellPaintFormat* Clone() const override { return new CNameCellPaintFormat(*this); }
+};
+
+CRowPainter::CRowPainter() : CCustomDraw(true), m_nameFormat(std::make_unique<CNameCellPaintFormat>())
 {
     for (int frame = 0; frame < 4; ++frame)
         m_frames.push_back(DrawFrame(frame));
@@ -141,6 +154,14 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
     state.dc->IntersectClip(context.visibleRect.Intersected(context.repaintRect));
     state.dc->DrawPixmapAt(target.left, target.top, *decoration);
     state.dc->PopClip();
+}
+
+ICellPaintFormat* CRowPainter::GetCellPaintFormat(CColumn* column, Kestrum::Common::CDataObject* object, CGridItem* item,
+                                                  int rowKey, int rowIndex)
+{
+    if (column && column->GetFieldId() == FIELD_NAME && !column->GetCellPaintFormat())
+        return m_nameFormat.get();
+    return CCustomDraw::GetCellPaintFormat(column, object, item, rowKey, rowIndex);
 }
 
 int CRowPainter::GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)

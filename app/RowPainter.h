@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QPixmap>
+#include <memory>
 #include <vector>
 
 #include "gui/paint/CustomDraw.h"
@@ -20,6 +21,11 @@ public:
                    Kestrum::GUI::PaintFlags flags) override;
     int GetCellWidth(Kestrum::GUI::CellDrawContext& context, Kestrum::GUI::PaintState& state,
                      Kestrum::GUI::PaintFlags flags) override;
+    // The Name column's format puts the text after the icon, where the
+    // painting puts it: whoever asks where a name's text is (the in-place
+    // tooltip) finds it there.
+    Kestrum::GUI::ICellPaintFormat* GetCellPaintFormat(Kestrum::GUI::CColumn* column, Kestrum::Common::CDataObject* object,
+                                                       Kestrum::GUI::CGridItem* item, int rowKey, int rowIndex) override;
 
     // The four animation frames (drawn here, no image files).
     const std::vector<QPixmap>& Frames() const { return m_frames; }
@@ -33,6 +39,7 @@ public:
 private:
     std::vector<QPixmap> m_frames;
     QHash<QString, QIcon> m_icons;
+    std::unique_ptr<Kestrum::GUI::ICellPaintFormat> m_nameFormat;
 };
 
 } // namespace Velmora

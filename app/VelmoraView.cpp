@@ -10,6 +10,7 @@
 #include <limits>
 #include <sys/statvfs.h>
 
+#include "app/PathTooltip.h"
 #include "app/RowPainter.h"
 #include "app/VelmoraDoc.h"
 #include "common/Format.h"
@@ -19,6 +20,7 @@
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/QtText.h"
 #include "gui/platform/QtDrainScheduler.h"
+#include "gui/tooltip/TooltipCtrl.h"
 
 namespace Velmora {
 
@@ -78,6 +80,11 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
     header->SetSortInfo(0, CSortInfo(FIELD_SIZE, true));
     m_grid->SetHeader(header);
     m_grid->SetCustomDraw(new CRowPainter);
+    // A clipped cell shows its whole text in place; over a name that fits,
+    // its full path shows beside the cursor.
+    m_grid->SetTooltipCtrl(false, new CTooltipCtrl(true));
+    m_grid->SetTooltipSource(new CPathTooltip);
+    m_grid->EnableTooltips(false, true);
     m_grid->EnableNotifications(false);
     // Changed cells are highlighted while the walk goes on.
     m_grid->EnableUpdateHighlight(true);

@@ -34,6 +34,9 @@
 #include "gui/edit/EditTypes.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
+#include "gui/paint/DrawContext.h"
+#include "gui/platform/QtText.h"
+#include "gui/tooltip/TooltipCtrl.h"
 
 using namespace Kestrum::GUI;
 using Kestrum::Common::CDynamicObject;
@@ -197,6 +200,23 @@ bool SaveScreenshot(QMainWindow& window, const QString& file)
 
 } // namespace
 
+// Over a row's name: its value and how often it changed, beside the cursor.
+struct CRowTooltip : ITooltipSource {
+    bool IsAutoDelete() const override { return true; }
+    bool HasTooltip(CGrid*, CellDrawContext& cell) override
+    {
+        return cell.column && cell.column->GetFieldId() == 0 && cell.row && cell.row->object;
+    }
+    QString GetTooltipText(CGrid*, CellDrawContext& cell) override
+    {
+        auto* object = cell.row->object;
+        std::string text = object->GetValueText(0, nullptr) + "\nValue " + object->GetValueText(2, nullptr);
+        if (const std::string updates = object->GetValueText(3, nullptr); !updates.empty())
+            text += ", " + updates + " updates";
+        return ToQString(text);
+    }
+};
+
 int main(int argc, char** argv)
 {
     const Options options = Read(argc, argv);
@@ -215,6 +235,9 @@ int main(int argc, char** argv)
     CHeader* header = MakeHeader();
     grid->SetHeader(header);
     grid->EnableUpdateHighlight(true);
+    grid->SetTooltipCtrl(false, new CTooltipCtrl(true));
+    grid->SetTooltipSource(new CRowTooltip);
+    grid->EnableTooltips(false, true);
     window.show();
 
     std::deque<CDynamicObject> objects;

@@ -98,6 +98,15 @@ bool CGridEditState::CanEditCell(CGridItem* item, Common::FieldId field, int rea
     return editor && item && item->HasRow() && editor->CanEdit(MakeCell(item, field), reason);
 }
 
+bool CGridEditState::CouldEditCell(CGrid*, CellDrawContext& cell, PaintState&)
+{
+    CGridItem* item = cell.row ? cell.row->item : nullptr;
+    if (!m_editor || !item || !item->HasRow() || !cell.column)
+        return false;
+    const EditCell edited = MakeCell(item, cell.column->GetFieldId());
+    return m_editor->CanEdit(edited, EditStartClick) || m_editor->CanEdit(edited, EditStartDoubleClick);
+}
+
 void CGridEditState::ScrollColumnIntoView(Common::FieldId field)
 {
     CHeader* header = m_grid.header;

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 
+#include "gui/tooltip/GridTooltips.h"
 #include "common/Types.h"
 #include "common/Value.h"
 #include "gui/edit/EditTypes.h"
@@ -50,7 +51,7 @@ public slots:
     void Cancelled();
 };
 
-class CGridEditState final : public CEmbeddedControlAdapter::ISink {
+class CGridEditState final : public CEmbeddedControlAdapter::ISink, public IEditableCellQuery {
 public:
     explicit CGridEditState(CGridImpl& grid);
     ~CGridEditState();
@@ -63,6 +64,9 @@ public:
     // Ends an active edit without writing (its editor is the one that began
     // it) and returns the previous editor (null: the default was in use).
     IEditInPlace* SetEditor(IEditInPlace* editor);
+    // For the in-place tooltips: the application's own editor (not the
+    // shared default) could edit the cell with a click or a double click.
+    bool CouldEditCell(CGrid* grid, CellDrawContext& cell, PaintState& state) override;
 
     // --- cells and edits ----------------------------------------------------------
     // The cell record of an item's cell as the grid sees it now.

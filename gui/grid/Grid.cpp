@@ -24,6 +24,9 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
     viewport()->setMouseTracking(true); // moves without a button: the resize cursor, the hot caption
     setFocusPolicy(Qt::StrongFocus);
     m_impl->UpdateRowHeights();
+    // The in-place tooltip's control asks the grid (for its font) as it is attached.
+    m_impl->tooltips = std::make_unique<CGridTooltips>(*m_impl);
+    m_impl->tooltips->SetEditableCellQuery(m_impl->edit.get());
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (!m_impl->scroll.settingScroll)
             m_impl->SetTop(value, true);
@@ -378,6 +381,27 @@ void CGrid::SetTooltipSettings(bool inPlace, const TooltipSettings& settings)
 {
     CallVoid([&] { (inPlace ? m_impl->settings.tooltipInPlace : m_impl->settings.tooltipRegular) = settings; });
 }
+namespace {
+int TooltipKindOf(bool inPlace) { return inPlace ? TooltipInPlace : TooltipRegular; }
+} // namespace
+void CGrid::EnableTooltips(bool inPlace, bool enable)
+{
+    CallVoid([&] { m_impl->tooltips->Enable(TooltipKindOf(inPlace), enable); });
+}
+bool CGrid::AreTooltipsEnabled(bool inPlace) { return Call(false, [&] { return m_impl->tooltips->IsEnabled(TooltipKindOf(inPlace)); }); }
+ITooltipCtrl* CGrid::SetTooltipCtrl(bool inPlace, ITooltipCtrl* control)
+{
+    return Call<ITooltipCtrl*>(nullptr, [&] { return m_impl->tooltips->SetControl(TooltipKindOf(inPlace), control); });
+}
+ITooltipCtrl* CGrid::GetTooltipCtrl(bool inPlace)
+{
+    return Call<ITooltipCtrl*>(nullptr, [&] { return m_impl->tooltips->GetControl(TooltipKindOf(inPlace)); });
+}
+ITooltipSource* CGrid::SetTooltipSource(ITooltipSource* source)
+{
+    return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->SetSource(source); });
+}
+ITooltipSource* CGrid::GetTooltipSource() { return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->GetSource(); }); }
 CImageList* CGrid::SetCellImageList(CImageList* images)
 {
     return Call<CImageList*>(nullptr, [&] {
@@ -552,6 +576,11 @@ bool CGrid::GetHorizontalScrollPosition(int& position) const
 
 bool CGrid::event(QEvent* event)
 {
+    // A key goes to the grid from its ShortcutOverride first; a hidden or
+    // deactivated grid leaves no pop-up on the screen.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::Hide ||
+        event->type() == QEvent::WindowDeactivate)
+        m_impl->tooltips->HideAll();
     // The keys of a control inside the body (an editor) are its own: no
     // window shortcut takes them, and neither does the grid.
     if (event->type() == QEvent::ShortcutOverride && m_impl->edit->FocusInsideBody()) {
@@ -601,6 +630,7 @@ void CGrid::timerEvent(QTimerEvent* event)
             break;
         case TimerEnsureVisible: m_impl->RunEnsureVisible(); break;
         case TimerAutoScroll: m_impl->input->OnAutoScrollTimer(); break;
+        case TimerTooltip: m_impl->tooltips->OnAutoHideTimer(); break;
         case TimerFrame: m_impl->Frame(); break;
         case TimerColumnWidth:
             m_impl->timers[id].stop();
@@ -614,9 +644,11 @@ void CGrid::timerEvent(QTimerEvent* event)
     QAbstractScrollArea::timerEvent(event);
 }
 
-// A key a control inside the body did not take ends here.
+// Keys, presses, double clicks and the wheel hide the tooltips first; a key
+// a control inside the body did not take ends here.
 void CGrid::keyPressEvent(QKeyEvent* event)
 {
+    m_impl->tooltips->HideAll();
     if (m_impl->edit->FocusInsideBody())
         event->accept();
     else
@@ -624,6 +656,7 @@ void CGrid::keyPressEvent(QKeyEvent* event)
 }
 void CGrid::keyReleaseEvent(QKeyEvent* event)
 {
+    m_impl->tooltips->HideAll();
     if (m_impl->edit->FocusInsideBody())
         event->accept();
     else
@@ -656,6 +689,8 @@ int ReleaseKind(Qt::MouseButton button)
 void CGrid::mousePressEvent(QMouseEvent* event)
 {
     CInputStateScope state(event->modifiers(), event->buttons());
+    if (PressKind(event->button(), false))
+        m_impl->tooltips->HideAll();
     if (const int kind = PressKind(event->button(), false))
         m_impl->input->Dispatch(CGridInputController::MouseMessage(kind, *event), nullptr);
     event->accept();
@@ -663,6 +698,8 @@ void CGrid::mousePressEvent(QMouseEvent* event)
 void CGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     CInputStateScope state(event->modifiers(), event->buttons());
+    if (event->button() == Qt::LeftButton)
+        m_impl->tooltips->HideAll();
     if (const int kind = PressKind(event->button(), true))
         m_impl->input->Dispatch(CGridInputController::MouseMessage(kind, *event), nullptr);
     event->accept();
@@ -698,6 +735,7 @@ void CGrid::focusOutEvent(QFocusEvent* event)
 
 void CGrid::wheelEvent(QWheelEvent* event)
 {
+    m_impl->tooltips->HideAll();
     if (m_impl->Wheel(event->angleDelta().y()))
         event->accept();
 }

@@ -50,6 +50,8 @@ class ICustomDraw;
 class IEditInPlace;
 class IPrintProgress;
 class IKeyManager;
+class ITooltipCtrl;
+class ITooltipSource;
 
 // Notification records sent to the grid's listener (the parent window).
 struct GridItemNotification {
@@ -261,6 +263,19 @@ public:
     void SetDragDropSettings(const DragDropSettings& settings);
     TooltipSettings GetTooltipSettings(bool inPlace);
     void SetTooltipSettings(bool inPlace, const TooltipSettings& settings);
+    // Tooltips (gui/tooltip/): regular ones beside the cursor (off at first,
+    // and shown only once a regular control is set), in-place ones over a
+    // clipped cell (on, with a control the grid makes). A control or source
+    // is deleted with the grid when its IsAutoDelete answers true; a setter
+    // returns the one it replaces, which then belongs to the caller (null
+    // when it was already set).
+    void EnableTooltips(bool inPlace, bool enable);
+    bool AreTooltipsEnabled(bool inPlace);
+    ITooltipCtrl* SetTooltipCtrl(bool inPlace, ITooltipCtrl* control);
+    ITooltipCtrl* GetTooltipCtrl(bool inPlace);
+    // The source of regular tooltips (null: the regular control's default).
+    ITooltipSource* SetTooltipSource(ITooltipSource* source);
+    ITooltipSource* GetTooltipSource();
     // Cell images: the list the columns' image indexes refer to (not owned;
     // the previous one is returned).
     CImageList* SetCellImageList(CImageList* images);

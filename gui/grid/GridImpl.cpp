@@ -9,6 +9,7 @@
 #include "gui/input/KeyManager.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/DeviceContext.h"
+#include "gui/tooltip/TooltipCtrl.h"
 
 namespace Kestrum::GUI {
 
@@ -28,6 +29,7 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     settings.appearance = GridDefaults::Instance().GetAppearance();
     input = std::make_unique<CGridInputController>(*this);
     edit = std::make_unique<CGridEditState>(*this);
+    settings.tooltipRegular = settings.tooltipInPlace = DefaultTooltipSettings();
 }
 
 CGridImpl::~CGridImpl()

@@ -15,7 +15,8 @@
 //                       itself is gui/print/GridPrinter.h)
 // Input (keys, mouse, incremental search) is the controller of gui/input/,
 // which CGridImpl owns as `input`; in-place editing and embedded controls are
-// the edit state of gui/edit/, owned as `edit`.
+// the edit state of gui/edit/, owned as `edit`; the tooltips are
+// gui/tooltip/'s CGridTooltips, owned as `tooltips`.
 #pragma once
 
 #include <QBasicTimer>
@@ -35,6 +36,7 @@
 #include "gui/input/GridInputController.h"
 #include "gui/platform/FontRecord.h"
 #include "gui/print/GridPrinter.h"
+#include "gui/tooltip/GridTooltips.h"
 
 class QPaintEvent;
 class QPainter;
@@ -167,6 +169,7 @@ public:
     QBasicTimer timers[TimerCount];
     std::unique_ptr<CGridInputController> input;
     std::unique_ptr<CGridEditState> edit;
+    std::unique_ptr<CGridTooltips> tooltips; // after input: a hover goes through its hooks
 
     ICustomDraw* Draw() const;
     IKeyManager* KeyManager() const;

@@ -42,6 +42,9 @@ struct EditSettings {
 // Copied in and out whole: twenty bytes (the stored form has no padding).
 static_assert(sizeof(EditSettings) == 20);
 
+// One per kind of tooltip. The grid replaces the colours below with its
+// palette's (gui/tooltip/TooltipCtrl.h, DefaultTooltipSettings) when it is
+// made; these are what a record starts with where there is no palette.
 struct TooltipSettings {
     Color background = MakeColor(255, 255, 225);
     Color text = MakeColor(0, 0, 0);

@@ -96,17 +96,9 @@ bool SearchCharacter(const QKeyEvent& event, char& character)
 
 CGridInputController::CGridInputController(CGridImpl& grid) : m_grid(grid), m_resizeCursor(MakeResizeCursor())
 {
-    m_hoverTimer.setSingleShot(true);
     QObject::connect(&m_searchTimer, &QTimer::timeout, [this] {
         if (!m_search.Continue(*m_grid.owner))
             m_searchTimer.stop();
-    });
-    QObject::connect(&m_hoverTimer, &QTimer::timeout, [this] {
-        InputMessage hover;
-        hover.kind = InputMouseHover;
-        hover.x = static_cast<std::int16_t>(m_lastPoint.x);
-        hover.y = static_cast<std::int16_t>(m_lastPoint.y);
-        Dispatch(hover, nullptr);
     });
 }
 
@@ -559,11 +551,8 @@ bool CGridInputController::OnMouseMove(std::uint32_t flags, int x, int y)
     const CPoint point{x, y};
     m_lastPoint = point;
     const bool leftDown = (flags & MouseLeftButton) != 0;
-    if (flags & (MouseLeftButton | MouseRightButton | MouseMiddleButton))
-        m_hoverTimer.stop();
-    else
-        m_hoverTimer.start(std::max(1, m_grid.settings.tooltipRegular.hoverDelay));
-    // Hover and the tooltip (not built yet) are updated here.
+    // The tooltips ask for the hover they need.
+    m_grid.tooltips->OnMouseMove(flags, point);
     m_grid.edit->TrackMouse(point, (flags & (MouseLeftButton | MouseRightButton | MouseMiddleButton)) != 0, true);
     switch (m_header.mode) {
     case HeaderModePressed:
@@ -618,7 +607,6 @@ bool CGridInputController::OnLeftButtonDown(std::uint32_t flags, int x, int y)
     const CPoint point{x, y};
     m_leftDown = true;
     m_lastPoint = point;
-    m_hoverTimer.stop();
     CancelSearch();
     // A press anywhere ends the edit; one on a cell may start the next.
     m_grid.edit->EndEdit(EditFocusLost);
@@ -757,8 +745,7 @@ bool CGridInputController::OnCaptureLost(void*)
 
 bool CGridInputController::OnMouseLeave()
 {
-    m_hoverTimer.stop();
-    // The tooltip (not built yet) is hidden here.
+    m_grid.tooltips->OnMouseLeave();
     m_grid.edit->TrackMouse({}, false, false);
     SetHot(Common::FIELD_NONE);
     if (m_header.mode == HeaderModeNone && !m_leftDown && m_resizeCursorShown) {
@@ -770,7 +757,7 @@ bool CGridInputController::OnMouseLeave()
 
 bool CGridInputController::OnMouseHover(std::uint32_t, int x, int y)
 {
-    // The tooltip for the point (not built yet) is shown here.
+    m_grid.tooltips->OnHover({x, y});
     if (m_header.mode == HeaderModeNone && !m_leftDown) {
         CColumn* hot = InHeaderStrip({x, y}) && y >= 0 ? ColumnAt(x) : nullptr;
         SetHot(hot ? hot->GetFieldId() : Common::FIELD_NONE);

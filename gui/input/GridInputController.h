@@ -18,8 +18,9 @@
 //
 // A press or double click ends an active edit and may start one in the cell
 // under the pointer (the grid's edit state, gui/edit/); moves track the cell
-// under the pointer for the editor's hot-cell frame. Drag start (a press on a
-// selected row) plugs in where the comment says, once that part exists.
+// under the pointer for the editor's hot-cell frame. Moves, the hover and
+// leaving go on to the grid's tooltips, which ask for the hover they need.
+// Drag start (a press on a selected row) plugs in where the comment says.
 //
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once
@@ -159,7 +160,6 @@ private:
     bool m_resizeCursorShown = false;
     QPointer<QLabel> m_dragImage;
     CPoint m_dragHotSpot;
-    QTimer m_hoverTimer;
     QTimer m_searchTimer; // runs the slices of a long search
 
     // The answer of the last pre-translation, so the key press that follows

@@ -3,15 +3,15 @@
 #include <QApplication>
 #include <QPalette>
 
+#include "common/DataObject.h"
 #include "gui/grid/GridItem.h"
+#include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
 
 namespace Kestrum::GUI {
 
-void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row)
+RowDrawContext MakeRowContext(const PassSettings& pass, const PaintState& state, const PassRow& row)
 {
-    if (row.rect.Intersected(state.clipRect).IsEmpty())
-        return;
     const GridAppearance& appearance = pass.appearance ? *pass.appearance : GridDefaults::Instance().GetAppearance();
     RowDrawContext context;
     const bool odd = row.index % 2 != 0;
@@ -28,6 +28,36 @@ void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& ro
     context.object = row.item ? row.item->GetObject() : nullptr;
     context.noTopFrameLine = row.noTopFrameLine;
     context.noBottomFrameLine = row.noBottomFrameLine;
+    return context;
+}
+
+CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column)
+{
+    CellDrawContext cell;
+    static_cast<DrawContext&>(cell) = row;
+    cell.row = &row;
+    cell.column = column;
+    if (!column || !state.header)
+        return cell;
+    const CRect full = state.header->GetColumnRect(state.scroll, column->GetFieldId());
+    const CRect visible = state.header->GetClippedColumnRect(state.scroll, column->GetFieldId());
+    cell.fullRect = {full.left, row.fullRect.top, full.right, row.fullRect.bottom};
+    cell.visibleRect = {visible.left, row.fullRect.top, visible.right, row.fullRect.bottom};
+    cell.repaintRect = cell.visibleRect.Intersected(row.repaintRect);
+    cell.format = column->GetFormat();
+    cell.images = state.images;
+    cell.imageIndex = column->GetImageIndex();
+    cell.stretchImages = state.stretchImages;
+    if (!cell.format && row.object)
+        cell.format = row.object->GetFieldFormat(column->GetFieldId());
+    return cell;
+}
+
+void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row)
+{
+    if (row.rect.Intersected(state.clipRect).IsEmpty())
+        return;
+    RowDrawContext context = MakeRowContext(pass, state, row);
     pass.draw->PaintLine(context, state, pass.flags);
 }
 

@@ -30,6 +30,13 @@ struct PassRow {
     bool noBottomFrameLine = false;
 };
 
+// The row's draw context: colours by the index's parity, the pass's font
+// and highlight settings, margins 2 and 2.
+RowDrawContext MakeRowContext(const PassSettings& pass, const PaintState& state, const PassRow& row);
+// The context of the row's cell in `column`, as the line paint format hands
+// it to the custom draw (for those who ask about one cell outside a paint,
+// like the tooltips). `row` must outlive it.
+CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column);
 // Paints the row when it meets the paint state's clip rectangle.
 void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row);
 // Paints the header strip of the paint state's header at the top (y 0).

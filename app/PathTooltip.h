@@ -1,0 +1,24 @@
+// CPathTooltip: the source of the view's regular tooltips. Over the Name
+// column it shows the row's full path, and for a folder the walk could not
+// read, the reason on a second line. A name that does not fit its cell is
+// left to the in-place tooltip, which shows it whole where it stands,
+// unless the folder is unreadable: the reason matters more.
+#pragma once
+
+#include <cstdint>
+
+#include "gui/tooltip/TooltipSource.h"
+
+namespace Velmora {
+
+class CPathTooltip : public Kestrum::GUI::ITooltipSource {
+public:
+    bool IsAutoDelete() const override { return true; }
+    bool HasTooltip(Kestrum::GUI::CGrid* grid, Kestrum::GUI::CellDrawContext& cell) override;
+    QString GetTooltipText(Kestrum::GUI::CGrid* grid, Kestrum::GUI::CellDrawContext& cell) override;
+
+    // What the second line says of a folder's read error.
+    static QString ReadErrorText(std::int32_t error);
+};
+
+} // namespace Velmora

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Hovers Velmora's tooltips on a virtual X server: a deep folder whose name
+# the Name column clips shows its whole name in place, and a name that fits
+# shows its full path beside the cursor. Saves a screenshot of each to OUT
+# (default build/hover-velmora/) and checks that the pop-up appeared (the
+# screen changed where it lies) and went again after a counted move. Exits 0
+# without doing anything where Xvfb, xdotool or ImageMagick is missing.
+#   scripts/hover-velmora.sh [OUT]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="${1:-$root/build/hover-velmora}"
+for tool in Xvfb xdotool import compare; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "hover-velmora: $tool is not installed; skipped"
+    exit 0
+  fi
+done
+velmora="$root/build/app/velmora"
+if [ ! -x "$velmora" ]; then
+  source "$root/scripts/env.sh"
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$root/build" -j "$JOBS" --target velmora
+fi
+mkdir -p "$out"
+rm -f "$out"/*.png
+
+# Rows once all is open: tree, projects, archive, 2009, the long name, its
+# file, readme.txt (the sort is by size, largest first).
+tree="$(mktemp -d /tmp/hover-velmora-XXXXXX)"
+log="$tree.log"
+cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$tree" "$log"
+}
+trap cleanup EXIT
+long="photographs from the long summer holiday at the seaside cottage"
+mkdir -p "$tree/projects/archive/2009/$long"
+head -c 4000 /dev/zero >"$tree/projects/archive/2009/$long/img.jpg"
+head -c 100 /dev/zero >"$tree/projects/readme.txt"
+
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+export DISPLAY=":$display"
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+if ! xdotool getdisplaygeometry >/dev/null 2>&1; then
+  echo "hover-velmora: no X server could be started; skipped"
+  exit 0
+fi
+
+unset QT_QPA_PLATFORM
+"$velmora" --expand 8 --report-layout "$tree" >"$log" 2>&1 &
+app=$!
+for _ in $(seq 200); do grep -q '^layout ' "$log" && break; sleep 0.1; done
+layout="$(grep '^layout ' "$log" || true)"
+if [ -z "$layout" ]; then
+  echo "hover-velmora: Velmora did not report its layout" >&2
+  cat "$log" >&2
+  exit 1
+fi
+# layout body X Y W H header H row H columns Name LEFT RIGHT ...
+read -r _ _ bx by _ _ _ header _ row _ _ _ name_right _ <<<"$layout"
+row_y() { echo $((by + header + $1 * row + row / 2)); }
+sleep 0.5
+
+# shot NAME X1 Y1 X2 Y2: the screen, and the part of it that should change.
+shot() {
+  import -window root "$out/$1.png"
+  convert "$out/$1.png" -crop "$(($4 - $2))x$(($5 - $3))+$2+$3" +repage "$out/$1-part.png"
+  echo "  $out/$1.png"
+}
+differs() { # two parts differ
+  [ "$(compare -metric AE "$out/$1-part.png" "$out/$2-part.png" null: 2>&1 || true)" != "0" ]
+}
+
+echo "Screenshots:"
+y="$(row_y 4)"
+strip=($((bx + name_right)) $((y - row)) $((bx + name_right + 200)) $((y + row)))
+xdotool mousemove --sync $((bx + 200)) "$y"
+shot before-hover "${strip[@]}"
+sleep 1.2 # the hover delay is half a second
+shot in-place "${strip[@]}"
+differs before-hover in-place || { echo "hover-velmora: no in-place tooltip past the Name column" >&2; exit 1; }
+xdotool mousemove --sync $((bx + 215)) "$y" # a counted move, over the pop-up
+sleep 0.3
+shot moved "${strip[@]}"
+differs in-place moved || { echo "hover-velmora: the in-place tooltip stayed after a counted move" >&2; exit 1; }
+
+y="$(row_y 6)"
+area=($((bx)) $((y - 3 * row)) $((bx + 400)) $((y - row / 2)))
+xdotool mousemove --sync $((bx + 120)) "$y"
+shot before-path "${area[@]}"
+sleep 1.2
+shot path "${area[@]}"
+differs before-path path || { echo "hover-velmora: no path tooltip above readme.txt" >&2; exit 1; }
+echo "hover-velmora: the clipped name showed in place and the path beside the cursor"
