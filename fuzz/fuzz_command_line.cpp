@@ -1,7 +1,7 @@
 // Feeds arbitrary arguments (the input split at NUL bytes) to Velmora's
 // command-line parser. It must answer, never crash or hang, and its answer
 // must keep its promises: a failure is one printable line, a wait is only
-// given with a screenshot and lies within its range.
+// given with a screenshot or a PDF export and lies within its range.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     case CommandLine::Run:
         Check(line.error.empty());
-        Check(line.afterSeconds == 0 || (!line.screenshot.empty() && line.afterSeconds > 0 && line.afterSeconds <= 1e6));
+        Check(line.afterSeconds == 0 || (line.Quits() && line.afterSeconds > 0 && line.afterSeconds <= 1e6));
         Check(line.roots.size() <= arguments.size());
         break;
     case CommandLine::ShowHelp:
