@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/Dispatcher.h"
 #include "gui/input/KeyManager.h"
 #include "gui/paint/CustomDraw.h"
@@ -27,6 +28,7 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     scroll.wheelLines = QApplication::wheelScrollLines();
     settings.appearance = GridDefaults::Instance().GetAppearance();
     input = std::make_unique<CGridInputController>(*this);
+    transfer = std::make_unique<CGridTransfer>(*this);
 }
 
 CGridImpl::~CGridImpl()

@@ -14,7 +14,8 @@
 //   GridPrint.cpp       what a print takes from the grid (the printer
 //                       itself is gui/print/GridPrinter.h)
 // Input (keys, mouse, incremental search) is the controller of gui/input/,
-// which CGridImpl owns as `input`.
+// which CGridImpl owns as `input`; copy, paste and drag and drop are the
+// transfer object of gui/clipboard/, owned as `transfer`.
 #pragma once
 
 #include <QBasicTimer>
@@ -40,6 +41,7 @@ class QPainter;
 namespace Kestrum::GUI {
 
 class CGridImpl;
+class CGridTransfer;
 struct PassSettings;
 
 enum GridTimerId {
@@ -162,6 +164,7 @@ public:
     BackgroundState background;
     QBasicTimer timers[TimerCount];
     std::unique_ptr<CGridInputController> input;
+    std::unique_ptr<CGridTransfer> transfer;
 
     ICustomDraw* Draw() const;
     IKeyManager* KeyManager() const;

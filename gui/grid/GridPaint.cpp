@@ -9,6 +9,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/paint/PaintPass.h"
@@ -226,6 +227,7 @@ void CGridImpl::Paint(QPaintEvent* event)
     state.repaint = this;
     HeaderDrawContext headerContext;
     input->DescribeForPaint(state, headerContext);
+    transfer->DescribeForPaint(state);
     CRect client = Client();
     if (settings.headerShown) {
         PaintPassHeader(PassOf(), state, header->GetFont() ? header->GetFont() : &Font(), headerContext);

@@ -16,8 +16,11 @@
 // timer (grid timer 1). The paint pass reads the band and the header's
 // tracked and drop columns through DescribeForPaint.
 //
-// Editing start (a click or double click on a cell) and drag start (a press
-// on a selected row) plug in where the comments say, once those parts exist.
+// A press on a row that may be dragged (CGridTransfer::MayStartDrag) waits:
+// once the pointer has moved the platform's drag distance the drag of the
+// rows runs (gui/clipboard/), a release without moving is applied as an
+// ordinary click with the press's keys. Editing start (a click or double
+// click on a cell) plugs in where the comments say, once that part exists.
 //
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once
@@ -120,7 +123,19 @@ private:
         int first = -1, last = -1;       // rows the band has selected
     };
 
+    // A press that starts a drag if the pointer moves far enough.
+    struct DragPress {
+        bool active = false;
+        CPoint point;
+        std::uint32_t flags = 0;
+        CGridItem* item = nullptr; // validated again before use
+        int area = 0;
+    };
+
     bool PreTranslate(const QKeyEvent& event);
+    // The press rules from the rubber band on (the drag start was passed).
+    bool ApplyPress(std::uint32_t flags, CPoint point, int area, int row, CGridItem* item);
+    bool StartDrag(CPoint point);
     void CancelSearch();
     IKeyManager& KeyManager() const;
     CHeader* Header() const;
@@ -151,6 +166,7 @@ private:
     CGridImpl& m_grid;
     HeaderState m_header;
     Band m_band;
+    DragPress m_dragPress;
     bool m_leftDown = false;
     CPoint m_lastPoint;
     QCursor m_resizeCursor;
