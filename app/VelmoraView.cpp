@@ -11,10 +11,13 @@
 #include <sys/statvfs.h>
 
 #include "app/RowPainter.h"
+#include "app/UriListFormat.h"
 #include "app/VelmoraDoc.h"
 #include "common/Format.h"
 #include "common/FormatRegistry.h"
 #include "common/Value.h"
+#include "gui/clipboard/CopyPaste.h"
+#include "gui/clipboard/TextClipboardFormat.h"
 #include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/QtText.h"
@@ -78,6 +81,19 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
     header->SetSortInfo(0, CSortInfo(FIELD_SIZE, true));
     m_grid->SetHeader(header);
     m_grid->SetCustomDraw(new CRowPainter);
+    // A read-only browser: Ctrl+C copies the selected rows as text, and their
+    // full names for file managers. Nothing is cut, pasted or dropped (drag
+    // and drop stays off): a pasted row would show a folder twice and break
+    // the totals the user reads. A copied folder is its own row, not the
+    // million rows below it.
+    auto* transfer = new CCopyPaste(true);
+    transfer->AddFormat(new CTextClipboardFormat);
+    transfer->AddFormat(new CUriListFormat);
+    m_grid->SetCopyPaste(transfer);
+    TransferPolicy policy = m_grid->GetTransferPolicy();
+    policy.flags = {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    m_grid->SetTransferPolicy(policy);
+    m_grid->EnablePaste(false);
     m_grid->EnableNotifications(false);
     // Changed cells are highlighted while the walk goes on.
     m_grid->EnableUpdateHighlight(true);

@@ -173,9 +173,19 @@ std::vector<HITEM> InsertTransferRows(const PasteRequest& request, const Transfe
         return attached;
 
     std::set<const CGridItem*> moving;
-    for (const TransferRow& row : record.rows)
-        if (CGridItem* item = Recheck(row, nullptr))
+    std::set<CGrid*> grids{&target};
+    for (const TransferRow& row : record.rows) {
+        CGrid* holder = nullptr;
+        if (CGridItem* item = Recheck(row, &holder)) {
             moving.insert(item);
+            grids.insert(holder);
+        }
+    }
+    // Detaching takes the focus away (it is a row position); each grid gets
+    // it back on the same row where that row is still shown.
+    std::vector<std::pair<CGrid*, HITEM>> focused;
+    for (CGrid* grid : grids)
+        focused.emplace_back(grid, grid->GetItemAt(grid->GetFocusedRow(), grid->GetFocusedArea()));
     HITEM previous = 0;
     const HITEM start = StablePosition(*targetRows, request, moving);
     std::set<const CGridItem*> moved;
@@ -205,6 +215,9 @@ std::vector<HITEM> InsertTransferRows(const PasteRequest& request, const Transfe
         previous = handle;
         attached.push_back(handle);
     }
+    for (const auto& [grid, item] : focused)
+        if (item && grid->GetFocusedRow() < 0 && grid->GetVisibleIndex(item) >= 0)
+            grid->SetFocusedRow(grid->GetVisibleIndex(item), grid->GetArea(item));
     return attached;
 }
 
