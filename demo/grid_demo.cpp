@@ -45,6 +45,13 @@ int main(int argc, char** argv)
     header->SetFixedColumnCount(1);
     header->SetSortInfo(0, CSortInfo(2, true));
     grid->SetHeader(header);
+    // Rows may be dragged to another place (the pointer's x over the Name
+    // column picks the level) or, with Ctrl held, copied there.
+    DragDropSettings dragDrop = grid->GetDragDropSettings();
+    dragDrop.switches[6] = 1;
+    dragDrop.switches[12] = 1;
+    grid->SetDragDropSettings(dragDrop);
+    grid->EnableDragDrop(true);
     window.show();
 
     std::deque<CDynamicObject> objects;

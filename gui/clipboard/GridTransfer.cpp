@@ -19,6 +19,7 @@ namespace Kestrum::GUI {
 namespace {
 constexpr int kAutoScrollMs = 100;
 constexpr double kDragImageOpacity = 0.7;
+constexpr int kDragImageOffset = 16;
 
 enum DragSwitch : int {
     DragFromFixed = 0,
@@ -152,7 +153,7 @@ bool CGridTransfer::MayStartDrag(CGridItem* item, int area, CPoint point)
     return first && m_grid.header->HitTestColumn(m_grid.owner, point.x, 0) == first;
 }
 
-bool CGridTransfer::RunDrag(CGridItem* item, int area, CPoint point)
+bool CGridTransfer::RunDrag(CGridItem* item, int area)
 {
     const int row = m_grid.rows.RowIndexOf(item);
     if (!item || row < 0)
@@ -175,8 +176,16 @@ bool CGridTransfer::RunDrag(CGridItem* item, int area, CPoint point)
         Notify(NotifyDragEnd, handles, area, 0, grid, 0, 0);
         return false;
     }
-    // The image: the pressed row as it is drawn, a little faded.
-    const CRect rect = m_grid.RowRect(area, row);
+    // The image: the pressed row's first cell as it is drawn, a little
+    // faded, below and right of the pointer, clear of the drop marker.
+    CRect rect = m_grid.RowRect(area, row);
+    if (CColumn* first = m_grid.header->GetFirstVisibleColumn()) {
+        const CRect cell = m_grid.header->GetClippedColumnRect(m_grid.owner, first->GetFieldId());
+        if (cell.right > cell.left) {
+            rect.left = std::max(rect.left, cell.left);
+            rect.right = std::min(rect.right, cell.right);
+        }
+    }
     QPixmap image;
     if (!rect.IsEmpty()) {
         const QPixmap shot = m_grid.Viewport()->grab(ToQRect(rect));
@@ -186,7 +195,7 @@ bool CGridTransfer::RunDrag(CGridItem* item, int area, CPoint point)
         painter.setOpacity(kDragImageOpacity);
         painter.drawPixmap(0, 0, shot);
     }
-    const QPoint hotSpot(point.x - rect.left, point.y - rect.top);
+    const QPoint hotSpot(-kDragImageOffset, -rect.Height());
     QPointer<CGrid> alive(grid);
     m_dragging = true;
     const Qt::DropAction action = DragDrop()->Execute(m_grid.Viewport(), data.release(), image, hotSpot);

@@ -82,7 +82,7 @@ public:
     // Runs the drag of the selected rows (selecting the pressed one first);
     // true when they were dropped. The grid may be gone when it returns:
     // callers hold a QPointer.
-    bool RunDrag(CGridItem* item, int area, CPoint point);
+    bool RunDrag(CGridItem* item, int area);
     bool IsDragging() const noexcept { return m_dragging; }
 
     // --- dropping onto this grid ------------------------------------------------------

@@ -569,7 +569,7 @@ bool CGridInputController::OnMouseMove(std::uint32_t flags, int x, int y)
     if (m_dragPress.active) {
         if (leftDown && std::max(std::abs(x - m_dragPress.point.x), std::abs(y - m_dragPress.point.y)) >=
                             QApplication::startDragDistance())
-            return StartDrag(point);
+            return StartDrag();
         if (!leftDown)
             m_dragPress = {};
         return true;
@@ -736,7 +736,7 @@ bool CGridInputController::OnLeftButtonUp(std::uint32_t flags, int x, int y)
     return true;
 }
 
-bool CGridInputController::StartDrag(CPoint point)
+bool CGridInputController::StartDrag()
 {
     const DragPress press = std::exchange(m_dragPress, {});
     // The drag takes the mouse until its button goes up: the release never
@@ -748,7 +748,7 @@ bool CGridInputController::StartDrag(CPoint point)
     if (!item || !item->HasRow())
         return true;
     QPointer<CGrid> alive(m_grid.owner);
-    m_grid.transfer->RunDrag(item, press.area, point);
+    m_grid.transfer->RunDrag(item, press.area);
     if (!alive)
         return true; // something the drop did closed the grid
     m_leftDown = false;

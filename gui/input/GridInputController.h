@@ -135,7 +135,7 @@ private:
     bool PreTranslate(const QKeyEvent& event);
     // The press rules from the rubber band on (the drag start was passed).
     bool ApplyPress(std::uint32_t flags, CPoint point, int area, int row, CGridItem* item);
-    bool StartDrag(CPoint point);
+    bool StartDrag();
     void CancelSearch();
     IKeyManager& KeyManager() const;
     CHeader* Header() const;
