@@ -354,10 +354,20 @@ TEST_F(ClipboardGrid, ARowIsNeverPastedUnderItselfOrItsDescendant)
     grid.Select({"P"});
     ASSERT_TRUE(grid.Cut());
     SetPolicy([](TransferPolicy& policy) { policy.pastePosition = 0; });
+    // Not even taken out and put back: no detach or attach events.
+    struct CEvents : IGridListener {
+        std::vector<int> codes;
+        void OnGridItemNotification(const GridItemNotification& n) override { codes.push_back(n.code); }
+        void OnGridHeaderNotification(const GridHeaderNotification&) override {}
+    } events;
+    grid.SetListener(&events);
     grid.Focus("c");
     EXPECT_FALSE(grid.Paste());
     grid.Focus("P");
     EXPECT_FALSE(grid.Paste());
+    grid.SetListener(nullptr);
+    for (int code : events.codes)
+        EXPECT_TRUE(code != EventItemDetaching && code != EventItemAttached) << code;
     EXPECT_EQ(grid.Shown(), (Names{"P", "  c", "Q"}));
     EXPECT_EQ(grid.GetParent(c), p);
     grid.Focus("Q");

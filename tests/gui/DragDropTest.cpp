@@ -208,9 +208,15 @@ TEST_F(DragGrids, AMoveNeverGoesUnderAMovedRow)
     grid->Expand(p, false);
     SetSwitch(grid, 12, true);
     grid->Select({"P"});
-    Drag("P", {ReleaseAt(grid, Lower(grid, "c", 5 * kRowHeight))}); // under its own child
+    const QPoint underChild = Lower(grid, "c", 5 * kRowHeight);
+    QImage over;
+    Drag("P", {MoveTo(grid, underChild), [&] { over = View()->grab().toImage(); }, ReleaseAt(grid, underChild)});
     EXPECT_EQ(grid->Shown(), (Names{"P", "  c", "Q"}));
+    EXPECT_EQ(log.Codes(), (std::vector<int>{NotifyDragBegin, NotifyDragEnd})) << "refused before any drop";
     EXPECT_EQ(log.notes.back().action, 0);
+    ASSERT_FALSE(over.isNull());
+    for (int y = 0; y < over.height(); ++y)
+        ASSERT_NE(over.pixel(200, y), kMarker) << "no marker where the rows may not go, row " << y;
     grid->Select({"P"});
     Drag("P", {ReleaseAt(grid, Lower(grid, "Q", 5 * kRowHeight))});
     EXPECT_EQ(grid->Shown(), (Names{"Q", "  P", "    c"}));

@@ -298,23 +298,26 @@ TEST_F(LocalData, ShortOrEmptyDataIsRefused)
 TEST_F(LocalData, RemovedReboundDuplicatedAndReservedItemsAreSkipped)
 {
     CGridItem* gone = grid.Add("gone");
-    std::vector<std::uint8_t> bytes = Record({a, gone, b, b, c});
+    const std::vector<std::uint8_t> bytes = Record({a, gone, b, c});
     grid.rows.Remove(ToHandle(gone));
-    // b's word names another object now; c comes twice.
-    Put64(bytes, 32 + 2 * 16 + 8, AddressWord(a->GetObject()));
-    Put64(bytes, 32 + 3 * 16 + 8, AddressWord(b->GetObject()));
-    std::vector<std::uint8_t> more(bytes.size() + 3 * 16);
+    std::vector<std::uint8_t> more(bytes.size() + 4 * 16);
     std::copy(bytes.begin(), bytes.end(), more.begin());
     Put32(more, 24, 8);
-    Put64(more, bytes.size(), AddressWord(c));
-    Put64(more, bytes.size() + 8, AddressWord(c->GetObject()));
-    Put64(more, bytes.size() + 16, GRID_ROOT);
-    Put64(more, bytes.size() + 24, 0);
-    Put64(more, bytes.size() + 32, AddressWord(grid.rows.Scrollable().GetRoot()));
-    Put64(more, bytes.size() + 40, 0);
+    // b's first word names another object than b's.
+    Put64(more, 32 + 2 * 16 + 8, AddressWord(a->GetObject()));
+    std::size_t at = bytes.size();
+    for (const auto& [item, object] : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+             {AddressWord(c), AddressWord(c->GetObject())}, // c again
+             {AddressWord(b), AddressWord(b->GetObject())}, // b with its own object
+             {GRID_ROOT, 0},
+             {AddressWord(grid.rows.Scrollable().GetRoot()), 0}}) {
+        Put64(more, at, item);
+        Put64(more, at + 8, object);
+        at += 16;
+    }
     TransferRecord record;
     ASSERT_TRUE(Read(more, record));
-    EXPECT_EQ(ItemsOf(record), (std::vector<const CGridItem*>{a, b, c}));
+    EXPECT_EQ(ItemsOf(record), (std::vector<const CGridItem*>{a, c, b}));
 }
 
 TEST_F(LocalData, ItemsOfAnotherLiveGridAreTakenAndAGoneGridLeavesNoSource)
