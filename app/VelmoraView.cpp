@@ -12,10 +12,13 @@
 
 #include "app/PathTooltip.h"
 #include "app/RowPainter.h"
+#include "app/UriListFormat.h"
 #include "app/VelmoraDoc.h"
 #include "common/Format.h"
 #include "common/FormatRegistry.h"
 #include "common/Value.h"
+#include "gui/clipboard/CopyPaste.h"
+#include "gui/clipboard/TextClipboardFormat.h"
 #include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/QtText.h"
@@ -85,6 +88,19 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
     m_grid->SetTooltipCtrl(false, new CTooltipCtrl(true));
     m_grid->SetTooltipSource(new CPathTooltip);
     m_grid->EnableTooltips(false, true);
+    // A read-only browser: Ctrl+C copies the selected rows as text, and their
+    // full names for file managers. Nothing is cut, pasted or dropped (drag
+    // and drop stays off): a pasted row would show a folder twice and break
+    // the totals the user reads. A copied folder is its own row, not the
+    // million rows below it.
+    auto* transfer = new CCopyPaste(true);
+    transfer->AddFormat(new CTextClipboardFormat);
+    transfer->AddFormat(new CUriListFormat);
+    m_grid->SetCopyPaste(transfer);
+    TransferPolicy policy = m_grid->GetTransferPolicy();
+    policy.flags = {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    m_grid->SetTransferPolicy(policy);
+    m_grid->EnablePaste(false);
     m_grid->EnableNotifications(false);
     // Changed cells are highlighted while the walk goes on.
     m_grid->EnableUpdateHighlight(true);

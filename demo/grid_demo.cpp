@@ -238,6 +238,13 @@ int main(int argc, char** argv)
     grid->SetTooltipCtrl(false, new CTooltipCtrl(true));
     grid->SetTooltipSource(new CRowTooltip);
     grid->EnableTooltips(false, true);
+    // Rows may be dragged to another place (the pointer's x over the Name
+    // column picks the level) or, with Ctrl held, copied there.
+    DragDropSettings dragDrop = grid->GetDragDropSettings();
+    dragDrop.switches[6] = 1;
+    dragDrop.switches[12] = 1;
+    grid->SetDragDropSettings(dragDrop);
+    grid->EnableDragDrop(true);
     window.show();
 
     std::deque<CDynamicObject> objects;

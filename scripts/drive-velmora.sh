@@ -2,7 +2,8 @@
 # Drives Velmora by hand, as a user would, on a virtual X server: opens a
 # folder with a click on its tree button and another with Right, sorts with
 # header clicks (Name, then Size), moves the focus with the arrows and finds a
-# folder by typing the start of its name. After each step it saves a
+# folder by typing the start of its name, and copies three rows with Ctrl+C
+# (read back with xclip where it is installed). After each step it saves a
 # screenshot to OUT (default build/drive-velmora/) and checks that the window
 # changed. Exits 0 without doing anything where Xvfb or xdotool is missing,
 # so CI may run it everywhere.
@@ -119,4 +120,32 @@ shot typed-de
 sleep 1.2
 xdotool type "z"
 shot typed-z
+# Three rows (a click, then Shift+click), Ctrl+C: the clipboard, as other
+# programs read it, holds their cells tab-separated, one line each, and
+# their full names as a URI list.
+if command -v xclip >/dev/null; then
+  click $((bx + 150)) "$(row_y 1)"
+  xdotool keydown shift
+  click $((bx + 150)) "$(row_y 3)"
+  xdotool keyup shift
+  xdotool key ctrl+c
+  shot copied-three-rows
+  copied="$(xclip -o -selection clipboard | tr -d '\r')"
+  echo "  clipboard:"
+  printf '%s\n' "$copied" | sed 's/\t/ | /g; s/^/    /'
+  lines="$(printf '%s\n' "$copied" | wc -l)"
+  cells="$(printf '%s\n' "$copied" | awk -F'\t' '{ print NF }' | sort -u)"
+  if [ "$lines" -ne 3 ] || [ "$cells" != "6" ]; then
+    echo "drive-velmora: Ctrl+C on three rows gave $lines lines of $cells cells" >&2
+    exit 1
+  fi
+  uris="$(xclip -o -selection clipboard -t text/uri-list | tr -d '\r' | grep -c '^file://' || true)"
+  if [ "$uris" -ne 3 ]; then
+    echo "drive-velmora: the URI list has $uris file names, not 3" >&2
+    exit 1
+  fi
+  echo "  and 3 file names as text/uri-list"
+else
+  echo "drive-velmora: xclip is not installed; the clipboard step is skipped"
+fi
 echo "drive-velmora: every step changed the window"

@@ -3,12 +3,17 @@
 // or in the row trees (CGridRows).
 #include "gui/grid/Grid.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include "gui/edit/EditInPlace.h"
+#include "gui/clipboard/CopyPaste.h"
+#include "gui/clipboard/DragDrop.h"
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/Dispatcher.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/grid/ObjectRegistry.h"
@@ -22,6 +27,7 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
 {
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(true); // moves without a button: the resize cursor, the hot caption
+    viewport()->setAcceptDrops(true);   // the drag-and-drop switch decides what is taken
     setFocusPolicy(Qt::StrongFocus);
     m_impl->UpdateRowHeights();
     // The in-place tooltip's control asks the grid (for its font) as it is attached.
@@ -402,6 +408,26 @@ ITooltipSource* CGrid::SetTooltipSource(ITooltipSource* source)
     return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->SetSource(source); });
 }
 ITooltipSource* CGrid::GetTooltipSource() { return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->GetSource(); }); }
+// --- transfer ------------------------------------------------------------------------------------
+
+bool CGrid::Copy() { return Call(false, [&] { return m_impl->transfer->Copy(); }); }
+bool CGrid::Cut() { return Call(false, [&] { return m_impl->transfer->Cut(); }); }
+bool CGrid::Paste() { return Call(false, [&] { return m_impl->transfer->Paste(); }); }
+void CGrid::EnablePaste(bool enable) { CallVoid([&] { m_impl->settings.pasteEnabled = enable; }); }
+bool CGrid::IsPasteEnabled() { return Call(false, [&] { return m_impl->settings.pasteEnabled; }); }
+ICopyPaste* CGrid::SetCopyPaste(ICopyPaste* handler)
+{
+    return Call<ICopyPaste*>(nullptr, [&] { return m_impl->transfer->SetCopyPaste(handler); });
+}
+ICopyPaste* CGrid::GetCopyPaste() { return Call<ICopyPaste*>(nullptr, [&] { return m_impl->transfer->GetOwnCopyPaste(); }); }
+void CGrid::EnableDragDrop(bool enable) { CallVoid([&] { m_impl->settings.dragDropEnabled = enable; }); }
+bool CGrid::IsDragDropEnabled() { return Call(false, [&] { return m_impl->settings.dragDropEnabled; }); }
+IDragDrop* CGrid::SetDragDrop(IDragDrop* handler)
+{
+    return Call<IDragDrop*>(nullptr, [&] { return m_impl->transfer->SetDragDrop(handler); });
+}
+IDragDrop* CGrid::GetDragDrop() { return Call<IDragDrop*>(nullptr, [&] { return m_impl->transfer->GetOwnDragDrop(); }); }
+
 CImageList* CGrid::SetCellImageList(CImageList* images)
 {
     return Call<CImageList*>(nullptr, [&] {
@@ -629,7 +655,10 @@ void CGrid::timerEvent(QTimerEvent* event)
             }
             break;
         case TimerEnsureVisible: m_impl->RunEnsureVisible(); break;
-        case TimerAutoScroll: m_impl->input->OnAutoScrollTimer(); break;
+        case TimerAutoScroll:
+            if (!m_impl->transfer->OnAutoScrollTimer())
+                m_impl->input->OnAutoScrollTimer();
+            break;
         case TimerTooltip: m_impl->tooltips->OnAutoHideTimer(); break;
         case TimerFrame: m_impl->Frame(); break;
         case TimerColumnWidth:
@@ -732,6 +761,12 @@ void CGrid::focusOutEvent(QFocusEvent* event)
     m_impl->input->Dispatch(lost, nullptr);
     m_impl->UpdateViewport();
 }
+
+// Drags over the viewport (QAbstractScrollArea hands them here).
+void CGrid::dragEnterEvent(QDragEnterEvent* event) { m_impl->transfer->OnDragEnter(*event); }
+void CGrid::dragMoveEvent(QDragMoveEvent* event) { m_impl->transfer->OnDragMove(*event); }
+void CGrid::dragLeaveEvent(QDragLeaveEvent*) { m_impl->transfer->OnDragLeave(); }
+void CGrid::dropEvent(QDropEvent* event) { m_impl->transfer->OnDrop(*event); }
 
 void CGrid::wheelEvent(QWheelEvent* event)
 {

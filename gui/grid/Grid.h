@@ -46,7 +46,9 @@ namespace Kestrum::GUI {
 class CEmbeddedControlAdapter;
 class CGridImpl;
 class CImageList;
+class ICopyPaste;
 class ICustomDraw;
+class IDragDrop;
 class IEditInPlace;
 class IPrintProgress;
 class IKeyManager;
@@ -85,6 +87,27 @@ struct GridEditNotification {
     int endCode = 0;
 };
 
+// Around a drag of rows and a drop onto the grid (codes 11 to 14): `rows`
+// are the dragged rows (11, 12), the incoming ones (13) and the rows the
+// drop attached (14); `action` is 0 none, 1 copy, 2 move.
+struct GridDragNotification {
+    int code = 0;
+    class CGrid* grid = nullptr;
+    std::vector<HITEM> rows;
+    int area = 0; // the drag's area (11, 12), the drop's target area (13, 14)
+    int action = 0;
+    class CGrid* source = nullptr; // 13, 14: the grid the rows came from (null when gone)
+    HITEM parent = 0;              // 13, 14: where they go
+    HITEM position = 0;
+};
+
+enum DragNotificationCode : int {
+    NotifyDragBegin = 11,
+    NotifyDragEnd = 12,
+    NotifyDropBegin = 13,
+    NotifyDropEnd = 14,
+};
+
 enum HeaderNotificationCode : int {
     NotifyColumnAdded = 17,
     NotifyColumnRemoved = 18,
@@ -108,6 +131,7 @@ public:
     virtual void OnGridItemNotification(const GridItemNotification& notification) = 0;
     virtual void OnGridHeaderNotification(const GridHeaderNotification& notification) = 0;
     virtual void OnGridEditNotification(const GridEditNotification& /*notification*/) {}
+    virtual void OnGridDragNotification(const GridDragNotification&) {}
 
 protected:
     ~IGridListener() = default;
@@ -276,6 +300,24 @@ public:
     // The source of regular tooltips (null: the regular control's default).
     ITooltipSource* SetTooltipSource(ITooltipSource* source);
     ITooltipSource* GetTooltipSource();
+    // Transfer (gui/clipboard/): copy, cut and paste of rows through the
+    // clipboard (Ctrl+C, Ctrl+X, Ctrl+V run these) and drag and drop of
+    // rows. The handlers are deleted with the grid when their IsAutoDelete
+    // answers true; a setter returns the grid's previous own handler, and a
+    // getter the grid's own (null for both: the shared default of
+    // GridDefaults is in use).
+    bool Copy();
+    bool Cut();
+    bool Paste();
+    void EnablePaste(bool enable);
+    bool IsPasteEnabled();
+    ICopyPaste* SetCopyPaste(ICopyPaste* handler);
+    ICopyPaste* GetCopyPaste();
+    // Off at construction: no drag starts and no drop is taken.
+    void EnableDragDrop(bool enable);
+    bool IsDragDropEnabled();
+    IDragDrop* SetDragDrop(IDragDrop* handler);
+    IDragDrop* GetDragDrop();
     // Cell images: the list the columns' image indexes refer to (not owned;
     // the previous one is returned).
     CImageList* SetCellImageList(CImageList* images);
@@ -391,6 +433,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void SerializeOnGridThread(class CArchive& archive);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/Dispatcher.h"
 #include "gui/input/KeyManager.h"
 #include "gui/paint/CustomDraw.h"
@@ -30,6 +31,7 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     input = std::make_unique<CGridInputController>(*this);
     edit = std::make_unique<CGridEditState>(*this);
     settings.tooltipRegular = settings.tooltipInPlace = DefaultTooltipSettings();
+    transfer = std::make_unique<CGridTransfer>(*this);
 }
 
 CGridImpl::~CGridImpl()

@@ -16,7 +16,8 @@
 // Input (keys, mouse, incremental search) is the controller of gui/input/,
 // which CGridImpl owns as `input`; in-place editing and embedded controls are
 // the edit state of gui/edit/, owned as `edit`; the tooltips are
-// gui/tooltip/'s CGridTooltips, owned as `tooltips`.
+// gui/tooltip/'s CGridTooltips, owned as `tooltips`; copy, paste and drag and
+// drop are the transfer object of gui/clipboard/, owned as `transfer`.
 #pragma once
 
 #include <QBasicTimer>
@@ -44,6 +45,7 @@ class QPainter;
 namespace Kestrum::GUI {
 
 class CGridImpl;
+class CGridTransfer;
 struct PassSettings;
 
 enum GridTimerId {
@@ -170,6 +172,7 @@ public:
     std::unique_ptr<CGridInputController> input;
     std::unique_ptr<CGridEditState> edit;
     std::unique_ptr<CGridTooltips> tooltips; // after input: a hover goes through its hooks
+    std::unique_ptr<CGridTransfer> transfer;
 
     ICustomDraw* Draw() const;
     IKeyManager* KeyManager() const;

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/platform/DeviceContext.h"
 
@@ -188,10 +189,11 @@ void CGridImpl::SetTop(int row, bool repaintRows)
     scroll.settingScroll = wasSetting;
     const CRect area = ScrollableArea();
     // Shift the pixels that stay in view; Qt repaints the uncovered strip.
-    // A picture behind the rows, or a rubber band over them, stays where it
-    // is: then the area is repainted instead.
+    // A picture behind the rows, a rubber band or a drop marker over them,
+    // stays where it is: then the area is repainted instead.
     int shift = 0;
-    if (oldTop >= 0 && background.picture.isNull() && !(input && input->IsSelecting())) {
+    if (oldTop >= 0 && background.picture.isNull() && !(input && input->IsSelecting()) &&
+        !(transfer && transfer->IsDraggingOver())) {
         const int from = std::min(oldTop, row), to = std::max(oldTop, row);
         for (int index = from; index < to && shift < area.Height(); ++index)
             shift += RowHeightAt(AreaScrollable, index);

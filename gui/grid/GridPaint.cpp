@@ -9,6 +9,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/paint/PaintPass.h"
@@ -230,6 +231,7 @@ void CGridImpl::Paint(QPaintEvent* event)
     // is painted.
     edit->DescribeForPaint(state);
     edit->PositionControls();
+    transfer->DescribeForPaint(state);
     CRect client = Client();
     if (settings.headerShown) {
         PaintPassHeader(PassOf(), state, header->GetFont() ? header->GetFont() : &Font(), headerContext);

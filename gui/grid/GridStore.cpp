@@ -1,5 +1,6 @@
 // The grid's archive: fills the record from the grid's state, and commits a
 // loaded record only after it was read whole.
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/platform/Archive.h"
 #include "gui/platform/QtFont.h"
@@ -73,6 +74,7 @@ void CGridImpl::Load(CArchive& archive)
     rows.SetSortAreas(record.sortAreas);
     SetFocus(-1, 0, false, false);
     input->Reset();
+    transfer->Reset();
     rows.Resort();
     RefreshScrollBars();
     UpdateViewport();

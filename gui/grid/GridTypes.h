@@ -186,6 +186,17 @@ enum GridRequest : int {
     RequestEndEditOfCell = 187,
     RequestGetEditSettings = 188,
     RequestSetEditSettings = 189,
+    RequestCopy = 200, // 200 to 210: copy, cut, paste, drag and drop
+    RequestCut = 201,
+    RequestPaste = 202,
+    RequestEnablePaste = 203,
+    RequestIsPasteEnabled = 204,
+    RequestSetCopyPaste = 205,
+    RequestGetCopyPaste = 206,
+    RequestEnableDragDrop = 207,
+    RequestIsDragDropEnabled = 208,
+    RequestSetDragDrop = 209,
+    RequestGetDragDrop = 210,
 };
 
 class CGridRows;

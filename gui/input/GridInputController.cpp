@@ -1,5 +1,6 @@
 #include "gui/input/GridInputController.h"
 
+#include <QApplication>
 #include <QBitmap>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/input/KeyManager.h"
 #include "gui/paint/CustomDraw.h"
@@ -554,6 +556,14 @@ bool CGridInputController::OnMouseMove(std::uint32_t flags, int x, int y)
     // The tooltips ask for the hover they need.
     m_grid.tooltips->OnMouseMove(flags, point);
     m_grid.edit->TrackMouse(point, (flags & (MouseLeftButton | MouseRightButton | MouseMiddleButton)) != 0, true);
+    if (m_dragPress.active) {
+        if (leftDown && std::max(std::abs(x - m_dragPress.point.x), std::abs(y - m_dragPress.point.y)) >=
+                            QApplication::startDragDistance())
+            return StartDrag();
+        if (!leftDown)
+            m_dragPress = {};
+        return true;
+    }
     switch (m_header.mode) {
     case HeaderModePressed:
         if (std::abs(x - m_header.press.x) > kClickSlack || std::abs(y - m_header.press.y) > kClickSlack) {
@@ -633,7 +643,18 @@ bool CGridInputController::OnLeftButtonDown(std::uint32_t flags, int x, int y)
     CGridItem* item = tree && row >= 0 ? tree->GetItemAt(row) : nullptr;
     if (item && ToggleTreeButton(item, point))
         return true;
-    // Dragging rows plugs in here (a press on a selected row starts the drag).
+    // A press that may start a drag waits: moving starts the drag, a release
+    // without moving is an ordinary click.
+    if (item && m_grid.transfer->MayStartDrag(item, area, point)) {
+        m_dragPress = {true, point, flags, item, area};
+        StopAutoScroll();
+        return true;
+    }
+    return ApplyPress(flags, point, area, row, item);
+}
+
+bool CGridInputController::ApplyPress(std::uint32_t flags, CPoint point, int area, int row, CGridItem* item)
+{
     if (m_band.mode == 0 && area != 0)
         StartBand(area, point, item, row);
     StopAutoScroll();
@@ -675,6 +696,15 @@ bool CGridInputController::OnLeftButtonDown(std::uint32_t flags, int x, int y)
 
 bool CGridInputController::OnLeftButtonUp(std::uint32_t flags, int x, int y)
 {
+    if (m_dragPress.active) {
+        // No drag came of the press: it was a click, with the press's keys.
+        const DragPress press = std::exchange(m_dragPress, {});
+        int area = 0, row = -1;
+        m_grid.HitRow(press.point, area, row);
+        CItemTree* tree = m_grid.rows.TreeOfArea(area);
+        CGridItem* item = tree && row >= 0 ? tree->GetItemAt(row) : nullptr;
+        ApplyPress(press.flags, press.point, area, row, item);
+    }
     m_leftDown = false;
     m_lastPoint = {x, y};
     m_grid.edit->TrackMouse(m_lastPoint, (flags & (MouseRightButton | MouseMiddleButton)) != 0, true);
@@ -694,6 +724,26 @@ bool CGridInputController::OnLeftButtonUp(std::uint32_t flags, int x, int y)
     EndBand();
     StopAutoScroll();
     EndHeaderMode(false);
+    UpdateCursor(m_lastPoint, false);
+    return true;
+}
+
+bool CGridInputController::StartDrag()
+{
+    const DragPress press = std::exchange(m_dragPress, {});
+    // The drag takes the mouse until its button goes up: the release never
+    // reaches the grid.
+    m_leftDown = false;
+    m_band = {};
+    StopAutoScroll();
+    CGridItem* item = m_grid.rows.Validate(ToHandle(press.item));
+    if (!item || !item->HasRow())
+        return true;
+    QPointer<CGrid> alive(m_grid.owner);
+    m_grid.transfer->RunDrag(item, press.area);
+    if (!alive)
+        return true; // something the drop did closed the grid
+    m_leftDown = false;
     UpdateCursor(m_lastPoint, false);
     return true;
 }
@@ -734,9 +784,11 @@ bool CGridInputController::OnRightButtonUp(std::uint32_t, int x, int y)
 
 bool CGridInputController::OnCaptureLost(void*)
 {
-    // The button's release may never come: the band, the auto-scroll and a
-    // column move or resize end here (a resized column keeps its width).
+    // The button's release may never come: the band, the auto-scroll, a
+    // press waiting to drag and a column move or resize end here (a resized
+    // column keeps its width).
     m_leftDown = false;
+    m_dragPress = {};
     EndBand();
     StopAutoScroll();
     EndHeaderMode(false);
@@ -771,6 +823,7 @@ void CGridInputController::Reset()
     HideDragImage();
     m_header = {};
     m_band = {};
+    m_dragPress = {};
     m_leftDown = false;
     StopAutoScroll();
     if (m_resizeCursorShown) {

@@ -16,11 +16,14 @@
 // timer (grid timer 1). The paint pass reads the band and the header's
 // tracked and drop columns through DescribeForPaint.
 //
-// A press or double click ends an active edit and may start one in the cell
-// under the pointer (the grid's edit state, gui/edit/); moves track the cell
-// under the pointer for the editor's hot-cell frame. Moves, the hover and
-// leaving go on to the grid's tooltips, which ask for the hover they need.
-// Drag start (a press on a selected row) plugs in where the comment says.
+// A press on a row that may be dragged (CGridTransfer::MayStartDrag) waits:
+// once the pointer has moved the platform's drag distance the drag of the
+// rows runs (gui/clipboard/), a release without moving is applied as an
+// ordinary click with the press's keys. A press or double click ends an
+// active edit and may start one in the cell under the pointer (the grid's
+// edit state, gui/edit/); moves track the cell under the pointer for the
+// editor's hot-cell frame. Moves, the hover and leaving go on to the grid's
+// tooltips, which ask for the hover they need.
 //
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once
@@ -123,7 +126,19 @@ private:
         int first = -1, last = -1;       // rows the band has selected
     };
 
+    // A press that starts a drag if the pointer moves far enough.
+    struct DragPress {
+        bool active = false;
+        CPoint point;
+        std::uint32_t flags = 0;
+        CGridItem* item = nullptr; // validated again before use
+        int area = 0;
+    };
+
     bool PreTranslate(const QKeyEvent& event);
+    // The press rules from the rubber band on (the drag start was passed).
+    bool ApplyPress(std::uint32_t flags, CPoint point, int area, int row, CGridItem* item);
+    bool StartDrag();
     void CancelSearch();
     IKeyManager& KeyManager() const;
     CHeader* Header() const;
@@ -154,6 +169,7 @@ private:
     CGridImpl& m_grid;
     HeaderState m_header;
     Band m_band;
+    DragPress m_dragPress;
     bool m_leftDown = false;
     CPoint m_lastPoint;
     QCursor m_resizeCursor;

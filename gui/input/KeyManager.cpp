@@ -362,9 +362,8 @@ void CKeyManager::OnEnter(CGrid* grid)
 
 void CKeyManager::OnSelectAll(CGrid* grid) { grid->SelectAll(); }
 
-// The clipboard's copy, cut and paste plug in here once they exist.
-void CKeyManager::OnCopy(CGrid*) {}
-void CKeyManager::OnCut(CGrid*) {}
-void CKeyManager::OnPaste(CGrid*) {}
+void CKeyManager::OnCopy(CGrid* grid) { grid->Copy(); }
+void CKeyManager::OnCut(CGrid* grid) { grid->Cut(); }
+void CKeyManager::OnPaste(CGrid* grid) { grid->Paste(); }
 
 } // namespace Kestrum::GUI

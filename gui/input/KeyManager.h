@@ -65,7 +65,7 @@ public:
     void OnEscape(CGrid* grid) override;
     void OnEnter(CGrid* grid) override;
     void OnSelectAll(CGrid* grid) override;
-    // Consumed; the clipboard's operations are not built yet.
+    // The grid's Copy, Cut and Paste (the key is consumed whatever they answer).
     void OnCopy(CGrid* grid) override;
     void OnCut(CGrid* grid) override;
     void OnPaste(CGrid* grid) override;

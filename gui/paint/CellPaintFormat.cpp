@@ -350,12 +350,16 @@ int CCellPaintFormat::PaintStages(CellDrawContext& context, PaintState& state, P
         const int target = state.drag.targetRow;
         const int index = context.row->rowIndex;
         if (target >= 0 && target < state.drag.rowCount && (index == target || index == target + 1)) {
+            // In the tree column the bar starts where rows of the drop's level are indented.
+            const int left = TreeIndent(context, state, flags) > 0 && state.drag.level > 0
+                                 ? std::max(visible.left, full.left + state.drag.level * full.Height())
+                                 : visible.left;
             if (!state.drag.after && index == target)
-                dc.FillSolid({visible.left, full.top, visible.right, full.top + 2}, state.drag.markerColor);
+                dc.FillSolid({left, full.top, visible.right, full.top + 2}, state.drag.markerColor);
             else if (state.drag.after && index == target)
-                dc.FillSolid({visible.left, full.bottom - 1, visible.right, full.bottom}, state.drag.markerColor);
+                dc.FillSolid({left, full.bottom - 1, visible.right, full.bottom}, state.drag.markerColor);
             else if (state.drag.after && index == target + 1)
-                dc.FillSolid({visible.left, full.top, visible.right, full.top + 1}, state.drag.markerColor);
+                dc.FillSolid({left, full.top, visible.right, full.top + 1}, state.drag.markerColor);
         }
     }
     if ((flags & PaintDropArrows) && state.drag.active && context.row && firstCell &&

@@ -6,6 +6,10 @@
 
 #include "common/DataObject.h"
 #include "common/Format.h"
+#include "gui/clipboard/CopyPaste.h"
+#include "gui/clipboard/DragDrop.h"
+#include "gui/clipboard/LocalDataFormat.h"
+#include "gui/clipboard/TextClipboardFormat.h"
 #include "gui/grid/GridItem.h"
 #include "gui/edit/EditInPlace.h"
 #include "gui/header/Header.h"
@@ -113,10 +117,16 @@ GridDefaults::GridDefaults()
     : m_font(std::make_unique<QFont>(QFontDatabase::systemFont(QFontDatabase::GeneralFont))),
       m_customDraw(std::make_unique<CCustomDraw>(false)), m_line(std::make_unique<CLinePaintFormat>()),
       m_cell(std::make_unique<CCellPaintFormat>()), m_header(std::make_unique<CHeaderPaintFormat>()),
-      m_column(std::make_unique<CColumnPaintFormat>()), m_editInPlace(std::make_unique<CEditInPlace>(false)),
+      m_column(std::make_unique<CColumnPaintFormat>()), m_dragDrop(std::make_unique<CDragDrop>(false)),
+      m_copyPaste(std::make_unique<CCopyPaste>(false)), m_editInPlace(std::make_unique<CEditInPlace>(false)),
       m_keyManager(std::make_unique<CKeyManager>(false))
 {
     (void)s_registered;
+    // Both carry rows as the local data format first, then as text.
+    m_dragDrop->AddFormat(new CLocalDataFormat);
+    m_dragDrop->AddFormat(new CTextClipboardFormat);
+    m_copyPaste->AddFormat(new CLocalDataFormat);
+    m_copyPaste->AddFormat(new CTextClipboardFormat);
 }
 
 GridDefaults::~GridDefaults() = default;

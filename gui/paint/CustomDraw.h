@@ -1,5 +1,6 @@
 // ICustomDraw, the default CCustomDraw, the default paint formats and the
-// process-wide GridDefaults every grid falls back to (the default key manager
+// process-wide GridDefaults every grid falls back to (the default handlers
+// of drag and drop and of copy and paste, and the default key manager,
 // among them).
 //
 // Painting runs on the grid's thread only; the defaults keep no state, so one
@@ -20,6 +21,8 @@ class CDataObject;
 namespace Kestrum::GUI {
 
 class CDeviceContext;
+class ICopyPaste;
+class IDragDrop;
 class IEditInPlace;
 class IKeyManager;
 
@@ -68,6 +71,10 @@ public:
     ICellPaintFormat* GetCellPaintFormat() const { return m_cell.get(); }
     IHeaderPaintFormat* GetHeaderPaintFormat() const { return m_header.get(); }
     IColumnPaintFormat* GetColumnPaintFormat() const { return m_column.get(); }
+    // The handlers of every grid without its own (never deleted by a grid),
+    // each with the local data format, then the text format.
+    IDragDrop* GetDragDrop() const { return m_dragDrop.get(); }
+    ICopyPaste* GetCopyPaste() const { return m_copyPaste.get(); }
     // The in-place editor of every grid without its own (never deleted by a grid).
     IEditInPlace* GetEditInPlace() const { return m_editInPlace.get(); }
     // The key manager of every grid without its own (never deleted by a grid).
@@ -83,6 +90,8 @@ private:
     std::unique_ptr<ICellPaintFormat> m_cell;
     std::unique_ptr<IHeaderPaintFormat> m_header;
     std::unique_ptr<IColumnPaintFormat> m_column;
+    std::unique_ptr<IDragDrop> m_dragDrop;
+    std::unique_ptr<ICopyPaste> m_copyPaste;
     std::unique_ptr<IEditInPlace> m_editInPlace;
     std::unique_ptr<IKeyManager> m_keyManager;
     GridAppearance m_appearance;

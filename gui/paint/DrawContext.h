@@ -145,6 +145,9 @@ struct DragState {
     Color markerColor = MakeColor(32, 128, 223);
     // Rows in the drop-target area (to place the "after" bar of the last row).
     int rowCount = 0;
+    // The level the dropped rows land at: in the tree column the bar starts
+    // at that level's indent.
+    int level = 0;
 };
 
 // Delayed repaints of the grid being painted (its thread, no marshalling):

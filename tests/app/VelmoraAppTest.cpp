@@ -3,14 +3,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -25,6 +28,7 @@
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
+#include "gui/platform/QtText.h"
 
 #include "tests/support/EventPump.h"
 #include "tests/support/FakeClock.h"
@@ -254,6 +258,58 @@ TEST_F(AppFixture, ClicksTypingAndArrowsOpenFindAndSort)
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(name.left + 40, header->GetHeight() / 2));
     EXPECT_EQ(grid.GetSortLevelCount(), 1);
     EXPECT_EQ(grid.GetSortInfo(0), CSortInfo(FIELD_NAME, true));
+}
+
+TEST_F(AppFixture, CtrlCCopiesTheSelectedRowsAsTextAndFileNamesAndNothingIsCutPastedOrDropped)
+{
+    CGrid& grid = Grid();
+    frame->View().ExpandAll();
+    ASSERT_EQ(grid.GetRowCount(AreaScrollable), 6);
+    auto nameAt = [&](int row) {
+        return grid.GetObject(grid.GetItemAt(row, AreaScrollable))->GetValueText(FIELD_NAME, nullptr);
+    };
+    auto fullNameAt = [&](int row) {
+        Kestrum::Common::CDataObject* object = grid.GetObject(grid.GetItemAt(row, AreaScrollable));
+        if (auto* folder = dynamic_cast<CFolderData*>(object))
+            return ToQString(folder->GetFullName());
+        return ToQString(dynamic_cast<CFileData*>(object)->GetFullName());
+    };
+    grid.setFocus();
+    for (int row = 1; row <= 3; ++row)
+        grid.SelectRow(row, AreaScrollable, true);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    const QStringList lines = data->text().split("\r\n");
+    ASSERT_EQ(lines.size(), 3);
+    for (int row = 1; row <= 3; ++row) {
+        const QStringList cells = lines[row - 1].split('\t');
+        EXPECT_EQ(cells.size(), 6) << "one cell per column";
+        EXPECT_EQ(cells.front().toStdString(), nameAt(row));
+    }
+    ASSERT_TRUE(data->hasFormat("text/uri-list"));
+    const QStringList uris = QString::fromUtf8(data->data("text/uri-list")).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(uris.size(), 3);
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_EQ(QUrl(uris[row - 1]).toLocalFile(), fullNameAt(row));
+    EXPECT_FALSE(data->formats().contains("application/x-kestrum.localdataformat")) << "no rows for pasting";
+
+    // A folder copies as its own row, without what lies below it.
+    grid.ClearSelection();
+    grid.SelectRow(0, AreaScrollable, true);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count("\r\n"), 0);
+
+    // Cut, paste and drops are off: the rows and the clipboard stay.
+    const QString copied = QGuiApplication::clipboard()->text();
+    grid.SetFocusedRow(2, AreaScrollable);
+    QTest::keyClick(&grid, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(grid.Paste());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), copied);
+    EXPECT_EQ(grid.GetRowCount(AreaScrollable), 6);
+    EXPECT_FALSE(grid.IsPasteEnabled());
+    EXPECT_FALSE(grid.IsDragDropEnabled());
 }
 
 namespace {

@@ -1,0 +1,319 @@
+// Drag and drop of rows on real (offscreen) grids, driven by mouse events:
+// a press on a selected row, moves, the release. The offscreen platform has
+// no drag of its own, so the grid runs its in-process drag, which takes the
+// same mouse events a platform drag would. Covered: moving rows onto another
+// parent with notifications 11 to 14, where a drop goes (the row halves,
+// the level by the pointer's x, the top level), Ctrl copying, copies from
+// another grid, refusals (switches, under a moved row, text from other
+// programs), the drop marker as painted, scrolling near the edges, and a
+// press without a move being a click.
+#include <QHBoxLayout>
+#include <QImage>
+#include <QMimeData>
+#include <QTimer>
+#include <functional>
+
+#include "gui/clipboard/ClipboardFormat.h"
+#include "gui/clipboard/InProcessDrag.h"
+#include "gui/grid/GridSettings.h"
+#include "tests/gui/TransferGrid.h"
+
+using namespace Kestrum::Test;
+
+namespace {
+constexpr QRgb kMarker = qRgb(32, 128, 223);
+
+// Runs `steps` from the event loop once the drag has started (the drag's
+// own loop runs them), in order.
+void DuringDrag(std::vector<std::function<void()>> steps)
+{
+    QTimer::singleShot(0, [steps = std::move(steps)] {
+        for (const auto& step : steps)
+            step();
+    });
+}
+
+// A move with the left button held and the given keys (QTest's moves carry none).
+void MoveWith(QWidget* widget, QPoint point, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QMouseEvent move(QEvent::MouseMove, point, widget->mapToGlobal(point), Qt::NoButton, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(widget, &move);
+}
+
+struct DragGrids : ::testing::Test {
+    CObjects objects;
+    QWidget window;
+    CTransferGrid* grid = new CTransferGrid(objects, &window);
+    CTransferGrid* other = new CTransferGrid(objects, &window);
+    CDragLog log;
+    CDragLog otherLog;
+
+    DragGrids()
+    {
+        auto* layout = new QHBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(grid);
+        layout->addWidget(other);
+        window.resize(600, grid->header->GetHeight() + 10 * kRowHeight);
+        window.move(40, 30);
+        for (CTransferGrid* g : {grid, other}) {
+            g->EnableDragDrop(true);
+        }
+        grid->SetListener(&log);
+        other->SetListener(&otherLog);
+        window.show();
+        Pump();
+    }
+    ~DragGrids() override
+    {
+        grid->SetListener(nullptr);
+        other->SetListener(nullptr);
+    }
+    QWidget* View(CTransferGrid* g = nullptr) { return (g ? g : grid)->viewport(); }
+    void SetSwitch(CTransferGrid* g, int index, bool on)
+    {
+        DragDropSettings settings = g->GetDragDropSettings();
+        settings.switches[static_cast<std::size_t>(index)] = on ? 1 : 0;
+        g->SetDragDropSettings(settings);
+    }
+    // Presses on `from` and moves far enough to start the drag, which runs
+    // `steps` and ends when one of them releases the button.
+    void Drag(const std::string& from, std::vector<std::function<void()>> steps,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        const QPoint start = grid->RowPoint(from);
+        QTest::mousePress(View(), Qt::LeftButton, modifiers, start);
+        DuringDrag(std::move(steps));
+        MoveWith(View(), start + QPoint(0, QApplication::startDragDistance() + 2), modifiers);
+    }
+    std::function<void()> MoveTo(CTransferGrid* g, QPoint point, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        return [=] { MoveWith(g->viewport(), point, modifiers); };
+    }
+    std::function<void()> ReleaseAt(CTransferGrid* g, QPoint point, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        return [=] { QTest::mouseRelease(g->viewport(), Qt::LeftButton, modifiers, point); };
+    }
+    // Lower half of a row (after it), or upper half (after the row above).
+    QPoint Lower(CTransferGrid* g, const std::string& name, int x = 100) { return g->RowPoint(name, x, kRowHeight / 4); }
+    QPoint Upper(CTransferGrid* g, const std::string& name, int x = 100) { return g->RowPoint(name, x, -kRowHeight / 4); }
+};
+} // namespace
+
+TEST_F(DragGrids, TwoSelectedRowsDraggedOntoAnotherParentMoveThereAndSendElevenAndTwelve)
+{
+    grid->AddRows(4, "");
+    const HITEM p = grid->AddRow("P");
+    grid->AddRow("p1", p);
+    grid->Expand(p, false);
+    SetSwitch(grid, 12, true); // the pointer's x picks the level
+    const HITEM one = grid->Row("1"), two = grid->Row("2");
+    grid->Select({"1", "2"});
+    const QPoint target = Lower(grid, "P", 3 * kRowHeight); // right of P's button: its children's level
+    Drag("1", {MoveTo(grid, Upper(grid, "3")), MoveTo(grid, target), ReleaseAt(grid, target)});
+    EXPECT_EQ(grid->Shown(), (Names{"0", "3", "P", "  1", "  2", "  p1"}));
+    EXPECT_EQ(grid->Row("1"), one) << "moved, not copied";
+    EXPECT_EQ(grid->GetParent(two), p);
+    EXPECT_EQ(log.Codes(), (std::vector<int>{NotifyDragBegin, NotifyDropBegin, NotifyDropEnd, NotifyDragEnd}));
+    ASSERT_EQ(log.notes.size(), 4u);
+    EXPECT_EQ(log.notes[0].rows, (std::vector<HITEM>{one, two}));
+    EXPECT_EQ(log.notes[0].area, AreaScrollable);
+    EXPECT_EQ(log.notes[1].parent, p);
+    EXPECT_EQ(log.notes[1].source, grid);
+    EXPECT_EQ(log.notes[2].rows, (std::vector<HITEM>{one, two}));
+    EXPECT_EQ(log.notes[3].action, TransferCut);
+    EXPECT_EQ(grid->SelectedNames(), (Names{"1", "2"}));
+    EXPECT_EQ(grid->FocusedName(), "1");
+}
+
+TEST_F(DragGrids, WhereADropGoesFollowsTheRowHalvesAndTheLevel)
+{
+    grid->AddRow("A");
+    const HITEM b = grid->AddRow("B");
+    grid->AddRow("b1", b);
+    grid->AddRow("C");
+    grid->Expand(b, false);
+    // Level off: the top level, after the top-level row of the target.
+    grid->Select({"A"});
+    Drag("A", {ReleaseAt(grid, Upper(grid, "C"))}); // the row above C is b1, under B
+    EXPECT_EQ(grid->Shown(), (Names{"B", "  b1", "A", "C"}));
+    grid->Select({"C"});
+    Drag("C", {ReleaseAt(grid, Upper(grid, "B"))}); // above the middle of row 0: first
+    EXPECT_EQ(grid->Shown(), (Names{"C", "B", "  b1", "A"}));
+    // Level on: left of b1's level the rows leave B; at it they join B.
+    SetSwitch(grid, 12, true);
+    grid->Select({"C"});
+    Drag("C", {ReleaseAt(grid, Lower(grid, "b1", 2 * kRowHeight - 4))});
+    EXPECT_EQ(grid->Shown(), (Names{"B", "  b1", "  C", "A"}));
+    grid->Select({"C"});
+    Drag("C", {ReleaseAt(grid, Lower(grid, "C", 4))});
+    EXPECT_EQ(grid->Shown(), (Names{"B", "  b1", "C", "A"}));
+    // Below the last row: after it.
+    grid->Select({"B"});
+    Drag("B", {ReleaseAt(grid, grid->RowPoint("A", 4, 3 * kRowHeight))});
+    EXPECT_EQ(grid->Shown(), (Names{"C", "A", "B", "  b1"}));
+}
+
+TEST_F(DragGrids, CtrlCopiesWithinTheGridOnlyWhenSwitchSixIsOn)
+{
+    grid->AddRows(3);
+    grid->Select({"row 0"});
+    const QPoint target = Lower(grid, "row 2");
+    Drag("row 0", {MoveTo(grid, target, Qt::ControlModifier), ReleaseAt(grid, target, Qt::ControlModifier)}, Qt::ControlModifier);
+    EXPECT_EQ(grid->Shown(), (Names{"row 0", "row 1", "row 2"})) << "switch 6 is off at first";
+    EXPECT_EQ(log.notes.back().code, NotifyDragEnd);
+    EXPECT_EQ(log.notes.back().action, 0);
+    SetSwitch(grid, 6, true);
+    grid->Select({"row 0"});
+    Drag("row 0", {MoveTo(grid, target, Qt::ControlModifier), ReleaseAt(grid, target, Qt::ControlModifier)}, Qt::ControlModifier);
+    EXPECT_EQ(grid->Shown(), (Names{"row 0", "row 1", "row 2", "row 0"}));
+    EXPECT_NE(grid->GetItemAt(3, AreaScrollable), grid->Row("row 0"));
+    EXPECT_EQ(grid->GetObject(grid->GetItemAt(3, AreaScrollable)), grid->GetObject(grid->Row("row 0")));
+    EXPECT_EQ(log.notes.back().action, TransferCopy);
+}
+
+TEST_F(DragGrids, RowsFromAnotherGridAreCopiedWhereSwitchEightAllowsIt)
+{
+    grid->AddRows(2);
+    other->AddRow("there");
+    grid->Select({"row 0", "row 1"});
+    const QPoint target = Lower(other, "there");
+    Drag("row 0", {MoveTo(other, target), ReleaseAt(other, target)});
+    EXPECT_EQ(other->Shown(), Names{"there"}) << "switch 8 is off at first";
+    SetSwitch(other, 8, true);
+    grid->Select({"row 0", "row 1"});
+    Drag("row 0", {MoveTo(other, target), ReleaseAt(other, target)});
+    EXPECT_EQ(other->Shown(), (Names{"there", "row 0", "row 1"}));
+    EXPECT_EQ(grid->Shown(), (Names{"row 0", "row 1"})) << "copied: the source keeps its rows";
+    EXPECT_EQ(other->GetObject(other->Row("row 0")), grid->GetObject(grid->Row("row 0")));
+    EXPECT_EQ(otherLog.Codes(), (std::vector<int>{NotifyDropBegin, NotifyDropEnd}));
+    EXPECT_EQ(otherLog.notes[0].source, grid);
+    EXPECT_EQ(log.notes.back().action, TransferCopy);
+    // Shift moves them with switch 9.
+    SetSwitch(other, 9, true);
+    const HITEM one = grid->Row("row 1");
+    grid->Select({"row 1"});
+    Drag("row 1", {MoveTo(other, target, Qt::ShiftModifier), ReleaseAt(other, target, Qt::ShiftModifier)});
+    EXPECT_EQ(grid->Shown(), Names{"row 0"});
+    EXPECT_EQ(other->Row("row 1", AreaScrollable), other->GetItemAt(1, AreaScrollable));
+    EXPECT_EQ(other->GetItemAt(1, AreaScrollable), one);
+}
+
+TEST_F(DragGrids, AMoveNeverGoesUnderAMovedRow)
+{
+    const HITEM p = grid->AddRow("P");
+    grid->AddRow("c", p);
+    grid->AddRow("Q");
+    grid->Expand(p, false);
+    SetSwitch(grid, 12, true);
+    grid->Select({"P"});
+    const QPoint underChild = Lower(grid, "c", 5 * kRowHeight);
+    QImage over;
+    Drag("P", {MoveTo(grid, underChild), [&] { over = View()->grab().toImage(); }, ReleaseAt(grid, underChild)});
+    EXPECT_EQ(grid->Shown(), (Names{"P", "  c", "Q"}));
+    EXPECT_EQ(log.Codes(), (std::vector<int>{NotifyDragBegin, NotifyDragEnd})) << "refused before any drop";
+    EXPECT_EQ(log.notes.back().action, 0);
+    ASSERT_FALSE(over.isNull());
+    for (int y = 0; y < over.height(); ++y)
+        ASSERT_NE(over.pixel(200, y), kMarker) << "no marker where the rows may not go, row " << y;
+    grid->Select({"P"});
+    Drag("P", {ReleaseAt(grid, Lower(grid, "Q", 5 * kRowHeight))});
+    EXPECT_EQ(grid->Shown(), (Names{"Q", "  P", "    c"}));
+}
+
+TEST_F(DragGrids, TextFromOtherProgramsIsRefusedAsRows)
+{
+    grid->AddRows(2);
+    auto* text = new QMimeData;
+    text->setText("row 0\t0\t");
+    const QPoint target = Lower(grid, "row 1");
+    DuringDrag({MoveTo(grid, target), ReleaseAt(grid, target)});
+    QTest::mousePress(View(), Qt::LeftButton, {}, target); // the button of the other program's drag
+    EXPECT_EQ(CInProcessDrag::Exec(nullptr, text, Qt::CopyAction | Qt::MoveAction), Qt::IgnoreAction);
+    EXPECT_EQ(grid->Shown(), (Names{"row 0", "row 1"}));
+    EXPECT_TRUE(log.notes.empty());
+}
+
+TEST_F(DragGrids, TheDropMarkerIsPaintedWhereTheRowsWouldGoAndGoesWithTheDrag)
+{
+    grid->AddRow("A");
+    const HITEM b = grid->AddRow("B");
+    grid->AddRow("C");
+    SetSwitch(grid, 12, true);
+    grid->Select({"A"});
+    const QPoint target = Lower(grid, "B", 3 * kRowHeight); // B's child level
+    const CRect rowB = grid->GetRowRect(b);
+    QImage during;
+    Drag("A", {MoveTo(grid, target), [&] { during = View()->grab().toImage(); }, ReleaseAt(grid, target)});
+    ASSERT_FALSE(during.isNull());
+    const int bar = rowB.bottom - 1;
+    EXPECT_EQ(during.pixel(200, bar), kMarker) << "the bar below B";
+    EXPECT_EQ(during.pixel(kRowHeight + 4, bar), kMarker) << "from the level's indent in the tree column";
+    EXPECT_NE(during.pixel(kRowHeight - 4, bar), kMarker);
+    EXPECT_NE(during.pixel(200, rowB.top + 1), kMarker);
+    const QImage after = View()->grab().toImage();
+    for (int y = 0; y < after.height(); ++y)
+        ASSERT_NE(after.pixel(200, y), kMarker) << "no marker once the drag is over, row " << y;
+}
+
+TEST_F(DragGrids, DraggingNearTheBottomEdgeScrollsUntilThePointerLeavesTheEdge)
+{
+    grid->AddRows(40);
+    grid->SetTopRow(0);
+    grid->Select({"row 1"});
+    const CRect area = grid->GetAreaRect(AreaScrollable);
+    const QPoint edge{100, area.bottom - 3};
+    const QPoint middle{100, (area.top + area.bottom) / 2};
+    int scrolled = 0, later = 0;
+    Drag("row 1", {MoveTo(grid, edge),
+                   [&] {
+                       PumpUntil([&] { return grid->GetTopRow() >= 3; }, 10);
+                       MoveWith(View(), middle);
+                       scrolled = grid->GetTopRow();
+                       Pump(300);
+                       later = grid->GetTopRow();
+                   },
+                   [&] {
+                       QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                       QApplication::sendEvent(View(), &escape);
+                   }});
+    QTest::mouseRelease(View(), Qt::LeftButton, {}, middle);
+    EXPECT_GE(scrolled, 3);
+    EXPECT_EQ(later, scrolled) << "away from the edge the scrolling stops";
+    EXPECT_EQ(grid->Shown().size(), 40u);
+    EXPECT_EQ(grid->Row("row 1"), grid->GetItemAt(1, AreaScrollable)) << "Esc dropped nothing";
+    EXPECT_EQ(log.notes.back().action, 0);
+}
+
+TEST_F(DragGrids, APressOnASelectedRowWithoutMovingIsAClick)
+{
+    grid->AddRows(4);
+    grid->Select({"row 1", "row 2", "row 3"});
+    QTest::mouseClick(View(), Qt::LeftButton, {}, grid->RowPoint("row 2"));
+    EXPECT_EQ(grid->SelectedNames(), Names{"row 2"});
+    EXPECT_EQ(grid->FocusedName(), "row 2");
+    grid->Select({"row 1", "row 2", "row 3"});
+    QTest::mouseClick(View(), Qt::LeftButton, Qt::ControlModifier, grid->RowPoint("row 2"));
+    EXPECT_EQ(grid->SelectedNames(), (Names{"row 1", "row 3"})) << "Ctrl flips the row";
+    // A move shorter than the drag distance starts nothing either.
+    QTest::mousePress(View(), Qt::LeftButton, {}, grid->RowPoint("row 1"));
+    MoveWith(View(), grid->RowPoint("row 1") + QPoint(2, 1));
+    QTest::mouseRelease(View(), Qt::LeftButton, {}, grid->RowPoint("row 1") + QPoint(2, 1));
+    EXPECT_TRUE(log.notes.empty());
+    EXPECT_EQ(grid->SelectedNames(), Names{"row 1"});
+}
+
+TEST_F(DragGrids, WithDragAndDropOffAPressSelectsAsBeforeAndNothingIsTaken)
+{
+    grid->AddRows(3);
+    grid->EnableDragDrop(false);
+    EXPECT_FALSE(grid->IsDragDropEnabled());
+    grid->Select({"row 0", "row 1"});
+    QTest::mousePress(View(), Qt::LeftButton, {}, grid->RowPoint("row 0"));
+    EXPECT_EQ(grid->SelectedNames(), Names{"row 0"}) << "the press applies at once";
+    MoveWith(View(), grid->RowPoint("row 2"));
+    QTest::mouseRelease(View(), Qt::LeftButton, {}, grid->RowPoint("row 2"));
+    EXPECT_EQ(grid->SelectedNames(), (Names{"row 0", "row 1", "row 2"})) << "a rubber band";
+    EXPECT_TRUE(log.notes.empty());
+}
