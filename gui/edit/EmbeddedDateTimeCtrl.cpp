@@ -657,8 +657,10 @@ void CEmbeddedDateTimeCtrl::paintEvent(QPaintEvent*)
             ink = PaletteColor(*this, group, QPalette::HighlightedText);
         }
         dc.Text(FromQRect(box), segment.text, ink, TextCenter);
-        if (!segment.separator.isEmpty()) {
-            const QRect after(box.right() + 1, 0, metrics.horizontalAdvance(segment.separator), height());
+        if (!segment.separator.trimmed().isEmpty()) {
+            // Room to spare: the text is left-aligned, and a rect cut to the
+            // glyph's advance could end the separator in an ellipsis.
+            const QRect after(box.right() + 1, 0, metrics.horizontalAdvance(segment.separator) + m->digitWidth, height());
             dc.Text(FromQRect(after), segment.separator, text, TextLeft);
         }
     }

@@ -20,6 +20,7 @@
 #include "gui/edit/EmbeddedDateTimeCtrl.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
+#include "gui/platform/DeviceContext.h"
 #include "tests/support/EventPump.h"
 #include "tests/support/FakeClock.h"
 
@@ -561,6 +562,10 @@ TEST_F(DateCell, ThirtyFirstFebruaryKeepsTheCellsOldValue)
     CEmbeddedDateTimeCtrl* control = Control();
     ASSERT_NE(control, nullptr);
     ASSERT_EQ(control->Text(), QString("10/02/2009 "));
+    // It covers its cell, right of the tree column's indentation.
+    const QRect cell = ToQRect(grid.GetCellRect(item, 0));
+    EXPECT_EQ(control->geometry().right(), cell.right());
+    EXPECT_EQ(control->geometry().height(), cell.height());
     QTest::mouseClick(control, Qt::LeftButton, Qt::NoModifier, control->SegmentRect(0).center());
     QTest::keyClicks(control, "31");
     QTest::keyClick(control, Qt::Key_Return);
