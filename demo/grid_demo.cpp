@@ -1,15 +1,15 @@
 // The library's showcase: a grid with a column of every value type, all
 // editable in place (double-click a cell; click a check box or the drop-down
-// button of a choice), while a worker thread keeps changing the rows.
+// button of a choice or a date), while a worker thread keeps changing the rows.
 //
 //   grid_demo [--screenshot FILE [--after SECONDS]] [--edit CAPTION [--row N]
 //             [--type TEXT] [--open-list]]
 //
 // --edit opens the editor of the column with that caption in row N (counted
 // from 0 in display order, default 1) once the rows are in, types TEXT into
-// it, and with --open-list opens a drop-down list's items. --screenshot saves
-// a picture after SECONDS (default 3) and quits; on a real display it is
-// taken from the screen, so an open list shows too.
+// it, and with --open-list opens a drop-down list's items or a date's month
+// calendar. --screenshot saves a picture after SECONDS (default 3) and quits;
+// on a real display it is taken from the screen, so an open pop-up shows too.
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -32,6 +32,7 @@
 #include "common/FloatFormats.h"
 #include "common/IntegerFormats.h"
 #include "gui/edit/EditTypes.h"
+#include "gui/edit/EmbeddedDateTimeCtrl.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
 #include "gui/paint/DrawContext.h"
@@ -94,9 +95,8 @@ CHeader* MakeHeader()
     header->AddColumn(Column(kDone, "Done", 40, nullptr, true, AlignCenter));
     header->AddColumn(Column(kPriority, "Priority", 72, priority));
     header->AddColumn(Column(kDuration, "Duration", 84, new Common::CLongMsecTimeFormat));
-    // The date editor is not part of the library yet: the dates are shown only.
-    header->AddColumn(Column(kCreated, "Created", 66, new Common::CLongDateFormat, false));
-    header->AddColumn(Column(kModified, "Modified", 140, new Common::CInt64DateFormat(125), false));
+    header->AddColumn(Column(kCreated, "Created", 86, new Common::CLongDateFormat));
+    header->AddColumn(Column(kModified, "Modified", 170, new Common::CInt64DateFormat(125)));
     header->AddColumn(Column(kUpdates, "Updates", 56, nullptr, false));
     header->SetFixedColumnCount(1);
     return header;
@@ -181,6 +181,8 @@ void OpenEditor(CGrid& grid, CHeader& header, const Options& options)
             TypeInto(control, QString::fromUtf8(options.type));
         if (auto* combo = qobject_cast<QComboBox*>(control); combo && options.openList)
             combo->showPopup();
+        if (auto* date = qobject_cast<CEmbeddedDateTimeCtrl*>(control); date && options.openList)
+            date->OpenCalendar();
         return;
     }
 }

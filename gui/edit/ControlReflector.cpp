@@ -5,6 +5,7 @@
 
 #include "common/Format.h"
 #include "gui/edit/CheckBoxReflector.h"
+#include "gui/edit/DateReflectors.h"
 #include "gui/edit/EmbeddedControlAdapter.h"
 #include "gui/edit/EnumReflector.h"
 #include "gui/edit/TextReflectors.h"
@@ -95,12 +96,11 @@ const std::vector<IControlReflector*>& ControlReflectors()
         std::vector<IControlReflector*> order;
         List()
         {
-            // The date reflectors (CInt64DateReflector after the enumeration,
-            // CLongDateTimeReflector after the duration) join the list once the
-            // date and time editor they open exists.
             Add(std::make_unique<CCheckBoxReflector>());
             Add(std::make_unique<CLongEnumReflector>());
+            Add(std::make_unique<CInt64DateReflector>());
             Add(std::make_unique<CLongMsecTimeReflector>());
+            Add(std::make_unique<CLongDateTimeReflector>());
             Add(std::make_unique<CCharReflector>());
             Add(std::make_unique<CUCharReflector>());
             Add(std::make_unique<CShortReflector>());

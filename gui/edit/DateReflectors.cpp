@@ -5,8 +5,10 @@
 #include "common/DataObject.h"
 #include "common/DateFormats.h"
 #include "gui/edit/EmbeddedControlAdapter.h"
+#include "gui/edit/EmbeddedDateTimeCtrl.h"
 #include "gui/grid/Grid.h"
 #include "gui/platform/DeviceContext.h"
+#include "gui/platform/KeyCodes.h"
 
 namespace Kestrum::GUI {
 
@@ -21,6 +23,15 @@ constexpr std::int32_t kDefaultDateFlags = Common::DF_YEAR2 | Common::DF_MONTH |
 } // namespace
 
 void SetDateTimeEditorFactory(DateTimeEditorFactory factory) { Factory() = std::move(factory); }
+
+namespace {
+IDateTimeEditor* MakeEditor(QWidget* parent, std::int32_t flags)
+{
+    if (Factory())
+        return Factory()(parent, flags);
+    return new CEmbeddedDateTimeCtrl(flags, parent);
+}
+} // namespace
 
 bool CInt64DateReflector::IsApplicable(const Common::CFormat* format) const
 {
@@ -46,9 +57,9 @@ std::int32_t CLongDateTimeReflector::EditorFlags(const Common::CFormat* format) 
 
 bool CDateReflector::CreateControl(const EditCell& cell, Common::CFormat* format)
 {
-    if (!cell.grid || !cell.item || !cell.object || !cell.column || !Factory())
+    if (!cell.grid || !cell.item || !cell.object || !cell.column)
         return false;
-    IDateTimeEditor* editor = Factory()(cell.grid->viewport(), EditorFlags(format));
+    IDateTimeEditor* editor = MakeEditor(cell.grid->viewport(), EditorFlags(format));
     QWidget* window = editor ? editor->Window() : nullptr;
     if (!window)
         return false;
@@ -64,6 +75,20 @@ bool CDateReflector::CreateControl(const EditCell& cell, Common::CFormat* format
     if (cell.reason == EditStartClick || cell.reason == EditStartDoubleClick)
         editor->PassMousePress(window->mapFromParent(QPoint(cell.pointer.x, cell.pointer.y)));
     return true;
+}
+
+bool CDateReflector::FilterInput(const EditCell&, int code)
+{
+    // The editor steps its segments with Up and Down and moves among them
+    // with Left and Right; with Ctrl or Shift (which it ignores) they move
+    // to the neighbouring cell.
+    switch (code) {
+    case EditUp:
+    case EditDown:
+    case EditLeft:
+    case EditRight: return IsKeyDown(KeyControl) || IsKeyDown(KeyShift);
+    default: return true;
+    }
 }
 
 bool CDateReflector::ApplyValue(const EditCell& cell, std::uint32_t)

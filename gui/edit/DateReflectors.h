@@ -5,10 +5,9 @@
 // press so a click opens it at once. Closing it writes the editor's value
 // only when it differs from the cell's.
 //
-// The editor control itself comes from elsewhere (IDateTimeEditor, made by
-// the factory set with SetDateTimeEditorFactory); until one is set the
-// reflectors open nothing. They are not yet in the reflector list (see
-// ControlReflectors): they join it together with the editor.
+// The editor is a CEmbeddedDateTimeCtrl unless a factory set with
+// SetDateTimeEditorFactory makes another IDateTimeEditor. While it is open it
+// keeps Up, Down, Left and Right (without Ctrl or Shift) for its segments.
 #pragma once
 
 #include <QPoint>
@@ -36,13 +35,15 @@ protected:
 };
 
 // Makes an editor as a child of `parent` for the format flag word `flags`;
-// null when it cannot (never an editor without a window).
+// null when it cannot (never an editor without a window). A null factory
+// brings back the library's own editor.
 using DateTimeEditorFactory = std::function<IDateTimeEditor*(QWidget* parent, std::int32_t flags)>;
 void SetDateTimeEditorFactory(DateTimeEditorFactory factory);
 
 class CDateReflector : public CDropDownReflector {
 public:
     bool CreateControl(const EditCell& cell, Common::CFormat* format) override;
+    bool FilterInput(const EditCell& cell, int code) override;
     bool ApplyValue(const EditCell& cell, std::uint32_t flags) override;
     bool CloseControl(CGrid* grid, std::uint32_t flags, CColumn* column) override;
 

@@ -16,6 +16,7 @@
 #include "common/StringFormats.h"
 #include "gui/edit/CheckBoxReflector.h"
 #include "gui/edit/DateReflectors.h"
+#include "gui/edit/EmbeddedDateTimeCtrl.h"
 #include "gui/edit/EnumReflector.h"
 #include "gui/edit/TextReflectors.h"
 #include "tests/gui/edit/EditFixture.h"
@@ -48,7 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"bool", [] { return new CBoolFormat; }, typeid(CCheckBoxReflector)},
         ListCase{"empty bool", [] { return new CEmptyFormat(FT_BOOL); }, typeid(CCheckBoxReflector)},
         ListCase{"enum", [] { return new CLongEnumFormat; }, typeid(CLongEnumReflector)},
+        ListCase{"file time", [] { return new CInt64DateFormat(125); }, typeid(CInt64DateReflector)},
         ListCase{"duration", [] { return new CLongMsecTimeFormat; }, typeid(CLongMsecTimeReflector)},
+        ListCase{"seconds date", [] { return new CLongDateFormat; }, typeid(CLongDateTimeReflector)},
         ListCase{"char", [] { return new CCharFormat; }, typeid(CCharReflector)},
         ListCase{"unsigned char", [] { return new CUCharFormat; }, typeid(CUCharReflector)},
         ListCase{"short", [] { return new CShortFormat; }, typeid(CShortReflector)},
@@ -263,11 +266,14 @@ TEST_F(DateReflectors, AnUnchangedDateIsNotWrittenAndAChangedOneIs)
     EXPECT_EQ(sink.changes, 1);
 }
 
-TEST_F(DateReflectors, WithoutAnEditorFactoryNoDateEditStarts)
+TEST_F(DateReflectors, WithoutAFactoryTheLibrarysOwnEditorOpens)
 {
     SetDateTimeEditorFactory(nullptr);
-    EXPECT_FALSE(grid.BeginEditCell(item, kFileTime, EditStartDoubleClick));
-    EXPECT_EQ(grid.GetEditItem(), 0u);
+    ASSERT_TRUE(grid.BeginEditCell(item, kFileTime, EditStartDoubleClick));
+    auto* control = qobject_cast<CEmbeddedDateTimeCtrl*>(grid.GetEditControl());
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->Flags(), 125);
+    EXPECT_EQ(control->objectName(), QString(CEmbeddedDateTimeCtrl::kClassName));
 }
 
 } // namespace
