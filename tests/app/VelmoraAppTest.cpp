@@ -387,6 +387,8 @@ TEST(VelmoraClosing, TwoHundredClosesAtRandomMomentsOfAWalk)
         frame->close();
         ASSERT_TRUE(frame->Document().Scanner().IsFinished() || !frame->Document().Scanner().IsRunning());
         frame.reset(); // the document and its tree go; its thread has been joined
-        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "round " << round;
+        // A bound for a hang, not a speed target: a sanitizer build on a loaded
+        // machine takes over a second to free the rows.
+        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "round " << round;
     }
 }

@@ -304,6 +304,9 @@ TEST(VelmoraShell, TheScreenshotWaitsForEveryRowAndForTheLastHighlight)
     grid.SetUpdateHighlight(hour);
     auto screenshot = std::make_unique<CScreenshot>(*frame, QString::fromStdString((tree.Root() / "shot.png").string()), 0);
     EXPECT_FALSE(screenshot->IsWalkShown()); // the walk is held
+    // The held folder's row is in before the gate opens, so its file changes
+    // a shown row (rather than every row coming in with its final values).
+    ASSERT_TRUE(PumpUntil([&] { return RowOf(grid, "held") != 0; }));
     fileSystem->open = true;
     PumpUntil([&] { return frame->Document().Scanner().IsFinished(); });
     screenshot.reset(); // no picture from here on: the test looks at the conditions only
