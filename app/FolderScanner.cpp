@@ -658,7 +658,7 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
 
 bool CFolderScanner::StartRefresh(CFolderData* folder)
 {
-    if (!folder || IsRunning() || !m_finished.load())
+    if (!folder || !m_finished.load())
         return false;
     // Only a folder of this scanner's tree.
     const CFolderData* drive = folder;
@@ -669,6 +669,8 @@ bool CFolderScanner::StartRefresh(CFolderData* folder)
         if (std::find(m_drives.begin(), m_drives.end(), drive) == m_drives.end())
             return false;
     }
+    // The walk before has returned from Run: its thread is joined at once.
+    Wait(0xFFFFFFFFu);
     m_finished = false;
     m_refreshTarget = folder;
     Start();

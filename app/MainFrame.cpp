@@ -333,8 +333,10 @@ void CMainFrame::SaveSettings(QSettings& settings)
 void CMainFrame::LoadSettings(QSettings& settings)
 {
     if (settings.contains("font")) {
+        // A description with its size; the size within the commands' range.
         QFont font;
-        if (font.fromString(settings.value("font").toString()) && font.pointSize() >= 6 && font.pointSize() <= 24)
+        const QString text = settings.value("font").toString();
+        if (text.contains(',') && font.fromString(text) && font.pointSize() >= 6 && font.pointSize() <= 24)
             m_view->Grid().SetGridFont(font);
         else
             ReportDamaged("font");
