@@ -222,22 +222,28 @@ void CMainFrame::UpdateStatus()
         if (m_walking) {
             // The totals of what was walked, for a while, then "Ready".
             m_walking = false;
-            std::int64_t folders = 0, files = 0, size = 0, onDisk = 0;
-            for (CFolderData* drive : m_document->Scanner().GetDrives()) {
-                files += drive->GetFilesCount();
-                size += drive->GetSize();
-                onDisk += drive->GetSizeOnDisk();
+            std::int64_t size = 0, onDisk = 0;
+            QString done = "Done";
+            if (CFolderData* folder = m_view->RefreshedFolder()) {
+                done = QString("Refreshed %1").arg(CVelmoraView::FullNameOf(folder));
+                size = folder->GetSize();
+                onDisk = folder->GetSizeOnDisk();
+            } else {
+                for (CFolderData* drive : m_document->Scanner().GetDrives()) {
+                    size += drive->GetSize();
+                    onDisk += drive->GetSizeOnDisk();
+                }
             }
-            folders = progress.folders.load();
-            statusBar()->showMessage(QString("Done: %1 folders, %2 files, %3 (%4 on disk) in %5 s")
-                                         .arg(folders)
-                                         .arg(files)
+            statusBar()->showMessage(QString("%1: %2 folders, %3 files, %4 (%5 on disk) in %6 s")
+                                         .arg(done)
+                                         .arg(progress.folders.load())
+                                         .arg(progress.files.load())
                                          .arg(HumanBytes(size))
                                          .arg(HumanBytes(onDisk))
                                          .arg(QString::number(m_elapsed.elapsed() / 1000.0, 'f', 1)),
                                      5000);
             setWindowTitle("Kestrum - Velmora");
-            m_view->RepaintPercentColumn();
+            m_view->RepaintDerivedColumns();
         }
     } else {
         m_walking = true;
@@ -245,7 +251,7 @@ void CMainFrame::UpdateStatus()
                            .arg(progress.folders.load())
                            .arg(progress.files.load())
                            .arg(HumanBytes(progress.bytes.load())));
-        m_view->RepaintPercentColumn();
+        m_view->RepaintDerivedColumns();
         m_message->setText(QString("Scanning: %1 folders, %2 files, %3 - %4 s")
                                .arg(progress.folders.load())
                                .arg(progress.files.load())

@@ -1,5 +1,6 @@
 #include "app/SizeUnitsFormat.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace Velmora {
@@ -22,17 +23,20 @@ std::string CSizeUnitsFormat::FormatValue(std::int64_t value, Kestrum::Common::C
         scaled /= 1024;
         ++unit;
     }
-    std::snprintf(text, sizeof text, "%s%.1f %s", negative ? "-" : "", scaled, units[unit]);
-    return text;
+    // Written without the locale: a point, whatever the user's numbers use.
+    std::string result = negative ? "-" : "";
+    const auto written = std::to_chars(text, text + sizeof text, scaled, std::chars_format::fixed, 1);
+    result.append(text, written.ptr);
+    return result + " " + units[unit];
 }
 
 bool CSizeUnitsFormat::ParseValue(const std::string&, std::int64_t&, Kestrum::Common::CDataObject*) const { return false; }
 
 std::string CPercentFormat::FormatValue(double value, Kestrum::Common::CDataObject*) const
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%", value);
-    return text;
+    char text[400]; // the largest double written out in full
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+    return std::string(text, written.ptr) + "%";
 }
 
 bool CPercentFormat::ParseValue(const std::string&, double&, Kestrum::Common::CDataObject*) const { return false; }

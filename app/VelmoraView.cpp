@@ -215,7 +215,14 @@ bool CVelmoraView::Refresh(Kestrum::Common::CDataObject* object)
     CFolderData* folder = FolderOf(object);
     if (!folder || !IsIdle())
         return false;
-    return m_document.Scanner().StartRefresh(folder);
+    // The counters tell what this walk finds.
+    m_progress.folders = 0;
+    m_progress.files = 0;
+    m_progress.bytes = 0;
+    if (!m_document.Scanner().StartRefresh(folder))
+        return false;
+    m_refreshed = folder;
+    return true;
 }
 
 bool CVelmoraView::RefreshAll()
@@ -229,6 +236,7 @@ bool CVelmoraView::RefreshAll()
     m_progress.files = 0;
     m_progress.bytes = 0;
     m_sizeWidthMet = 0;
+    m_refreshed = nullptr;
     m_document.Scanner().AddListener(this);
     m_document.Start();
     return true;
@@ -241,13 +249,15 @@ void CVelmoraView::SetSizeUnits(bool units)
     m_grid->viewport()->update();
 }
 
-void CVelmoraView::RepaintPercentColumn()
+void CVelmoraView::RepaintDerivedColumns()
 {
     CHeader* header = m_grid->GetHeader();
-    if (!header || !header->GetVisibleColumn(FIELD_PERCENT_OF_PARENT))
-        return;
-    const CRect rect = header->GetColumnRect(m_grid, FIELD_PERCENT_OF_PARENT);
-    m_grid->viewport()->update(QRect(rect.left, 0, rect.Width(), m_grid->viewport()->height()));
+    for (const std::int32_t field : {FIELD_SIZE_ON_DISK, FIELD_PERCENT_OF_PARENT}) {
+        if (!header || !header->GetVisibleColumn(field))
+            continue;
+        const CRect rect = header->GetColumnRect(m_grid, field);
+        m_grid->viewport()->update(QRect(rect.left, 0, rect.Width(), m_grid->viewport()->height()));
+    }
 }
 
 void CVelmoraView::OnFile(CFileData* file)

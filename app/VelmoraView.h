@@ -70,9 +70,15 @@ public:
     // instead of grouped bytes.
     void SetSizeUnits(bool units);
     bool AreSizeUnits() const { return m_units; }
-    // The share-of-parent cells depend on the parent's size, which no
-    // change of theirs announces: repainted with the status.
-    void RepaintPercentColumn();
+    // The share-of-parent cells depend on the parent's size, and no change
+    // announces the size on disk (the walk announces the size, and one
+    // announcement per field would double the dispatcher's traffic): both
+    // columns are repainted with the status while a walk runs, and once
+    // when it ends.
+    void RepaintDerivedColumns();
+    // The folder of the last refresh; null after the first walk or a
+    // refresh of everything.
+    CFolderData* RefreshedFolder() const { return m_refreshed; }
     // The header as the view builds it.
     static Kestrum::GUI::CHeader* MakeDefaultHeader(const QFont& font);
     // Stands a header loaded from the settings in for the current one; the
@@ -119,6 +125,7 @@ private:
     Kestrum::GUI::CGrid* m_grid;
     CRowPainter* m_painter; // the grid's
     bool m_units = false;
+    CFolderData* m_refreshed = nullptr;
     ScanProgress m_progress;
     bool m_detached = false;
     std::map<std::int32_t, double> m_widthPerHeight;

@@ -478,6 +478,13 @@ TEST(VelmoraRefresh, TheStatusTellsTheTotalsAndTheTitleTheProgress)
     EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("Done: 4 folders, 5 files, "))
         << frame->statusBar()->currentMessage().toStdString();
     EXPECT_EQ(frame->windowTitle(), "Kestrum - Velmora");
+    // A refresh tells what it found below its folder.
+    ASSERT_TRUE(frame->RefreshObject(FolderAt(Root(*frame), "docs")));
+    ASSERT_TRUE(WaitIdle(*frame));
+    frame->UpdateStatus();
+    const QString expected = QString("Refreshed %1/docs: 1 folders, 3 files, ").arg(QString::fromStdString(tree.Root().string()));
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith(expected))
+        << frame->statusBar()->currentMessage().toStdString();
 }
 
 TEST(VelmoraRefresh, ClosingDuringARefreshIsSafe)
