@@ -378,6 +378,8 @@ void CMainFrame::OpenObject(Kestrum::Common::CDataObject* object)
 {
     if (!object)
         object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
     if (object)
         QDesktopServices::openUrl(QUrl::fromLocalFile(CVelmoraView::FullNameOf(object)));
 }
@@ -386,6 +388,8 @@ void CMainFrame::OpenContainingFolder(Kestrum::Common::CDataObject* object)
 {
     if (!object)
         object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
     if (!object)
         return;
     // A drive's containing folder is the one it is mounted in.
@@ -397,6 +401,8 @@ void CMainFrame::CopyFullName(Kestrum::Common::CDataObject* object)
 {
     if (!object)
         object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
     if (!object)
         return;
     const QString name = CVelmoraView::FullNameOf(object);
@@ -418,6 +424,8 @@ bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
 {
     if (!object)
         object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
     if (!m_view->Refresh(object))
         return false;
     WalkStarted();

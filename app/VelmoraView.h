@@ -53,6 +53,9 @@ public:
     void OnFile(CFileData* file) override;
     void OnFolderEmptying(CFolderData* folder) override;
 
+    // A menu opened on a row may outlive it (a refresh replaces the rows
+    // below its folder): its commands act only on objects still shown.
+    bool HasRow(Kestrum::Common::CDataObject* object) { return object && m_grid->GetItem(object) != 0; }
     // The object of the focused row, or null.
     Kestrum::Common::CDataObject* FocusedObject();
     // The row's folder itself, or a file's folder.

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
-  xvfb xauth imagemagick poppler-utils xdotool
+  xvfb xauth imagemagick poppler-utils xdotool xclip
   fonts-dejavu-core adwaita-icon-theme locales-all
 )
 

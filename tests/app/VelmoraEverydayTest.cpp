@@ -71,6 +71,14 @@ CFolderData* FolderAt(CFolderData* folder, const std::string& relative)
     return folder;
 }
 
+// The thread checker cannot fork a process that has threads: under it the
+// comparisons with the disk tools are left out (the fresh walk stays).
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kCanRunTools = false;
+#else
+constexpr bool kCanRunTools = true;
+#endif
+
 // The shell's answer, a number.
 std::int64_t Shell(const std::string& command)
 {
@@ -267,8 +275,12 @@ TEST(VelmoraColumns, HardLinksCountOnceOnDiskAndEveryTimeInTheSize)
     ASSERT_TRUE(WaitIdle(*frame));
     const CFolderData* root = Root(*frame);
     EXPECT_EQ(root->GetSize(), 3 * 50000 + 3000);
-    EXPECT_EQ(root->GetSize(), DuApparentFiles(tree.Root()));
-    EXPECT_EQ(root->GetSizeOnDisk(), DuOnDiskFiles(tree.Root()));
+    const std::int64_t onDisk = root->GetSizeOnDisk();
+    EXPECT_EQ(onDisk, FreshWalk(tree.Root()).onDisk);
+    if (kCanRunTools) {
+        EXPECT_EQ(root->GetSize(), DuApparentFiles(tree.Root()));
+        EXPECT_EQ(onDisk, DuOnDiskFiles(tree.Root()));
+    }
     // One of the three holds the blocks, the others nothing.
     int holders = 0;
     for (const char* folder : {"a", "b", "c/d"})
@@ -278,7 +290,7 @@ TEST(VelmoraColumns, HardLinksCountOnceOnDiskAndEveryTimeInTheSize)
     for (const char* folder : {"a", "b", "c/d", "c"}) {
         ASSERT_TRUE(frame->RefreshObject(FolderAt(Root(*frame), folder))) << folder;
         ASSERT_TRUE(WaitIdle(*frame));
-        EXPECT_EQ(root->GetSizeOnDisk(), DuOnDiskFiles(tree.Root())) << folder;
+        EXPECT_EQ(root->GetSizeOnDisk(), onDisk) << folder;
         EXPECT_EQ(root->GetSize(), 3 * 50000 + 3000) << folder;
     }
 }
@@ -381,6 +393,25 @@ TEST(VelmoraRowCommands, TheContextMenuOfARowCopiesItsFullName)
     EXPECT_EQ(QApplication::clipboard()->text(), expected);
 }
 
+TEST(VelmoraRowCommands, AMenuOpenedOnARowThatARefreshReplacedDoesNothing)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    auto frame = OpenFrame(tree.Root());
+    ASSERT_TRUE(WaitIdle(*frame));
+    CFolderData* docs = FolderAt(Root(*frame), "docs");
+    Kestrum::Common::CDataObject* deep = FolderAt(docs, "deep");
+    std::unique_ptr<QMenu> menu(frame->MakeContextMenu(deep));
+    ASSERT_TRUE(frame->RefreshObject(docs)); // deletes the old "deep"
+    ASSERT_TRUE(WaitIdle(*frame));
+    QApplication::clipboard()->setText("before");
+    for (QAction* action : menu->actions())
+        if (action->text() == "&Copy full name" || action->text() == "&Refresh")
+            action->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
+    EXPECT_TRUE(frame->View().IsIdle());
+}
+
 TEST(VelmoraRowCommands, TheMenuKeyOpensTheMenuOfTheFocusedRow)
 {
     Velmora::Test::CTempTree tree;
@@ -430,8 +461,10 @@ TEST(VelmoraRefresh, ARefreshedFolderGivesTheTotalsOfAFreshWalkAndOfTheDiskTools
     ASSERT_TRUE(WaitIdle(*frame));
     const Totals fresh = FreshWalk(tree.Root());
     EXPECT_EQ(TotalsOf(root), fresh);
-    EXPECT_EQ(root->GetSize(), DuApparentFiles(tree.Root()));
-    EXPECT_EQ(root->GetSizeOnDisk(), DuOnDiskFiles(tree.Root()));
+    if (kCanRunTools) {
+        EXPECT_EQ(root->GetSize(), DuApparentFiles(tree.Root()));
+        EXPECT_EQ(root->GetSizeOnDisk(), DuOnDiskFiles(tree.Root()));
+    }
     // The ancestors moved by the folder's difference, the rest stayed.
     EXPECT_EQ(root->GetSize() - before.size, docs->GetSize() - docsBefore.size);
     EXPECT_EQ(TotalsOf(FolderAt(root, "music")), musicBefore);
@@ -441,7 +474,9 @@ TEST(VelmoraRefresh, ARefreshedFolderGivesTheTotalsOfAFreshWalkAndOfTheDiskTools
     CGrid& grid = frame->View().Grid();
     std::vector<HITEM> items;
     grid.GetAllItems(MaskBoth, items);
-    EXPECT_EQ(static_cast<std::int64_t>(items.size()), 1 + Shell("find '" + tree.Root().string() + "' -mindepth 1 | wc -l"));
+    const auto entries = std::distance(std::filesystem::recursive_directory_iterator(tree.Root()),
+                                       std::filesystem::recursive_directory_iterator());
+    EXPECT_EQ(static_cast<std::int64_t>(items.size()), 1 + entries);
     for (const HITEM item : items)
         ASSERT_NE(grid.GetObject(item), nullptr);
     const HITEM docsRow = grid.GetItem(docs);
