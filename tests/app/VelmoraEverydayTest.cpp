@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
@@ -130,6 +132,15 @@ void MakeTree(Velmora::Test::CTempTree& tree)
     tree.File("music/song.ogg", 123456);
     tree.File("top.txt", 10);
 }
+
+// Takes the URLs the desktop would open.
+class CUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void Open(const QUrl& url) { urls << url; }
+};
 
 } // namespace
 
@@ -412,6 +423,27 @@ TEST(VelmoraRowCommands, AMenuOpenedOnARowThatARefreshReplacedDoesNothing)
     EXPECT_TRUE(frame->View().IsIdle());
 }
 
+TEST(VelmoraRowCommands, OpenAndOpenContainingFolderHandTheDesktopTheRightFolder)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    auto frame = OpenFrame(tree.Root());
+    ASSERT_TRUE(WaitIdle(*frame));
+    CUrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "Open");
+    CFolderData* docs = FolderAt(Root(*frame), "docs");
+    CFileData* file = docs->GetFiles().at(0);
+    frame->OpenObject(docs);
+    frame->OpenContainingFolder(docs);
+    frame->OpenObject(file);
+    frame->OpenContainingFolder(file);
+    QDesktopServices::unsetUrlHandler("file");
+    const QString root = QString::fromStdString(tree.Root().string());
+    EXPECT_EQ(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(root + "/docs"), QUrl::fromLocalFile(root),
+                                         QUrl::fromLocalFile(CVelmoraView::FullNameOf(file)),
+                                         QUrl::fromLocalFile(root + "/docs")}));
+}
+
 TEST(VelmoraRowCommands, TheMenuKeyOpensTheMenuOfTheFocusedRow)
 {
     Velmora::Test::CTempTree tree;
@@ -547,3 +579,5 @@ TEST(VelmoraRefresh, ClosingDuringARefreshIsSafe)
         ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "round " << round;
     }
 }
+
+#include "VelmoraEverydayTest.moc"
