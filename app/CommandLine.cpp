@@ -124,6 +124,9 @@ std::string UsageText()
            "                      at the latest, even if the walk goes on\n"
            "  --report-layout     once the walk has ended, print where the grid's body,\n"
            "                      header and columns lie on the screen (for scripts)\n"
+           "  --settings FILE     keep the settings in FILE (INI) instead of the user's\n"
+           "                      profile; --screenshot and --export-pdf use none\n"
+           "                      without it\n"
            "  --help              show this help and quit\n"
            "  --version           show the version and quit\n"
            "  --                  every later argument is a folder\n"
@@ -195,6 +198,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             if (!takeValue(false) || value.empty())
                 return Failure("option '--screenshot' needs a file name");
             result.screenshot = value;
+            continue;
+        }
+        if (name == "--settings") {
+            if (!takeValue(false) || value.empty())
+                return Failure("option '--settings' needs a file name");
+            result.settingsFile = value;
             continue;
         }
         if (name == "--report-layout") {

@@ -2,7 +2,7 @@
 // exists:
 //
 //   velmora [--expand LEVELS] [--screenshot FILE] [--export-pdf FILE]
-//           [--after SECONDS] [--report-layout] [--] [FOLDER...]
+//           [--after SECONDS] [--report-layout] [--settings FILE] [--] [FOLDER...]
 //   velmora --help | --version
 //
 // Options are read from left to right; "--" ends them, so every later
@@ -30,6 +30,7 @@ struct CommandLine {
     std::string screenshot;         // empty: show the window
     std::string exportPdf;          // empty: no PDF
     int expandLevels = -1;          // levels opened once the walk has ended (-1: none asked)
+    std::string settingsFile;       // empty: the profile (none for --screenshot and --export-pdf)
     bool reportLayout = false;      // print where the grid lies once the walk has ended
     double afterSeconds = 0;        // with a screenshot or PDF: the latest moment (0: none)
     std::string error;              // Fail: one line, without the program name

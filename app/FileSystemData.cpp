@@ -2,7 +2,9 @@
 
 #include "common/DateFormats.h"
 #include "common/FieldMap.h"
+#include "app/SizeUnitsFormat.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace Velmora {
@@ -62,6 +64,9 @@ KESTRUM_REGISTER_FIELDS(CFileData)
     map.Add(FIELD_LAST_WRITE_TIME, KESTRUM_FIELD(FIELD_LAST_WRITE_TIME, "Last write time", &CFileData::GetLastWriteTime,
                                                  0, new CInt64DateFormat(kFileTimeFlags)));
     map.Add(FIELD_TYPE, KESTRUM_FIELD(FIELD_TYPE, "Type", &CFileData::GetType, 0, nullptr));
+    map.Add(FIELD_SIZE_ON_DISK, KESTRUM_FIELD(FIELD_SIZE_ON_DISK, "Size on disk", &CFileData::GetSizeOnDisk, 0, nullptr));
+    map.Add(FIELD_PERCENT_OF_PARENT, KESTRUM_FIELD(FIELD_PERCENT_OF_PARENT, "% of parent", &CFileData::GetPercentOfParent,
+                                                   0, new CPercentFormat));
 }
 
 KESTRUM_REGISTER_FIELDS(CFolderData)
@@ -72,11 +77,16 @@ KESTRUM_REGISTER_FIELDS(CFolderData)
     map.Add(FIELD_FILES_COUNT, KESTRUM_FIELD(FIELD_FILES_COUNT, "Files Count", &CFolderData::GetFilesCount, 0, nullptr));
     map.Add(FIELD_POPULATING, KESTRUM_FIELD(FIELD_POPULATING, "Populating", &CFolderData::IsPopulating, 0, nullptr));
     map.Add(FIELD_TYPE, KESTRUM_FIELD(FIELD_TYPE, "Type", &CFolderData::GetType, 0, nullptr));
+    map.Add(FIELD_SIZE_ON_DISK,
+            KESTRUM_FIELD(FIELD_SIZE_ON_DISK, "Size on disk", &CFolderData::GetSizeOnDisk, 0, nullptr));
+    map.Add(FIELD_PERCENT_OF_PARENT, KESTRUM_FIELD(FIELD_PERCENT_OF_PARENT, "% of parent",
+                                                   &CFolderData::GetPercentOfParent, 0,
+                                                   new CPercentFormat));
 }
 
 CFileData::CFileData(const CString& name, CFolderData* parent, std::int64_t size, std::int64_t creationTime,
-                     std::int64_t lastAccessTime, std::int64_t lastWriteTime)
-    : m_name(name), m_size(size), m_creationTime(creationTime), m_lastAccessTime(lastAccessTime),
+                     std::int64_t lastAccessTime, std::int64_t lastWriteTime, std::int64_t allocated)
+    : m_name(name), m_size(size), m_allocated(allocated), m_creationTime(creationTime), m_lastAccessTime(lastAccessTime),
       m_lastWriteTime(lastWriteTime), m_parent(parent)
 {
 }
@@ -105,6 +115,20 @@ CString FullNameOf(const CFolderData* parent, const CString& name)
 } // namespace
 
 CString CFileData::GetFullName() const { return FullNameOf(m_parent, m_name); }
+
+namespace {
+double PercentOf(std::int64_t part, const CFolderData* parent)
+{
+    if (!parent)
+        return 100.0;
+    const std::int64_t whole = parent->GetSize();
+    // Read apart, the two may disagree for a moment while the walk adds.
+    return whole <= 0 ? 0.0 : std::clamp(100.0 * static_cast<double>(part) / static_cast<double>(whole), 0.0, 100.0);
+}
+} // namespace
+
+double CFileData::GetPercentOfParent() const { return PercentOf(m_size, m_parent); }
+double CFolderData::GetPercentOfParent() const { return PercentOf(GetSize(), m_parent); }
 
 void CFileData::OnFieldChanged(FieldId, CDataObject*) {}
 
@@ -167,15 +191,16 @@ void CFolderData::MarkUnreadable(std::int32_t error) noexcept
     m_readError.store(error != 0 ? error : kUnknownReadError, std::memory_order_relaxed);
 }
 
-void CFolderData::AddToTotals(std::int64_t size, std::int32_t files)
+void CFolderData::AddToTotals(std::int64_t size, std::int32_t files, std::int64_t allocated)
 {
-    if (size == 0 && files == 0)
+    if (size == 0 && files == 0 && allocated == 0)
         return; // an empty subfolder: no walk up a deep chain for nothing
     // Only folders already linked into their parent pass totals upwards; a
     // folder's earlier totals join its parent's when AddFolder links it.
     for (CFolderData* folder = this; folder; folder = folder->m_linked ? folder->m_parent : nullptr) {
         AddSaturating(folder->m_totalSize, size);
         AddSaturating(folder->m_totalFiles, files);
+        AddSaturating(folder->m_totalAllocated, allocated);
     }
 }
 
@@ -233,7 +258,7 @@ void CFolderData::AddFolder(CFolderData* child)
         child->Subscribe(this);
     }
     if (child && child->m_parent == this && !child->m_linked.exchange(true))
-        AddToTotals(child->GetSize(), child->GetFilesCount());
+        AddToTotals(child->GetSize(), child->GetFilesCount(), child->GetSizeOnDisk());
     AnnounceUpwards(FIELD_SIZE);
     AnnounceUpwards(FIELD_FILES_COUNT);
 }
@@ -247,7 +272,7 @@ void CFolderData::AddFile(CFileData* file)
         m_directFilesSize = AddSaturating(m_directFilesSize, file->GetSize());
         m_files.push_back(file);
     }
-    AddToTotals(file->GetSize(), 1);
+    AddToTotals(file->GetSize(), 1, file->GetSizeOnDisk());
 }
 
 void CFolderData::BeginPopulate()
@@ -278,6 +303,52 @@ std::vector<CFileData*> CFolderData::GetFiles() const
 {
     std::lock_guard lock(m_lock);
     return m_files;
+}
+
+void CFolderData::ReplaceContents(CFolderData& fresh)
+{
+    std::vector<CFolderData*> folders;
+    std::vector<CFileData*> files;
+    std::int64_t direct = 0;
+    {
+        std::lock_guard lock(fresh.m_lock);
+        folders.swap(fresh.m_folders);
+        files.swap(fresh.m_files);
+        direct = fresh.m_directFilesSize;
+        fresh.m_directFilesSize = 0;
+    }
+    // No row shows the fresh objects yet: only this thread sees them move.
+    for (CFolderData* child : folders) {
+        child->Unsubscribe(&fresh);
+        child->m_parent = this;
+        child->Subscribe(this);
+    }
+    for (CFileData* file : files)
+        file->m_parent = this;
+    const std::int64_t size = fresh.GetSize();
+    const std::int32_t count = fresh.GetFilesCount();
+    const std::int64_t allocated = fresh.GetSizeOnDisk();
+    fresh.m_totalSize = 0;
+    fresh.m_totalFiles = 0;
+    fresh.m_totalAllocated = 0;
+    {
+        std::lock_guard lock(m_lock);
+        m_folders.swap(folders);
+        m_files.swap(files);
+        m_directFilesSize = direct;
+    }
+    m_readError.store(fresh.m_readError.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    // `folders` and `files` now hold the previous contents.
+    AddToTotals(AddSaturating(size, -GetSize()), static_cast<std::int32_t>(count - GetFilesCount()),
+                AddSaturating(allocated, -GetSizeOnDisk()));
+    for (CFileData* file : files)
+        delete file;
+    for (CFolderData* child : folders) {
+        child->Unsubscribe(this);
+        delete child;
+    }
+    AnnounceUpwards(FIELD_SIZE);
+    AnnounceUpwards(FIELD_FILES_COUNT);
 }
 
 void CFolderData::OnFieldChanged(FieldId id, CDataObject*)

@@ -41,6 +41,10 @@ enum FileSystemField : FieldId {
     FIELD_LAST_ACCESS_TIME = 6,
     FIELD_LAST_WRITE_TIME = 7,
     FIELD_TYPE = 8,
+    // Beyond the nine of the design: what a subtree takes on its disk, and
+    // its share of its parent's size.
+    FIELD_SIZE_ON_DISK = 9,
+    FIELD_PERCENT_OF_PARENT = 10,
 };
 
 enum FileSystemType : std::int32_t { TYPE_FOLDER = 1, TYPE_FILE = 2 };
@@ -62,8 +66,10 @@ class CFileData : public CDataObject, public CDataObject::ISink {
     KESTRUM_POOLED_ALLOCATION(CFileData)
 
 public:
+    // `allocated`: the bytes of the blocks the file takes on its disk (0 for
+    // a further link of an inode already counted on the drive).
     CFileData(const CString& name, CFolderData* parent, std::int64_t size, std::int64_t creationTime,
-              std::int64_t lastAccessTime, std::int64_t lastWriteTime);
+              std::int64_t lastAccessTime, std::int64_t lastWriteTime, std::int64_t allocated = 0);
 
     CString GetName() const { return m_name; }
     CString GetFullName() const;
@@ -73,12 +79,17 @@ public:
     std::int64_t GetLastWriteTime() const { return m_lastWriteTime; }
     std::int32_t GetType() const { return TYPE_FILE; }
     CFolderData* GetParent() const { return m_parent; }
+    std::int64_t GetSizeOnDisk() const { return m_allocated; }
+    // The size as a share of the folder's size, 0 to 100.
+    double GetPercentOfParent() const;
 
     void OnFieldChanged(FieldId id, CDataObject* object) override;
 
 private:
+    friend class CFolderData; // a refresh moves files into the folder they belong to
     CString m_name;
     std::int64_t m_size;
+    std::int64_t m_allocated;
     std::int64_t m_creationTime;
     std::int64_t m_lastAccessTime;
     std::int64_t m_lastWriteTime;
@@ -99,6 +110,9 @@ public:
     bool IsPopulating() const { return m_populating.load(std::memory_order_relaxed); }
     std::int32_t GetType() const { return TYPE_FOLDER; }
     CFolderData* GetParent() const { return m_parent; }
+    std::int64_t GetSizeOnDisk() const { return m_totalAllocated.load(std::memory_order_relaxed); }
+    // The size as a share of the parent's size, 0 to 100; 100 for a drive.
+    double GetPercentOfParent() const;
     std::int64_t GetDirectFilesSize() const;
     // The scanner could not list this folder: the error number (errno), or
     // kUnknownReadError when the file system did not say why. 0 when the
@@ -118,6 +132,12 @@ public:
     // The scanner is the only writer of the lists; a copy keeps readers safe.
     std::vector<CFolderData*> GetFolders() const;
     std::vector<CFileData*> GetFiles() const;
+    // A refresh: takes the folders and files of `fresh` (walked apart from
+    // the tree, its parent unlinked) in place of this folder's; the totals
+    // of this folder and of every ancestor move by the difference. The
+    // previous contents are deleted: no row may show them any more. The
+    // size and count are announced upwards.
+    void ReplaceContents(CFolderData& fresh);
 
     void OnFieldChanged(FieldId id, CDataObject* object) override;
 
@@ -126,7 +146,7 @@ protected:
 
 private:
     // Adds to this folder's and every ancestor's running totals.
-    void AddToTotals(std::int64_t size, std::int32_t files);
+    void AddToTotals(std::int64_t size, std::int32_t files, std::int64_t allocated);
     // Announces `id` to this folder's subscribers, each parent folder among
     // them repeating it to its own in turn: the order of nested
     // notifications, made by a loop.
@@ -141,6 +161,7 @@ private:
     std::atomic<bool> m_linked{false}; // added to its parent's subfolders
     std::atomic<std::int64_t> m_totalSize{0};
     std::atomic<std::int32_t> m_totalFiles{0};
+    std::atomic<std::int64_t> m_totalAllocated{0};
     std::atomic<std::int32_t> m_readError{0};
     // Has a subscriber other than its parent folder (counted process-wide).
     std::atomic<bool> m_heard{false};

@@ -431,7 +431,9 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
         } else {
             struct statx st {};
             if (statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                      STATX_TYPE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME, &st) != 0)
+                      STATX_TYPE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_BLOCKS |
+                          STATX_INO | STATX_NLINK,
+                      &st) != 0)
                 continue; // gone since the listing was read
             scanned.isFolder = S_ISDIR(st.stx_mode);
             if (!scanned.isFolder) {
@@ -443,6 +445,13 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
                 const bool hasBirth = (st.stx_mask & STATX_BTIME) && (st.stx_btime.tv_sec != 0 || st.stx_btime.tv_nsec != 0);
                 const auto& created = hasBirth ? st.stx_btime : st.stx_ctime;
                 scanned.creationTime = ToFileTime(created.tv_sec, created.tv_nsec);
+                // Blocks are counted in 512-byte units whatever the file system's block size.
+                if (st.stx_mask & STATX_BLOCKS)
+                    scanned.allocated = static_cast<std::int64_t>(
+                        std::min<std::uint64_t>(st.stx_blocks, std::numeric_limits<std::int64_t>::max() / 512) * 512);
+                scanned.device = static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor;
+                scanned.inode = st.stx_ino;
+                scanned.links = (st.stx_mask & STATX_NLINK) ? st.stx_nlink : 0;
             }
         }
         if (!onEntry(scanned))
@@ -517,6 +526,11 @@ std::uint32_t CFolderScanner::Run()
         std::atomic<bool>& flag;
         ~CFinished() { flag = true; }
     } finished{m_finished};
+    if (CFolderData* folder = m_refreshTarget.exchange(nullptr)) {
+        Refresh(folder);
+        m_fileSystem->EndWalk();
+        return 0;
+    }
     const std::vector<IScanListener*> listeners = Snapshot();
     std::vector<std::pair<std::string, std::uint64_t>> roots;
     if (m_roots.empty()) {
@@ -554,11 +568,11 @@ void CFolderScanner::ScanFolder(CFolderData* folder)
     ScanFolder(folder, 0, folder->GetFullName().ToStdString());
 }
 
-bool CFolderScanner::ListAndAnnounce(CFolderData* folder, std::uint64_t mountId, const std::string& path)
+bool CFolderScanner::ListAndAnnounce(CFolderData* folder, std::uint64_t mountId, const std::string& path, bool announce)
 {
     if (IsStopRequested())
         return false;
-    const std::vector<IScanListener*> listeners = Snapshot();
+    const std::vector<IScanListener*> listeners = announce ? Snapshot() : std::vector<IScanListener*>();
     // Entries are announced as the listing reads them; the listing is closed
     // before the subfolders are walked.
     bool stopped = false;
@@ -576,8 +590,21 @@ bool CFolderScanner::ListAndAnnounce(CFolderData* folder, std::uint64_t mountId,
                 listener->OnFolder(child);
             return true;
         }
+        // A further link of an inode already counted on its drive takes no
+        // more room: its blocks count once, as the first link found.
+        CFileData** holder = nullptr;
+        std::int64_t allocated = entry.allocated;
+        if (entry.links > 1) {
+            const auto [it, added] = m_linkHolders.try_emplace(InodeKey{entry.device, entry.inode}, nullptr);
+            if (added)
+                holder = &it->second;
+            else
+                allocated = 0;
+        }
         auto* file = new CFileData(CString(entry.name), folder, entry.size, entry.creationTime, entry.lastAccessTime,
-                                   entry.lastWriteTime);
+                                   entry.lastWriteTime, allocated);
+        if (holder)
+            *holder = file;
         folder->AddFile(file);
         for (IScanListener* listener : listeners) {
             if (stop())
@@ -594,7 +621,7 @@ bool CFolderScanner::ListAndAnnounce(CFolderData* folder, std::uint64_t mountId,
     return !stopped;
 }
 
-void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& rootPath)
+void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& rootPath, bool announce)
 {
     // Depth first over an explicit stack: each level holds its folder, the
     // subfolders it had once listed, and where its path ends in `path`.
@@ -607,7 +634,7 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
     std::string path = rootPath;
     std::vector<Level> stack;
     const auto enter = [&](CFolderData* entered) {
-        if (!ListAndAnnounce(entered, mountId, path))
+        if (!ListAndAnnounce(entered, mountId, path, announce))
             return; // stopped: this folder's walk ends without its populating marks
         entered->BeginPopulate();
         stack.push_back({entered, entered->GetFolders(), 0, path.size()});
@@ -627,6 +654,123 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
         top.folder->EndPopulate();
         stack.pop_back();
     }
+}
+
+bool CFolderScanner::StartRefresh(CFolderData* folder)
+{
+    if (!folder || !m_finished.load())
+        return false;
+    // Only a folder of this scanner's tree.
+    const CFolderData* drive = folder;
+    while (drive->GetParent())
+        drive = drive->GetParent();
+    {
+        std::lock_guard lock(m_lock);
+        if (std::find(m_drives.begin(), m_drives.end(), drive) == m_drives.end())
+            return false;
+    }
+    // The walk before has returned from Run: its thread is joined at once.
+    Wait(0xFFFFFFFFu);
+    m_finished = false;
+    m_refreshTarget = folder;
+    Start();
+    return true;
+}
+
+namespace {
+bool IsWithin(const CFolderData* folder, const CFolderData* ancestor)
+{
+    for (; folder; folder = folder->GetParent())
+        if (folder == ancestor)
+            return true;
+    return false;
+}
+
+// Unreadable folders of a subtree, the folder itself included.
+std::int64_t CountUnreadable(CFolderData* root)
+{
+    std::int64_t count = 0;
+    std::vector<CFolderData*> stack{root};
+    while (!stack.empty()) {
+        CFolderData* folder = stack.back();
+        stack.pop_back();
+        count += folder->IsUnreadable() ? 1 : 0;
+        for (CFolderData* child : folder->GetFolders())
+            stack.push_back(child);
+    }
+    return count;
+}
+} // namespace
+
+void CFolderScanner::ForgetLinksBelow(const CFolderData* folder)
+{
+    std::erase_if(m_linkHolders, [folder](const auto& link) { return IsWithin(link.second->GetParent(), folder); });
+}
+
+void CFolderScanner::Refresh(CFolderData* folder)
+{
+    std::uint64_t mountId = 0;
+    {
+        const CFolderData* drive = folder;
+        while (drive->GetParent())
+            drive = drive->GetParent();
+        std::lock_guard lock(m_lock);
+        for (std::size_t i = 0; i < m_drives.size(); ++i)
+            if (m_drives[i] == drive)
+                mountId = m_driveMounts[i];
+    }
+    folder->BeginPopulate();
+    // The inodes the old contents counted may be counted afresh; a walk
+    // given up forgets what the fresh one counted again.
+    std::vector<std::pair<InodeKey, CFileData*>> forgotten;
+    for (const auto& link : m_linkHolders)
+        if (IsWithin(link.second->GetParent(), folder))
+            forgotten.emplace_back(link);
+    ForgetLinksBelow(folder);
+    const std::int64_t unreadableBefore = CountUnreadable(folder);
+    // Walked apart, unlinked and unannounced: the rows of the old contents
+    // stay in view meanwhile.
+    CFolderData fresh(folder->GetName(), nullptr);
+    const std::int64_t unreadableCount = m_unreadable.load();
+    ScanFolder(&fresh, mountId, folder->GetFullName().ToStdString(), false);
+    const auto giveUp = [&] {
+        ForgetLinksBelow(&fresh);
+        for (const auto& link : forgotten)
+            m_linkHolders.insert(link);
+        m_unreadable.store(unreadableCount);
+        folder->EndPopulate();
+    };
+    if (IsStopRequested()) {
+        giveUp();
+        return;
+    }
+    const std::vector<IScanListener*> listeners = Snapshot();
+    for (IScanListener* listener : listeners)
+        listener->OnFolderEmptying(folder);
+    // A refused row removal means the window is closing, after the stop was
+    // requested: the old rows may still be there, so nothing is replaced.
+    if (IsStopRequested()) {
+        giveUp();
+        return;
+    }
+    folder->ReplaceContents(fresh);
+    m_unreadable.fetch_sub(unreadableBefore);
+    m_refreshes.fetch_add(1);
+    // The new contents, parents before children.
+    std::vector<CFolderData*> stack{folder};
+    while (!stack.empty() && !IsStopRequested()) {
+        CFolderData* parent = stack.back();
+        stack.pop_back();
+        const std::vector<CFolderData*> folders = parent->GetFolders();
+        for (CFolderData* child : folders)
+            for (IScanListener* listener : listeners)
+                listener->OnFolder(child);
+        for (CFileData* file : parent->GetFiles())
+            for (IScanListener* listener : listeners)
+                listener->OnFile(file);
+        stack.insert(stack.end(), folders.rbegin(), folders.rend());
+    }
+    folder->EndPopulate();
 }
 
 } // namespace Velmora

@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ public:
     virtual void OnRootFolder(CFolderData* drive) = 0;
     virtual void OnFolder(CFolderData* folder) = 0;
     virtual void OnFile(CFileData* file) = 0;
+    // A refresh is about to replace the folder's contents, which are then
+    // deleted: the rows of its children go now. A refused grid call (the
+    // window is closing) is fine, the refresh then gives up.
+    virtual void OnFolderEmptying(CFolderData* folder) { (void)folder; }
 
 protected:
     ~IScanListener() = default;
@@ -53,6 +58,10 @@ struct ScanEntry {
     std::int64_t creationTime = 0;
     std::int64_t lastAccessTime = 0;
     std::int64_t lastWriteTime = 0;
+    std::int64_t allocated = 0; // bytes of the blocks it takes
+    std::uint64_t device = 0;   // with the inode: the file's identity, for hard links
+    std::uint64_t inode = 0;
+    std::uint32_t links = 0;    // hard links; 0 when not known
 };
 
 // A mount the machine has, as the mount table lists it.
@@ -175,6 +184,16 @@ public:
     bool IsFinished() const noexcept { return m_finished.load(); }
     // Folders that could not be listed so far (mount points not counted).
     std::int64_t GetUnreadableCount() const noexcept { return m_unreadable.load(std::memory_order_relaxed); }
+    // Rescans the subtree of `folder` (one of this scanner's, a drive or a
+    // folder) on the scanner thread, once the first walk has ended: the
+    // folder is walked apart from the tree while its rows stay, then its
+    // contents are replaced at once (the listeners' OnFolderEmptying, then
+    // the new objects announced, parents first) and the totals of every
+    // ancestor move by the difference. A stop before the replacement
+    // leaves the tree as it was. False while a walk runs.
+    bool StartRefresh(CFolderData* folder);
+    // How many refreshes replaced their folder's contents.
+    std::int64_t GetRefreshCount() const noexcept { return m_refreshes.load(); }
 
 protected:
     std::uint32_t Run() override;
@@ -182,10 +201,13 @@ protected:
 private:
     std::vector<IScanListener*> Snapshot() const;
     // The path is carried down the walk so no folder rebuilds it.
-    void ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& path);
-    // Lists one folder and announces its entries; false when the walk of the
-    // folder ends here (a stop was requested).
-    bool ListAndAnnounce(CFolderData* folder, std::uint64_t mountId, const std::string& path);
+    void ScanFolder(CFolderData* folder, std::uint64_t mountId, const std::string& path, bool announce = true);
+    // Lists one folder and announces its entries (when `announce`); false
+    // when the walk of the folder ends here (a stop was requested).
+    bool ListAndAnnounce(CFolderData* folder, std::uint64_t mountId, const std::string& path, bool announce);
+    void Refresh(CFolderData* folder);
+    // Forgets the inodes counted by files below `folder`.
+    void ForgetLinksBelow(const CFolderData* folder);
 
     std::vector<std::string> m_roots;
     std::shared_ptr<IScanFileSystem> m_fileSystem;
@@ -196,6 +218,18 @@ private:
     mutable std::recursive_mutex m_lock; // guards the drives
     std::atomic<bool> m_finished{false};
     std::atomic<std::int64_t> m_unreadable{0};
+    std::atomic<std::int64_t> m_refreshes{0};
+    std::atomic<CFolderData*> m_refreshTarget{nullptr};
+    // Scanner thread only: inodes with more than one link, by device and
+    // inode, and the file that counted its blocks.
+    struct InodeKey {
+        std::uint64_t device, inode;
+        bool operator==(const InodeKey&) const = default;
+    };
+    struct InodeHash {
+        std::size_t operator()(const InodeKey& key) const noexcept { return std::hash<std::uint64_t>()(key.inode * 31 + key.device); }
+    };
+    std::unordered_map<InodeKey, CFileData*, InodeHash> m_linkHolders;
 };
 
 } // namespace Velmora

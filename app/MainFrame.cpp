@@ -13,9 +13,21 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QUrl>
+#include <cstdio>
+
 #include "app/Application.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "gui/header/Header.h"
+#include "gui/platform/Archive.h"
 
 namespace Velmora {
 
@@ -52,7 +64,8 @@ QIcon GlyphIcon(const QString& glyph)
 }
 } // namespace
 
-CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::move(document))
+CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QSettings> profile)
+    : m_document(std::move(document)), m_profile(std::move(profile))
 {
     setWindowTitle("Kestrum - Velmora");
     setWindowIcon(ApplicationIcon());
@@ -80,7 +93,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::
         ExportPdf(name);
     });
     QMenu* settings = m_settings = menuBar()->addMenu("&Settings");
-    QToolBar* toolbar = addToolBar("Toolbar");
+    QToolBar* toolbar = m_toolbar = addToolBar("Toolbar");
     toolbar->setObjectName("toolbar");
     toolbar->setIconSize(QSize(24, 24));
     QAction* increase = AddCommand(settings, ID_INCREASE_FONT, "&Increase font", "Increase font size", "A+");
@@ -111,6 +124,37 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::
     QAction* showToolbar = toolbar->toggleViewAction();
     showToolbar->setText("&Toolbar");
     view->addAction(showToolbar);
+    view->addSeparator();
+    // The sizes as the design shows them, or in binary units.
+    m_bytes = AddCommand(view, ID_SIZE_BYTES, "Sizes in &bytes", "Show sizes as grouped bytes", "");
+    m_units = AddCommand(view, ID_SIZE_UNITS, "Sizes in &units", "Show sizes in KiB, MiB, GiB", "");
+    auto* sizeChoice = new QActionGroup(this);
+    for (QAction* action : {m_bytes, m_units}) {
+        action->setCheckable(true);
+        sizeChoice->addAction(action);
+    }
+    m_bytes->setChecked(true);
+    connect(m_bytes, &QAction::triggered, this, [this] { m_view->SetSizeUnits(false); });
+    connect(m_units, &QAction::triggered, this, [this] { m_view->SetSizeUnits(true); });
+    view->addSeparator();
+    QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
+    refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    QAction* refreshAll = AddCommand(view, ID_REFRESH_ALL, "Refresh &all", "Rescan everything from scratch", "");
+    refreshAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
+    connect(refresh, &QAction::triggered, this, [this] { RefreshObject(nullptr); });
+    connect(refreshAll, &QAction::triggered, this, [this] { RefreshAll(); });
+    // The row commands also reach the focused row without the menu.
+    QAction* open = AddCommand(view, ID_OPEN, "&Open", "Open the focused row", "");
+    QAction* containing = AddCommand(view, ID_OPEN_CONTAINING_FOLDER, "Open containing &folder",
+                                     "Open the folder that holds the focused row", "");
+    QAction* copyName = AddCommand(view, ID_COPY_FULL_NAME, "&Copy full name", "Copy the full name of the focused row", "");
+    for (QAction* action : {open, containing, copyName})
+        action->setVisible(false);
+    connect(open, &QAction::triggered, this, [this] { OpenObject(nullptr); });
+    connect(containing, &QAction::triggered, this, [this] { OpenContainingFolder(nullptr); });
+    connect(copyName, &QAction::triggered, this, [this] { CopyFullName(nullptr); });
+    m_view->Grid().installEventFilter(this);
+    m_view->Grid().viewport()->installEventFilter(this);
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("&About...", this, [this] {
         CAboutBox about(this);
@@ -132,6 +176,8 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document) : m_document(std::
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { UpdateStatus(); });
     timer->start(250);
+    if (m_profile)
+        LoadSettings(*m_profile);
     m_elapsed.start();
     m_document->Start();
     // "Scanning" from the first moment, not only after the first tick.
@@ -173,7 +219,39 @@ void CMainFrame::UpdateStatus()
     // Ready once the walk has ended and its last rows are in.
     if (m_document->Scanner().IsFinished() && !m_view->HasWaitingRows()) {
         m_message->setText("Ready");
+        if (m_walking) {
+            // The totals of what was walked, for a while, then "Ready".
+            m_walking = false;
+            std::int64_t size = 0, onDisk = 0;
+            QString done = "Done";
+            if (CFolderData* folder = m_view->RefreshedFolder()) {
+                done = QString("Refreshed %1").arg(CVelmoraView::FullNameOf(folder));
+                size = folder->GetSize();
+                onDisk = folder->GetSizeOnDisk();
+            } else {
+                for (CFolderData* drive : m_document->Scanner().GetDrives()) {
+                    size += drive->GetSize();
+                    onDisk += drive->GetSizeOnDisk();
+                }
+            }
+            statusBar()->showMessage(QString("%1: %2 folders, %3 files, %4 (%5 on disk) in %6 s")
+                                         .arg(done)
+                                         .arg(progress.folders.load())
+                                         .arg(progress.files.load())
+                                         .arg(HumanBytes(size))
+                                         .arg(HumanBytes(onDisk))
+                                         .arg(QString::number(m_elapsed.elapsed() / 1000.0, 'f', 1)),
+                                     5000);
+            setWindowTitle("Kestrum - Velmora");
+            m_view->RepaintDerivedColumns();
+        }
     } else {
+        m_walking = true;
+        setWindowTitle(QString("Kestrum - Velmora - scanning: %1 folders, %2 files, %3")
+                           .arg(progress.folders.load())
+                           .arg(progress.files.load())
+                           .arg(HumanBytes(progress.bytes.load())));
+        m_view->RepaintDerivedColumns();
         m_message->setText(QString("Scanning: %1 folders, %2 files, %3 - %4 s")
                                .arg(progress.folders.load())
                                .arg(progress.files.load())
@@ -199,6 +277,12 @@ void CMainFrame::UpdateCommands()
     if (m_shutDown)
         return;
     m_lines->setChecked(m_view->AreLinesShown());
+    const bool idle = m_view->IsIdle();
+    for (const int id : {ID_REFRESH, ID_REFRESH_ALL})
+        if (QAction* action = Command(id))
+            action->setEnabled(idle);
+    m_units->setChecked(m_view->AreSizeUnits());
+    m_bytes->setChecked(!m_view->AreSizeUnits());
 }
 
 QString CMainFrame::StatusMessage() const { return m_message->text(); }
@@ -216,11 +300,219 @@ void CMainFrame::Shutdown()
 {
     if (m_shutDown)
         return;
+    // What the user arranged is written while the window still shows it.
+    if (m_profile)
+        SaveSettings(*m_profile);
     m_shutDown = true;
     m_document->Scanner().RequestStop();
     m_view->Grid().SetClosing(); // a scanner call waiting for this thread returns now
     m_document->Scanner().Wait(0xFFFFFFFFu);
     m_view->Detach();
+}
+
+namespace {
+// One line on stderr per damaged stored value; the default stays.
+void ReportDamaged(const char* what, const QString& why = {})
+{
+    std::fprintf(stderr, "velmora: the stored %s is damaged%s%s; the default is used\n", what, why.isEmpty() ? "" : ": ",
+                 why.toLocal8Bit().constData());
+}
+} // namespace
+
+void CMainFrame::SaveSettings(QSettings& settings)
+{
+    settings.setValue("geometry", saveGeometry());
+    settings.setValue("state", saveState());
+    settings.setValue("toolbar", m_toolbar->isVisibleTo(this));
+    settings.setValue("font", m_view->Grid().GetGridFont().toString());
+    settings.setValue("lines", m_view->AreLinesShown());
+    settings.setValue("units", m_view->AreSizeUnits());
+    if (Kestrum::GUI::CHeader* header = m_view->Grid().GetHeader()) {
+        Kestrum::GUI::CArchive archive;
+        header->Serialize(archive);
+        const auto& bytes = archive.GetBytes();
+        settings.setValue("header", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    }
+    settings.sync();
+}
+
+void CMainFrame::LoadSettings(QSettings& settings)
+{
+    if (settings.contains("font")) {
+        // A description with its size; the size within the commands' range.
+        QFont font;
+        const QString text = settings.value("font").toString();
+        if (text.contains(',') && font.fromString(text) && font.pointSize() >= 6 && font.pointSize() <= 24)
+            m_view->Grid().SetGridFont(font);
+        else
+            ReportDamaged("font");
+    }
+    if (settings.contains("header")) {
+        const QByteArray stored = settings.value("header").toByteArray();
+        try {
+            Kestrum::GUI::CArchive archive(stored.constData(), static_cast<std::size_t>(stored.size()));
+            auto header = std::make_unique<Kestrum::GUI::CHeader>(true);
+            header->Serialize(archive);
+            if (archive.GetRemaining() != 0)
+                throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "bytes follow the header");
+            if (!header->GetColumn(FIELD_NAME))
+                throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "no Name column");
+            m_view->UseHeader(header.release());
+        } catch (const std::exception& error) {
+            ReportDamaged("header", QString::fromLocal8Bit(error.what()));
+        }
+    }
+    if (settings.value("lines", false).toBool() != m_view->AreLinesShown())
+        m_view->ToggleLines();
+    m_view->SetSizeUnits(settings.value("units", false).toBool());
+    if (settings.contains("geometry") && !restoreGeometry(settings.value("geometry").toByteArray()))
+        ReportDamaged("window geometry");
+    if (settings.contains("state") && !restoreState(settings.value("state").toByteArray()))
+        ReportDamaged("window state");
+    if (settings.contains("toolbar"))
+        m_toolbar->setVisible(settings.value("toolbar").toBool());
+    UpdateCommands();
+}
+
+void CMainFrame::OpenObject(Kestrum::Common::CDataObject* object)
+{
+    if (!object)
+        object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
+    if (object)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(CVelmoraView::FullNameOf(object)));
+}
+
+void CMainFrame::OpenContainingFolder(Kestrum::Common::CDataObject* object)
+{
+    if (!object)
+        object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
+    if (!object)
+        return;
+    // A drive's containing folder is the one it is mounted in.
+    const QString name = CVelmoraView::FullNameOf(object);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(name).absolutePath()));
+}
+
+void CMainFrame::CopyFullName(Kestrum::Common::CDataObject* object)
+{
+    if (!object)
+        object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
+    if (!object)
+        return;
+    const QString name = CVelmoraView::FullNameOf(object);
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->setText(name);
+    // Where the platform has a selection (X11), a middle click pastes it too.
+    if (clipboard->supportsSelection())
+        clipboard->setText(name, QClipboard::Selection);
+}
+
+void CMainFrame::WalkStarted()
+{
+    m_walking = true;
+    m_elapsed.restart();
+    UpdateStatus();
+}
+
+bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
+{
+    if (!object)
+        object = m_view->FocusedObject();
+    else if (!m_view->HasRow(object))
+        object = nullptr;
+    if (!m_view->Refresh(object))
+        return false;
+    WalkStarted();
+    return true;
+}
+
+bool CMainFrame::RefreshAll()
+{
+    if (!m_view->RefreshAll())
+        return false;
+    WalkStarted();
+    return true;
+}
+
+QMenu* CMainFrame::MakeContextMenu(Kestrum::Common::CDataObject* object)
+{
+    auto* menu = new QMenu(this);
+    menu->setObjectName("rowMenu");
+    const bool idle = m_view->IsIdle();
+    QAction* open = menu->addAction("&Open", this, [this, object] { OpenObject(object); });
+    QAction* containing = menu->addAction("Open containing &folder", this, [this, object] { OpenContainingFolder(object); });
+    QAction* copy = menu->addAction("&Copy full name", this, [this, object] { CopyFullName(object); });
+    menu->addSeparator();
+    QAction* refresh = menu->addAction("&Refresh", this, [this, object] { RefreshObject(object); });
+    refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    QAction* all = menu->addAction("Refresh &all", this, [this] { RefreshAll(); });
+    all->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
+    for (QAction* action : {open, containing, copy, refresh})
+        action->setEnabled(object != nullptr);
+    refresh->setEnabled(object && idle);
+    all->setEnabled(idle);
+    open->setData(ID_OPEN);
+    containing->setData(ID_OPEN_CONTAINING_FOLDER);
+    copy->setData(ID_COPY_FULL_NAME);
+    refresh->setData(ID_REFRESH);
+    all->setData(ID_REFRESH_ALL);
+    return menu;
+}
+
+void CMainFrame::ShowContextMenu(const QPoint& globalPosition, Kestrum::Common::CDataObject* object)
+{
+    QMenu* menu = MakeContextMenu(object);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPosition);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_shutDown || !m_view)
+        return false;
+    Kestrum::GUI::CGrid& grid = m_view->Grid();
+    if (watched == grid.viewport() && event->type() == QEvent::ContextMenu) {
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        if (menuEvent->reason() == QContextMenuEvent::Mouse) {
+            // The row under the pointer becomes the one acted on, selected
+            // and focused as a left click would leave it.
+            int area = 0;
+            const Kestrum::GUI::HITEM item = grid.HitTest({menuEvent->pos().x(), menuEvent->pos().y()}, &area);
+            Kestrum::Common::CDataObject* object = item ? grid.GetObject(item) : nullptr;
+            if (item && !grid.IsItemSelected(item)) {
+                grid.ClearSelection();
+                grid.SelectItem(item, true);
+            }
+            if (item)
+                grid.SetFocusedRow(grid.GetVisibleIndex(item), area);
+            ShowContextMenu(menuEvent->globalPos(), object);
+            return true;
+        }
+    }
+    const bool menuKey = event->type() == QEvent::KeyPress &&
+                         (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Menu ||
+                          (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F10 &&
+                           static_cast<QKeyEvent*>(event)->modifiers() == Qt::ShiftModifier));
+    const bool keyboardMenu = event->type() == QEvent::ContextMenu &&
+                              static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    if ((watched == &grid || watched == grid.viewport()) && (menuKey || keyboardMenu)) {
+        // At the focused row, or at the top of the body without one.
+        Kestrum::Common::CDataObject* object = m_view->FocusedObject();
+        QPoint at(8, 8);
+        if (object) {
+            const Kestrum::GUI::CRect rect = grid.GetRowRect(grid.GetItem(object));
+            at = QPoint(rect.left + 24, rect.top + rect.Height() / 2);
+        }
+        ShowContextMenu(grid.viewport()->mapToGlobal(at), object);
+        return true;
+    }
+    return false;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

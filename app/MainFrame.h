@@ -6,10 +6,18 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QSettings>
 #include <memory>
 
 class QAction;
 class QLabel;
+class QMenu;
+
+class QToolBar;
+
+namespace Kestrum::Common {
+class CDataObject;
+}
 
 namespace Velmora {
 
@@ -31,10 +39,25 @@ enum PrintCommandId : int {
     ID_PRINT_PREVIEW = 32779,
     ID_EXPORT_PDF = 32780,
 };
+// Command ids of the row commands and the View menu's units choice.
+enum RowCommandId : int {
+    ID_OPEN = 32781,
+    ID_OPEN_CONTAINING_FOLDER = 32782,
+    ID_COPY_FULL_NAME = 32783,
+    ID_REFRESH = 32784,
+    ID_REFRESH_ALL = 32785,
+    ID_SIZE_BYTES = 32786,
+    ID_SIZE_UNITS = 32787,
+};
+
+// Where the settings live: the profile key of the application framework.
+inline constexpr const char* kSettingsOrganization = "Local AppWizard-Generated Applications";
 
 class CMainFrame : public QMainWindow {
 public:
-    explicit CMainFrame(std::unique_ptr<CVelmoraDoc> document);
+    // With settings, they are applied before the walk starts and written
+    // back when the window closes.
+    explicit CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QSettings> settings = nullptr);
     ~CMainFrame() override;
 
     CVelmoraView& View() noexcept { return *m_view; }
@@ -59,7 +82,23 @@ public:
     void UpdateCommands();
     QMenu* SettingsMenu() const { return m_settings; }
 
+    // Window geometry and state, toolbar, font, lines, units and the whole
+    // header (through its archive bytes). A damaged stored value is told on
+    // stderr, one line each, and the default stays.
+    void SaveSettings(QSettings& settings);
+    void LoadSettings(QSettings& settings);
+    // The row commands on an object (null: the focused row's).
+    void OpenObject(Kestrum::Common::CDataObject* object);
+    void OpenContainingFolder(Kestrum::Common::CDataObject* object);
+    void CopyFullName(Kestrum::Common::CDataObject* object);
+    bool RefreshObject(Kestrum::Common::CDataObject* object);
+    bool RefreshAll();
+    // The context menu of a row; the caller owns it.
+    QMenu* MakeContextMenu(Kestrum::Common::CDataObject* object);
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -72,7 +111,14 @@ private:
     QLabel* m_lockPanes[3] = {};
     QMenu* m_settings = nullptr;
     QAction* m_lines = nullptr;
+    QAction* m_units = nullptr;
+    QAction* m_bytes = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    std::unique_ptr<QSettings> m_profile;
+    bool m_walking = true;
     QElapsedTimer m_elapsed;
+    void ShowContextMenu(const QPoint& globalPosition, Kestrum::Common::CDataObject* object);
+    void WalkStarted();
     bool m_shutDown = false;
 };
 

@@ -3,8 +3,11 @@
 #include <QFileIconProvider>
 #include <QMimeDatabase>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "app/FileSystemData.h"
+#include "app/SizeUnitsFormat.h"
 #include "common/DataObject.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridItem.h"
@@ -21,7 +24,8 @@ namespace {
 Color ColumnBackground(std::int32_t field)
 {
     switch (field) {
-    case FIELD_SIZE: return 0xE8F6FA;
+    case FIELD_SIZE:
+    case FIELD_SIZE_ON_DISK: return 0xE8F6FA;
     case FIELD_FILES_COUNT: return 0xDDF3F7;
     case FIELD_CREATION_TIME: return 0xD1EFF5;
     case FIELD_LAST_ACCESS_TIME: return 0xC1E8F0;
@@ -79,7 +83,19 @@ public:
     ICellPaintFormat* Clone() const override { return new CNameCellPaintFormat(*this); }
 };
 
-CRowPainter::CRowPainter() : CCustomDraw(true), m_nameFormat(std::make_unique<CNameCellPaintFormat>())
+CRect CRowPainter::PercentBarRect(const CRect& cell, int textWidth, double percent)
+{
+    // The bar takes the room left of the number, a few pixels in from the edges.
+    const int room = cell.Width() - textWidth - 12;
+    if (room < 8 || cell.Height() < 6)
+        return {};
+    const int length = static_cast<int>(std::lround(room * std::clamp(percent, 0.0, 100.0) / 100.0));
+    return {cell.left + 3, cell.top + 3, cell.left + 3 + length, cell.bottom - 3};
+}
+
+CRowPainter::CRowPainter()
+    : CCustomDraw(true), m_nameFormat(std::make_unique<CNameCellPaintFormat>()),
+      m_unitsFormat(std::make_unique<CSizeUnitsFormat>())
 {
     for (int frame = 0; frame < 4; ++frame)
         m_frames.push_back(DrawFrame(frame));
@@ -137,7 +153,24 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
     }
     if (field == FIELD_SIZE)
         font.setWeight(QFont::Black);
+    if (m_units && (field == FIELD_SIZE || field == FIELD_SIZE_ON_DISK))
+        cell.format = m_unitsFormat.get();
     cell.font = &font;
+    if (field == FIELD_PERCENT_OF_PARENT && object) {
+        CCustomDraw::PaintCell(cell, state, flags);
+        const QFont previous = state.dc->GetFont();
+        state.dc->SelectFont(font);
+        const int textWidth = state.dc->TextWidth("100.0%");
+        state.dc->SelectFont(previous);
+        const CRect bar = PercentBarRect(context.fullRect, textWidth, object->GetDouble(FIELD_PERCENT_OF_PARENT));
+        if (bar.Width() > 0) {
+            state.dc->PushClip();
+            state.dc->IntersectClip(context.visibleRect.Intersected(context.repaintRect));
+            state.dc->FillSolid(bar, kPercentBarColor);
+            state.dc->PopClip();
+        }
+        return;
+    }
     if (!decoration) {
         CCustomDraw::PaintCell(cell, state, flags);
         return;
@@ -168,21 +201,24 @@ int CRowPainter::GetCellWidth(CellDrawContext& context, PaintState& state, Paint
 {
     const std::int32_t field = context.column ? context.column->GetFieldId() : Kestrum::Common::FIELD_NONE;
     const int height = context.fullRect.Height() > 0 ? context.fullRect.Height() : 16;
+    CellDrawContext cell = context;
+    if (m_units && (field == FIELD_SIZE || field == FIELD_SIZE_ON_DISK))
+        cell.format = m_unitsFormat.get();
     if (field == FIELD_NAME)
-        return CCustomDraw::GetCellWidth(context, state, flags) + height;
+        return CCustomDraw::GetCellWidth(cell, state, flags) + height;
     if (field == FIELD_SIZE && state.dc) {
         QFont bold = state.dc->GetFont();
         bold.setWeight(QFont::Black);
         const QFont previous = state.dc->GetFont();
         state.dc->SelectFont(bold);
-        int width = CCustomDraw::GetCellWidth(context, state, flags);
+        int width = CCustomDraw::GetCellWidth(cell, state, flags);
         state.dc->SelectFont(previous);
         auto* object = context.row ? context.row->object : nullptr;
         if (object && object->GetBool(FIELD_POPULATING))
             width += height;
         return width;
     }
-    return CCustomDraw::GetCellWidth(context, state, flags);
+    return CCustomDraw::GetCellWidth(cell, state, flags);
 }
 
 } // namespace Velmora

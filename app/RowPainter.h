@@ -27,6 +27,14 @@ public:
     Kestrum::GUI::ICellPaintFormat* GetCellPaintFormat(Kestrum::GUI::CColumn* column, Kestrum::Common::CDataObject* object,
                                                        Kestrum::GUI::CGridItem* item, int rowKey, int rowIndex) override;
 
+    // Both size columns in binary units instead of grouped bytes.
+    void SetSizeUnits(bool units) { m_units = units; }
+    bool AreSizeUnits() const { return m_units; }
+    static constexpr Kestrum::GUI::Color kPercentBarColor = 0xD2A064; // a soft blue
+    // The bar's rectangle in a "% of parent" cell of this rectangle, for
+    // this share; empty when the cell leaves no room beside the number.
+    static Kestrum::GUI::CRect PercentBarRect(const Kestrum::GUI::CRect& cell, int textWidth, double percent);
+
     // The four animation frames (drawn here, no image files).
     const std::vector<QPixmap>& Frames() const { return m_frames; }
     static constexpr Kestrum::GUI::Color kFileTextColor = 0xC41C3E;
@@ -40,6 +48,8 @@ private:
     std::vector<QPixmap> m_frames;
     QHash<QString, QIcon> m_icons;
     std::unique_ptr<Kestrum::GUI::ICellPaintFormat> m_nameFormat;
+    std::unique_ptr<Kestrum::Common::CFormat> m_unitsFormat;
+    bool m_units = false;
 };
 
 } // namespace Velmora

@@ -3,8 +3,16 @@
 namespace Velmora {
 
 CVelmoraDoc::CVelmoraDoc(std::vector<std::string> roots, std::shared_ptr<IScanFileSystem> fileSystem)
-    : m_scanner(std::make_unique<CFolderScanner>(std::move(roots), std::move(fileSystem)))
+    : m_roots(std::move(roots)), m_fileSystem(std::move(fileSystem)),
+      m_scanner(std::make_unique<CFolderScanner>(m_roots, m_fileSystem))
 {
+}
+
+void CVelmoraDoc::Renew()
+{
+    m_scanner->RequestStop();
+    m_scanner.reset();
+    m_scanner = std::make_unique<CFolderScanner>(m_roots, m_fileSystem);
 }
 
 CVelmoraDoc::~CVelmoraDoc()

@@ -25,8 +25,13 @@ public:
     void Start();
     // Requests the stop and waits up to a second; the destructor joins.
     void RequestClose();
+    // A new scanner over the same roots, not started: the old one and its
+    // tree go (no row may show them any more).
+    void Renew();
 
 private:
+    std::vector<std::string> m_roots;
+    std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::unique_ptr<CFolderScanner> m_scanner;
 };
 

@@ -51,38 +51,10 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grid);
 
-    auto* header = new CHeader(true);
-    const struct {
-        std::int32_t field;
-        const char* caption;
-        int width;
-    } columns[] = {{FIELD_NAME, "Name", 270},
-                   {FIELD_SIZE, "Size", 120},
-                   {FIELD_FILES_COUNT, "Files count", 80},
-                   {FIELD_CREATION_TIME, "Creation time", 130},
-                   {FIELD_LAST_ACCESS_TIME, "Last access time", 130},
-                   {FIELD_LAST_WRITE_TIME, "Last write time", 130}};
-    // The time columns are widened when this platform's font needs more room
-    // for a full time stamp than the designed 130 pixels.
-    const QFontMetrics metrics(m_grid->GetGridFont());
-    const int timeWidth = metrics.horizontalAdvance("31/12/2009 23:59:58") + 8;
-    for (const auto& column : columns) {
-        const bool time = column.field >= FIELD_CREATION_TIME && column.field <= FIELD_LAST_WRITE_TIME;
-        header->AddColumn(new CColumn(column.field, column.caption, time ? std::max(column.width, timeWidth) : column.width,
-                                      AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
-    }
-    header->SetFixedColumnCount(1);
-    const int height = std::max(1, metrics.height());
-    for (const auto& column : columns)
-        m_widthPerHeight[column.field] = static_cast<double>(header->GetColumn(column.field)->GetWidth()) / height;
-    // Typing the start of a name finds it: Name (visible index 0) is the
-    // search column.
-    header->SetExtraValue(0);
-    // Largest first from the start, so the biggest folders stay on top while
-    // the walk runs (the rows are placed by the sort as they arrive).
-    header->SetSortInfo(0, CSortInfo(FIELD_SIZE, true));
-    m_grid->SetHeader(header);
-    m_grid->SetCustomDraw(new CRowPainter);
+    m_grid->SetHeader(MakeDefaultHeader(m_grid->GetGridFont()));
+    MeasureColumns();
+    m_painter = new CRowPainter;
+    m_grid->SetCustomDraw(m_painter);
     // A clipped cell shows its whole text in place; over a name that fits,
     // its full path shows beside the cursor.
     m_grid->SetTooltipCtrl(false, new CTooltipCtrl(true));
@@ -105,6 +77,73 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
     // Changed cells are highlighted while the walk goes on.
     m_grid->EnableUpdateHighlight(true);
     m_document.Scanner().AddListener(this);
+}
+
+namespace {
+struct ColumnDefault {
+    std::int32_t field;
+    const char* caption;
+    int width;
+};
+// The design's six, then the two of this version.
+constexpr ColumnDefault kColumns[] = {{FIELD_NAME, "Name", 270},
+                                      {FIELD_SIZE, "Size", 120},
+                                      {FIELD_FILES_COUNT, "Files count", 80},
+                                      {FIELD_CREATION_TIME, "Creation time", 130},
+                                      {FIELD_LAST_ACCESS_TIME, "Last access time", 130},
+                                      {FIELD_LAST_WRITE_TIME, "Last write time", 130},
+                                      {FIELD_SIZE_ON_DISK, "Size on disk", 120},
+                                      {FIELD_PERCENT_OF_PARENT, "% of parent", 110}};
+
+CColumn* MakeColumn(const ColumnDefault& column, const QFont& font)
+{
+    // The time columns are widened when this platform's font needs more room
+    // for a full time stamp than the designed 130 pixels.
+    const int timeWidth = QFontMetrics(font).horizontalAdvance("31/12/2009 23:59:58") + 8;
+    const bool time = column.field >= FIELD_CREATION_TIME && column.field <= FIELD_LAST_WRITE_TIME;
+    return new CColumn(column.field, column.caption, time ? std::max(column.width, timeWidth) : column.width, AlignAuto,
+                       false, -1, -1, nullptr, nullptr, nullptr, "");
+}
+} // namespace
+
+CHeader* CVelmoraView::MakeDefaultHeader(const QFont& font)
+{
+    auto* header = new CHeader(true);
+    for (const ColumnDefault& column : kColumns)
+        header->AddColumn(MakeColumn(column, font));
+    header->SetFixedColumnCount(1);
+    // Typing the start of a name finds it: Name (visible index 0) is the
+    // search column.
+    header->SetExtraValue(0);
+    // Largest first from the start, so the biggest folders stay on top while
+    // the walk runs (the rows are placed by the sort as they arrive).
+    header->SetSortInfo(0, CSortInfo(FIELD_SIZE, true));
+    return header;
+}
+
+void CVelmoraView::MeasureColumns()
+{
+    m_widthPerHeight.clear();
+    CHeader* header = m_grid->GetHeader();
+    const int height = std::max(1, QFontMetrics(m_grid->GetGridFont()).height());
+    for (int i = 0; header && i < header->GetColumnCount(); ++i) {
+        CColumn* column = header->GetColumnAt(i);
+        m_widthPerHeight[column->GetFieldId()] = static_cast<double>(column->GetWidth()) / height;
+    }
+    m_sizeWidthMet = 0;
+}
+
+void CVelmoraView::UseHeader(CHeader* header)
+{
+    if (!header)
+        return;
+    for (const ColumnDefault& column : kColumns)
+        if (!header->GetColumn(column.field))
+            header->AddColumn(MakeColumn(column, m_grid->GetGridFont()));
+    CHeader* previous = m_grid->SetHeader(header);
+    if (previous && previous->IsAutoDelete())
+        delete previous;
+    MeasureColumns();
 }
 
 CVelmoraView::~CVelmoraView() { Detach(); }
@@ -147,6 +186,94 @@ void CVelmoraView::OnFolder(CFolderData* folder)
 {
     m_progress.folders.fetch_add(1, std::memory_order_relaxed);
     Feed(folder, folder->GetParent());
+}
+
+void CVelmoraView::OnFolderEmptying(CFolderData* folder)
+{
+    // Scanner thread: each call is carried to the GUI thread, and refused
+    // at once while the window closes.
+    const HITEM item = m_grid->GetItem(folder);
+    if (!item)
+        return;
+    std::vector<HITEM> children;
+    m_grid->GetChildren(item, children, false);
+    for (const HITEM child : children)
+        m_grid->Remove(child);
+}
+
+Kestrum::Common::CDataObject* CVelmoraView::FocusedObject()
+{
+    const int row = m_grid->GetFocusedRow();
+    if (row < 0)
+        return nullptr;
+    const HITEM item = m_grid->GetItemAt(row, m_grid->GetFocusedArea());
+    return item ? m_grid->GetObject(item) : nullptr;
+}
+
+CFolderData* CVelmoraView::FolderOf(Kestrum::Common::CDataObject* object)
+{
+    if (auto* folder = dynamic_cast<CFolderData*>(object))
+        return folder;
+    if (auto* file = dynamic_cast<CFileData*>(object))
+        return file->GetParent();
+    return nullptr;
+}
+
+QString CVelmoraView::FullNameOf(Kestrum::Common::CDataObject* object)
+{
+    return object ? ToQString(object->GetMfcString(FIELD_FULL_NAME)) : QString();
+}
+
+bool CVelmoraView::IsIdle() { return m_document.Scanner().IsFinished() && !m_feed.IsBusy() && !m_detached; }
+
+bool CVelmoraView::Refresh(Kestrum::Common::CDataObject* object)
+{
+    CFolderData* folder = FolderOf(object);
+    if (!folder || !IsIdle())
+        return false;
+    // The counters tell what this walk finds.
+    m_progress.folders = 0;
+    m_progress.files = 0;
+    m_progress.bytes = 0;
+    if (!m_document.Scanner().StartRefresh(folder))
+        return false;
+    m_refreshed = folder;
+    return true;
+}
+
+bool CVelmoraView::RefreshAll()
+{
+    if (!IsIdle())
+        return false;
+    m_document.Scanner().RemoveListener(this);
+    m_grid->Clear(MaskBoth);
+    m_document.Renew();
+    m_progress.folders = 0;
+    m_progress.files = 0;
+    m_progress.bytes = 0;
+    m_sizeWidthMet = 0;
+    m_refreshed = nullptr;
+    m_document.Scanner().AddListener(this);
+    m_document.Start();
+    return true;
+}
+
+void CVelmoraView::SetSizeUnits(bool units)
+{
+    m_units = units;
+    m_painter->SetSizeUnits(units);
+    m_grid->viewport()->update();
+}
+
+void CVelmoraView::RepaintDerivedColumns()
+{
+    CHeader* header = m_grid->GetHeader();
+    for (const std::int32_t field : {FIELD_SIZE_ON_DISK, FIELD_PERCENT_OF_PARENT}) {
+        if (!header || !header->GetVisibleColumn(field))
+            continue;
+        const CRect rect = header->GetColumnRect(m_grid, field);
+        m_grid->viewport()->update(QRect(rect.left, 0, rect.Width(), m_grid->viewport()->height()));
+    }
 }
 
 void CVelmoraView::OnFile(CFileData* file)

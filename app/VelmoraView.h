@@ -36,6 +36,8 @@ struct ScanProgress {
     std::atomic<std::int64_t> bytes{0};
 };
 
+class CRowPainter;
+
 class CVelmoraView : public QWidget, public IScanListener {
 public:
     CVelmoraView(CVelmoraDoc& document, QWidget* parent = nullptr);
@@ -49,6 +51,42 @@ public:
     void OnRootFolder(CFolderData* drive) override;
     void OnFolder(CFolderData* folder) override;
     void OnFile(CFileData* file) override;
+    void OnFolderEmptying(CFolderData* folder) override;
+
+    // A menu opened on a row may outlive it (a refresh replaces the rows
+    // below its folder): its commands act only on objects still shown.
+    bool HasRow(Kestrum::Common::CDataObject* object) { return object && m_grid->GetItem(object) != 0; }
+    // The object of the focused row, or null.
+    Kestrum::Common::CDataObject* FocusedObject();
+    // The row's folder itself, or a file's folder.
+    static CFolderData* FolderOf(Kestrum::Common::CDataObject* object);
+    static QString FullNameOf(Kestrum::Common::CDataObject* object);
+    // Rescans a folder's subtree (a file: its folder's) while the rest
+    // stays; false while a walk runs.
+    bool Refresh(Kestrum::Common::CDataObject* object);
+    // Drops every row and walks the disks (or the folders given) again from
+    // scratch; false while a walk runs.
+    bool RefreshAll();
+    // No walk runs and every announced row is in.
+    bool IsIdle();
+    // Both size columns in binary units with one decimal ("12.4 GiB")
+    // instead of grouped bytes.
+    void SetSizeUnits(bool units);
+    bool AreSizeUnits() const { return m_units; }
+    // The share-of-parent cells depend on the parent's size, and no change
+    // announces the size on disk (the walk announces the size, and one
+    // announcement per field would double the dispatcher's traffic): both
+    // columns are repainted with the status while a walk runs, and once
+    // when it ends.
+    void RepaintDerivedColumns();
+    // The folder of the last refresh; null after the first walk or a
+    // refresh of everything.
+    CFolderData* RefreshedFolder() const { return m_refreshed; }
+    // The header as the view builds it.
+    static Kestrum::GUI::CHeader* MakeDefaultHeader(const QFont& font);
+    // Stands a header loaded from the settings in for the current one; the
+    // columns of this version that it lacks are added at the end.
+    void UseHeader(Kestrum::GUI::CHeader* header);
 
     // Settings commands.
     void IncreaseFont();
@@ -84,8 +122,13 @@ private:
     // the font. A width the user changed since is taken as the new measure.
     void ScaleColumns(int oldHeight, int newHeight);
 
+    void MeasureColumns();
+
     CVelmoraDoc& m_document;
     Kestrum::GUI::CGrid* m_grid;
+    CRowPainter* m_painter; // the grid's
+    bool m_units = false;
+    CFolderData* m_refreshed = nullptr;
     ScanProgress m_progress;
     bool m_detached = false;
     std::map<std::int32_t, double> m_widthPerHeight;

@@ -1,7 +1,7 @@
 // Velmora start-up.
 //
 //   velmora [--expand LEVELS] [--screenshot FILE] [--export-pdf FILE]
-//           [--after SECONDS] [--] [FOLDER...]
+//           [--after SECONDS] [--report-layout] [--settings FILE] [--] [FOLDER...]
 //   velmora --help | --version
 //
 // FOLDERs are shown as the roots instead of the machine's disks. The command
@@ -16,6 +16,7 @@
 // grid's body, header and columns lie on the screen, for scripts that drive
 // the window with synthetic input (scripts/drive-velmora.sh).
 #include <QApplication>
+#include <QSettings>
 #include <cstdio>
 #include <cstdlib>
 
@@ -57,8 +58,17 @@ int main(int argc, char** argv)
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     SetUpApplication();
-    CMainFrame frame(std::make_unique<CVelmoraDoc>(options.roots));
-    frame.resize(1000, 640);
+    // The settings of the user's profile; unattended saves use none, so
+    // their pictures do not depend on what a user arranged.
+    std::unique_ptr<QSettings> settings;
+    if (!options.settingsFile.empty())
+        settings = std::make_unique<QSettings>(QString::fromLocal8Bit(options.settingsFile.c_str()), QSettings::IniFormat);
+    else if (!options.Quits())
+        settings = std::make_unique<QSettings>(kSettingsOrganization, "Velmora");
+    const bool stored = settings && settings->contains("geometry");
+    CMainFrame frame(std::make_unique<CVelmoraDoc>(options.roots), std::move(settings));
+    if (!stored)
+        frame.resize(1000, 640);
     frame.show();
     if (options.Quits() || options.expandLevels >= 0)
         new CScreenshot(frame, QString::fromLocal8Bit(options.screenshot.c_str()), options.afterSeconds,

@@ -59,6 +59,21 @@ TEST(CommandLine, ReadsTheExportAndExpandValues)
     EXPECT_FALSE(ParseCommandLine({"--expand", "0"}).Quits());
 }
 
+TEST(CommandLine, ReadsTheSettingsFile)
+{
+    EXPECT_EQ(ParseCommandLine({"--settings", "v.ini", "/a"}).settingsFile, "v.ini");
+    EXPECT_EQ(ParseCommandLine({"--settings=v.ini"}).settingsFile, "v.ini");
+    EXPECT_FALSE(ParseCommandLine({"--settings", "v.ini"}).Quits());
+    EXPECT_EQ(ParseCommandLine({"/a"}).settingsFile, "");
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--settings"},
+                                                std::vector<std::string>{"--settings="},
+                                                std::vector<std::string>{"--settings", "--expand", "1"}}) {
+        const CommandLine line = ParseCommandLine(bad);
+        EXPECT_EQ(line.action, CommandLine::Fail);
+        EXPECT_EQ(line.error, "option '--settings' needs a file name");
+    }
+}
+
 TEST_P(CommandLineAccepts, AndReadsEveryValue)
 {
     const Accepted& c = GetParam();

@@ -4,6 +4,7 @@
 
 #include "app/FileSystemData.h"
 #include "common/Format.h"
+#include "app/SizeUnitsFormat.h"
 
 using namespace Velmora;
 using namespace Kestrum::Common;
@@ -132,10 +133,15 @@ TEST(CFileData, FieldMapAndValues)
     EXPECT_EQ(file->GetFieldCaption(FIELD_LAST_ACCESS_TIME), "Last Access time");
     std::set<FieldId> ids;
     file->GetFieldIds(ids);
-    EXPECT_EQ(ids, (std::set<FieldId>{0, 1, 2, 5, 6, 7, 8}));
+    // The design's fields keep their ids; size on disk and the share of the
+    // parent follow them.
+    EXPECT_EQ(ids, (std::set<FieldId>{0, 1, 2, 5, 6, 7, 8, 9, 10}));
     std::set<FieldId> folderIds;
     folder.GetFieldIds(folderIds);
-    EXPECT_EQ(folderIds, (std::set<FieldId>{0, 1, 2, 3, 4, 8}));
+    EXPECT_EQ(folderIds, (std::set<FieldId>{0, 1, 2, 3, 4, 8, 9, 10}));
+    EXPECT_EQ(file->GetFieldCaption(FIELD_SIZE_ON_DISK), "Size on disk");
+    EXPECT_EQ(folder.GetFieldCaption(FIELD_PERCENT_OF_PARENT), "% of parent");
+    EXPECT_EQ(file->GetValueText(FIELD_PERCENT_OF_PARENT, nullptr), "100.0%");
 }
 
 TEST(CFolderData, DestructionUnsubscribesChildrenAndTellsOwnSinks)
@@ -153,4 +159,124 @@ TEST(CFolderData, DestructionUnsubscribesChildrenAndTellsOwnSinks)
     drive->Subscribe(&sink);
     drive.reset();
     EXPECT_EQ(sink.disposed, 2);
+}
+
+// --- Size on disk, shares of the parent, refreshed contents ----------------
+
+TEST(CFolderData, SizeOnDiskAddsUpLikeTheSize)
+{
+    CFolderData drive(CString("/"), nullptr);
+    auto* folder = new CFolderData(CString("a"), &drive);
+    folder->AddFile(new CFileData(CString("x"), folder, 100, 0, 0, 0, 4096));
+    drive.AddFolder(folder);
+    drive.AddFile(new CFileData(CString("y"), &drive, 5000, 0, 0, 0, 8192));
+    // A further hard link counts in the size, not on the disk.
+    drive.AddFile(new CFileData(CString("y-link"), &drive, 5000, 0, 0, 0, 0));
+    EXPECT_EQ(folder->GetSizeOnDisk(), 4096);
+    EXPECT_EQ(drive.GetSizeOnDisk(), 4096 + 8192);
+    EXPECT_EQ(drive.GetSize(), 10100);
+    EXPECT_EQ(drive.GetValueText(FIELD_SIZE_ON_DISK, nullptr), "12 288");
+}
+
+TEST(CFolderData, PercentIsAHundredForADriveAndSumsToAHundredOverChildren)
+{
+    CFolderData drive(CString("/"), nullptr);
+    auto* a = new CFolderData(CString("a"), &drive);
+    a->AddFile(new CFileData(CString("x"), a, 333, 0, 0, 0));
+    drive.AddFolder(a);
+    auto* empty = new CFolderData(CString("e"), &drive);
+    drive.AddFolder(empty);
+    auto* b = new CFileData(CString("b"), &drive, 667, 0, 0, 0);
+    drive.AddFile(b);
+    auto* c = new CFileData(CString("c"), &drive, 1, 0, 0, 0);
+    drive.AddFile(c);
+    EXPECT_DOUBLE_EQ(drive.GetPercentOfParent(), 100.0);
+    EXPECT_DOUBLE_EQ(empty->GetPercentOfParent(), 0.0);
+    EXPECT_DOUBLE_EQ(a->GetPercentOfParent() + empty->GetPercentOfParent() + b->GetPercentOfParent() +
+                         c->GetPercentOfParent(),
+                     100.0);
+    EXPECT_NEAR(a->GetDouble(FIELD_PERCENT_OF_PARENT), 33.2667, 1e-3);
+    EXPECT_EQ(a->GetValueText(FIELD_PERCENT_OF_PARENT, nullptr), "33.3%");
+    // A folder of nothing gives its children no share (no division by zero).
+    auto* zero = new CFolderData(CString("z"), &drive);
+    drive.AddFolder(zero);
+    auto* nothing = new CFileData(CString("n"), zero, 0, 0, 0, 0);
+    zero->AddFile(nothing);
+    EXPECT_DOUBLE_EQ(nothing->GetPercentOfParent(), 0.0);
+}
+
+TEST(CFolderData, ReplacedContentsMoveEveryAncestorByTheDifference)
+{
+    struct CCounter : CDataObject::ISink {
+        int sizes = 0;
+        void OnFieldChanged(FieldId id, CDataObject*) override { sizes += id == FIELD_SIZE; }
+    } heard;
+    CFolderData drive(CString("/"), nullptr);
+    auto* middle = new CFolderData(CString("m"), &drive);
+    drive.AddFolder(middle);
+    drive.AddFile(new CFileData(CString("stays"), &drive, 1000, 0, 0, 0, 4096));
+    auto* target = new CFolderData(CString("t"), middle);
+    middle->AddFolder(target);
+    target->AddFile(new CFileData(CString("old1"), target, 300, 0, 0, 0, 4096));
+    auto* oldSub = new CFolderData(CString("oldsub"), target);
+    target->AddFolder(oldSub);
+    oldSub->AddFile(new CFileData(CString("old2"), oldSub, 200, 0, 0, 0, 4096));
+    ASSERT_EQ(drive.GetSize(), 1500);
+    ASSERT_EQ(drive.GetFilesCount(), 3);
+
+    // The fresh walk: another file set, its totals its own.
+    CFolderData fresh(CString("t"), nullptr);
+    auto* newSub = new CFolderData(CString("newsub"), &fresh);
+    newSub->AddFile(new CFileData(CString("n1"), newSub, 50, 0, 0, 0, 4096));
+    newSub->AddFile(new CFileData(CString("n2"), newSub, 70, 0, 0, 0, 8192));
+    fresh.AddFolder(newSub);
+    fresh.AddFile(new CFileData(CString("n3"), &fresh, 5, 0, 0, 0, 4096));
+    fresh.MarkUnreadable(13);
+    drive.Subscribe(&heard);
+    target->ReplaceContents(fresh);
+    drive.Unsubscribe(&heard);
+
+    EXPECT_EQ(target->GetSize(), 125);
+    EXPECT_EQ(target->GetFilesCount(), 3);
+    EXPECT_EQ(target->GetSizeOnDisk(), 16384);
+    EXPECT_EQ(target->GetDirectFilesSize(), 5);
+    EXPECT_EQ(middle->GetSize(), 125);
+    EXPECT_EQ(drive.GetSize(), 1125);
+    EXPECT_EQ(drive.GetFilesCount(), 4);
+    EXPECT_EQ(drive.GetSizeOnDisk(), 4096 + 16384);
+    EXPECT_EQ(target->GetReadError(), 13);
+    EXPECT_GE(heard.sizes, 1); // the drive's row hears its size moved
+    // The moved objects belong to the tree now, and the fresh folder is empty.
+    ASSERT_EQ(target->GetFolders().size(), 1u);
+    EXPECT_EQ(target->GetFolders()[0]->GetParent(), target);
+    EXPECT_EQ(target->GetFolders()[0]->GetFullName(), CString("/m/t/newsub"));
+    EXPECT_EQ(target->GetFiles()[0]->GetFullName(), CString("/m/t/n3"));
+    EXPECT_TRUE(fresh.GetFolders().empty());
+    EXPECT_EQ(fresh.GetSize(), 0);
+    // Growth below the moved folder reaches the drive.
+    newSub->AddFile(new CFileData(CString("later"), newSub, 1, 0, 0, 0));
+    EXPECT_EQ(drive.GetSize(), 1126);
+}
+
+TEST(CSizeUnitsFormat, BinaryUnitsWithOneDecimal)
+{
+    const struct {
+        std::int64_t bytes;
+        const char* text;
+    } cases[] = {{0, "0 B"},
+                 {1023, "1023 B"},
+                 {1024, "1.0 KiB"},
+                 {1536, "1.5 KiB"},
+                 {1048524, "1023.9 KiB"},
+                 {1048525, "1.0 MiB"}, // 1023.95 KiB: never "1024.0 KiB"
+                 {13314398618LL, "12.4 GiB"},
+                 {16492674416640LL, "15.0 TiB"},
+                 {INT64_MAX, "8.0 EiB"},
+                 {-2048, "-2.0 KiB"},
+                 {INT64_MIN, "-8.0 EiB"}};
+    CSizeUnitsFormat format;
+    for (const auto& c : cases)
+        EXPECT_EQ(format.FormatValue(Kestrum::Common::CValue(c.bytes), nullptr), c.text) << c.bytes;
+    std::int64_t parsed = 0;
+    EXPECT_FALSE(format.ParseValue(std::string("1.0 KiB"), parsed, nullptr));
 }

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Tries Velmora's everyday commands by hand on a virtual X server: the row
+# menu on a folder (right button), "&Copy full name" read back with xclip,
+# F5 on a folder after a file inside it was deleted, the units mode, and a
+# restart that brings the settings back (kept in a file of their own). Saves
+# a screenshot of each step to OUT (default build/everyday-velmora/). Exits 0
+# without doing anything where Xvfb, xdotool or xclip is missing.
+#   scripts/everyday-velmora.sh [OUT]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="${1:-$root/build/everyday-velmora}"
+for tool in Xvfb xdotool import xclip; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "everyday-velmora: $tool is not installed; skipped"
+    exit 0
+  fi
+done
+velmora="$root/build/app/velmora"
+[ -x "$velmora" ] || { echo "everyday-velmora: build velmora first" >&2; exit 1; }
+mkdir -p "$out"
+rm -f "$out"/*.png
+
+tree="$(mktemp -d /tmp/everyday-velmora-XXXXXX)"
+log="$tree.log"
+settings="$tree.ini"
+cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$tree" "$log" "$settings"
+}
+trap cleanup EXIT
+make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/urandom >"$tree/$1"; }
+make_file alpha/notes.txt 1000
+make_file bravo/disk.img 900000
+make_file bravo/more/part.bin 300000
+make_file charlie/photo.jpg 200000
+make_file charlie/inner/deeper/file.dat 50000
+make_file delta/echo/foxtrot.txt 120000
+make_file zulu.txt 5000
+ln "$tree/charlie/photo.jpg" "$tree/delta/photo-link.jpg"
+truncate -s 3M "$tree/sparse.img" # takes nothing on the disk
+
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+export DISPLAY=":$display"
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+unset QT_QPA_PLATFORM
+
+start() {
+  : >"$log"
+  "$velmora" --settings "$settings" --report-layout "$tree" >"$log" 2>&1 &
+  app=$!
+  for _ in $(seq 200); do grep -q '^layout ' "$log" && break; sleep 0.1; done
+  layout="$(grep '^layout ' "$log" || true)"
+  [ -n "$layout" ] || { echo "everyday-velmora: no layout" >&2; cat "$log" >&2; exit 1; }
+  read -r _ _ bx by _ _ _ header _ row _ rest <<<"$layout"
+  window="$(xdotool search --sync --onlyvisible --pid "$app" | head -n 1)"
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+}
+row_y() { echo $((by + header + $1 * row + row / 2)); }
+step=0
+shot() {
+  sleep 0.8
+  step=$((step + 1))
+  local file
+  file="$(printf '%s/%02d-%s.png' "$out" "$step" "$1")"
+  import -window root "$file"
+  echo "  $file"
+}
+quit() { # File > Exit: the settings are written as the window closes
+  xdotool key alt+f
+  sleep 0.3
+  xdotool key Up Return
+  wait "$app" || true
+  app=""
+}
+
+echo "Screenshots:"
+start
+xdotool windowmove --sync "$window" 0 0 windowsize --sync "$window" 1270 760
+sleep 0.5
+quit
+start # the layout again, at the new size
+xdotool mousemove --sync $((bx + row / 2)) "$(row_y 0)" click 1
+shot opened
+# Sorted by size: the sparse file is row 1, bravo (the largest folder) row 2.
+xdotool mousemove --sync $((bx + 120)) "$(row_y 2)" click 3
+shot context-menu
+xdotool key c # "&Copy full name"
+sleep 0.3
+copied="$(xclip -o)"
+echo "  xclip -o: $copied"
+[ "$copied" = "$tree/bravo" ] || { echo "everyday-velmora: copied '$copied', not $tree/bravo" >&2; exit 1; }
+rm "$tree/bravo/disk.img"
+xdotool mousemove --sync $((bx + 120)) "$(row_y 2)" click 1
+xdotool key F5
+shot refreshed-after-delete
+xdotool key alt+v
+sleep 0.3
+shot view-menu
+xdotool key u # "Sizes in &units"
+shot units
+quit
+start
+shot restarted
+grep -q '^velmora:' "$log" && { echo "everyday-velmora: complaints:" >&2; cat "$log" >&2; exit 1; }
+quit
+echo "everyday-velmora: done"
