@@ -22,6 +22,8 @@
 //   arms the look-again; the outer serve goes on afterwards.
 #pragma once
 
+#include "common/Export.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -33,7 +35,7 @@
 namespace Kestrum::Common {
 
 // How the consumer thread is woken and when it looks again.
-class IDrainScheduler {
+class KESTRUM_COMMON_EXPORT IDrainScheduler {
 public:
     using Clock = std::chrono::steady_clock;
     virtual ~IDrainScheduler() = default;

@@ -11,6 +11,8 @@
 // guarded by each class itself.
 #pragma once
 
+#include "common/Export.h"
+
 #include <cstddef>
 #include <memory>
 #include <set>
@@ -27,7 +29,7 @@ class CFormat;
 
 // GetField's result: the descriptor (null when the map has no such id) and
 // the object its accessors are called on.
-struct FieldBinding {
+struct KESTRUM_COMMON_EXPORT FieldBinding {
     CField* field = nullptr;
     CDataObject* target = nullptr;
 
@@ -40,7 +42,7 @@ struct FieldBinding {
     friend bool operator==(const FieldBinding&, const FieldBinding&) = default;
 };
 
-class CDataObject {
+class KESTRUM_COMMON_EXPORT CDataObject {
 public:
     // Subscriber interface. Sinks are never deleted through it.
     class ISink {

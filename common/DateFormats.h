@@ -3,6 +3,8 @@
 // (CLongMsecTimeFormat).
 #pragma once
 
+#include "common/Export.h"
+
 #include <memory>
 #include <string>
 
@@ -12,13 +14,13 @@ namespace Kestrum::Common {
 
 // The process-wide date and time settings the date formats read at every
 // conversion. Nothing changes them.
-struct DateTimeSettings {
+struct KESTRUM_COMMON_EXPORT DateTimeSettings {
     std::int32_t dateOrder = 0; // 0 day-month-year, 1 month-day-year, 2 year-month-day
     std::string dateSeparator = "/";
     std::string timeSeparator = ":";
     std::string decimalSeparator = ".";
 };
-const DateTimeSettings& GetDateTimeSettings();
+KESTRUM_COMMON_EXPORT const DateTimeSettings& GetDateTimeSettings();
 
 // Flag bits of the two date formats.
 enum DateFlags : std::int32_t {
@@ -41,7 +43,7 @@ enum DurationUnits : std::int32_t {
     DU_MILLISECONDS = 16,
 };
 
-class CInt64DateFormat final : public CTypedFormat<std::int64_t> {
+class KESTRUM_COMMON_EXPORT CInt64DateFormat final : public CTypedFormat<std::int64_t> {
 public:
     using CTypedFormat::FormatValue;
     using CTypedFormat::ParseValue;
@@ -62,7 +64,7 @@ private:
     std::int32_t m_flags;
 };
 
-class CLongDateFormat final : public CTypedFormat<std::int32_t> {
+class KESTRUM_COMMON_EXPORT CLongDateFormat final : public CTypedFormat<std::int32_t> {
 public:
     using CTypedFormat::FormatValue;
     using CTypedFormat::ParseValue;
@@ -82,7 +84,7 @@ private:
     std::int32_t m_flags;
 };
 
-class CLongMsecTimeFormat final : public CTypedFormat<std::int32_t> {
+class KESTRUM_COMMON_EXPORT CLongMsecTimeFormat final : public CTypedFormat<std::int32_t> {
 public:
     using CTypedFormat::FormatValue;
     using CTypedFormat::ParseValue;

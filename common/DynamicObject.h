@@ -6,11 +6,13 @@
 // that set the value.
 #pragma once
 
+#include "common/Export.h"
+
 #include "common/DataObject.h"
 
 namespace Kestrum::Common {
 
-class CDynamicObject : public CDataObject {
+class KESTRUM_COMMON_EXPORT CDynamicObject : public CDataObject {
 public:
     explicit CDynamicObject(bool notifyOnChange);
     ~CDynamicObject() override;

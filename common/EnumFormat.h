@@ -1,6 +1,8 @@
 // CLongEnumFormat: a 32-bit value shown as one of a set of named items.
 #pragma once
 
+#include "common/Export.h"
+
 #include <map>
 #include <memory>
 #include <string>
@@ -11,7 +13,7 @@
 
 namespace Kestrum::Common {
 
-class CLongEnumFormat final : public CTypedFormat<std::int32_t> {
+class KESTRUM_COMMON_EXPORT CLongEnumFormat final : public CTypedFormat<std::int32_t> {
 public:
     using CTypedFormat::FormatValue;
     using CTypedFormat::ParseValue;

@@ -8,6 +8,8 @@
 // from the accessor's own signature.
 #pragma once
 
+#include "common/Export.h"
+
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -18,20 +20,20 @@ namespace Kestrum::Common {
 
 class CFormat;
 
-class CFieldAccessor {
+class KESTRUM_COMMON_EXPORT CFieldAccessor {
 public:
     virtual ~CFieldAccessor() = default;
     virtual std::unique_ptr<CFieldAccessor> Clone() const = 0;
 };
 
 template <class T>
-class CFieldGetter : public CFieldAccessor {
+class KESTRUM_COMMON_EXPORT CFieldGetter : public CFieldAccessor {
 public:
     virtual T Get(CDataObject& target) const = 0;
 };
 
 template <class T>
-class CFieldSetter : public CFieldAccessor {
+class KESTRUM_COMMON_EXPORT CFieldSetter : public CFieldAccessor {
 public:
     virtual void Set(CDataObject& target, const T& value) const = 0;
 };
@@ -47,7 +49,7 @@ template <class C, class A> struct SetterTraits<void (C::*)(A)> { using Class = 
 template <class C, class A, class R> struct SetterTraits<R (C::*)(A)> { using Class = C; using Value = std::remove_cvref_t<A>; };
 
 template <class C, class T, class Fn>
-class CMemberGetter final : public CFieldGetter<T> {
+class KESTRUM_COMMON_EXPORT CMemberGetter final : public CFieldGetter<T> {
 public:
     explicit CMemberGetter(Fn fn) : m_fn(fn) {}
     T Get(CDataObject& target) const override { return (static_cast<C&>(target).*m_fn)(); }
@@ -58,7 +60,7 @@ private:
 };
 
 template <class C, class T, class Fn>
-class CMemberSetter final : public CFieldSetter<T> {
+class KESTRUM_COMMON_EXPORT CMemberSetter final : public CFieldSetter<T> {
 public:
     explicit CMemberSetter(Fn fn) : m_fn(fn) {}
     void Set(CDataObject& target, const T& value) const override { (static_cast<C&>(target).*m_fn)(value); }
@@ -70,7 +72,7 @@ private:
 
 } // namespace Detail
 
-class CField {
+class KESTRUM_COMMON_EXPORT CField {
 public:
     // Field with accessors. The getter's value type sets the type code; the
     // setter must take the same type. A missing setter is nullptr (or the

@@ -5,13 +5,15 @@
 // read afterwards, so any thread may read it without a lock.
 #pragma once
 
+#include "common/Export.h"
+
 #include <map>
 
 #include "common/Field.h"
 
 namespace Kestrum::Common {
 
-class CFieldMap {
+class KESTRUM_COMMON_EXPORT CFieldMap {
 public:
     using Map = std::map<FieldId, CField*>;
 

@@ -9,6 +9,8 @@
 // another thread than the one that made them.
 #pragma once
 
+#include "common/Export.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -16,7 +18,7 @@
 
 namespace Kestrum::Common {
 
-class CFixedPool {
+class KESTRUM_COMMON_EXPORT CFixedPool {
 public:
     // `size` is rounded up to a multiple of 8, the alignment of every slot.
     explicit CFixedPool(std::size_t size);

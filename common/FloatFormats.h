@@ -6,12 +6,14 @@
 // Non-finite values print "NaN", "Infinity" and "-Infinity".
 #pragma once
 
+#include "common/Export.h"
+
 #include "common/Format.h"
 
 namespace Kestrum::Common {
 
 template <class T>
-class CRealFormat : public CTypedFormat<T> {
+class KESTRUM_COMMON_EXPORT CRealFormat : public CTypedFormat<T> {
 public:
     using CTypedFormat<T>::FormatValue;
     using CTypedFormat<T>::ParseValue;
@@ -46,7 +48,7 @@ private:
     char m_groupSeparator;
 };
 
-class CDoubleFormat final : public CRealFormat<double> {
+class KESTRUM_COMMON_EXPORT CDoubleFormat final : public CRealFormat<double> {
 public:
     explicit CDoubleFormat(int precision = 3, bool keepTrailingZeros = false, bool showZero = true, char prefix = 0,
                            char suffix = 0, char groupSeparator = ' ')
@@ -57,7 +59,7 @@ public:
     std::string GetClassName() const override { return "Common::CDoubleFormat"; }
 };
 
-class CFloatFormat final : public CRealFormat<float> {
+class KESTRUM_COMMON_EXPORT CFloatFormat final : public CRealFormat<float> {
 public:
     explicit CFloatFormat(int precision = 2, bool keepTrailingZeros = false, bool showZero = true, char prefix = 0,
                           char suffix = 0, char groupSeparator = ' ')
@@ -71,6 +73,6 @@ public:
 // The C library's atof over a cleaned text, in the C locale: optional sign,
 // digits, optional '.' and decimals, optional exponent introduced by 'e' or
 // 'd' (either case); stops at the first character that does not fit.
-double AtofC(const std::string& text);
+KESTRUM_COMMON_EXPORT double AtofC(const std::string& text);
 
 } // namespace Kestrum::Common

@@ -8,6 +8,8 @@
 // forms only convert (CTypedFormat supplies those).
 #pragma once
 
+#include "common/Export.h"
+
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -19,7 +21,7 @@
 
 namespace Kestrum::Common {
 
-class CFormat {
+class KESTRUM_COMMON_EXPORT CFormat {
 public:
     explicit CFormat(FieldType valueType) noexcept : m_valueType(valueType) {}
     CFormat(const CFormat&) = default;
@@ -117,7 +119,7 @@ using FormatArg = std::conditional_t<std::is_same_v<T, std::string> || std::is_s
 // std::string: supplies the CString forms and keeps the other overloads
 // visible.
 template <class T>
-class CTypedFormat : public CFormat {
+class KESTRUM_COMMON_EXPORT CTypedFormat : public CFormat {
 public:
     using CFormat::CFormat;
     using CFormat::FormatValue;

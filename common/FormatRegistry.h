@@ -6,6 +6,8 @@
 // live until the process ends: callers never delete them.
 #pragma once
 
+#include "common/Export.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,32 +19,32 @@ namespace Kestrum::Common {
 using FormatCreator = CFormat* (*)();
 
 // Adds name -> creator; false (and nothing changes) when the name exists.
-bool RegisterFormat(const std::string& name, FormatCreator creator);
+KESTRUM_COMMON_EXPORT bool RegisterFormat(const std::string& name, FormatCreator creator);
 // A new instance with default settings, owned by the caller; null for an
 // unknown name.
-CFormat* CreateFormat(const std::string& name);
+KESTRUM_COMMON_EXPORT CFormat* CreateFormat(const std::string& name);
 // The shared default format of a value type code.
-CFormat* GetDefaultFormat(std::int32_t valueType);
+KESTRUM_COMMON_EXPORT CFormat* GetDefaultFormat(std::int32_t valueType);
 
 // A format kept by a holder: its class name and the bytes its Serialize
 // wrote into a store-mode serializer.
-struct StoredFormat {
+struct KESTRUM_COMMON_EXPORT StoredFormat {
     std::string className;
     std::vector<std::uint8_t> settings;
 };
 
 // False (nothing to store) for a null or non-serializable format.
-bool CaptureFormat(const CFormat* format, StoredFormat& stored);
+KESTRUM_COMMON_EXPORT bool CaptureFormat(const CFormat* format, StoredFormat& stored);
 // Re-creates a captured format, or null for an unknown class name. Throws the
 // serializer's exceptions when the settings are damaged or too new; nothing
 // leaks then.
-CFormat* RecreateFormat(const StoredFormat& stored);
+KESTRUM_COMMON_EXPORT CFormat* RecreateFormat(const StoredFormat& stored);
 
 // The holder layout on a serializer: a bool that tells whether a format
 // follows, then its class name, the settings byte count and the bytes.
-void StoreHeldFormat(CSerializer& serializer, const CFormat* format);
+KESTRUM_COMMON_EXPORT void StoreHeldFormat(CSerializer& serializer, const CFormat* format);
 // Reads that layout; null when none was stored or its class is unknown (the
 // bytes are skipped). The count is checked against the remaining bytes.
-CFormat* RestoreHeldFormat(CSerializer& serializer);
+KESTRUM_COMMON_EXPORT CFormat* RestoreHeldFormat(CSerializer& serializer);
 
 } // namespace Kestrum::Common

@@ -8,6 +8,8 @@
 // byte as a character.
 #pragma once
 
+#include "common/Export.h"
+
 #include <optional>
 
 #include "common/Format.h"
@@ -15,7 +17,7 @@
 namespace Kestrum::Common {
 
 template <class T>
-class CWordFormat : public CTypedFormat<T> {
+class KESTRUM_COMMON_EXPORT CWordFormat : public CTypedFormat<T> {
 public:
     using CTypedFormat<T>::FormatValue;
     using CTypedFormat<T>::ParseValue;
@@ -61,7 +63,7 @@ KESTRUM_WORD_FORMAT(CUShortFormat, std::uint16_t, true);
 #undef KESTRUM_WORD_FORMAT
 
 template <class T>
-class CByteFormat : public CTypedFormat<T> {
+class KESTRUM_COMMON_EXPORT CByteFormat : public CTypedFormat<T> {
 public:
     using CTypedFormat<T>::FormatValue;
     using CTypedFormat<T>::ParseValue;
@@ -104,7 +106,7 @@ KESTRUM_BYTE_FORMAT(CCharFormat, std::int8_t);
 KESTRUM_BYTE_FORMAT(CUCharFormat, std::uint8_t);
 #undef KESTRUM_BYTE_FORMAT
 
-class CBoolFormat final : public CTypedFormat<bool> {
+class KESTRUM_COMMON_EXPORT CBoolFormat final : public CTypedFormat<bool> {
 public:
     using CTypedFormat::FormatValue;
     using CTypedFormat::ParseValue;
@@ -119,6 +121,6 @@ public:
 };
 
 // The shared hexadecimal parse of the integer formats: nullopt on failure.
-std::optional<std::uint64_t> ParseHexText(const std::string& text, std::uint64_t maximum);
+KESTRUM_COMMON_EXPORT std::optional<std::uint64_t> ParseHexText(const std::string& text, std::uint64_t maximum);
 
 } // namespace Kestrum::Common

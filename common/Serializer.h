@@ -8,6 +8,8 @@
 // against the bytes that remain before anything is allocated.
 #pragma once
 
+#include "common/Export.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,7 +23,7 @@ class CValue;
 
 inline constexpr std::int32_t SERIALIZATION_VERSION = 1;
 
-class CSerializer {
+class KESTRUM_COMMON_EXPORT CSerializer {
 public:
     enum Mode : std::int32_t { StoreMode = 0, RestoreMode = 1 };
 

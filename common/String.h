@@ -7,6 +7,8 @@
 // copy. One CString object itself belongs to one thread at a time.
 #pragma once
 
+#include "common/Export.h"
+
 #include <compare>
 #include <cstddef>
 #include <atomic>
@@ -16,7 +18,7 @@
 
 namespace Kestrum::Common {
 
-class CString {
+class KESTRUM_COMMON_EXPORT CString {
 public:
     CString() noexcept = default;
     explicit CString(const char* text) { Assign(text ? std::string_view(text) : std::string_view()); }

@@ -2,11 +2,13 @@
 // through unchanged (CDefaultStlStringFormat, CDefaultMfcStringFormat).
 #pragma once
 
+#include "common/Export.h"
+
 #include "common/Format.h"
 
 namespace Kestrum::Common {
 
-class CEmptyFormat : public CFormat {
+class KESTRUM_COMMON_EXPORT CEmptyFormat : public CFormat {
 public:
     using CFormat::FormatValue;
     using CFormat::FormatValueAsCString;
@@ -25,7 +27,7 @@ public:
 };
 
 // Works on std::string; the CString forms convert.
-class CDefaultStlStringFormat : public CTypedFormat<std::string> {
+class KESTRUM_COMMON_EXPORT CDefaultStlStringFormat : public CTypedFormat<std::string> {
 public:
     using CTypedFormat::FormatValue;
     using CTypedFormat::ParseValue;
@@ -40,7 +42,7 @@ public:
 };
 
 // Works on CString; the std::string forms convert.
-class CDefaultMfcStringFormat : public CFormat {
+class KESTRUM_COMMON_EXPORT CDefaultMfcStringFormat : public CFormat {
 public:
     using CFormat::FormatValue;
     using CFormat::FormatValueAsCString;

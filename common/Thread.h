@@ -8,13 +8,15 @@
 // its own members calls StopAndJoin in its destructor.
 #pragma once
 
+#include "common/Export.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace Kestrum::Common {
 
-class CThread {
+class KESTRUM_COMMON_EXPORT CThread {
 public:
     explicit CThread(std::string name = {});
     CThread(const CThread&) = delete;

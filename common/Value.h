@@ -5,6 +5,8 @@
 // time.
 #pragma once
 
+#include "common/Export.h"
+
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -14,7 +16,7 @@
 
 namespace Kestrum::Common {
 
-class CValue {
+class KESTRUM_COMMON_EXPORT CValue {
 public:
     CValue() noexcept { m_payload.int64Value = 0; }
     explicit CValue(const CString& value);
@@ -71,7 +73,7 @@ public:
     // moved-from value can produce).
     bool HasNullString() const noexcept { return IsStringType(m_tag) && m_payload.pointer == nullptr; }
 
-    friend bool operator==(const CValue& a, const CValue& b) noexcept;
+    friend KESTRUM_COMMON_EXPORT bool operator==(const CValue& a, const CValue& b) noexcept;
     // Is-greater-than: values of different tags are never greater.
     bool IsGreaterThan(const CValue& other) const noexcept;
 

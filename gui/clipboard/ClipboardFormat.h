@@ -15,6 +15,8 @@
 // No Qt here: the formats and their reading are tested and fuzzed without it.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -43,23 +45,23 @@ inline constexpr std::uint32_t kClipboardText = 1;
 
 // The code of a named format, registered on first use (thread-safe). The
 // empty name gets 0.
-std::uint32_t RegisterClipboardFormat(std::string_view name);
+KESTRUM_GRIDCORE_EXPORT std::uint32_t RegisterClipboardFormat(std::string_view name);
 // The name a code was registered under ("" for text and unknown codes).
-std::string ClipboardFormatName(std::uint32_t code);
+KESTRUM_GRIDCORE_EXPORT std::string ClipboardFormatName(std::uint32_t code);
 
 inline constexpr std::string_view kLocalDataFormatName = "Kestrum.LocalDataFormat";
 inline constexpr std::string_view kRemoteDataFormatName = "Kestrum.RemoteDataFormat";
 
 // One row of a transfer record: an item of this process, the grid that
 // holds it now and the object it is bound to.
-struct TransferRow {
+struct KESTRUM_GRIDCORE_EXPORT TransferRow {
     CGrid* grid = nullptr;
     CGridItem* item = nullptr;
     Common::CDataObject* object = nullptr;
 };
 
 // What a format's Read understood.
-struct TransferRecord {
+struct KESTRUM_GRIDCORE_EXPORT TransferRecord {
     CGrid* sourceGrid = nullptr; // null when the writing grid is gone
     int sourceAreaMask = 0;
     std::vector<TransferRow> rows;
@@ -72,7 +74,7 @@ struct TransferRecord {
 };
 
 // Rebuilds objects for formats that carry values instead of rows.
-class IObjectImporter {
+class KESTRUM_GRIDCORE_EXPORT IObjectImporter {
 public:
     virtual ~IObjectImporter() = default;
     // A new dynamic object created with notification on, owned by the caller.
@@ -84,7 +86,7 @@ public:
     virtual void ReleaseFormats(bool destroy) = 0;
 };
 
-class IClipboardFormat {
+class KESTRUM_GRIDCORE_EXPORT IClipboardFormat {
 public:
     virtual ~IClipboardFormat() = default;
     // Prepares the data for `rows` (in order); `header` gives the columns.

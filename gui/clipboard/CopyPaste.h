@@ -18,6 +18,8 @@
 // GUI thread only: the grid carries foreign calls over.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <memory>
 #include <vector>
 
@@ -31,7 +33,7 @@ class CHeader;
 struct TransferPolicy;
 
 // Built for each copy or cut.
-struct CopyRequest {
+struct KESTRUM_GUI_EXPORT CopyRequest {
     CGrid* grid = nullptr;
     CHeader* header = nullptr;
     int areaMask = 0; // bit 0 fixed, bit 1 scrollable
@@ -42,13 +44,13 @@ struct CopyRequest {
 
 // Where pasted rows go: a parent (a root handle or an item) and a position
 // (a reserved handle or an item) as Attach takes them.
-struct PasteRequest {
+struct KESTRUM_GUI_EXPORT PasteRequest {
     CGrid* grid = nullptr;
     HITEM parent = 0;
     HITEM position = 0;
 };
 
-class ICopyPaste : public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT ICopyPaste : public virtual IAutoDelete {
 public:
     virtual bool Copy(CGrid* grid) = 0;
     virtual bool Cut(CGrid* grid) = 0;
@@ -62,7 +64,7 @@ public:
     virtual bool Insert(const PasteRequest& request, TransferRecord& record, int sourceOperation) = 0;
 };
 
-class CCopyPaste : public ICopyPaste, public IObjectImporter {
+class KESTRUM_GUI_EXPORT CCopyPaste : public ICopyPaste, public IObjectImporter {
 public:
     explicit CCopyPaste(bool autoDelete);
     ~CCopyPaste() override;
@@ -97,14 +99,14 @@ private:
 // have no row when `all` is set (a selected descendant with a row is a
 // selected row itself and is taken where it stands). No row is taken twice
 // and no row is lost.
-void CollectCopyRows(CGrid& grid, int areaMask, bool unselected, bool all, std::vector<CGridItem*>& rows);
+KESTRUM_GUI_EXPORT void CollectCopyRows(CGrid& grid, int areaMask, bool unselected, bool all, std::vector<CGridItem*>& rows);
 
 // Inserts a record's rows into the request's grid (a copy as new items for
 // the same objects, a cut by detaching and attaching the items); returns
 // the items attached, in order. Every row is checked again before use.
-std::vector<HITEM> InsertTransferRows(const PasteRequest& request, const TransferRecord& record, int operation);
+KESTRUM_GUI_EXPORT std::vector<HITEM> InsertTransferRows(const PasteRequest& request, const TransferRecord& record, int operation);
 
 // Focus and scrolling after a paste, by the policy's modes.
-void ApplyPasteFocus(CGrid& grid, HITEM first, HITEM last, int focusMode, int scrollMode);
+KESTRUM_GUI_EXPORT void ApplyPasteFocus(CGrid& grid, HITEM first, HITEM last, int focusMode, int scrollMode);
 
 } // namespace Kestrum::GUI

@@ -10,6 +10,8 @@
 // it is deleted with the grid when IsAutoDelete answers true.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QPixmap>
 #include <QPoint>
 #include <Qt>
@@ -23,7 +25,7 @@ class QWidget;
 
 namespace Kestrum::GUI {
 
-class IDragDrop : public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT IDragDrop : public virtual IAutoDelete {
 public:
     // Appends a format and takes it over (null is ignored).
     virtual void AddFormat(IClipboardFormat* format) = 0;
@@ -38,7 +40,7 @@ public:
     virtual bool Read(const QMimeData& data, TransferRecord& record) = 0;
 };
 
-class CDragDrop : public IDragDrop {
+class KESTRUM_GUI_EXPORT CDragDrop : public IDragDrop {
 public:
     explicit CDragDrop(bool autoDelete) : m_autoDelete(autoDelete) {}
     ~CDragDrop() override;

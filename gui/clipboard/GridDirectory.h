@@ -9,6 +9,8 @@
 // their grid's thread, which is where transfers run.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -19,7 +21,7 @@ class CGrid;
 class CGridItem;
 class CGridRows;
 
-class CGridDirectory {
+class KESTRUM_GRIDCORE_EXPORT CGridDirectory {
 public:
     static CGridDirectory& Instance();
 

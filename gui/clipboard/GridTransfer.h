@@ -33,6 +33,8 @@
 // GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QPointer>
 #include <Qt>
 #include <set>
@@ -53,7 +55,7 @@ class IDragDrop;
 struct PasteRequest;
 struct PaintState;
 
-class CGridTransfer {
+class KESTRUM_GUI_EXPORT CGridTransfer {
 public:
     explicit CGridTransfer(CGridImpl& grid);
     ~CGridTransfer();

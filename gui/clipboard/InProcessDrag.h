@@ -8,6 +8,8 @@
 // GUI thread; Exec runs a nested event loop.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QEventLoop>
 #include <QObject>
 #include <QPointer>
@@ -17,7 +19,7 @@ class QMimeData;
 
 namespace Kestrum::GUI {
 
-class CInProcessDrag final : public QObject {
+class KESTRUM_GUI_EXPORT CInProcessDrag final : public QObject {
 public:
     // The action the drop target took, Qt::IgnoreAction when none did.
     static Qt::DropAction Exec(QWidget* source, QMimeData* data, Qt::DropActions actions);

@@ -16,11 +16,13 @@
 // an address before that.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/clipboard/ClipboardFormat.h"
 
 namespace Kestrum::GUI {
 
-class CLocalDataFormat : public IClipboardFormat {
+class KESTRUM_GRIDCORE_EXPORT CLocalDataFormat : public IClipboardFormat {
 public:
     static constexpr std::size_t kHeaderSize = 32;
     static constexpr std::size_t kRowSize = 16;

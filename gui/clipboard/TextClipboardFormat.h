@@ -4,11 +4,13 @@
 // terminating zero byte counted in the size. Text is never read back as rows.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/clipboard/ClipboardFormat.h"
 
 namespace Kestrum::GUI {
 
-class CTextClipboardFormat : public IClipboardFormat {
+class KESTRUM_GRIDCORE_EXPORT CTextClipboardFormat : public IClipboardFormat {
 public:
     void Build(const std::vector<CGridItem*>& rows, CHeader* header) override;
     std::size_t GetSize() const override { return m_text.size(); }

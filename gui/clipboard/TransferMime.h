@@ -5,6 +5,8 @@
 // other name N is "application/x-" followed by N in lower case.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QMimeData>
 #include <QString>
 #include <memory>
@@ -14,20 +16,20 @@
 
 namespace Kestrum::GUI {
 
-QString MimeTypeOf(std::uint32_t format);
+KESTRUM_GUI_EXPORT QString MimeTypeOf(std::uint32_t format);
 // The bytes a format's Read expects from the data, when the data has them.
-bool GetFormatBytes(const QMimeData& data, std::uint32_t format, std::vector<std::uint8_t>& bytes);
-void PutFormatBytes(QMimeData& data, std::uint32_t format, const std::vector<std::uint8_t>& bytes);
+KESTRUM_GUI_EXPORT bool GetFormatBytes(const QMimeData& data, std::uint32_t format, std::vector<std::uint8_t>& bytes);
+KESTRUM_GUI_EXPORT void PutFormatBytes(QMimeData& data, std::uint32_t format, const std::vector<std::uint8_t>& bytes);
 
 // Clears and builds each format from the rows; those with data are written
 // (grid, area mask, operation) into the result, in order, and every format
 // is cleared again. Null when no format had anything to write.
-std::unique_ptr<QMimeData> MakeTransferData(const std::vector<IClipboardFormat*>& formats, const std::vector<CGridItem*>& rows,
+KESTRUM_GUI_EXPORT std::unique_ptr<QMimeData> MakeTransferData(const std::vector<IClipboardFormat*>& formats, const std::vector<CGridItem*>& rows,
                                             CHeader* header, CGrid* grid, int areaMask, int operation);
 // Asks the formats in order: the first whose code the data has and whose
 // Read fills a record ends the search. False when none did (`record` is
 // then left as it was).
-bool ReadTransferData(const std::vector<IClipboardFormat*>& formats, const QMimeData& data, IObjectImporter* importer,
+KESTRUM_GUI_EXPORT bool ReadTransferData(const std::vector<IClipboardFormat*>& formats, const QMimeData& data, IObjectImporter* importer,
                       TransferRecord& record);
 
 } // namespace Kestrum::GUI

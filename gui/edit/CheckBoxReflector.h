@@ -4,11 +4,13 @@
 // current bool. The cell shows a check box instead of its text.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/edit/ControlReflector.h"
 
 namespace Kestrum::GUI {
 
-class CCheckBoxReflector final : public IControlReflector {
+class KESTRUM_GUI_EXPORT CCheckBoxReflector final : public IControlReflector {
 public:
     bool IsApplicable(const Common::CFormat* format) const override;
     bool CreateControl(const EditCell& cell, Common::CFormat* format) override;

@@ -13,6 +13,8 @@
 // GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <map>
@@ -24,7 +26,7 @@
 
 namespace Kestrum::GUI {
 
-class IControlReflector {
+class KESTRUM_GUI_EXPORT IControlReflector {
 public:
     virtual ~IControlReflector() = default;
     // Does this reflector edit values of the format?
@@ -56,7 +58,7 @@ public:
 // The common part of the reflectors that create a control: the control of
 // each grid, closed by hiding it, giving the keyboard focus back to the grid
 // and deleting it once the event that ended the edit has been handled.
-class CControlReflector : public IControlReflector {
+class KESTRUM_GUI_EXPORT CControlReflector : public IControlReflector {
 public:
     ~CControlReflector() override;
     bool CloseControl(CGrid* grid, std::uint32_t flags, CColumn* column) override;
@@ -75,11 +77,11 @@ private:
 
 // The reflectors in the order they are tried (created on first use, alive
 // until exit).
-const std::vector<IControlReflector*>& ControlReflectors();
+KESTRUM_GUI_EXPORT const std::vector<IControlReflector*>& ControlReflectors();
 // The first reflector of the list that edits values of the format.
-IControlReflector* FindReflector(const Common::CFormat* format);
+KESTRUM_GUI_EXPORT IControlReflector* FindReflector(const Common::CFormat* format);
 
 // A format whose class name is exactly `name`.
-bool IsFormatClass(const Common::CFormat* format, const char* name);
+KESTRUM_GUI_EXPORT bool IsFormatClass(const Common::CFormat* format, const char* name);
 
 } // namespace Kestrum::GUI

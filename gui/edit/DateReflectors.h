@@ -10,6 +10,8 @@
 // keeps Up, Down, Left and Right (without Ctrl or Shift) for its segments.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QPoint>
 #include <functional>
 
@@ -20,7 +22,7 @@ namespace Kestrum::GUI {
 // What the date reflectors need of the date and time editor. The editor
 // belongs to its window (it is the window, or goes with it): the reflector
 // only ever deletes the window.
-class IDateTimeEditor {
+class KESTRUM_GUI_EXPORT IDateTimeEditor {
 public:
     enum ValueKind : int { SecondsSince1970 = 1, FileTime = 2 };
     // The control's window, a child of the grid's viewport.
@@ -38,9 +40,9 @@ protected:
 // null when it cannot (never an editor without a window). A null factory
 // brings back the library's own editor.
 using DateTimeEditorFactory = std::function<IDateTimeEditor*(QWidget* parent, std::int32_t flags)>;
-void SetDateTimeEditorFactory(DateTimeEditorFactory factory);
+KESTRUM_GUI_EXPORT void SetDateTimeEditorFactory(DateTimeEditorFactory factory);
 
-class CDateReflector : public CDropDownReflector {
+class KESTRUM_GUI_EXPORT CDateReflector : public CDropDownReflector {
 public:
     bool CreateControl(const EditCell& cell, Common::CFormat* format) override;
     bool FilterInput(const EditCell& cell, int code) override;
@@ -56,7 +58,7 @@ private:
     std::map<CGrid*, IDateTimeEditor*> m_editors; // valid while ControlOf(grid) is its window
 };
 
-class CInt64DateReflector final : public CDateReflector {
+class KESTRUM_GUI_EXPORT CInt64DateReflector final : public CDateReflector {
 public:
     bool IsApplicable(const Common::CFormat* format) const override;
 
@@ -65,7 +67,7 @@ protected:
     std::int32_t EditorFlags(const Common::CFormat* format) const override;
 };
 
-class CLongDateTimeReflector final : public CDateReflector {
+class KESTRUM_GUI_EXPORT CLongDateTimeReflector final : public CDateReflector {
 public:
     bool IsApplicable(const Common::CFormat* format) const override;
 

@@ -14,6 +14,8 @@
 // GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <map>
 
 #include "gui/edit/EditTypes.h"
@@ -26,7 +28,7 @@ namespace Kestrum::GUI {
 
 class IControlReflector;
 
-class IEditInPlace : public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT IEditInPlace : public virtual IAutoDelete {
 public:
     // May an edit of the cell start for this reason?
     virtual bool CanEdit(const EditCell& cell, int reason) = 0;
@@ -50,12 +52,12 @@ public:
 };
 
 // The cell an edit moves on to.
-struct EditNeighbour {
+struct KESTRUM_GUI_EXPORT EditNeighbour {
     CGridItem* item = nullptr;
     Common::FieldId field = Common::FIELD_NONE;
 };
 
-class CEditInPlace : public IEditInPlace {
+class KESTRUM_GUI_EXPORT CEditInPlace : public IEditInPlace {
 public:
     explicit CEditInPlace(bool autoDelete) : m_autoDelete(autoDelete) {}
     bool IsAutoDelete() const override { return m_autoDelete; }

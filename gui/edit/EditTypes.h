@@ -4,6 +4,8 @@
 // reflector operation receives.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 
 #include "common/Types.h"
@@ -70,7 +72,7 @@ enum EmbeddedLayoutFlag : std::uint32_t {
 // A cell as the grid sees it when it asks an editor or a reflector about
 // it. Everything an answer depends on is in the record, so the same
 // questions can be asked from a paint pass (which never calls the grid).
-struct EditCell {
+struct KESTRUM_GUI_EXPORT EditCell {
     CGrid* grid = nullptr;
     CGridItem* item = nullptr;
     Common::CDataObject* object = nullptr;
@@ -88,10 +90,10 @@ struct EditCell {
 // The format an edit of the cell reads and writes with: the column's, else
 // the field's own, else the default format of the field's type (null when
 // the cell names no field).
-Common::CFormat* EditFormatOf(const EditCell& cell);
+KESTRUM_GUI_EXPORT Common::CFormat* EditFormatOf(const EditCell& cell);
 // The tests every start shares: an item with an object and an editable
 // column, no control embedded in the cell, editing enabled, and a field the
 // object reports readable and writable.
-bool CellAllowsEditing(const EditCell& cell);
+KESTRUM_GUI_EXPORT bool CellAllowsEditing(const EditCell& cell);
 
 } // namespace Kestrum::GUI

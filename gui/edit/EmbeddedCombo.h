@@ -6,13 +6,15 @@
 // without a pick. Arrow keys on the closed list only move the current item.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QComboBox>
 #include <cstdint>
 #include <string>
 
 namespace Kestrum::GUI {
 
-class CEmbeddedCombo : public QComboBox {
+class KESTRUM_GUI_EXPORT CEmbeddedCombo : public QComboBox {
     Q_OBJECT
 
 public:

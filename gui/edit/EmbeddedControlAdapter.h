@@ -15,6 +15,8 @@
 // GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -34,18 +36,18 @@ class CGridItem;
 
 // The adapters of one grid, for its paint pass to position. An adapter
 // leaves it when its item lets go of it.
-struct CEmbeddedRegistry {
+struct KESTRUM_GUI_EXPORT CEmbeddedRegistry {
     std::vector<CEmbeddedControlAdapter*> adapters;
 };
 
-struct EmbeddedMargins {
+struct KESTRUM_GUI_EXPORT EmbeddedMargins {
     int left = 0;
     int top = 0;
     int right = 0;
     int bottom = 0;
 };
 
-class CEmbeddedControlAdapter : public QObject, public IEmbeddedControl {
+class KESTRUM_GUI_EXPORT CEmbeddedControlAdapter : public QObject, public IEmbeddedControl {
 public:
     class ISink {
     public:

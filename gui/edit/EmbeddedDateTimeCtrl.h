@@ -15,6 +15,8 @@
 // they arrive.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -25,7 +27,7 @@ class QCalendarWidget;
 
 namespace Kestrum::GUI {
 
-class CEmbeddedDateTimeCtrl : public QWidget, public IDateTimeEditor {
+class KESTRUM_GUI_EXPORT CEmbeddedDateTimeCtrl : public QWidget, public IDateTimeEditor {
     Q_OBJECT
 
 public:

@@ -6,12 +6,14 @@
 // shows that a click there opens the list.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/edit/ControlReflector.h"
 
 namespace Kestrum::GUI {
 
 // What the list and the date cells share: the drop-down button.
-class CDropDownReflector : public CControlReflector {
+class KESTRUM_GUI_EXPORT CDropDownReflector : public CControlReflector {
 public:
     // The format still applies, the pointer is in the cell, no button is
     // down and the cell may be edited.
@@ -20,7 +22,7 @@ public:
     bool HitTestButton(const EditCell& cell, QWidget* control) override;
 };
 
-class CLongEnumReflector final : public CDropDownReflector {
+class KESTRUM_GUI_EXPORT CLongEnumReflector final : public CDropDownReflector {
 public:
     bool IsApplicable(const Common::CFormat* format) const override;
     bool CreateControl(const EditCell& cell, Common::CFormat* format) override;

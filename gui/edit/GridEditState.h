@@ -21,6 +21,8 @@
 // header or editor is replaced, and when the grid is destroyed.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -40,7 +42,7 @@ class CGridImpl;
 class IEditInPlace;
 
 // Runs the posted ends of edits and hears the drop-down list's choices.
-class CEditEventReceiver : public QObject {
+class KESTRUM_GUI_EXPORT CEditEventReceiver : public QObject {
     Q_OBJECT
 
 public:
@@ -51,7 +53,7 @@ public slots:
     void Cancelled();
 };
 
-class CGridEditState final : public CEmbeddedControlAdapter::ISink, public IEditableCellQuery {
+class KESTRUM_GUI_EXPORT CGridEditState final : public CEmbeddedControlAdapter::ISink, public IEditableCellQuery {
 public:
     explicit CGridEditState(CGridImpl& grid);
     ~CGridEditState();

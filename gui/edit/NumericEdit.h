@@ -15,6 +15,8 @@
 // context menu's paste) goes through the same test.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QLineEdit>
 #include <cstdint>
 
@@ -30,7 +32,7 @@ enum NumericEditMode : std::int32_t {
     NumericDuration = 6,
 };
 
-class CNumericEdit : public QLineEdit {
+class KESTRUM_GUI_EXPORT CNumericEdit : public QLineEdit {
 public:
     explicit CNumericEdit(std::int32_t mode, QWidget* parent = nullptr);
 

@@ -11,6 +11,8 @@
 // through the grid's CGrid::SetCellValueText.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "common/IntegerFormats.h"
 #include "gui/edit/ControlReflector.h"
 
@@ -20,7 +22,7 @@ namespace Kestrum::GUI {
 inline constexpr const char* kSignedIntegerCharacters = "0123456789abcdefABCDEF.,-+xX";
 inline constexpr const char* kUnsignedIntegerCharacters = "0123456789abcdefABCDEF.,+xX";
 
-class CTextReflector : public CControlReflector {
+class KESTRUM_GUI_EXPORT CTextReflector : public CControlReflector {
 public:
     bool CreateControl(const EditCell& cell, Common::CFormat* format) override;
     bool FilterInput(const EditCell& cell, int code) override;
@@ -86,37 +88,37 @@ private:
     bool m_signed;
 };
 
-class CCharReflector final : public CByteReflector<Common::CCharFormat> {
+class KESTRUM_GUI_EXPORT CCharReflector final : public CByteReflector<Common::CCharFormat> {
 public:
     CCharReflector() : CByteReflector(Common::FT_CHAR, "Common::CCharFormat", true) {}
 };
-class CUCharReflector final : public CByteReflector<Common::CUCharFormat> {
+class KESTRUM_GUI_EXPORT CUCharReflector final : public CByteReflector<Common::CUCharFormat> {
 public:
     CUCharReflector() : CByteReflector(Common::FT_UCHAR, "Common::CUCharFormat", false) {}
 };
-class CShortReflector final : public CWordReflector<Common::CShortFormat> {
+class KESTRUM_GUI_EXPORT CShortReflector final : public CWordReflector<Common::CShortFormat> {
 public:
     CShortReflector() : CWordReflector(Common::FT_SHORT, "Common::CShortFormat", true) {}
 };
-class CUShortReflector final : public CWordReflector<Common::CUShortFormat> {
+class KESTRUM_GUI_EXPORT CUShortReflector final : public CWordReflector<Common::CUShortFormat> {
 public:
     CUShortReflector() : CWordReflector(Common::FT_USHORT, "Common::CUShortFormat", false) {}
 };
-class CLongReflector final : public CWordReflector<Common::CLongFormat> {
+class KESTRUM_GUI_EXPORT CLongReflector final : public CWordReflector<Common::CLongFormat> {
 public:
     CLongReflector() : CWordReflector(Common::FT_LONG, "Common::CLongFormat", true) {}
 };
-class CULongReflector final : public CWordReflector<Common::CULongFormat> {
+class KESTRUM_GUI_EXPORT CULongReflector final : public CWordReflector<Common::CULongFormat> {
 public:
     CULongReflector() : CWordReflector(Common::FT_ULONG, "Common::CULongFormat", false) {}
 };
-class CInt64Reflector final : public CWordReflector<Common::CInt64Format> {
+class KESTRUM_GUI_EXPORT CInt64Reflector final : public CWordReflector<Common::CInt64Format> {
 public:
     CInt64Reflector() : CWordReflector(Common::FT_INT64, "Common::CInt64Format", true) {}
 };
 
 // Orders 13 and 14: mode 4.
-class CRealReflector : public CTextReflector {
+class KESTRUM_GUI_EXPORT CRealReflector : public CTextReflector {
 public:
     explicit CRealReflector(Common::FieldType type) : m_type(type) {}
     bool IsApplicable(const Common::CFormat* format) const override { return format && format->GetValueType() == m_type; }
@@ -128,24 +130,24 @@ protected:
 private:
     Common::FieldType m_type;
 };
-class CFloatReflector final : public CRealReflector {
+class KESTRUM_GUI_EXPORT CFloatReflector final : public CRealReflector {
 public:
     CFloatReflector() : CRealReflector(Common::FT_FLOAT) {}
 };
-class CDoubleReflector final : public CRealReflector {
+class KESTRUM_GUI_EXPORT CDoubleReflector final : public CRealReflector {
 public:
     CDoubleReflector() : CRealReflector(Common::FT_DOUBLE) {}
 };
 
 // Order 4: a long with the duration format, mode 6, the text unchanged.
-class CLongMsecTimeReflector final : public CTextReflector {
+class KESTRUM_GUI_EXPORT CLongMsecTimeReflector final : public CTextReflector {
 public:
     bool IsApplicable(const Common::CFormat* format) const override;
     std::int32_t EditMode(const Common::CFormat*) const override { return 6; }
 };
 
 // Order 15: every format, a plain edit box, the text unchanged.
-class CDefaultReflector final : public CTextReflector {
+class KESTRUM_GUI_EXPORT CDefaultReflector final : public CTextReflector {
 public:
     bool IsApplicable(const Common::CFormat*) const override { return true; }
     std::int32_t EditMode(const Common::CFormat*) const override { return -1; }

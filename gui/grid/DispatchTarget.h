@@ -3,13 +3,15 @@
 // (CGridRows::GetDispatchTarget), so an item leads to its grid.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "common/Types.h"
 
 namespace Kestrum::GUI {
 
 class CGridItem;
 
-class IDispatchTarget {
+class KESTRUM_GRIDCORE_EXPORT IDispatchTarget {
 public:
     // Read on any thread: a closing grid takes no more updates or calls.
     virtual bool IsClosing() const = 0;

@@ -23,6 +23,8 @@
 // polls needs no wake-up event at all.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QObject>
 #include <atomic>
 #include <cstdint>
@@ -41,7 +43,7 @@ namespace Kestrum::GUI {
 class CGridItem;
 class CQtDrainScheduler;
 
-class CDispatcher : public QObject, public Common::CDataObject::ISink {
+class KESTRUM_GUI_EXPORT CDispatcher : public QObject, public Common::CDataObject::ISink {
 public:
     // Created on first use, on the thread that will run the grids.
     static CDispatcher& Instance();

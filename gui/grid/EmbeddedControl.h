@@ -7,12 +7,14 @@
 // Grid thread only, like the items.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/paint/AutoDelete.h"
 #include "gui/paint/DrawContext.h"
 
 namespace Kestrum::GUI {
 
-class IEmbeddedControl : public virtual IAutoDelete {
+class KESTRUM_GRIDCORE_EXPORT IEmbeddedControl : public virtual IAutoDelete {
 public:
     // The row of the item that holds the control was shown or hidden.
     virtual void OnRowShown(bool shown) = 0;

@@ -20,6 +20,8 @@
 // shortcut does.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QPixmap>
@@ -56,7 +58,7 @@ class ITooltipCtrl;
 class ITooltipSource;
 
 // Notification records sent to the grid's listener (the parent window).
-struct GridItemNotification {
+struct KESTRUM_GUI_EXPORT GridItemNotification {
     int code = 0;
     class CGrid* grid = nullptr;
     std::uint32_t state = 0;
@@ -65,7 +67,7 @@ struct GridItemNotification {
     int area = 0;
     int row = -1;
 };
-struct GridHeaderNotification {
+struct KESTRUM_GUI_EXPORT GridHeaderNotification {
     int code = 0;
     class CGrid* grid = nullptr;
     CColumn* column = nullptr; // the header itself for code 22
@@ -74,7 +76,7 @@ struct GridHeaderNotification {
 
 // Codes 15 (an edit started) and 16 (it ended): the cell, the control of the
 // edit (null without one), why it started and, for 16, the code it ended with.
-struct GridEditNotification {
+struct KESTRUM_GUI_EXPORT GridEditNotification {
     int code = 0;
     class CGrid* grid = nullptr;
     HITEM item = 0;
@@ -90,7 +92,7 @@ struct GridEditNotification {
 // Around a drag of rows and a drop onto the grid (codes 11 to 14): `rows`
 // are the dragged rows (11, 12), the incoming ones (13) and the rows the
 // drop attached (14); `action` is 0 none, 1 copy, 2 move.
-struct GridDragNotification {
+struct KESTRUM_GUI_EXPORT GridDragNotification {
     int code = 0;
     class CGrid* grid = nullptr;
     std::vector<HITEM> rows;
@@ -118,7 +120,7 @@ enum HeaderNotificationCode : int {
 };
 
 // Visits a grid's items: return false to stop.
-class IGridVisitor {
+class KESTRUM_GUI_EXPORT IGridVisitor {
 public:
     virtual bool Visit(class CGrid* grid, HITEM item, Common::CDataObject* object) = 0;
 
@@ -126,7 +128,7 @@ protected:
     ~IGridVisitor() = default;
 };
 
-class IGridListener {
+class KESTRUM_GUI_EXPORT IGridListener {
 public:
     virtual void OnGridItemNotification(const GridItemNotification& notification) = 0;
     virtual void OnGridHeaderNotification(const GridHeaderNotification& notification) = 0;
@@ -138,7 +140,7 @@ protected:
 };
 
 // Hides rows: true hides the item's row.
-class IRowFilter {
+class KESTRUM_GUI_EXPORT IRowFilter {
 public:
     virtual bool IsFilteredOut(class CGrid* grid, CGridItem* item, Common::CDataObject* object) = 0;
 
@@ -146,7 +148,7 @@ protected:
     ~IRowFilter() = default;
 };
 
-class CGrid : public QAbstractScrollArea, public IScrollPositionSource {
+class KESTRUM_GUI_EXPORT CGrid : public QAbstractScrollArea, public IScrollPositionSource {
 public:
     explicit CGrid(QWidget* parent = nullptr);
     ~CGrid() override;

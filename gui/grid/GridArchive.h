@@ -6,6 +6,8 @@
 // whole, so damaged data changes nothing.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,7 +25,7 @@ class CHeader;
 
 // The settings a grid keeps only for itself (the rest of the record lives in
 // the trees, the focus and the selection state).
-struct GridStoredSettings {
+struct KESTRUM_GRIDCORE_EXPORT GridStoredSettings {
     bool headerShown = true;
     GridAppearance appearance;
     std::uint32_t paintFlags = PaintAll;
@@ -46,7 +48,7 @@ struct GridStoredSettings {
     PrintSettings print; // stored last; absent from archives written before printing
 };
 
-struct GridArchiveRecord {
+struct KESTRUM_GRIDCORE_EXPORT GridArchiveRecord {
     GridStoredSettings settings;
     // Storing writes `header`; loading creates the stored one into `loadedHeader`.
     CHeader* header = nullptr;

@@ -4,16 +4,18 @@
 // all of them by replacing its source.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 
 namespace Kestrum::GUI {
 
-std::int64_t GridClockNow();
+KESTRUM_GRIDCORE_EXPORT std::int64_t GridClockNow();
 
 // A replacement source of the clock's readings, for tests; null restores the
 // steady clock. Swap it only while no grid is reading the clock on another
 // thread.
 using GridClockSource = std::int64_t (*)();
-void SetGridClockSource(GridClockSource source);
+KESTRUM_GRIDCORE_EXPORT void SetGridClockSource(GridClockSource source);
 
 } // namespace Kestrum::GUI

@@ -11,6 +11,8 @@
 // rows live in a CRowList, whose lookups are logarithmic.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -34,12 +36,12 @@ class CItemTree;
 
 // When a field of the row's object last changed, on the grid clock, and when
 // a delayed repaint is due (-1: none).
-struct ChangeStamp {
+struct KESTRUM_GRIDCORE_EXPORT ChangeStamp {
     Common::FieldId field = Common::FIELD_NONE;
     std::int64_t changeTime = -1;
     std::int64_t repaintAt = -1;
 };
-struct ChangeStamps {
+struct KESTRUM_GRIDCORE_EXPORT ChangeStamps {
     std::vector<ChangeStamp> fields; // sorted by field id
     std::int64_t allChangeTime = -1;
     std::int64_t allRepaintAt = -1;
@@ -51,7 +53,7 @@ struct ChangeStamps {
     std::int64_t TimeSinceChange(Common::FieldId field, std::int64_t now) const;
 };
 
-class CGridItem {
+class KESTRUM_GRIDCORE_EXPORT CGridItem {
     KESTRUM_POOLED_ALLOCATION(CGridItem)
 
 public:
@@ -154,7 +156,7 @@ private:
 static_assert(sizeof(CGridItem) <= 64, "a grid item packs into 64 bytes");
 #endif
 
-class CItemTree {
+class KESTRUM_GRIDCORE_EXPORT CItemTree {
 public:
     CItemTree(CGridRows* owner, TreeKind kind);
     CItemTree(const CItemTree&) = delete;

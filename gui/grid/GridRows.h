@@ -14,6 +14,8 @@
 // own row is always found through its record, never by searching.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -27,7 +29,7 @@ class CHeader;
 class IDispatchTarget;
 
 // What the hierarchy tells the screen.
-class IGridSurface {
+class KESTRUM_GRIDCORE_EXPORT IGridSurface {
 public:
     // Rows of an area changed from `firstRow` on.
     virtual void OnRowsChanged(int area, int firstRow, bool keepTop) = 0;
@@ -55,7 +57,7 @@ protected:
     ~IGridSurface() = default;
 };
 
-class CGridRows {
+class KESTRUM_GRIDCORE_EXPORT CGridRows {
 public:
     explicit CGridRows(IGridSurface* surface);
     CGridRows(const CGridRows&) = delete;

@@ -2,6 +2,8 @@
 // transfer (copy, cut, paste, drag and drop) and tooltip parts.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <array>
 #include <cstdint>
 
@@ -11,7 +13,7 @@ namespace Kestrum::GUI {
 
 class CArchive;
 
-struct TransferPolicy {
+struct KESTRUM_GRIDCORE_EXPORT TransferPolicy {
     std::array<std::uint8_t, 11> flags{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0};
     std::int32_t pastePosition = 3;
     std::int32_t scrollAfterPaste = 3;
@@ -20,14 +22,14 @@ struct TransferPolicy {
     friend bool operator==(const TransferPolicy&, const TransferPolicy&) = default;
 };
 
-struct DragDropSettings {
+struct KESTRUM_GRIDCORE_EXPORT DragDropSettings {
     std::array<std::uint8_t, 15> switches{1, 1, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0};
     Color dropMarker = MakeColor(32, 128, 223);
     void Serialize(CArchive& archive); // 20 bytes, no version
     friend bool operator==(const DragDropSettings&, const DragDropSettings&) = default;
 };
 
-struct EditSettings {
+struct KESTRUM_GRIDCORE_EXPORT EditSettings {
     std::uint8_t enabled = 1;
     std::int32_t startMode = 1;
     std::uint8_t clickOnButton = 1;
@@ -45,7 +47,7 @@ static_assert(sizeof(EditSettings) == 20);
 // One per kind of tooltip. The grid replaces the colours below with its
 // palette's (gui/tooltip/TooltipCtrl.h, DefaultTooltipSettings) when it is
 // made; these are what a record starts with where there is no palette.
-struct TooltipSettings {
+struct KESTRUM_GRIDCORE_EXPORT TooltipSettings {
     Color background = MakeColor(255, 255, 225);
     Color text = MakeColor(0, 0, 0);
     Color border = MakeColor(180, 180, 180);

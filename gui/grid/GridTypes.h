@@ -2,6 +2,8 @@
 // handles and the reserved handles, areas, item events and state bits.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 
 namespace Kestrum::Common {
@@ -202,7 +204,7 @@ enum GridRequest : int {
 class CGridRows;
 
 // Visits items: return false to stop.
-class IItemVisitor {
+class KESTRUM_GRIDCORE_EXPORT IItemVisitor {
 public:
     virtual bool Visit(CGridRows* grid, CGridItem* item, Common::CDataObject* object) = 0;
 

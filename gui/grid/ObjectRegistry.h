@@ -5,6 +5,8 @@
 // under it.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <mutex>
 #include <vector>
 
@@ -16,7 +18,7 @@ namespace Kestrum::GUI {
 class CGridItem;
 class CGridRows;
 
-class CObjectRegistry {
+class KESTRUM_GRIDCORE_EXPORT CObjectRegistry {
 public:
     // The table keeps items only: an item's object is its key.
     struct ObjectOfItem {

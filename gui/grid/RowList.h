@@ -4,6 +4,8 @@
 // places without renumbering. Each shown item points at the leaf holding it.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +16,7 @@ namespace Kestrum::GUI {
 
 class CGridItem;
 
-class CRowList {
+class KESTRUM_GRIDCORE_EXPORT CRowList {
 public:
     struct Node;
     struct Leaf;

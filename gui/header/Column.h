@@ -8,6 +8,8 @@
 // the thread that made the change.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -37,7 +39,7 @@ enum ColumnChange : std::int32_t {
 enum ColumnAlignment : std::int32_t { AlignAuto = 0, AlignLeft = 1, AlignRight = 2, AlignCenter = 3 };
 enum ImageAlignment : std::int32_t { ImageLeft = 0, ImageRight = 1, ImageCenter = 2 };
 
-class CColumn : public CArchiveObject {
+class KESTRUM_GRIDCORE_EXPORT CColumn : public CArchiveObject {
 public:
     class INotify {
     public:
@@ -93,6 +95,6 @@ private:
 
 // The alignment a cell uses for a value of the given type tag: automatic
 // means right for numbers and left for everything else.
-std::int32_t ResolveAlignment(std::int32_t alignment, std::int32_t valueType);
+KESTRUM_GRIDCORE_EXPORT std::int32_t ResolveAlignment(std::int32_t alignment, std::int32_t valueType);
 
 } // namespace Kestrum::GUI

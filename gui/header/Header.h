@@ -11,6 +11,8 @@
 // destroyed only after its removal notice has been delivered.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,7 +46,7 @@ enum HeaderChange : std::int32_t {
 inline constexpr int kMaxSortLevels = 5;
 
 // One sort level: a field and a direction. Field id -2 means no level.
-class CSortInfo {
+class KESTRUM_GRIDCORE_EXPORT CSortInfo {
 public:
     CSortInfo() = default;
     CSortInfo(std::int32_t fieldId, bool descending) : m_fieldId(fieldId), m_descending(descending) {}
@@ -67,7 +69,7 @@ private:
 
 // The one platform service the header's geometry needs: the grid window's
 // horizontal scroll position in pixels.
-class IScrollPositionSource {
+class KESTRUM_GRIDCORE_EXPORT IScrollPositionSource {
 public:
     virtual bool GetHorizontalScrollPosition(int& position) const = 0;
 
@@ -75,7 +77,7 @@ protected:
     ~IScrollPositionSource() = default;
 };
 
-class CHeader : public IAutoDelete, public CArchiveObject {
+class KESTRUM_GRIDCORE_EXPORT CHeader : public IAutoDelete, public CArchiveObject {
 public:
     class INotify {
     public:

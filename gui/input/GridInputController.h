@@ -28,6 +28,8 @@
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QCursor>
 #include <QPointer>
 #include <QTimer>
@@ -65,7 +67,7 @@ enum KeyActionKind : int {
 
 enum HeaderMode : int { HeaderModeNone = 0, HeaderModeResizing = 1, HeaderModeMoving = 2, HeaderModePressed = 3 };
 
-class CGridInputController final : public CUserInputHelper {
+class KESTRUM_GUI_EXPORT CGridInputController final : public CUserInputHelper {
 public:
     explicit CGridInputController(CGridImpl& grid);
     ~CGridInputController() override;

@@ -14,6 +14,8 @@
 // operations.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,7 +23,7 @@ namespace Kestrum::GUI {
 
 class CGrid;
 
-class CIncrementalSearch {
+class KESTRUM_GUI_EXPORT CIncrementalSearch {
 public:
     static constexpr int kRowsPerSlice = 8192;
 

@@ -12,6 +12,8 @@
 // only if IsAutoDelete answers true. The shared default is never deleted.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 
 #include "gui/paint/AutoDelete.h"
@@ -20,7 +22,7 @@ namespace Kestrum::GUI {
 
 class CGrid;
 
-class IKeyManager : public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT IKeyManager : public virtual IAutoDelete {
 public:
     // 0, 1: key messages; true consumes the key.
     virtual bool OnKeyDown(CGrid* grid, int virtualKey, int repeat, std::uint32_t flags) = 0;
@@ -43,7 +45,7 @@ public:
     virtual void OnPaste(CGrid* grid) = 0;
 };
 
-class CKeyManager : public IKeyManager {
+class KESTRUM_GUI_EXPORT CKeyManager : public IKeyManager {
 public:
     explicit CKeyManager(bool autoDelete) : m_autoDelete(autoDelete) {}
     bool IsAutoDelete() const override { return m_autoDelete; }

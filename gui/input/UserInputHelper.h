@@ -6,6 +6,8 @@
 // (gui/platform/KeyCodes.h names the numbers).
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 
 namespace Kestrum::GUI {
@@ -47,7 +49,7 @@ enum InputMessageKind : int {
 //                               flags (KeyFlag bits)
 //   size: type, width, height
 //   scroll: code, position, window (the scroll bar, may be null)
-struct InputMessage {
+struct KESTRUM_GRIDCORE_EXPORT InputMessage {
     int kind = 0;
     std::uint32_t flags = 0;
     std::int16_t x = 0;
@@ -64,7 +66,7 @@ struct InputMessage {
     int position = 0;
 };
 
-class CUserInputHelper {
+class KESTRUM_GRIDCORE_EXPORT CUserInputHelper {
 public:
     virtual ~CUserInputHelper() = default;
 

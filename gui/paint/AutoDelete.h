@@ -3,9 +3,11 @@
 // replaces it on load) if and only if IsAutoDelete answers true.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 namespace Kestrum::GUI {
 
-class IAutoDelete {
+class KESTRUM_GRIDCORE_EXPORT IAutoDelete {
 public:
     virtual ~IAutoDelete() = default;
     virtual bool IsAutoDelete() const = 0;

@@ -2,11 +2,13 @@
 // then the text.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/paint/PaintFormat.h"
 
 namespace Kestrum::GUI {
 
-class CCellPaintFormat : public ICellPaintFormat {
+class KESTRUM_GUI_EXPORT CCellPaintFormat : public ICellPaintFormat {
 public:
     int Paint(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
     Color GetBackColor(CellDrawContext& context, PaintState& state, PaintFlags flags) override;

@@ -2,11 +2,13 @@
 // indicator with its level marks, and the caption.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/paint/PaintFormat.h"
 
 namespace Kestrum::GUI {
 
-class CColumnPaintFormat : public IColumnPaintFormat {
+class KESTRUM_GUI_EXPORT CColumnPaintFormat : public IColumnPaintFormat {
 public:
     void Paint(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags flags) override;
     IColumnPaintFormat* Clone() const override { return new CColumnPaintFormat(*this); }

@@ -7,6 +7,8 @@
 // instance serves every grid.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QFont>
 #include <memory>
 
@@ -26,7 +28,7 @@ class IDragDrop;
 class IEditInPlace;
 class IKeyManager;
 
-class ICustomDraw {
+class KESTRUM_GUI_EXPORT ICustomDraw {
 public:
     virtual ~ICustomDraw() = default;
     virtual void PaintHeader(HeaderDrawContext& context, PaintState& state, PaintFlags flags) = 0;
@@ -41,7 +43,7 @@ public:
     virtual int GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags) = 0;
 };
 
-class CCustomDraw : public ICustomDraw, public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT CCustomDraw : public ICustomDraw, public virtual IAutoDelete {
 public:
     explicit CCustomDraw(bool autoDelete) : m_autoDelete(autoDelete) {}
     bool IsAutoDelete() const override { return m_autoDelete; }
@@ -62,7 +64,7 @@ private:
 };
 
 // The process-wide fallbacks, created on first use.
-class GridDefaults {
+class KESTRUM_GUI_EXPORT GridDefaults {
 public:
     static GridDefaults& Instance();
     const QFont* GetFont() const { return m_font.get(); }
@@ -99,6 +101,6 @@ private:
 
 // The cell's text: the row object's field shown by the column, through the
 // context's format.
-QString CellText(const CellDrawContext& context);
+KESTRUM_GUI_EXPORT QString CellText(const CellDrawContext& context);
 
 } // namespace Kestrum::GUI

@@ -3,6 +3,8 @@
 // highlight settings that the paint formats read.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 
 #include "gui/grid/GridTypes.h"
@@ -49,14 +51,14 @@ enum PaintFlag : std::uint32_t {
     PaintAll = 0x7FFFF,
 };
 
-struct ColorAlpha {
+struct KESTRUM_GRIDCORE_EXPORT ColorAlpha {
     Color color = 0;
     std::uint8_t alpha = 0;
     void Serialize(CArchive& archive);
     friend bool operator==(const ColorAlpha&, const ColorAlpha&) = default;
 };
 
-struct GridAppearance {
+struct KESTRUM_GRIDCORE_EXPORT GridAppearance {
     Color oddRowText = MakeColor(0, 0, 0);
     Color evenRowText = MakeColor(0, 0, 0);
     Color oddRowBack = MakeColor(255, 255, 255);
@@ -73,7 +75,7 @@ struct GridAppearance {
     friend bool operator==(const GridAppearance&, const GridAppearance&) = default;
 };
 
-struct UpdateHighlight {
+struct KESTRUM_GRIDCORE_EXPORT UpdateHighlight {
     std::int32_t duration = 2000;
     Color textColor = MakeColor(255, 0, 0);
     Color backColor = MakeColor(255, 0, 0);
@@ -85,7 +87,7 @@ struct UpdateHighlight {
     friend bool operator==(const UpdateHighlight&, const UpdateHighlight&) = default;
 };
 
-struct DrawContext {
+struct KESTRUM_GRIDCORE_EXPORT DrawContext {
     Color textColor = 0;
     Color backColor = 0;
     CRect visibleRect;
@@ -97,7 +99,7 @@ struct DrawContext {
     UpdateHighlight highlight;
 };
 
-struct RowDrawContext : DrawContext {
+struct KESTRUM_GRIDCORE_EXPORT RowDrawContext : DrawContext {
     int rowKey = 0;
     int rowIndex = -1;
     CGridItem* item = nullptr;
@@ -106,7 +108,7 @@ struct RowDrawContext : DrawContext {
     bool noBottomFrameLine = false;
 };
 
-struct CellDrawContext : DrawContext {
+struct KESTRUM_GRIDCORE_EXPORT CellDrawContext : DrawContext {
     RowDrawContext* row = nullptr;
     CColumn* column = nullptr;
     CImageList* images = nullptr;
@@ -115,7 +117,7 @@ struct CellDrawContext : DrawContext {
     Common::CFormat* format = nullptr;
 };
 
-struct HeaderDrawContext {
+struct KESTRUM_GRIDCORE_EXPORT HeaderDrawContext {
     CColumn* trackedColumn = nullptr;
     CColumn* dropTarget = nullptr;
     int dropSide = 0; // 0 none, 1 before, 2 after
@@ -125,7 +127,7 @@ struct HeaderDrawContext {
     Color textColor = 0;
 };
 
-struct ColumnHeaderDrawContext {
+struct KESTRUM_GRIDCORE_EXPORT ColumnHeaderDrawContext {
     HeaderDrawContext* header = nullptr;
     CColumn* column = nullptr;
     CRect visibleRect;
@@ -136,7 +138,7 @@ struct ColumnHeaderDrawContext {
     Color textColor = 0;
 };
 
-struct DragState {
+struct KESTRUM_GRIDCORE_EXPORT DragState {
     int targetArea = 0;
     int targetRow = -1;
     bool after = false;
@@ -152,7 +154,7 @@ struct DragState {
 
 // Delayed repaints of the grid being painted (its thread, no marshalling):
 // what paint code asks for instead of calling the grid.
-class IRepaintScheduler {
+class KESTRUM_GRIDCORE_EXPORT IRepaintScheduler {
 public:
     virtual void RepaintRowLater(CGridItem* item, int delay) = 0;
     virtual void RepaintCellLater(CGridItem* item, std::int32_t fieldId, int delay) = 0;
@@ -163,7 +165,7 @@ protected:
 
 // What a paint pass tells the in-place editor's paint operations (the flag
 // rewriting and the decoration of each cell).
-struct EditPaintInfo {
+struct KESTRUM_GRIDCORE_EXPORT EditPaintInfo {
     IEditInPlace* editor = nullptr; // null: no in-place editing on the grid
     const EditSettings* settings = nullptr;
     bool editing = false; // an edit is active
@@ -176,7 +178,7 @@ struct EditPaintInfo {
 
 // Everything a paint pass hands its formats: they read it and never call
 // back into the grid.
-struct PaintState {
+struct KESTRUM_GRIDCORE_EXPORT PaintState {
     CGrid* grid = nullptr; // for applications' own formats; the library's read the fields below
     CHeader* header = nullptr;
     CDeviceContext* dc = nullptr;

@@ -5,6 +5,8 @@
 // The draw contexts and the paint state are filled by the grid's paint pass.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,7 +24,7 @@ struct RowDrawContext;
 struct PaintState;
 using PaintFlags = std::uint32_t;
 
-class ICellPaintFormat {
+class KESTRUM_GRIDCORE_EXPORT ICellPaintFormat {
 public:
     virtual ~ICellPaintFormat() = default;
     virtual int Paint(CellDrawContext& context, PaintState& state, PaintFlags flags) = 0;
@@ -37,7 +39,7 @@ public:
     virtual void Serialize(CArchive&) {}
 };
 
-class IColumnPaintFormat {
+class KESTRUM_GRIDCORE_EXPORT IColumnPaintFormat {
 public:
     virtual ~IColumnPaintFormat() = default;
     virtual void Paint(ColumnHeaderDrawContext& context, PaintState& state, PaintFlags flags) = 0;
@@ -47,7 +49,7 @@ public:
     virtual void Serialize(CArchive&) {}
 };
 
-class IHeaderPaintFormat {
+class KESTRUM_GRIDCORE_EXPORT IHeaderPaintFormat {
 public:
     virtual ~IHeaderPaintFormat() = default;
     virtual void Paint(HeaderDrawContext& context, PaintState& state, PaintFlags flags, ICustomDraw* customDraw) = 0;
@@ -56,7 +58,7 @@ public:
     virtual void Serialize(CArchive&) {}
 };
 
-class ILinePaintFormat {
+class KESTRUM_GRIDCORE_EXPORT ILinePaintFormat {
 public:
     virtual ~ILinePaintFormat() = default;
     virtual void Paint(RowDrawContext& context, PaintState& state, PaintFlags flags, ICustomDraw* customDraw) = 0;
@@ -67,13 +69,13 @@ public:
 
 // One registry per kind: class name to creator. Registering a name twice
 // keeps the first; an unknown name creates nothing.
-bool RegisterCellPaintFormat(const std::string& name, std::function<ICellPaintFormat*()> creator);
-bool RegisterColumnPaintFormat(const std::string& name, std::function<IColumnPaintFormat*()> creator);
-bool RegisterHeaderPaintFormat(const std::string& name, std::function<IHeaderPaintFormat*()> creator);
-bool RegisterLinePaintFormat(const std::string& name, std::function<ILinePaintFormat*()> creator);
-ICellPaintFormat* CreateCellPaintFormat(const std::string& name);
-IColumnPaintFormat* CreateColumnPaintFormat(const std::string& name);
-IHeaderPaintFormat* CreateHeaderPaintFormat(const std::string& name);
-ILinePaintFormat* CreateLinePaintFormat(const std::string& name);
+KESTRUM_GRIDCORE_EXPORT bool RegisterCellPaintFormat(const std::string& name, std::function<ICellPaintFormat*()> creator);
+KESTRUM_GRIDCORE_EXPORT bool RegisterColumnPaintFormat(const std::string& name, std::function<IColumnPaintFormat*()> creator);
+KESTRUM_GRIDCORE_EXPORT bool RegisterHeaderPaintFormat(const std::string& name, std::function<IHeaderPaintFormat*()> creator);
+KESTRUM_GRIDCORE_EXPORT bool RegisterLinePaintFormat(const std::string& name, std::function<ILinePaintFormat*()> creator);
+KESTRUM_GRIDCORE_EXPORT ICellPaintFormat* CreateCellPaintFormat(const std::string& name);
+KESTRUM_GRIDCORE_EXPORT IColumnPaintFormat* CreateColumnPaintFormat(const std::string& name);
+KESTRUM_GRIDCORE_EXPORT IHeaderPaintFormat* CreateHeaderPaintFormat(const std::string& name);
+KESTRUM_GRIDCORE_EXPORT ILinePaintFormat* CreateLinePaintFormat(const std::string& name);
 
 } // namespace Kestrum::GUI

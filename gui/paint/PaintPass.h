@@ -5,12 +5,14 @@
 // decorated exactly as the screen decorates it.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/paint/CustomDraw.h"
 
 namespace Kestrum::GUI {
 
 // What every row of one pass shares.
-struct PassSettings {
+struct KESTRUM_GUI_EXPORT PassSettings {
     ICustomDraw* draw = nullptr;
     const GridAppearance* appearance = nullptr;
     UpdateHighlight highlight;
@@ -20,7 +22,7 @@ struct PassSettings {
 
 // One row: its area and index (the index chooses the odd or even colours),
 // its item (null for a filler row) and its full rectangle.
-struct PassRow {
+struct KESTRUM_GUI_EXPORT PassRow {
     int area = 0;
     int index = -1;
     CGridItem* item = nullptr;
@@ -32,17 +34,17 @@ struct PassRow {
 
 // The row's draw context: colours by the index's parity, the pass's font
 // and highlight settings, margins 2 and 2.
-RowDrawContext MakeRowContext(const PassSettings& pass, const PaintState& state, const PassRow& row);
+KESTRUM_GUI_EXPORT RowDrawContext MakeRowContext(const PassSettings& pass, const PaintState& state, const PassRow& row);
 // The context of the row's cell in `column`, as the line paint format hands
 // it to the custom draw (for those who ask about one cell outside a paint,
 // like the tooltips). `row` must outlive it.
-CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column);
+KESTRUM_GUI_EXPORT CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column);
 // Paints the row when it meets the paint state's clip rectangle.
-void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row);
+KESTRUM_GUI_EXPORT void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row);
 // Paints the header strip of the paint state's header at the top (y 0).
 // `context` brings what the pass tracks (the pressed or hot caption, a
 // column's drop place); its font, images and text colour are filled here.
-void PaintPassHeader(const PassSettings& pass, PaintState& state, const QFont* headerFont,
+KESTRUM_GUI_EXPORT void PaintPassHeader(const PassSettings& pass, PaintState& state, const QFont* headerFont,
                      HeaderDrawContext context = {});
 
 } // namespace Kestrum::GUI

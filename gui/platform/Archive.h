@@ -6,6 +6,8 @@
 // allocation.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,7 +19,7 @@ namespace Kestrum::GUI {
 
 class CArchive;
 
-struct CArchiveException : std::runtime_error {
+struct KESTRUM_GRIDCORE_EXPORT CArchiveException : std::runtime_error {
     enum Cause {
         Generic = 1,
         EndOfFile = 2,  // the data ends early or a count exceeds it
@@ -30,7 +32,7 @@ struct CArchiveException : std::runtime_error {
 };
 
 // The root of the classes an archive can store and re-create by name.
-class CArchiveObject {
+class KESTRUM_GRIDCORE_EXPORT CArchiveObject {
 public:
     virtual ~CArchiveObject() = default;
     virtual std::string GetRuntimeClassName() const = 0;
@@ -39,12 +41,12 @@ public:
 
 using ArchiveCreator = std::function<CArchiveObject*()>;
 // Registers a class for dynamic creation; false when the name exists.
-bool RegisterArchiveClass(const std::string& name, ArchiveCreator creator);
+KESTRUM_GRIDCORE_EXPORT bool RegisterArchiveClass(const std::string& name, ArchiveCreator creator);
 // A new object of a registered class, or null.
-CArchiveObject* CreateArchiveObject(const std::string& name);
-bool IsArchiveClassRegistered(const std::string& name);
+KESTRUM_GRIDCORE_EXPORT CArchiveObject* CreateArchiveObject(const std::string& name);
+KESTRUM_GRIDCORE_EXPORT bool IsArchiveClassRegistered(const std::string& name);
 
-class CArchive {
+class KESTRUM_GRIDCORE_EXPORT CArchive {
 public:
     enum Mode { Store, Load };
 

@@ -3,6 +3,8 @@
 // arrive as 0x00BBGGRR values and rectangles as CRect.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
@@ -12,16 +14,16 @@
 
 namespace Kestrum::GUI {
 
-QColor ToQColor(Color color);
-Color FromQColor(const QColor& color);
-QRect ToQRect(const CRect& rect);
-CRect FromQRect(const QRect& rect);
+KESTRUM_GUI_EXPORT QColor ToQColor(Color color);
+KESTRUM_GUI_EXPORT Color FromQColor(const QColor& color);
+KESTRUM_GUI_EXPORT QRect ToQRect(const CRect& rect);
+KESTRUM_GUI_EXPORT CRect FromQRect(const QRect& rect);
 // Per channel: (a × (255 − alpha) + b × alpha) / 255.
-Color BlendColor(Color a, Color b, int alpha);
+KESTRUM_GUI_EXPORT Color BlendColor(Color a, Color b, int alpha);
 
 enum TextAlign { TextLeft = 0, TextCenter = 1, TextRight = 2 };
 
-class CDeviceContext {
+class KESTRUM_GUI_EXPORT CDeviceContext {
 public:
     explicit CDeviceContext(QPainter& painter);
 

@@ -5,6 +5,8 @@
 // character height in pixels. QtFont.h converts it to and from QFont.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <array>
 #include <cstdint>
 
@@ -12,7 +14,7 @@ namespace Kestrum::GUI {
 
 class CArchive;
 
-struct FontRecord {
+struct KESTRUM_GRIDCORE_EXPORT FontRecord {
     std::int32_t height = 0;
     std::int32_t width = 0;
     std::int32_t escapement = 0;

@@ -2,6 +2,8 @@
 // right and bottom are one past the last pixel.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -14,13 +16,13 @@ constexpr Color MakeColor(int red, int green, int blue) noexcept
     return static_cast<Color>((red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16);
 }
 
-struct CPoint {
+struct KESTRUM_GRIDCORE_EXPORT CPoint {
     int x = 0;
     int y = 0;
     friend bool operator==(const CPoint&, const CPoint&) = default;
 };
 
-struct CRect {
+struct KESTRUM_GRIDCORE_EXPORT CRect {
     int left = 0;
     int top = 0;
     int right = 0;

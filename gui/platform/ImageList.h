@@ -2,6 +2,8 @@
 // with an optional transparent key colour (magenta for our strips).
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QPixmap>
 #include <QString>
 #include <vector>
@@ -10,7 +12,7 @@
 
 namespace Kestrum::GUI {
 
-class CImageList {
+class KESTRUM_GUI_EXPORT CImageList {
 public:
     // Replaces the images by the squares of a strip as wide as it is high
     // each; false (and the list is empty) when the strip cannot be read, has

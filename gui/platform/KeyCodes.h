@@ -8,6 +8,8 @@
 // GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QtCore/qnamespace.h>
 #include <cstdint>
 
@@ -83,18 +85,18 @@ enum MouseFlag : std::uint32_t {
 
 // The virtual key of a Qt key event, 0 for a key without one. Punctuation
 // follows the US layout, as the original numbers do.
-int VirtualKeyOf(const QKeyEvent& event);
-std::uint32_t KeyFlagsOf(const QKeyEvent& event);
+KESTRUM_GUI_EXPORT int VirtualKeyOf(const QKeyEvent& event);
+KESTRUM_GUI_EXPORT std::uint32_t KeyFlagsOf(const QKeyEvent& event);
 // The repeat count of a key message (at least 1).
-int RepeatCountOf(const QKeyEvent& event);
-std::uint32_t MouseFlagsOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+KESTRUM_GUI_EXPORT int RepeatCountOf(const QKeyEvent& event);
+KESTRUM_GUI_EXPORT std::uint32_t MouseFlagsOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
 
 // Whether Shift, Ctrl, Alt or a mouse button (KeyLeftButton …) is down now.
-bool IsKeyDown(int virtualKey);
+KESTRUM_GUI_EXPORT bool IsKeyDown(int virtualKey);
 
 // While alive, IsKeyDown answers from this event's modifiers and buttons
 // (scopes nest; the innermost wins).
-class CInputStateScope {
+class KESTRUM_GUI_EXPORT CInputStateScope {
 public:
     CInputStateScope(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
     ~CInputStateScope();

@@ -4,6 +4,8 @@
 // only). Posted events of a destroyed scheduler are discarded by Qt.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QBasicTimer>
 #include <QObject>
 #include <functional>
@@ -12,7 +14,7 @@
 
 namespace Kestrum::GUI {
 
-class CQtDrainScheduler : public QObject, public Common::IDrainScheduler {
+class KESTRUM_GUI_EXPORT CQtDrainScheduler : public QObject, public Common::IDrainScheduler {
 public:
     CQtDrainScheduler(std::function<void()> serve, Qt::EventPriority priority = Qt::NormalEventPriority,
                       QObject* parent = nullptr);

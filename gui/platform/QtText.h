@@ -2,6 +2,8 @@
 // QString only where the GUI draws, measures or exchanges text.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QString>
 #include <string>
 
@@ -17,8 +19,8 @@ inline QString ToQString(const std::string& text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-Common::CString ToCString(const QString& text);
-std::string ToStdString(const QString& text);
+KESTRUM_GUI_EXPORT Common::CString ToCString(const QString& text);
+KESTRUM_GUI_EXPORT std::string ToStdString(const QString& text);
 
 // Text as it is safe to draw in a cell: nothing in it can hide, reorder or
 // disguise the rest. C0 controls and DEL become their visible symbols
@@ -28,6 +30,6 @@ std::string ToStdString(const QString& text);
 // white space shows each space as U+2423. The stored value (what is copied,
 // sorted or shown in a tooltip's full text) is never changed: this is for
 // drawing and measuring only. Returns the text itself when nothing applies.
-QString DisplayText(const QString& text);
+KESTRUM_GUI_EXPORT QString DisplayText(const QString& text);
 
 } // namespace Kestrum::GUI

@@ -26,6 +26,8 @@
 // Ownership: the printer owns nothing of the grid; it lives for one request.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QFont>
 #include <QString>
 #include <cstdint>
@@ -45,7 +47,7 @@ namespace Kestrum::GUI {
 class ICustomDraw;
 
 // Told how far a print has come; answering false cancels it.
-class IPrintProgress {
+class KESTRUM_GUI_EXPORT IPrintProgress {
 public:
     virtual bool OnPrintProgress(std::int64_t done, std::int64_t total) = 0;
 
@@ -53,13 +55,13 @@ protected:
     ~IPrintProgress() = default;
 };
 
-struct PrintRow {
+struct KESTRUM_GUI_EXPORT PrintRow {
     CGridItem* item = nullptr;
     int area = 0;
 };
 
 // Everything one print reads from the grid, taken when it starts.
-struct GridPrintJob {
+struct KESTRUM_GUI_EXPORT GridPrintJob {
     CGrid* grid = nullptr; // for applications' own paint formats
     CHeader* header = nullptr;
     bool headerShown = true;
@@ -80,7 +82,7 @@ struct GridPrintJob {
 };
 
 // What a grid offers its printer.
-class IPrintableGrid {
+class KESTRUM_GUI_EXPORT IPrintableGrid {
 public:
     virtual GridPrintJob MakePrintJob(std::int32_t rows) = 0;
     virtual PrintSettings GetPrintSettings() = 0;
@@ -95,7 +97,7 @@ protected:
 
 enum class PrintResult { Printed, Cancelled, Interrupted, Failed };
 
-class CGridPrinter {
+class KESTRUM_GUI_EXPORT CGridPrinter {
 public:
     explicit CGridPrinter(IPrintableGrid& grid) : m_grid(grid) {}
 

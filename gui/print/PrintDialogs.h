@@ -3,6 +3,8 @@
 // the print preview's toolbar.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
@@ -19,7 +21,7 @@ namespace Kestrum::GUI {
 
 // A modal QProgressDialog that appears when a print takes a while; while it
 // shows, each report lets the event loop run, so its cancel button works.
-class CPrintProgressDialog final : public IPrintProgress {
+class KESTRUM_GUI_EXPORT CPrintProgressDialog final : public IPrintProgress {
 public:
     explicit CPrintProgressDialog(QWidget* parent);
     ~CPrintProgressDialog();
@@ -32,7 +34,7 @@ private:
 };
 
 // The print dialog's "Grid" tab: which rows, and the fit to the page width.
-class CPrintOptionsTab final : public QWidget {
+class KESTRUM_GUI_EXPORT CPrintOptionsTab final : public QWidget {
 public:
     CPrintOptionsTab(const PrintSettings& settings, bool hasSelection);
     void Read(PrintSettings& settings) const;
@@ -46,7 +48,7 @@ private:
 
 // Adds the rows and fit choices to a preview's toolbar; `changed` gets the
 // new choices and the preview is drawn again.
-void AddPreviewOptions(QPrintPreviewDialog& dialog, const PrintSettings& settings, bool hasSelection,
+KESTRUM_GUI_EXPORT void AddPreviewOptions(QPrintPreviewDialog& dialog, const PrintSettings& settings, bool hasSelection,
                        std::function<void(const PrintSettings&)> changed);
 
 } // namespace Kestrum::GUI

@@ -23,12 +23,14 @@
 // page and nothing per row.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <cstdint>
 #include <vector>
 
 namespace Kestrum::GUI {
 
-class CPrintLayout {
+class KESTRUM_GRIDCORE_EXPORT CPrintLayout {
 public:
     struct PageMetrics {
         int width = 0;  // content width, page units

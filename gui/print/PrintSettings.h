@@ -10,6 +10,8 @@
 // error and leave the record as it was.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <array>
 #include <cstdint>
 
@@ -26,7 +28,7 @@ enum PrintRows : std::int32_t {
 
 enum PrintOrientation : std::int32_t { PrintPortrait = 0, PrintLandscape = 1 };
 
-struct PrintSettings {
+struct KESTRUM_GRIDCORE_EXPORT PrintSettings {
     static constexpr std::int32_t kMaxMargin = 500; // millimetres; more is damage, not a choice
 
     std::int32_t rows = PrintShownRows;

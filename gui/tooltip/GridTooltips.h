@@ -18,6 +18,8 @@
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QPointer>
 #include <cstdint>
 
@@ -40,7 +42,7 @@ enum TooltipKind : int { TooltipNone = 0, TooltipRegular = 1, TooltipInPlace = 2
 // application has set its own in-place editor and that editor could edit the
 // cell (for a click or for a double click). No in-place tooltip covers such
 // a cell.
-class IEditableCellQuery {
+class KESTRUM_GUI_EXPORT IEditableCellQuery {
 public:
     virtual bool CouldEditCell(CGrid* grid, CellDrawContext& cell, PaintState& state) = 0;
 
@@ -48,7 +50,7 @@ protected:
     ~IEditableCellQuery() = default;
 };
 
-class CGridTooltips {
+class KESTRUM_GUI_EXPORT CGridTooltips {
 public:
     // Makes and attaches the in-place control (auto-delete).
     explicit CGridTooltips(CGridImpl& grid);

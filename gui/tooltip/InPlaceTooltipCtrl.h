@@ -3,11 +3,13 @@
 // grid's font where the cell shows the start of it.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include "gui/tooltip/TooltipCtrl.h"
 
 namespace Kestrum::GUI {
 
-class CInPlaceTooltipCtrl : public CTooltipCtrl {
+class KESTRUM_GUI_EXPORT CInPlaceTooltipCtrl : public CTooltipCtrl {
 public:
     explicit CInPlaceTooltipCtrl(bool autoDelete = true) : CTooltipCtrl(autoDelete) {}
 

@@ -14,6 +14,8 @@
 // IsAutoDelete answers true. GUI thread only.
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QFont>
 #include <QPointer>
 #include <QSize>
@@ -37,7 +39,7 @@ struct CellDrawContext;
 struct PaintState;
 
 // What a control is handed to show the tooltip of one cell.
-struct TooltipCell {
+struct KESTRUM_GUI_EXPORT TooltipCell {
     CGrid* grid = nullptr;
     ITooltipSource* source = nullptr;
     CellDrawContext* context = nullptr; // as the grid paints the cell (viewport coordinates)
@@ -48,7 +50,7 @@ struct TooltipCell {
     CPoint cursor; // the mouse, in screen coordinates
 };
 
-class ITooltipCtrl : public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT ITooltipCtrl : public virtual IAutoDelete {
 public:
     // Creates the pop-up owned by `grid`; false when already attached or
     // without a grid.
@@ -65,10 +67,10 @@ public:
 // The settings of a kind with the colours of the application's palette: the
 // tooltip colours, and the active border colour (Qt has none; the fixed
 // kActiveBorderColor stands for it).
-TooltipSettings DefaultTooltipSettings();
+KESTRUM_GUI_EXPORT TooltipSettings DefaultTooltipSettings();
 inline constexpr Color kActiveBorderColor = MakeColor(180, 180, 180);
 
-class CTooltipCtrl : public ITooltipCtrl {
+class KESTRUM_GUI_EXPORT CTooltipCtrl : public ITooltipCtrl {
 public:
     explicit CTooltipCtrl(bool autoDelete = true);
     ~CTooltipCtrl() override;

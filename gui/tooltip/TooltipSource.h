@@ -6,6 +6,8 @@
 // data object, rectangles, colours, font).
 #pragma once
 
+#include "gui/platform/Export.h"
+
 #include <QString>
 
 #include "gui/paint/AutoDelete.h"
@@ -15,7 +17,7 @@ namespace Kestrum::GUI {
 class CGrid;
 struct CellDrawContext;
 
-class ITooltipSource : public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT ITooltipSource : public virtual IAutoDelete {
 public:
     // True when the cell has a tooltip of this source.
     virtual bool HasTooltip(CGrid* grid, CellDrawContext& cell) = 0;
@@ -25,7 +27,7 @@ public:
 // The cell's own display text: a cell without column or data object has
 // none, and an empty text is no tooltip. One shared instance serves the whole
 // program; it is never deleted by a grid.
-class CTooltip : public ITooltipSource {
+class KESTRUM_GUI_EXPORT CTooltip : public ITooltipSource {
 public:
     static CTooltip& Shared();
     bool IsAutoDelete() const override { return false; }
