@@ -117,7 +117,7 @@ if command -v xclip >/dev/null; then
   printf '%s\n' "$copied" | sed 's/\t/ | /g; s/^/    /'
   lines="$(printf '%s\n' "$copied" | wc -l)"
   cells="$(printf '%s\n' "$copied" | awk -F'\t' '{ print NF }' | sort -u)"
-  if [ "$lines" -ne 3 ] || [ "$cells" != "6" ]; then
+  if [ "$lines" -ne 3 ] || [ "$cells" != "8" ]; then
     echo "drive-velmora: Ctrl+C on three rows gave $lines lines of $cells cells" >&2
     exit 1
   fi
