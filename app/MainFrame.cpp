@@ -116,6 +116,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     connect(decrease, &QAction::triggered, this, [this] { m_view->DecreaseFont(); });
     connect(expand, &QAction::triggered, this, [this] { m_view->ExpandAll(); });
     connect(collapse, &QAction::triggered, this, [this] { m_view->CollapseAll(); });
+    connect(columns, &QAction::triggered, this, [this] { m_view->Grid().ShowHeaderConfiguration(); });
     connect(lines, &QAction::triggered, this, [this] {
         m_view->ToggleLines();
         UpdateCommands();

@@ -112,6 +112,9 @@ CHeader* CVelmoraView::MakeDefaultHeader(const QFont& font)
     for (const ColumnDefault& column : kColumns)
         header->AddColumn(MakeColumn(column, font));
     header->SetFixedColumnCount(1);
+    // The tree (indentation, buttons, lines) stays with the names wherever
+    // the user moves the Name column.
+    header->SetTreeColumn(FIELD_NAME);
     // Typing the start of a name finds it: Name (visible index 0) is the
     // search column.
     header->SetExtraValue(0);
@@ -140,6 +143,7 @@ void CVelmoraView::UseHeader(CHeader* header)
     for (const ColumnDefault& column : kColumns)
         if (!header->GetColumn(column.field))
             header->AddColumn(MakeColumn(column, m_grid->GetGridFont()));
+    header->SetTreeColumn(FIELD_NAME); // not part of the stored bytes
     CHeader* previous = m_grid->SetHeader(header);
     if (previous && previous->IsAutoDelete())
         delete previous;

@@ -8,31 +8,18 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/drag-demo}"
-for tool in Xvfb xdotool import; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "drag-demo: $tool is not installed; skipped"
-    exit 0
-  fi
-done
+name=drag-demo
+source "$root/scripts/xsession.sh"
+require_tools Xvfb xdotool import
 demo="$root/build/demo/grid_demo"
-if [ ! -x "$demo" ]; then
-  source "$root/scripts/env.sh"
-  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$root/build" -j "$JOBS" --target grid_demo
-fi
+build_if_missing grid_demo "$demo"
 mkdir -p "$out"
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-unset QT_QPA_PLATFORM
+start_xvfb
 "$demo" >/dev/null 2>&1 &
 app=$!
 window="$(xdotool search --sync --onlyvisible --name "Kestrum grid demo" | head -n 1)"

@@ -11,18 +11,11 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/drive-velmora}"
-for tool in Xvfb xdotool import; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "drive-velmora: $tool is not installed; skipped"
-    exit 0
-  fi
-done
+name=drive-velmora
+source "$root/scripts/xsession.sh"
+require_tools Xvfb xdotool import
 velmora="$root/build/app/velmora"
-if [ ! -x "$velmora" ]; then
-  source "$root/scripts/env.sh"
-  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$root/build" -j "$JOBS" --target velmora
-fi
+build_if_missing velmora "$velmora"
 mkdir -p "$out"
 rm -f "$out"/*.png
 
@@ -45,18 +38,7 @@ make_file delta/echo/foxtrot.txt 120000
 make_file zulu.txt 5000
 
 # A free display number and its server.
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-if ! xdotool getdisplaygeometry >/dev/null 2>&1; then
-  echo "drive-velmora: no X server could be started; skipped"
-  exit 0
-fi
-
-unset QT_QPA_PLATFORM
+start_xvfb
 "$velmora" --report-layout "$tree" >"$log" 2>&1 &
 app=$!
 for _ in $(seq 200); do grep -q '^layout ' "$log" && break; sleep 0.1; done
@@ -135,7 +117,7 @@ if command -v xclip >/dev/null; then
   printf '%s\n' "$copied" | sed 's/\t/ | /g; s/^/    /'
   lines="$(printf '%s\n' "$copied" | wc -l)"
   cells="$(printf '%s\n' "$copied" | awk -F'\t' '{ print NF }' | sort -u)"
-  if [ "$lines" -ne 3 ] || [ "$cells" != "6" ]; then
+  if [ "$lines" -ne 3 ] || [ "$cells" != "8" ]; then
     echo "drive-velmora: Ctrl+C on three rows gave $lines lines of $cells cells" >&2
     exit 1
   fi

@@ -9,12 +9,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/everyday-velmora}"
-for tool in Xvfb xdotool import xclip; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "everyday-velmora: $tool is not installed; skipped"
-    exit 0
-  fi
-done
+name=everyday-velmora
+source "$root/scripts/xsession.sh"
+require_tools Xvfb xdotool import xclip
 velmora="$root/build/app/velmora"
 [ -x "$velmora" ] || { echo "everyday-velmora: build velmora first" >&2; exit 1; }
 mkdir -p "$out"
@@ -40,13 +37,7 @@ make_file zulu.txt 5000
 ln "$tree/charlie/photo.jpg" "$tree/delta/photo-link.jpg"
 truncate -s 3M "$tree/sparse.img" # takes nothing on the disk
 
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-unset QT_QPA_PLATFORM
+start_xvfb
 
 start() {
   : >"$log"

@@ -9,18 +9,11 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/hover-velmora}"
-for tool in Xvfb xdotool import compare; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "hover-velmora: $tool is not installed; skipped"
-    exit 0
-  fi
-done
+name=hover-velmora
+source "$root/scripts/xsession.sh"
+require_tools Xvfb xdotool import compare
 velmora="$root/build/app/velmora"
-if [ ! -x "$velmora" ]; then
-  source "$root/scripts/env.sh"
-  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$root/build" -j "$JOBS" --target velmora
-fi
+build_if_missing velmora "$velmora"
 mkdir -p "$out"
 rm -f "$out"/*.png
 
@@ -39,18 +32,7 @@ mkdir -p "$tree/projects/archive/2009/$long"
 head -c 4000 /dev/zero >"$tree/projects/archive/2009/$long/img.jpg"
 head -c 100 /dev/zero >"$tree/projects/readme.txt"
 
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-if ! xdotool getdisplaygeometry >/dev/null 2>&1; then
-  echo "hover-velmora: no X server could be started; skipped"
-  exit 0
-fi
-
-unset QT_QPA_PLATFORM
+start_xvfb
 "$velmora" --expand 8 --report-layout "$tree" >"$log" 2>&1 &
 app=$!
 for _ in $(seq 200); do grep -q '^layout ' "$log" && break; sleep 0.1; done

@@ -17,6 +17,7 @@
 #include "gui/grid/Dispatcher.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/grid/ObjectRegistry.h"
+#include "gui/header/HeaderConfigurationDlg.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/Archive.h"
 #include "gui/platform/KeyCodes.h"
@@ -337,6 +338,7 @@ void CGrid::ShowHeader(bool show)
     });
 }
 bool CGrid::IsHeaderShown() { return Call(false, [&] { return m_impl->settings.headerShown; }); }
+int CGrid::ShowHeaderConfiguration() { return Call(0, [&] { return CHeaderConfigurationDlg(m_impl->header, this).DoModal(); }); }
 void CGrid::AutoFitColumn(std::int32_t fieldId) { CallVoid([&] { m_impl->AutoFitColumn(fieldId); }); }
 void CGrid::AutoFitColumnAt(int visibleIndex)
 {

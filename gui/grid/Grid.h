@@ -261,6 +261,9 @@ public:
     CHeader* GetHeader();
     void ShowHeader(bool show);
     bool IsHeaderShown();
+    // Runs the header configuration dialog for this grid's header, modally;
+    // QDialog::Accepted after OK.
+    int ShowHeaderConfiguration();
     void AutoFitColumn(std::int32_t fieldId);
     void AutoFitColumnAt(int visibleIndex);
     void AutoFitColumns();

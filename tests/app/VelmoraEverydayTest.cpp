@@ -256,6 +256,29 @@ TEST(VelmoraSettings, AHeaderStoredBeforeTheNewColumnsGainsThem)
     frame->Shutdown();
 }
 
+TEST(VelmoraColumns, TheTreeStaysWithTheNamesWhereverNameIsMoved)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("velmora.ini");
+    {
+        auto frame = OpenFrame(tree.Root(), file);
+        CHeader* header = frame->View().Grid().GetHeader();
+        ASSERT_TRUE(header->MoveColumnAfter(FIELD_NAME, FIELD_FILES_COUNT));
+        ASSERT_EQ(header->GetVisibleColumnAt(0)->GetFieldId(), FIELD_SIZE);
+        ASSERT_NE(header->GetTreeColumn(), nullptr);
+        EXPECT_EQ(header->GetTreeColumn()->GetFieldId(), FIELD_NAME);
+        frame->Shutdown(); // the moved header is stored
+    }
+    auto frame = OpenFrame(tree.Root(), file);
+    CHeader* header = frame->View().Grid().GetHeader();
+    ASSERT_EQ(header->GetVisibleColumnAt(0)->GetFieldId(), FIELD_SIZE) << "the stored order came back";
+    ASSERT_NE(header->GetTreeColumn(), nullptr);
+    EXPECT_EQ(header->GetTreeColumn()->GetFieldId(), FIELD_NAME);
+    frame->Shutdown();
+}
+
 // --- columns -----------------------------------------------------------------
 
 TEST(VelmoraColumns, TheTwoNewColumnsFollowTheDesignsSix)
