@@ -59,7 +59,9 @@ endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}.0)
+# The package carries Velmora's own version (its --version and About box say
+# 1.0); the libraries inside keep the project's 0.1.
+set(CPACK_PACKAGE_VERSION 1.0.0)
 set(CPACK_PACKAGE_CONTACT "Kestrum developers <kestrum-dev@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read-only browser of folder sizes")
 set(CPACK_PACKAGE_DESCRIPTION "Velmora shows folders, or every local disk, as a tree of folders and files
