@@ -375,22 +375,25 @@ void CMainFrame::LoadSettings(QSettings& settings)
     UpdateCommands();
 }
 
+Kestrum::Common::CDataObject* CMainFrame::CommandTarget(Kestrum::Common::CDataObject* object) const
+{
+    // A menu left open while a refresh replaced its row names an object
+    // that is gone: nothing is done for it.
+    if (!object)
+        return m_view->FocusedObject();
+    return m_view->HasRow(object) ? object : nullptr;
+}
+
 void CMainFrame::OpenObject(Kestrum::Common::CDataObject* object)
 {
-    if (!object)
-        object = m_view->FocusedObject();
-    else if (!m_view->HasRow(object))
-        object = nullptr;
+    object = CommandTarget(object);
     if (object)
         QDesktopServices::openUrl(QUrl::fromLocalFile(CVelmoraView::FullNameOf(object)));
 }
 
 void CMainFrame::OpenContainingFolder(Kestrum::Common::CDataObject* object)
 {
-    if (!object)
-        object = m_view->FocusedObject();
-    else if (!m_view->HasRow(object))
-        object = nullptr;
+    object = CommandTarget(object);
     if (!object)
         return;
     // A drive's containing folder is the one it is mounted in.
@@ -400,10 +403,7 @@ void CMainFrame::OpenContainingFolder(Kestrum::Common::CDataObject* object)
 
 void CMainFrame::CopyFullName(Kestrum::Common::CDataObject* object)
 {
-    if (!object)
-        object = m_view->FocusedObject();
-    else if (!m_view->HasRow(object))
-        object = nullptr;
+    object = CommandTarget(object);
     if (!object)
         return;
     const QString name = CVelmoraView::FullNameOf(object);
@@ -423,10 +423,7 @@ void CMainFrame::WalkStarted()
 
 bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
 {
-    if (!object)
-        object = m_view->FocusedObject();
-    else if (!m_view->HasRow(object))
-        object = nullptr;
+    object = CommandTarget(object);
     if (!m_view->Refresh(object))
         return false;
     WalkStarted();

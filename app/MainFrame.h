@@ -93,6 +93,9 @@ public:
     void CopyFullName(Kestrum::Common::CDataObject* object);
     bool RefreshObject(Kestrum::Common::CDataObject* object);
     bool RefreshAll();
+    // What a row command acts on: the object named while it still has a
+    // row, else nothing; null names the focused row's.
+    Kestrum::Common::CDataObject* CommandTarget(Kestrum::Common::CDataObject* object) const;
     // The context menu of a row; the caller owns it.
     QMenu* MakeContextMenu(Kestrum::Common::CDataObject* object);
 
