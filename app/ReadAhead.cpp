@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -26,6 +27,15 @@ int OpenBeneath(int rootFd, const char* relative)
 // True when `key` lies at or before `position` in the walk (preorder: a
 // folder comes before its subfolders, which are ordered by their index).
 bool AtOrBefore(const CReadAhead::Key& key, const CReadAhead::Key& position) { return !(position < key); }
+
+// Times this thread gave up the processor while waiting: reading a folder
+// from the disk does, reading it from the caches does not.
+long VoluntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
 } // namespace
 
 CReadAhead::CReadAhead(const std::string& rootPath, unsigned threads) : m_rootLength(rootPath.size())
@@ -73,6 +83,7 @@ void CReadAhead::Listed(const Key& key, const std::string& path, const std::vect
         return;
     std::string relative = path.size() > m_rootLength ? path.substr(m_rootLength) : std::string();
     relative.erase(0, std::min(relative.find_first_not_of('/'), relative.size()));
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         m_position = key;
@@ -81,12 +92,19 @@ void CReadAhead::Listed(const Key& key, const std::string& path, const std::vect
         while (!m_done.empty() && AtOrBefore(m_done.begin()->first, key)) {
             m_doneEntries -= m_done.begin()->second;
             m_done.erase(m_done.begin());
+            wake = true;
         }
+        // On a tree the caches already hold, reading ahead only doubles the
+        // work: while the last folders read never waited for the disk, one
+        // subfolder (the last) of one listed folder in kSampleEvery is handed
+        // out, to notice when the walk reaches the disk again.
+        const bool sampling = m_cachedStreak >= kCachedStreak;
+        const bool skipped = sampling && m_sampled++ % kSampleEvery != 0;
         // The subfolders of a folder the helpers did not reach: seeded here,
         // so the helpers pick up again wherever the walk got ahead of them.
         Key child = key;
         child.push_back(0);
-        for (std::size_t i = 0; i < subfolders.size(); ++i) {
+        for (std::size_t i = sampling && !subfolders.empty() ? subfolders.size() - 1 : 0; i < subfolders.size() && !skipped; ++i) {
             child.back() = static_cast<std::uint32_t>(i);
             if (IsKnown(child))
                 continue;
@@ -95,9 +113,11 @@ void CReadAhead::Listed(const Key& key, const std::string& path, const std::vect
                 childPath.push_back('/');
             childPath.append(subfolders[i]->GetName().View());
             m_pending.emplace(child, std::move(childPath));
+            wake = true;
         }
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_one();
 }
 
 void CReadAhead::Work()
@@ -118,15 +138,25 @@ void CReadAhead::Work()
         const std::string relative = std::move(next->second);
         m_pending.erase(next);
         m_reading.emplace(key, true);
+        // Another helper for the rest, one woken at a time.
+        if (!m_pending.empty())
+            m_changed.notify_one();
         lock.unlock();
         subfolders.clear();
         std::size_t entries = 0;
+        const long switches = VoluntarySwitches();
         const bool read = Read(relative, subfolders, entries);
+        const bool waited = VoluntarySwitches() != switches;
         lock.lock();
         m_reading.erase(key);
+        if (read)
+            m_cachedStreak = waited ? 0 : m_cachedStreak + 1;
         if (read && m_position < key) {
             m_done.emplace(key, entries);
             m_doneEntries += entries;
+        }
+        // A sampled folder's subfolders are left to the walk.
+        if (read && m_position < key && m_cachedStreak < kCachedStreak) {
             Key child = key;
             child.push_back(0);
             for (std::size_t i = 0; i < subfolders.size(); ++i) {
@@ -135,7 +165,8 @@ void CReadAhead::Work()
                     m_pending.emplace(child, relative.empty() ? subfolders[i] : relative + '/' + subfolders[i]);
             }
         }
-        m_changed.notify_all();
+        if (!m_pending.empty())
+            m_changed.notify_one();
     }
 }
 

@@ -12,6 +12,7 @@
 // that changes meanwhile costs time, never correctness. Folders are opened
 // beneath the walk's root only, never through a symbolic link and never
 // across a mount; a path the kernel refuses (too long) is simply not read.
+// Where the caches already hold the tree the helpers mostly stand aside.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,10 @@ public:
     using Key = std::vector<std::uint32_t>;
     static constexpr std::size_t kMaxFoldersAhead = 1024;
     static constexpr std::size_t kMaxEntriesAhead = 64 * 1024;
+    // After this many folders in a row read without waiting for the disk,
+    // only one pending folder in kSampleEvery is read.
+    static constexpr std::size_t kCachedStreak = 8;
+    static constexpr std::size_t kSampleEvery = 16;
 
     // Nothing is started when `threads` is 0 or the root cannot be opened.
     CReadAhead(const std::string& rootPath, unsigned threads);
@@ -68,6 +73,8 @@ private:
     std::map<Key, std::size_t> m_done;    // read ahead of the walk, with their entry counts
     std::map<Key, bool> m_reading;        // being read by a helper
     std::size_t m_doneEntries = 0;
+    std::size_t m_cachedStreak = 0;
+    std::size_t m_sampled = 0;
     std::atomic<std::size_t> m_read{0};
     std::atomic<std::size_t> m_refused{0};
     std::vector<std::thread> m_threads;
