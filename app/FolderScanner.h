@@ -120,7 +120,7 @@ public:
 class CLocalFileSystem : public IScanFileSystem {
 public:
     static constexpr std::size_t kDefaultDescriptorBudget = 32;
-    static constexpr unsigned kDefaultReadAheadThreads = 4;
+    static constexpr unsigned kDefaultReadAheadThreads = 8;
     static constexpr std::size_t kReadAheadMinBudget = 16;
     explicit CLocalFileSystem(std::size_t descriptorBudget = kDefaultDescriptorBudget,
                               unsigned readAheadThreads = kDefaultReadAheadThreads);
