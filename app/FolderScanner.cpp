@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/ReadAhead.h"
 #include "common/Calendar.h"
 
 namespace Velmora {
@@ -115,7 +116,13 @@ std::vector<MountEntry> SelectDrives(const std::vector<MountEntry>& mounts)
     return drives;
 }
 
-CLocalFileSystem::CLocalFileSystem(std::size_t descriptorBudget) : m_budget(std::max<std::size_t>(descriptorBudget, 2)) {}
+CLocalFileSystem::CLocalFileSystem(std::size_t descriptorBudget, unsigned readAheadThreads)
+    : m_readAheadThreads(descriptorBudget >= kReadAheadMinBudget
+                             ? std::min<unsigned>(readAheadThreads, static_cast<unsigned>(descriptorBudget / 4))
+                             : 0),
+      m_budget(std::max<std::size_t>(descriptorBudget - (m_readAheadThreads ? m_readAheadThreads + 1 : 0), 2))
+{
+}
 
 CLocalFileSystem::~CLocalFileSystem() { CloseFrom(0); }
 
@@ -633,16 +640,23 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
     };
     std::string path = rootPath;
     std::vector<Level> stack;
+    // Helpers read ahead in walk order; a folder's place in it is the index
+    // of each subfolder on the way down from the root. Joined on return.
+    CReadAhead readAhead(rootPath, m_fileSystem->ReadAheadThreads());
+    CReadAhead::Key key;
     const auto enter = [&](CFolderData* entered) {
         if (!ListAndAnnounce(entered, mountId, path, announce))
             return; // stopped: this folder's walk ends without its populating marks
         entered->BeginPopulate();
         stack.push_back({entered, entered->GetFolders(), 0, path.size()});
+        readAhead.Listed(key, path, stack.back().subfolders);
     };
     enter(folder);
     while (!stack.empty()) {
         Level& top = stack.back();
         if (top.next < top.subfolders.size()) {
+            key.resize(stack.size());
+            key.back() = static_cast<std::uint32_t>(top.next);
             CFolderData* subfolder = top.subfolders[top.next++];
             path.resize(top.pathLength);
             if (path.empty() || path.back() != '/')

@@ -96,6 +96,9 @@ public:
     virtual int TakeListError() { return 0; }
     // The walk has ended: resources held between listings can go.
     virtual void EndWalk() {}
+    // How many helper threads may read folders ahead of a walk of this file
+    // system (see CReadAhead); 0: none.
+    virtual unsigned ReadAheadThreads() const { return 0; }
     static constexpr int kOtherMount = -1;
 };
 
@@ -111,10 +114,16 @@ public:
 // by "..", from the nearest open folder below it, each step checked against
 // the device and inode recorded on the way down, so a folder moved away or
 // replaced meanwhile is refused rather than entered. One walk at a time.
+// The read-ahead helpers hold one descriptor each and one for the walk's
+// root; they come out of the budget, and only a budget of at least
+// kReadAheadMinBudget has them.
 class CLocalFileSystem : public IScanFileSystem {
 public:
     static constexpr std::size_t kDefaultDescriptorBudget = 32;
-    explicit CLocalFileSystem(std::size_t descriptorBudget = kDefaultDescriptorBudget);
+    static constexpr unsigned kDefaultReadAheadThreads = 8;
+    static constexpr std::size_t kReadAheadMinBudget = 16;
+    explicit CLocalFileSystem(std::size_t descriptorBudget = kDefaultDescriptorBudget,
+                              unsigned readAheadThreads = kDefaultReadAheadThreads);
     ~CLocalFileSystem() override;
     CLocalFileSystem(const CLocalFileSystem&) = delete;
     CLocalFileSystem& operator=(const CLocalFileSystem&) = delete;
@@ -125,6 +134,7 @@ public:
                     const std::function<bool(const ScanEntry&)>& onEntry) override;
     int TakeListError() override;
     void EndWalk() override;
+    unsigned ReadAheadThreads() const override { return m_readAheadThreads; }
     // The most descriptors this object held open at once (the cursor's and
     // the listing's).
     std::size_t PeakDescriptors() const;
@@ -148,6 +158,7 @@ private:
     void KeepWithinBudget();
     void NoteOpen(int delta);
 
+    const unsigned m_readAheadThreads;
     const std::size_t m_budget;
     // Recursive: a listener may look at the file system from a listing.
     mutable std::recursive_mutex m_mutex;

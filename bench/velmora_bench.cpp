@@ -2,7 +2,7 @@
 // Times the walk until every entry has its row, the longest stall of the GUI
 // thread (largest gap between ticks of a 10 ms timer) and the peak memory per
 // entry; then times `du -s` and `find` on the same (warm) tree.
-//   bench_velmora [--unsorted] [--input] DIR [RUNS]
+//   bench_velmora [--unsorted] [--input] [--cold] DIR [RUNS]
 // Velmora starts sorted by size, so every growing folder moves to its place
 // as the walk goes on; --unsorted clears the sort first (rows stay in walk
 // order; --by-size, the old name of the default, is still accepted).
@@ -14,6 +14,11 @@
 // alternating with the disk tools) it reports the best time of each side,
 // because timings on a shared machine vary between identical runs, and the
 // worst stall, input wait and memory.
+// --cold: the page cache is dropped (sync, then 3 written to
+// /proc/sys/vm/drop_caches) before each tool's walk, as a first walk of a
+// disk finds it; `du -s`, and gdu and ncdu when installed, are timed cold
+// beside Velmora in the same run. Needs root and a writable drop_caches; the
+// run stops with a message where it is not.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -45,6 +50,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 bool g_unsorted = false;
 bool g_input = false;
+bool g_cold = false;
 } // namespace
 
 namespace {
@@ -186,8 +192,26 @@ long StatusKib(const char* key)
     return 0;
 }
 
+bool CanDropCaches() { return geteuid() == 0 && access("/proc/sys/vm/drop_caches", W_OK) == 0; }
+
+// Empties the page, dentry and inode caches, so the next walk reads the disk.
+void DropCaches()
+{
+    sync();
+    std::FILE* file = std::fopen("/proc/sys/vm/drop_caches", "w");
+    if (!file || std::fputs("3\n", file) < 0 || std::fclose(file) != 0)
+        std::fprintf(stderr, "warning: the caches could not be dropped\n");
+}
+
+bool HasCommand(const char* name)
+{
+    return std::system((std::string("command -v ") + name + " > /dev/null 2>&1").c_str()) == 0;
+}
+
 double TimeCommand(const std::string& command)
 {
+    if (g_cold)
+        DropCaches();
     const auto start = Clock::now();
     if (std::system((command + " > /dev/null 2>&1").c_str()) != 0)
         std::fprintf(stderr, "warning: '%s' failed\n", command.c_str());
@@ -281,7 +305,8 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
     const std::string command = std::string("'") + self + "' " + (g_unsorted ? "--unsorted " : "") +
-                                (g_input ? "--input " : "") + "'" + root + "' 2>/dev/null";
+                                (g_input ? "--input " : "") + (g_cold ? "--cold " : "") + "'" + root +
+                                "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return false;
@@ -319,7 +344,14 @@ int RunSeveral(const char* self, const std::string& root, int runs)
     std::printf("--- best of %d runs (worst for stall and memory)\n", runs);
     std::printf("velmora (all rows):    %.3f s\n", best["walk"]);
     std::printf("du -s:                 %.3f s   ratio %.2f\n", best["du"], best["walk"] / best["du"]);
-    std::printf("find -printf:          %.3f s   ratio %.2f\n", best["find"], best["walk"] / best["find"]);
+    if (g_cold) {
+        if (best.count("gdu"))
+            std::printf("gdu -n (cold):         %.3f s   ratio %.2f\n", best["gdu"], best["walk"] / best["gdu"]);
+        if (best.count("ncdu"))
+            std::printf("ncdu -o (cold):        %.3f s   ratio %.2f\n", best["ncdu"], best["walk"] / best["ncdu"]);
+    } else {
+        std::printf("find -printf:          %.3f s   ratio %.2f\n", best["find"], best["walk"] / best["find"]);
+    }
     std::sort(ratios.begin(), ratios.end());
     std::printf("ratio to du -s by run: median %.2f, range %.2f to %.2f\n", ratios[ratios.size() / 2], ratios.front(),
                 ratios.back());
@@ -352,6 +384,8 @@ int main(int argc, char** argv)
             g_unsorted = true;
         else if (flag == "--input")
             g_input = true;
+        else if (flag == "--cold")
+            g_cold = true;
         else if (flag != "--by-size") // the default now
             break;
         argv[1] = argv[0];
@@ -359,27 +393,47 @@ int main(int argc, char** argv)
         --argc;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s [--unsorted] [--input] DIR [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--unsorted] [--input] [--cold] DIR [RUNS]\n", argv[0]);
         return 2;
+    }
+    if (g_cold && !CanDropCaches()) {
+        std::fprintf(stderr, "--cold needs root and a writable /proc/sys/vm/drop_caches: not measured cold\n");
+        return 3;
     }
     const std::string root = argv[1];
     if (argc > 2 && std::atoi(argv[2]) > 1)
         return RunSeveral(argv[0], root, std::atoi(argv[2]));
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    TimeCommand("find '" + root + "' -printf '%s\\n'"); // warm the cache
+    if (g_cold)
+        DropCaches();
+    else
+        TimeCommand("find '" + root + "' -printf '%s\\n'"); // warm the cache
     CTimedApplication app(argc, argv);
     const long baseKib = StatusKib("VmRSS:");
 
     const WalkFigures walk = RunWalk(app, root);
     const double du = TimeCommand("du -s '" + root + "'");
-    const double find = TimeCommand("find '" + root + "' -printf '%s\\n'");
+    // Cold, the peers that walk differently (gdu in parallel, ncdu keeping a
+    // tree) are timed instead of find.
+    double find = 0, gdu = -1, ncdu = -1;
+    if (!g_cold)
+        find = TimeCommand("find '" + root + "' -printf '%s\\n'");
+    if (g_cold && HasCommand("gdu"))
+        gdu = TimeCommand("gdu -n -p '" + root + "'");
+    if (g_cold && HasCommand("ncdu"))
+        ncdu = TimeCommand("ncdu -0 -x -o /dev/null '" + root + "'");
     const double bytes = (walk.peakKib - baseKib) * 1024.0 / std::max(walk.entries, 1L);
     std::printf("entries:               %ld\n", walk.entries);
     std::printf("velmora (all rows):    %.3f s\n", walk.walkSeconds);
     std::printf("walk ended after:      %.3f s\n", walk.scanSeconds);
     std::printf("CPU: GUI thread %.3f s, other threads %.3f s\n", walk.guiCpu, walk.otherCpu);
     std::printf("du -s:                 %.3f s   ratio %.2f\n", du, walk.walkSeconds / du);
-    std::printf("find -printf:          %.3f s   ratio %.2f\n", find, walk.walkSeconds / find);
+    if (!g_cold)
+        std::printf("find -printf:          %.3f s   ratio %.2f\n", find, walk.walkSeconds / find);
+    if (gdu >= 0)
+        std::printf("gdu -n (cold):         %.3f s   ratio %.2f\nfigure gdu %.6f\n", gdu, walk.walkSeconds / gdu, gdu);
+    if (ncdu >= 0)
+        std::printf("ncdu -o (cold):        %.3f s   ratio %.2f\nfigure ncdu %.6f\n", ncdu, walk.walkSeconds / ncdu, ncdu);
     std::printf("longest GUI stall:     %lld ms (ending %lld ms after the start)\n",
                 static_cast<long long>(walk.longestStall), static_cast<long long>(walk.stallAt));
     std::printf("peak memory per entry: %.0f bytes\n", bytes);

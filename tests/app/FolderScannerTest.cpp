@@ -14,6 +14,7 @@
 
 #include "TempTree.h"
 #include "app/FolderScanner.h"
+#include "app/ReadAhead.h"
 
 using namespace Velmora;
 using Velmora::Test::CTempTree;
@@ -535,4 +536,75 @@ TEST(FolderScanner, AStopAskedByOneListenerReachesNoLaterListener)
     EXPECT_EQ(first.calls, 5);
     EXPECT_EQ(second.calls, 4) << "the fifth file reached the listener after the stop";
     EXPECT_EQ(second.afterStop, 0);
+}
+
+TEST(FolderScannerReadAhead, TheWalkAnnouncesTheSameWithAndWithoutHelpers)
+{
+    CTempTree tree;
+    for (int a = 0; a < 6; ++a)
+        for (int b = 0; b < 5; ++b) {
+            const std::string folder = "a" + std::to_string(a) + "/b" + std::to_string(b);
+            tree.File(folder + "/f", a + b);
+            tree.File(folder + "/c/g", 1);
+        }
+    tree.File("top", 7);
+    std::vector<std::string> expected = {"R " + tree.Root().string()};
+    ExpectedWalk(tree.Root(), expected);
+    for (unsigned helpers : {0u, 1u, 4u}) {
+        auto fileSystem = std::make_shared<CLocalFileSystem>(CLocalFileSystem::kDefaultDescriptorBudget, helpers);
+        EXPECT_EQ(fileSystem->ReadAheadThreads(), helpers);
+        CFolderScanner scanner({tree.Root().string()}, fileSystem);
+        CRecordingListener listener;
+        scanner.AddListener(&listener);
+        RunToEnd(scanner);
+        EXPECT_EQ(listener.Events(), expected) << helpers << " helpers";
+        EXPECT_EQ(scanner.GetDrives().at(0)->GetSize(), 7 + 6 * 5 + 5 * (0 + 1 + 2 + 3 + 4 + 5) + 6 * (0 + 1 + 2 + 3 + 4));
+        scanner.RemoveListener(&listener);
+    }
+    // A small budget has no helpers: the descriptors are the cursor's.
+    EXPECT_EQ(CLocalFileSystem(4).ReadAheadThreads(), 0u);
+}
+
+TEST(FolderScannerReadAhead, HelpersReadTheFoldersBelowAListedOneButNeverThroughALink)
+{
+    CTempTree tree;
+    tree.File("real/r1/x", 1);
+    tree.File("real/r2/y", 1);
+    CTempTree outside;
+    outside.File("o1/secret", 1);
+    ASSERT_EQ(symlink(outside.Root().c_str(), (tree.Root() / "link").c_str()), 0);
+    // The walk listed the root and saw "real" and "link" as folders (the
+    // link was put in place of a folder after the listing).
+    CFolderData root(CString(tree.Root().string()), nullptr);
+    auto* real = new CFolderData(CString("real"), &root);
+    root.AddFolder(real);
+    auto* link = new CFolderData(CString("link"), &root);
+    root.AddFolder(link);
+    CReadAhead readAhead(tree.Root().string(), 2);
+    ASSERT_TRUE(readAhead.IsActive());
+    readAhead.Listed({}, tree.Root().string(), root.GetFolders());
+    // real, real/r1, real/r2 are read; the link is refused, and so nothing below it.
+    while (readAhead.ReadCount() + readAhead.RefusedCount() < 4)
+        std::this_thread::yield(); // the test's timeout guards against a hang
+    EXPECT_EQ(readAhead.ReadCount(), 3u);
+    EXPECT_EQ(readAhead.RefusedCount(), 1u);
+}
+
+TEST(FolderScannerReadAhead, StopEndsAWalkWithHelpersWithinASecond)
+{
+    CTempTree tree;
+    MakeWideTree(tree, 100, 1000);
+    CFolderScanner scanner({tree.Root().string()}, std::make_shared<CLocalFileSystem>());
+    CStoppingListener listener;
+    listener.scanner = &scanner;
+    scanner.AddListener(&listener);
+    scanner.Start();
+    while (listener.calls < 20000)
+        std::this_thread::yield();
+    const auto requested = std::chrono::steady_clock::now();
+    scanner.RequestStop();
+    scanner.Wait(5000); // the helpers are joined before the walk returns
+    EXPECT_LT(std::chrono::steady_clock::now() - requested, std::chrono::seconds(1));
+    EXPECT_TRUE(scanner.IsFinished());
+    EXPECT_LE(listener.afterStop, 1);
 }
