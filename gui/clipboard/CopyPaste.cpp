@@ -260,19 +260,30 @@ void CCopyPaste::AddFormat(IClipboardFormat* format)
         m_formats.push_back(format);
 }
 
+namespace {
+// The request of a copy or a cut, with the areas its two policy flags allow
+// (fixed, scrollable) and no rows yet.
+CopyRequest MakeRequest(CGrid& grid, const std::vector<IClipboardFormat*>& formats, std::uint8_t fixed,
+                        std::uint8_t scrollable, int operation)
+{
+    CopyRequest request;
+    request.grid = &grid;
+    request.header = grid.GetHeader();
+    request.areaMask = (fixed ? MaskFixed : 0) | (scrollable ? MaskScrollable : 0);
+    request.formats = formats;
+    request.operation = operation;
+    return request;
+}
+} // namespace
+
 bool CCopyPaste::Copy(CGrid* grid)
 {
     if (!grid || !grid->GetHeader() || m_formats.empty())
         return false;
     const TransferPolicy policy = grid->GetTransferPolicy();
-    CopyRequest request;
-    request.grid = grid;
-    request.header = grid->GetHeader();
-    request.areaMask = (policy.flags[0] ? MaskFixed : 0) | (policy.flags[1] ? MaskScrollable : 0);
+    CopyRequest request = MakeRequest(*grid, m_formats, policy.flags[0], policy.flags[1], TransferCopy);
     if (request.areaMask != 0)
         CollectCopyRows(*grid, request.areaMask, policy.flags[2] != 0, policy.flags[3] != 0, request.rows);
-    request.formats = m_formats;
-    request.operation = TransferCopy;
     return PutOnClipboard(request);
 }
 
@@ -281,18 +292,13 @@ bool CCopyPaste::Cut(CGrid* grid)
     if (!grid || !grid->GetHeader() || m_formats.empty())
         return false;
     const TransferPolicy policy = grid->GetTransferPolicy();
-    CopyRequest request;
-    request.grid = grid;
-    request.header = grid->GetHeader();
-    request.areaMask = (policy.flags[4] ? MaskFixed : 0) | (policy.flags[5] ? MaskScrollable : 0);
+    CopyRequest request = MakeRequest(*grid, m_formats, policy.flags[4], policy.flags[5], TransferCut);
     if (request.areaMask != 0) {
         std::vector<HITEM> selected;
         grid->GetSelectedItems(selected, request.areaMask);
         for (HITEM item : selected)
             request.rows.push_back(FromHandle(item));
     }
-    request.formats = m_formats;
-    request.operation = TransferCut;
     return PutOnClipboard(request);
 }
 
