@@ -1,6 +1,10 @@
 // Walks a folder with a listener that only counts, and times `find` on the
 // same tree in the same run (warm cache: the tree is walked once first).
+// Also says where the tree's heap goes per entry: the file objects (their
+// pool), the folder objects and their child lists, and the names.
 //   bench_scan DIR
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +24,22 @@ public:
     void OnFile(CFileData*) override { ++entries; }
 };
 
-double ScanSeconds(const std::string& root, long& entries)
+std::size_t HeapInUse()
 {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+struct TreeFigures {
+    long folders = 0, files = 0;
+    std::size_t heap = 0; // bytes the walk left on the heap
+    std::size_t filePool = 0; // of which the file objects
+    std::size_t nameBytes = 0; // name characters, without any overhead
+};
+
+double ScanSeconds(const std::string& root, long& entries, TreeFigures* tree = nullptr)
+{
+    const std::size_t heapBefore = HeapInUse();
     CFolderScanner scanner({root});
     CCountingListener listener;
     scanner.AddListener(&listener);
@@ -30,6 +48,23 @@ double ScanSeconds(const std::string& root, long& entries)
     scanner.Wait(24 * 3600 * 1000u);
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     entries = listener.entries;
+    if (tree) {
+        tree->heap = HeapInUse() - heapBefore;
+        std::vector<CFolderData*> pending = scanner.GetDrives();
+        while (!pending.empty()) {
+            CFolderData* folder = pending.back();
+            pending.pop_back();
+            ++tree->folders;
+            tree->nameBytes += folder->GetName().GetLength();
+            for (CFileData* file : folder->GetFiles()) {
+                ++tree->files;
+                tree->filePool += sizeof(CFileData); // pooled: no header, no rounding
+                tree->nameBytes += file->GetName().GetLength();
+            }
+            for (CFolderData* child : folder->GetFolders())
+                pending.push_back(child);
+        }
+    }
     return seconds;
 }
 
@@ -55,10 +90,21 @@ int main(int argc, char** argv)
     const std::string root = argv[1];
     long entries = 0, lines = 0;
     ScanSeconds(root, entries); // warm the cache
-    const double scan = ScanSeconds(root, entries);
+    TreeFigures tree;
+    const double scan = ScanSeconds(root, entries, &tree);
     const double find = FindSeconds(root, lines);
     std::printf("scanner: %ld entries in %.3f s (%.0f entries/s)\n", entries, scan, entries / scan);
     std::printf("find:    %ld lines in %.3f s (%.0f lines/s)\n", lines, find, lines / find);
     std::printf("scanner / find time: %.2f\n", scan / find);
+    const double count = static_cast<double>(tree.folders + tree.files);
+    if (count > 0) {
+        std::printf("heap per entry:      %.1f bytes (%ld folders, %ld files)\n", tree.heap / count, tree.folders,
+                    tree.files);
+        std::printf("  file objects:      %.1f bytes per entry (%zu a file, pooled)\n", tree.filePool / count,
+                    sizeof(CFileData));
+        std::printf("  names:             %.1f characters per entry\n", tree.nameBytes / count);
+        std::printf("  the rest:          %.1f bytes per entry (folders, child lists, name buffers)\n",
+                    (tree.heap - tree.filePool) / count);
+    }
     return 0;
 }
