@@ -67,6 +67,41 @@ std::int64_t ToFileTime(std::int64_t seconds, std::uint32_t nanoseconds)
     return (seconds + Kestrum::Common::kFileTimeEpochOffset) * Kestrum::Common::kTicksPerSecond + nanoseconds / 100;
 }
 
+bool ReadEntryStatus(int folderFd, const char* name, unsigned char type, ScanEntry& entry)
+{
+    std::string keptName = std::move(entry.name);
+    entry = ScanEntry{};
+    entry.name = std::move(keptName);
+    if (type == DT_DIR) {
+        entry.isFolder = true;
+        return true;
+    }
+    struct statx st {};
+    if (statx(folderFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+              STATX_TYPE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_BLOCKS |
+                  STATX_INO | STATX_NLINK,
+              &st) != 0)
+        return false;
+    entry.isFolder = S_ISDIR(st.stx_mode);
+    if (entry.isFolder)
+        return true;
+    entry.size = static_cast<std::int64_t>(std::min<std::uint64_t>(st.stx_size, std::numeric_limits<std::int64_t>::max()));
+    entry.lastAccessTime = ToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
+    entry.lastWriteTime = ToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
+    // A zero birth time counts as unrecorded.
+    const bool hasBirth = (st.stx_mask & STATX_BTIME) && (st.stx_btime.tv_sec != 0 || st.stx_btime.tv_nsec != 0);
+    const auto& created = hasBirth ? st.stx_btime : st.stx_ctime;
+    entry.creationTime = ToFileTime(created.tv_sec, created.tv_nsec);
+    // Blocks are counted in 512-byte units whatever the file system's block size.
+    if (st.stx_mask & STATX_BLOCKS)
+        entry.allocated = static_cast<std::int64_t>(
+            std::min<std::uint64_t>(st.stx_blocks, std::numeric_limits<std::int64_t>::max() / 512) * 512);
+    entry.device = static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor;
+    entry.inode = st.stx_ino;
+    entry.links = (st.stx_mask & STATX_NLINK) ? st.stx_nlink : 0;
+    return true;
+}
+
 std::vector<MountEntry> ParseMountTable(const std::string& text)
 {
     std::vector<MountEntry> mounts;
@@ -398,6 +433,18 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
         m_lastError = kOtherMount;
         return false;
     }
+    // A listing read ahead from this very folder stands for reading it.
+    if (m_listingSource && m_listingSource->TakeListing(m_levels.back().device, m_levels.back().inode, m_taken, stop)) {
+        ++m_takenCount;
+        for (const ScanEntry& entry : m_taken) {
+            if (stop && stop())
+                break;
+            if (!onEntry(entry))
+                break;
+        }
+        m_taken.clear();
+        return true;
+    }
     // The listing reads through its own descriptor; the cursor's stays for
     // opening the subfolders.
     const int listFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
@@ -431,42 +478,27 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        scanned = ScanEntry{std::move(scanned.name)};
         scanned.name = name;
-        if (entry->d_type == DT_DIR) {
-            scanned.isFolder = true;
-        } else {
-            struct statx st {};
-            if (statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                      STATX_TYPE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_BLOCKS |
-                          STATX_INO | STATX_NLINK,
-                      &st) != 0)
-                continue; // gone since the listing was read
-            scanned.isFolder = S_ISDIR(st.stx_mode);
-            if (!scanned.isFolder) {
-                scanned.size = static_cast<std::int64_t>(
-                    std::min<std::uint64_t>(st.stx_size, std::numeric_limits<std::int64_t>::max()));
-                scanned.lastAccessTime = ToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
-                scanned.lastWriteTime = ToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
-                // A zero birth time counts as unrecorded.
-                const bool hasBirth = (st.stx_mask & STATX_BTIME) && (st.stx_btime.tv_sec != 0 || st.stx_btime.tv_nsec != 0);
-                const auto& created = hasBirth ? st.stx_btime : st.stx_ctime;
-                scanned.creationTime = ToFileTime(created.tv_sec, created.tv_nsec);
-                // Blocks are counted in 512-byte units whatever the file system's block size.
-                if (st.stx_mask & STATX_BLOCKS)
-                    scanned.allocated = static_cast<std::int64_t>(
-                        std::min<std::uint64_t>(st.stx_blocks, std::numeric_limits<std::int64_t>::max() / 512) * 512);
-                scanned.device = static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor;
-                scanned.inode = st.stx_ino;
-                scanned.links = (st.stx_mask & STATX_NLINK) ? st.stx_nlink : 0;
-            }
-        }
+        if (!ReadEntryStatus(fd, name, entry->d_type, scanned))
+            continue; // gone since the listing was read
         if (!onEntry(scanned))
             break;
     }
     closedir(dir);
     NoteOpen(-1);
     return complete;
+}
+
+void CLocalFileSystem::SetListingSource(IListingSource* source)
+{
+    std::lock_guard lock(m_mutex);
+    m_listingSource = source;
+}
+
+std::size_t CLocalFileSystem::TakenListings() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_takenCount;
 }
 
 int CLocalFileSystem::TakeListError()
@@ -644,7 +676,15 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
     // of each subfolder on the way down from the root. Joined on return.
     CReadAhead readAhead(rootPath, m_fileSystem->ReadAheadThreads());
     CReadAhead::Key key;
+    // Listings the helpers read whole stand for the walk's own, from this
+    // walk only: the file system lets go of the helpers before they stop.
+    struct CListingSourceScope {
+        IScanFileSystem& fileSystem;
+        CListingSourceScope(IScanFileSystem& fs, IListingSource* source) : fileSystem(fs) { fs.SetListingSource(source); }
+        ~CListingSourceScope() { fileSystem.SetListingSource(nullptr); }
+    } sourceScope(*m_fileSystem, readAhead.IsActive() ? &readAhead : nullptr);
     const auto enter = [&](CFolderData* entered) {
+        readAhead.Expect(key);
         if (!ListAndAnnounce(entered, mountId, path, announce))
             return; // stopped: this folder's walk ends without its populating marks
         entered->BeginPopulate();

@@ -64,6 +64,27 @@ struct ScanEntry {
     std::uint32_t links = 0;    // hard links; 0 when not known
 };
 
+// Fills `entry` (its name set) from the status of `name` in the open folder
+// `folderFd`, `type` being the listing's d_type; false when the entry is gone
+// since the listing was read.
+bool ReadEntryStatus(int folderFd, const char* name, unsigned char type, ScanEntry& entry);
+
+// Listings read ahead of the walk by other threads. The listing of a folder
+// is handed over only when it was read from the very folder the walk has
+// opened (same device and inode) and read completely.
+class IListingSource {
+public:
+    // Moves the listing of the folder the walk lists next into `entries`, in
+    // the order its directory gave them; false when none was read (the walk
+    // then reads the folder itself). May wait for a listing being read,
+    // polling `stop` (may be empty) while it does.
+    virtual bool TakeListing(std::uint64_t device, std::uint64_t inode, std::vector<ScanEntry>& entries,
+                             const std::function<bool()>& stop) = 0;
+
+protected:
+    ~IListingSource() = default;
+};
+
 // A mount the machine has, as the mount table lists it.
 struct MountEntry {
     enum Kind { Skipped, Fixed, Ram };
@@ -99,6 +120,10 @@ public:
     // How many helper threads may read folders ahead of a walk of this file
     // system (see CReadAhead); 0: none.
     virtual unsigned ReadAheadThreads() const { return 0; }
+    // Where ListFolder may take listings read ahead (null: none), for the
+    // walk that sets it; a file system that cannot tell a folder's identity
+    // ignores it.
+    virtual void SetListingSource(IListingSource* source) { (void)source; }
     static constexpr int kOtherMount = -1;
 };
 
@@ -135,6 +160,9 @@ public:
     int TakeListError() override;
     void EndWalk() override;
     unsigned ReadAheadThreads() const override { return m_readAheadThreads; }
+    void SetListingSource(IListingSource* source) override;
+    // Listings taken from the listing source instead of read.
+    std::size_t TakenListings() const;
     // The most descriptors this object held open at once (the cursor's and
     // the listing's).
     std::size_t PeakDescriptors() const;
@@ -169,6 +197,9 @@ private:
     std::size_t m_peak = 0;
     std::size_t m_reopened = 0;
     int m_lastError = 0;
+    IListingSource* m_listingSource = nullptr;
+    std::vector<ScanEntry> m_taken; // a listing handed over, reused
+    std::size_t m_takenCount = 0;
 };
 
 // Parses mountinfo text; malformed lines are skipped.

@@ -3,18 +3,23 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/FileSystemData.h"
 
 namespace Velmora {
 
+long g_waits = 0, g_waitNs = 0;
 namespace {
 int OpenBeneath(int rootFd, const char* relative)
 {
@@ -28,14 +33,9 @@ int OpenBeneath(int rootFd, const char* relative)
 // folder comes before its subfolders, which are ordered by their index).
 bool AtOrBefore(const CReadAhead::Key& key, const CReadAhead::Key& position) { return !(position < key); }
 
-// Times this thread gave up the processor while waiting: reading a folder
-// from the disk does, reading it from the caches does not.
-long VoluntarySwitches()
-{
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_nvcsw;
-}
+// How often a helper reading a large folder looks whether the walk has
+// passed it.
+constexpr std::size_t kPassedCheckEvery = 256;
 } // namespace
 
 CReadAhead::CReadAhead(const std::string& rootPath, unsigned threads) : m_rootLength(rootPath.size())
@@ -70,11 +70,90 @@ CReadAhead::~CReadAhead()
         thread.join();
     if (m_rootFd >= 0)
         close(m_rootFd);
+    timespec cpu{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    if (getenv("RA_DEBUG"))
+        fprintf(stderr, "walk thread cpu %.3f s\n", cpu.tv_sec + cpu.tv_nsec * 1e-9);
+    if (getenv("RA_DEBUG"))
+        fprintf(stderr, "read %zu handed %zu refused %zu evicted %zu waits %ld %.3f s\n", ReadCount(), HandedCount(), RefusedCount(), m_evicted, g_waits, g_waitNs*1e-9);
 }
 
 bool CReadAhead::IsKnown(const Key& key) const
 {
     return m_pending.count(key) != 0 || m_done.count(key) != 0 || m_reading.count(key) != 0;
+}
+
+bool CReadAhead::IsWalksNext(const Key& key) const
+{
+    const auto before = [&](const auto& map) { return map.empty() || key < map.begin()->first; };
+    return !(m_expecting && m_position == key) && before(m_done) && before(m_reading);
+}
+
+bool CReadAhead::Prune()
+{
+    while (!m_pending.empty() && AtOrBefore(m_pending.begin()->first, m_position))
+        m_pending.erase(m_pending.begin());
+    bool room = false;
+    while (!m_done.empty() && AtOrBefore(m_done.begin()->first, m_position)) {
+        // The listing the walk is about to take stays until it is taken.
+        if (m_expecting && m_done.begin()->first == m_position)
+            break;
+        m_doneEntries -= m_done.begin()->second.entries.size();
+        m_done.erase(m_done.begin());
+        room = true;
+    }
+    return room;
+}
+
+void CReadAhead::Expect(const Key& key)
+{
+    if (!IsActive())
+        return;
+    bool room = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_position = key;
+        m_expecting = true;
+        room = Prune();
+    }
+    if (room)
+        m_changed.notify_one();
+}
+
+bool CReadAhead::TakeListing(std::uint64_t device, std::uint64_t inode, std::vector<ScanEntry>& entries,
+                             const std::function<bool()>& stop)
+{
+    bool taken = false;
+    bool room = false;
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_expecting)
+            return false;
+        const auto w0 = std::chrono::steady_clock::now();
+        bool waited = false;
+        while (m_reading.count(m_position) != 0 && !(stop && stop())) {
+            waited = true;
+            m_finished.wait_for(lock, std::chrono::milliseconds(kStopPollMs));
+        }
+        if (waited) { g_waits++; g_waitNs += (std::chrono::steady_clock::now() - w0).count(); }
+        m_expecting = false;
+        const auto found = m_done.find(m_position);
+        const bool had = found != m_done.end();
+        if (had) {
+            if (found->second.device == device && found->second.inode == inode) {
+                entries = std::move(found->second.entries);
+                taken = true;
+            }
+            m_doneEntries -= found->second.entries.size();
+            m_done.erase(found);
+        }
+        room = Prune() || had;
+    }
+    if (taken)
+        m_handed.fetch_add(1, std::memory_order_relaxed);
+    if (room)
+        m_changed.notify_one();
+    return taken;
 }
 
 void CReadAhead::Listed(const Key& key, const std::string& path, const std::vector<CFolderData*>& subfolders)
@@ -87,24 +166,13 @@ void CReadAhead::Listed(const Key& key, const std::string& path, const std::vect
     {
         std::lock_guard lock(m_mutex);
         m_position = key;
-        while (!m_pending.empty() && AtOrBefore(m_pending.begin()->first, key))
-            m_pending.erase(m_pending.begin());
-        while (!m_done.empty() && AtOrBefore(m_done.begin()->first, key)) {
-            m_doneEntries -= m_done.begin()->second;
-            m_done.erase(m_done.begin());
-            wake = true;
-        }
-        // On a tree the caches already hold, reading ahead only doubles the
-        // work: while the last folders read never waited for the disk, one
-        // subfolder (the last) of one listed folder in kSampleEvery is handed
-        // out, to notice when the walk reaches the disk again.
-        const bool sampling = m_cachedStreak >= kCachedStreak;
-        const bool skipped = sampling && m_sampled++ % kSampleEvery != 0;
+        m_expecting = false;
+        wake = Prune();
         // The subfolders of a folder the helpers did not reach: seeded here,
         // so the helpers pick up again wherever the walk got ahead of them.
         Key child = key;
         child.push_back(0);
-        for (std::size_t i = sampling && !subfolders.empty() ? subfolders.size() - 1 : 0; i < subfolders.size() && !skipped; ++i) {
+        for (std::size_t i = 0; i < subfolders.size(); ++i) {
             child.back() = static_cast<std::uint32_t>(i);
             if (IsKnown(child))
                 continue;
@@ -122,18 +190,39 @@ void CReadAhead::Listed(const Key& key, const std::string& path, const std::vect
 
 void CReadAhead::Work()
 {
+    // Nice values are per thread on Linux; raising one needs no privilege.
+    const auto thread = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, thread);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, thread, std::min(nice + (getenv("RA_NICE") ? atoi(getenv("RA_NICE")) : kNiceIncrement), 19));
     std::unique_lock lock(m_mutex);
-    std::vector<std::string> subfolders;
     while (!m_stop) {
-        while (!m_pending.empty() && AtOrBefore(m_pending.begin()->first, m_position))
-            m_pending.erase(m_pending.begin());
-        const bool full = m_done.size() + m_reading.size() >= kMaxFoldersAhead ||
-                          (m_doneEntries >= kMaxEntriesAhead && !m_done.empty());
-        if (m_pending.empty() || full) {
+        Prune();
+        // The folder the walk comes to next is left to the walk, which
+        // would otherwise wait for it: the helpers read the ones after it,
+        // at the same time.
+        auto next = m_pending.begin();
+        if (next != m_pending.end() && IsWalksNext(next->first))
+            ++next;
+        const auto isFull = [&] {
+            return m_done.size() + m_reading.size() >= kMaxFoldersAhead ||
+                   (m_doneEntries >= kMaxEntriesAhead && !m_done.empty());
+        };
+        // Full of listings far ahead (read while nothing nearer was known)
+        // while the walk will want a pending folder sooner: the farthest
+        // listing goes, and the walk reads that folder itself when it comes.
+        while (next != m_pending.end() && isFull() && !m_done.empty() && next->first < m_done.rbegin()->first) {
+            const auto last = std::prev(m_done.end());
+            m_doneEntries -= last->second.entries.size();
+            m_done.erase(last);
+            ++m_evicted;
+        }
+        const bool full = isFull();
+        if (next == m_pending.end() || full) {
             m_changed.wait(lock);
             continue;
         }
-        auto next = m_pending.begin();
         const Key key = next->first;
         const std::string relative = std::move(next->second);
         m_pending.erase(next);
@@ -142,70 +231,87 @@ void CReadAhead::Work()
         if (!m_pending.empty())
             m_changed.notify_one();
         lock.unlock();
-        subfolders.clear();
-        std::size_t entries = 0;
-        const long switches = VoluntarySwitches();
-        const bool read = Read(relative, subfolders, entries);
-        const bool waited = VoluntarySwitches() != switches;
+        Listing listing;
+        const bool read = Read(key, relative, listing);
         lock.lock();
         m_reading.erase(key);
-        if (read)
-            m_cachedStreak = waited ? 0 : m_cachedStreak + 1;
-        if (read && m_position < key) {
-            m_done.emplace(key, entries);
-            m_doneEntries += entries;
-        }
-        // A sampled folder's subfolders are left to the walk.
-        if (read && m_position < key && m_cachedStreak < kCachedStreak) {
+        const bool awaited = m_expecting && key == m_position;
+        if (read && (m_position < key || awaited)) {
+            // Its subfolders, numbered as the walk will number them.
             Key child = key;
             child.push_back(0);
-            for (std::size_t i = 0; i < subfolders.size(); ++i) {
-                child.back() = static_cast<std::uint32_t>(i);
+            std::uint32_t index = 0;
+            for (const ScanEntry& entry : listing.entries) {
+                if (!entry.isFolder)
+                    continue;
+                child.back() = index++;
                 if (!IsKnown(child))
-                    m_pending.emplace(child, relative.empty() ? subfolders[i] : relative + '/' + subfolders[i]);
+                    m_pending.emplace(child, relative.empty() ? entry.name : relative + '/' + entry.name);
             }
+            m_doneEntries += listing.entries.size();
+            m_done.emplace(key, std::move(listing));
         }
+        if (awaited)
+            m_finished.notify_one();
         if (!m_pending.empty())
             m_changed.notify_one();
     }
 }
 
-bool CReadAhead::Read(const std::string& relative, std::vector<std::string>& subfolders, std::size_t& entries)
+bool CReadAhead::Read(const Key& key, const std::string& relative, Listing& listing)
 {
     const int fd = OpenBeneath(m_rootFd, relative.empty() ? "." : relative.c_str());
     if (fd < 0) {
         m_refused.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
+    struct statx st {};
+    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO, &st) != 0 ||
+        !S_ISDIR(st.stx_mode)) {
+        close(fd);
+        return false;
+    }
+    listing.device = static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor;
+    listing.inode = st.stx_ino;
     DIR* dir = fdopendir(fd);
     if (!dir) {
         close(fd);
         return false;
     }
-    m_read.fetch_add(1, std::memory_order_relaxed);
-    // The same requests as the walk's listing, so it finds their answers cached.
-    while (!m_stopFlag.load(std::memory_order_relaxed)) {
-        const dirent* entry = readdir(dir);
-        if (!entry)
+    // The same requests as the walk's listing, in the same order.
+    bool whole = true;
+    ScanEntry scanned;
+    for (std::size_t count = 1;; ++count) {
+        if (m_stopFlag.load(std::memory_order_relaxed)) {
+            whole = false;
             break;
+        }
+        if (count % kPassedCheckEvery == 0) {
+            std::lock_guard lock(m_mutex);
+            if (!(m_position < key) && !(m_expecting && m_position == key)) {
+                whole = false; // the walk reads it itself
+                break;
+            }
+        }
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (!entry) {
+            whole = errno == 0;
+            break;
+        }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        ++entries;
-        if (entry->d_type == DT_DIR) {
-            subfolders.emplace_back(name);
-            continue;
-        }
-        struct statx st {};
-        if (statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                  STATX_TYPE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_BLOCKS |
-                      STATX_INO | STATX_NLINK,
-                  &st) == 0 &&
-            S_ISDIR(st.stx_mode))
-            subfolders.emplace_back(name);
+        scanned.name = name;
+        if (!ReadEntryStatus(fd, name, entry->d_type, scanned))
+            continue; // gone since the listing was read
+        listing.entries.push_back(std::move(scanned));
+        scanned = ScanEntry{};
     }
     closedir(dir);
-    return true;
+    if (whole)
+        m_read.fetch_add(1, std::memory_order_relaxed);
+    return whole;
 }
 
 } // namespace Velmora

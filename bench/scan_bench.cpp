@@ -2,7 +2,7 @@
 // same tree in the same run (warm cache: the tree is walked once first).
 // Also says where the tree's heap goes per entry: the file objects (their
 // pool), the folder objects and their child lists, and the names.
-//   bench_scan DIR
+//   bench_scan DIR [HELPERS]   (read-ahead helper threads, default the browser's)
 #include <malloc.h>
 
 #include <chrono>
@@ -37,10 +37,12 @@ struct TreeFigures {
     std::size_t nameBytes = 0; // name characters, without any overhead
 };
 
+unsigned g_helpers = CLocalFileSystem::kDefaultReadAheadThreads;
+
 double ScanSeconds(const std::string& root, long& entries, TreeFigures* tree = nullptr)
 {
     const std::size_t heapBefore = HeapInUse();
-    CFolderScanner scanner({root});
+    CFolderScanner scanner({root}, std::make_shared<CLocalFileSystem>(CLocalFileSystem::kDefaultDescriptorBudget, g_helpers));
     CCountingListener listener;
     scanner.AddListener(&listener);
     const auto begin = Clock::now();
@@ -88,6 +90,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string root = argv[1];
+    if (argc > 2)
+        g_helpers = static_cast<unsigned>(std::atoi(argv[2]));
     long entries = 0, lines = 0;
     ScanSeconds(root, entries); // warm the cache
     TreeFigures tree;
