@@ -10,16 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/FileSystemData.h"
 
 namespace Velmora {
 
-long g_waits = 0, g_waitNs = 0;
 namespace {
 int OpenBeneath(int rootFd, const char* relative)
 {
@@ -70,12 +66,6 @@ CReadAhead::~CReadAhead()
         thread.join();
     if (m_rootFd >= 0)
         close(m_rootFd);
-    timespec cpu{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
-    if (getenv("RA_DEBUG"))
-        fprintf(stderr, "walk thread cpu %.3f s\n", cpu.tv_sec + cpu.tv_nsec * 1e-9);
-    if (getenv("RA_DEBUG"))
-        fprintf(stderr, "read %zu handed %zu refused %zu evicted %zu waits %ld %.3f s\n", ReadCount(), HandedCount(), RefusedCount(), m_evicted, g_waits, g_waitNs*1e-9);
 }
 
 bool CReadAhead::IsKnown(const Key& key) const
@@ -129,13 +119,8 @@ bool CReadAhead::TakeListing(std::uint64_t device, std::uint64_t inode, std::vec
         std::unique_lock lock(m_mutex);
         if (!m_expecting)
             return false;
-        const auto w0 = std::chrono::steady_clock::now();
-        bool waited = false;
-        while (m_reading.count(m_position) != 0 && !(stop && stop())) {
-            waited = true;
+        while (m_reading.count(m_position) != 0 && !(stop && stop()))
             m_finished.wait_for(lock, std::chrono::milliseconds(kStopPollMs));
-        }
-        if (waited) { g_waits++; g_waitNs += (std::chrono::steady_clock::now() - w0).count(); }
         m_expecting = false;
         const auto found = m_done.find(m_position);
         const bool had = found != m_done.end();
@@ -195,7 +180,7 @@ void CReadAhead::Work()
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, thread);
     if (errno == 0)
-        setpriority(PRIO_PROCESS, thread, std::min(nice + (getenv("RA_NICE") ? atoi(getenv("RA_NICE")) : kNiceIncrement), 19));
+        setpriority(PRIO_PROCESS, thread, std::min(nice + kNiceIncrement, 19));
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
         Prune();
@@ -216,7 +201,6 @@ void CReadAhead::Work()
             const auto last = std::prev(m_done.end());
             m_doneEntries -= last->second.entries.size();
             m_done.erase(last);
-            ++m_evicted;
         }
         const bool full = isFull();
         if (next == m_pending.end() || full) {

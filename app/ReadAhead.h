@@ -39,7 +39,7 @@ class CReadAhead : public IListingSource {
 public:
     using Key = std::vector<std::uint32_t>;
     static constexpr std::size_t kMaxFoldersAhead = 1024;
-    static constexpr std::size_t kMaxEntriesAhead = 64 * 1024;
+    static constexpr std::size_t kMaxEntriesAhead = 16 * 1024;
     // Added to the helpers' nice value.
     static constexpr int kNiceIncrement = 10;
 
@@ -102,7 +102,6 @@ private:
     std::map<Key, Listing> m_done;        // read ahead of the walk
     std::map<Key, bool> m_reading;        // being read by a helper
     std::size_t m_doneEntries = 0;
-    std::size_t m_evicted = 0;
     std::atomic<std::size_t> m_read{0};
     std::atomic<std::size_t> m_refused{0};
     std::atomic<std::size_t> m_handed{0};

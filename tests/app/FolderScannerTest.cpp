@@ -568,26 +568,160 @@ TEST(FolderScannerReadAhead, TheWalkAnnouncesTheSameWithAndWithoutHelpers)
 TEST(FolderScannerReadAhead, HelpersReadTheFoldersBelowAListedOneButNeverThroughALink)
 {
     CTempTree tree;
+    tree.File("a/x", 1);
     tree.File("real/r1/x", 1);
     tree.File("real/r2/y", 1);
     CTempTree outside;
     outside.File("o1/secret", 1);
     ASSERT_EQ(symlink(outside.Root().c_str(), (tree.Root() / "link").c_str()), 0);
-    // The walk listed the root and saw "real" and "link" as folders (the
-    // link was put in place of a folder after the listing).
+    // The walk listed the root and saw "a", "real" and "link" as folders
+    // (the link was put in place of a folder after the listing).
     CFolderData root(CString(tree.Root().string()), nullptr);
-    auto* real = new CFolderData(CString("real"), &root);
-    root.AddFolder(real);
-    auto* link = new CFolderData(CString("link"), &root);
-    root.AddFolder(link);
+    for (const char* name : {"a", "real", "link"})
+        root.AddFolder(new CFolderData(CString(name), &root));
     CReadAhead readAhead(tree.Root().string(), 2);
     ASSERT_TRUE(readAhead.IsActive());
     readAhead.Listed({}, tree.Root().string(), root.GetFolders());
-    // real, real/r1, real/r2 are read; the link is refused, and so nothing below it.
-    while (readAhead.ReadCount() + readAhead.RefusedCount() < 4)
-        std::this_thread::yield(); // the test's timeout guards against a hang
+    // "a", the walk's next folder, is left to the walk; real, real/r1 and
+    // real/r2 are read; the link is refused, and so nothing below it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (readAhead.ReadCount() + readAhead.RefusedCount() < 4 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     EXPECT_EQ(readAhead.ReadCount(), 3u);
     EXPECT_EQ(readAhead.RefusedCount(), 1u);
+}
+
+namespace {
+struct FolderIdentity {
+    std::uint64_t device = 0, inode = 0;
+};
+FolderIdentity IdentityOfFolder(const fs::path& folder)
+{
+    struct statx st {};
+    EXPECT_EQ(statx(AT_FDCWD, folder.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO, &st), 0);
+    return {static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor, st.stx_ino};
+}
+
+// The folder's entries as the walk reads them itself, one line each.
+std::vector<std::string> DirectListing(const fs::path& folder)
+{
+    CLocalFileSystem fileSystem(CLocalFileSystem::kDefaultDescriptorBudget, 0);
+    std::vector<std::string> lines;
+    EXPECT_TRUE(fileSystem.ListFolder(folder.string(), 0, nullptr, [&](const ScanEntry& entry) {
+        lines.push_back(entry.name + (entry.isFolder ? " folder " : " file ") + std::to_string(entry.size) + " " +
+                        std::to_string(entry.lastWriteTime) + " " + std::to_string(entry.allocated) + " " +
+                        std::to_string(entry.inode) + " " + std::to_string(entry.links));
+        return true;
+    }));
+    return lines;
+}
+
+std::vector<std::string> Lines(const std::vector<ScanEntry>& entries)
+{
+    std::vector<std::string> lines;
+    for (const ScanEntry& entry : entries)
+        lines.push_back(entry.name + (entry.isFolder ? " folder " : " file ") + std::to_string(entry.size) + " " +
+                        std::to_string(entry.lastWriteTime) + " " + std::to_string(entry.allocated) + " " +
+                        std::to_string(entry.inode) + " " + std::to_string(entry.links));
+    return lines;
+}
+} // namespace
+
+TEST(FolderScannerReadAhead, AListingReadAheadIsHandedOverOnlyForTheSameFolder)
+{
+    CTempTree tree;
+    tree.File("a/x", 1);
+    for (int i = 0; i < 40; ++i)
+        tree.File("b/file " + std::to_string(i), i * 100);
+    tree.File("b/sub/deeper", 5);
+    tree.File("c/y", 2);
+    CFolderData root(CString(tree.Root().string()), nullptr);
+    for (const char* name : {"a", "b", "c"})
+        root.AddFolder(new CFolderData(CString(name), &root));
+    CReadAhead readAhead(tree.Root().string(), 2);
+    ASSERT_TRUE(readAhead.IsActive());
+    readAhead.Listed({}, tree.Root().string(), root.GetFolders());
+    // b, b/sub and c are read; a is left to the walk.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (readAhead.ReadCount() < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(readAhead.ReadCount(), 3u);
+    std::vector<ScanEntry> entries;
+    readAhead.Expect({0});
+    const FolderIdentity a = IdentityOfFolder(tree.Root() / "a");
+    EXPECT_FALSE(readAhead.TakeListing(a.device, a.inode, entries, nullptr)) << "a was not read ahead";
+    readAhead.Expect({1});
+    const FolderIdentity b = IdentityOfFolder(tree.Root() / "b");
+    ASSERT_TRUE(readAhead.TakeListing(b.device, b.inode, entries, nullptr));
+    EXPECT_EQ(Lines(entries), DirectListing(tree.Root() / "b")) << "the same entries, values and order";
+    EXPECT_EQ(readAhead.HandedCount(), 1u);
+    // The walk opened another folder where c was read (c was replaced
+    // meanwhile): the listing read ahead is thrown away.
+    readAhead.Expect({2});
+    entries.clear();
+    EXPECT_FALSE(readAhead.TakeListing(b.device, b.inode, entries, nullptr));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_EQ(readAhead.HandedCount(), 1u);
+}
+
+TEST(FolderScannerReadAhead, TheWalkTakesListingsAndAFolderReplacedAfterItWasReadIsListedAgain)
+{
+    CTempTree tree;
+    for (int a = 0; a < 30; ++a)
+        for (int f = 0; f < 20; ++f)
+            tree.File("d" + std::to_string(a) + "/f" + std::to_string(f), a * 10 + f);
+    std::vector<std::string> before = {"R " + tree.Root().string()};
+    ExpectedWalk(tree.Root(), before);
+    // The walk is held in the first subfolder it lists until the helpers
+    // have read the 28 after the next (the walk's next folder is left to the
+    // walk); then d29 is replaced by a folder of other contents, which the
+    // walk must show.
+    struct CHoldingFileSystem : CLocalFileSystem {
+        using CLocalFileSystem::CLocalFileSystem;
+        std::function<void()> atFirstSubfolder;
+        CReadAhead* readAhead = nullptr;
+        std::string root;
+        void SetListingSource(IListingSource* source) override
+        {
+            readAhead = dynamic_cast<CReadAhead*>(source);
+            CLocalFileSystem::SetListingSource(source);
+        }
+        bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                        const std::function<bool(const ScanEntry&)>& onEntry) override
+        {
+            if (path != root && atFirstSubfolder)
+                std::exchange(atFirstSubfolder, nullptr)();
+            return CLocalFileSystem::ListFolder(path, mountId, stop, onEntry);
+        }
+    };
+    auto fileSystem = std::make_shared<CHoldingFileSystem>(CLocalFileSystem::kDefaultDescriptorBudget, 2);
+    fileSystem->root = tree.Root().string();
+    fileSystem->atFirstSubfolder = [&] {
+        ASSERT_NE(fileSystem->readAhead, nullptr);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (fileSystem->readAhead->ReadCount() < 28 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_EQ(fileSystem->readAhead->ReadCount(), 28u);
+        fs::rename(tree.Root() / "d29", tree.Root() / "old");
+        tree.File("d29/new", 77);
+        fs::remove_all(tree.Root() / "old");
+    };
+    CFolderScanner scanner({tree.Root().string()}, fileSystem);
+    CRecordingListener listener;
+    scanner.AddListener(&listener);
+    RunToEnd(scanner);
+    // The same walk, but d29 holds the new file in place of the old ones.
+    const std::string oldFiles = "F " + (tree.Root() / "d29").string() + "/";
+    std::vector<std::string> expected;
+    bool placed = false;
+    for (const std::string& event : before) {
+        if (event.rfind(oldFiles, 0) != 0)
+            expected.push_back(event);
+        else if (!std::exchange(placed, true))
+            expected.push_back(oldFiles + "new");
+    }
+    EXPECT_EQ(listener.Events(), expected);
+    EXPECT_EQ(fileSystem->TakenListings(), 27u) << "the 27 folders read ahead and not replaced came from the helpers";
 }
 
 TEST(FolderScannerReadAhead, StopEndsAWalkWithHelpersWithinASecond)
