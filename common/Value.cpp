@@ -84,7 +84,7 @@ bool operator==(const CValue& a, const CValue& b) noexcept
         return false;
     const auto& x = a.m_payload;
     const auto& y = b.m_payload;
-    switch (a.m_tag) {
+    switch (a.GetType()) {
     case FT_EMPTY: return true;
     case FT_MFCSTRING:
         return x.pointer && y.pointer && *static_cast<const CString*>(x.pointer) == *static_cast<const CString*>(y.pointer);
@@ -121,7 +121,7 @@ bool CValue::IsGreaterThan(const CValue& other) const noexcept
         return false;
     const auto& x = m_payload;
     const auto& y = other.m_payload;
-    switch (m_tag) {
+    switch (GetType()) {
     case FT_EMPTY: return false;
     case FT_MFCSTRING:
         return x.pointer && y.pointer &&

@@ -40,7 +40,7 @@ public:
     CValue& operator=(CValue&& other) noexcept;
     ~CValue();
 
-    FieldType GetType() const noexcept { return m_tag; }
+    FieldType GetType() const noexcept { return static_cast<FieldType>(m_tag); }
     bool IsEmpty() const noexcept { return m_tag == FT_EMPTY; }
     void Clear() noexcept;
 
@@ -54,7 +54,7 @@ public:
     // orders like the value; false for other codes (sort comparisons).
     bool GetOrderedInteger(std::int64_t& out) const noexcept
     {
-        switch (m_tag) {
+        switch (GetType()) {
         case FT_CHAR: out = m_payload.charValue; return true;
         case FT_UCHAR: out = m_payload.ucharValue; return true;
         case FT_SHORT: out = m_payload.shortValue; return true;
@@ -95,7 +95,9 @@ private:
         OpaqueHandle handleValue;
         void* pointer; // CString* for code 1, std::string* for code 2
     } m_payload;
-    FieldType m_tag = FT_EMPTY;
+    // A FieldType in one byte: a grid row keeps a value inline, and the
+    // row's small members fit in the padding after it.
+    std::int8_t m_tag = FT_EMPTY;
 };
 
 static_assert(sizeof(OpaqueHandle) <= 8, "the payload holds a handle");

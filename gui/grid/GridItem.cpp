@@ -157,7 +157,7 @@ bool CGridItem::IsDescendantOf(const CGridItem* ancestor) const
 
 const Common::CValue& CGridItem::GetLaterSortKey(int level) const
 {
-    if (level < 0 || level >= m_keyCount)
+    if (level < 0 || level >= KeyCount())
         return EmptyValue();
     return level == 0 ? m_firstKey : m_branch->moreKeys[static_cast<std::size_t>(level - 1)];
 }
@@ -169,10 +169,10 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
     if (count <= 1) {
         if (m_branch)
             m_branch->moreKeys.reset();
-    } else if (count != m_keyCount || !m_branch || !m_branch->moreKeys) {
+    } else if (count != KeyCount() || !m_branch || !m_branch->moreKeys) {
         GetBranch().moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
     }
-    m_keyCount = count;
+    SetKeyCount(count);
     const auto keyOf = [&](std::size_t level) {
         return m_object ? m_object->GetValue(levels[level].GetFieldId()) : Common::CValue();
     };

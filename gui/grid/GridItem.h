@@ -79,7 +79,7 @@ public:
     int GetRowHeight() const noexcept { return m_rowHeight; }
     // Heights are kept in 16 bits (at most 32767 pixels).
     void SetRowHeight(int height) noexcept { m_rowHeight = ClampHeight(height); }
-    int GetVisibleDescendantCount() const noexcept { return m_visibleDescendants; }
+    int GetVisibleDescendantCount() const noexcept { return m_branch ? m_branch->visibleDescendants : 0; }
     // Depth: -1 for a root, 0 for its children.
     int GetLevel() const;
     bool IsDescendantOf(const CGridItem* ancestor) const;
@@ -87,7 +87,7 @@ public:
     // Sort keys cached at the last refresh (empty beyond the levels).
     const Common::CValue& GetSortKey(int level) const
     {
-        if (level == 0 && m_keyCount > 0)
+        if (level == 0 && KeyCount() > 0)
             return m_firstKey;
         return GetLaterSortKey(level);
     }
@@ -114,7 +114,21 @@ private:
     friend class CItemTree;
     friend class CGridRows;
     friend class CRowList;
-    enum : std::uint8_t { FlagExpanded = 1, FlagSelected = 2 };
+    // The flags byte also holds how many sort keys are kept (0 to 5).
+    enum : std::uint8_t { FlagExpanded = 1, FlagSelected = 2, KeyCountShift = 2, KeyCountMask = 7 << KeyCountShift };
+    int KeyCount() const noexcept { return (m_flags & KeyCountMask) >> KeyCountShift; }
+    void SetKeyCount(int count) noexcept
+    {
+        m_flags = static_cast<std::uint8_t>((m_flags & ~KeyCountMask) | (count << KeyCountShift));
+    }
+    // Only an item with children can have rows shown below it: a leaf has
+    // no branch, and its count reads 0.
+    void AddVisibleDescendants(int delta) { GetBranch().visibleDescendants += delta; }
+    void ClearVisibleDescendants() noexcept
+    {
+        if (m_branch)
+            m_branch->visibleDescendants = 0;
+    }
 
     const Common::CValue& GetLaterSortKey(int level) const;
     static std::int16_t ClampHeight(int height) noexcept
@@ -122,10 +136,11 @@ private:
         return static_cast<std::int16_t>(height < 0 ? 0 : height > 32767 ? 32767 : height);
     }
 
-    // What leaves, most items of a large tree, do without: children, keys
-    // beyond the first level, change stamps.
+    // What leaves, most items of a large tree, do without: children, the
+    // count of rows shown below, keys beyond the first level, change stamps.
     struct Branch {
         CChildArray children;
+        int visibleDescendants = 0;
         std::unique_ptr<Common::CValue[]> moreKeys;
         std::unique_ptr<ChangeStamps> stamps;
         std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> embedded;
@@ -137,7 +152,7 @@ private:
     static const CChildArray s_noChildren; // what a leaf shows as its children
 
     // A large tree holds one item per row, so the members are ordered to
-    // pack into 64 bytes: the first sort key is inline and the members after
+    // pack into 56 bytes: the first sort key is inline and the members after
     // it sit in its tail padding.
     Common::CDataObject* m_object = nullptr;
     void* m_leaf = nullptr; // the row-list leaf holding the item's row; null without a row
@@ -145,15 +160,13 @@ private:
     std::atomic<CItemTree*> m_tree;
     std::unique_ptr<Branch> m_branch;
     [[no_unique_address]] Common::CValue m_firstKey;
-    int m_hint = -1;
-    int m_visibleDescendants = 0;
-    std::int16_t m_rowHeight = 14;
     std::uint8_t m_flags = 0;
-    std::uint8_t m_keyCount = 0;
+    std::int16_t m_rowHeight = 14;
+    int m_hint = -1;
 };
 
 #if defined(__GNUC__) && defined(__x86_64__)
-static_assert(sizeof(CGridItem) <= 64, "a grid item packs into 64 bytes");
+static_assert(sizeof(CGridItem) <= 56, "a grid item packs into 56 bytes");
 #endif
 
 class KESTRUM_GRIDCORE_EXPORT CItemTree {

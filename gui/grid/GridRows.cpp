@@ -101,7 +101,7 @@ void CGridRows::RestoreFocus(CGridItem* focused)
 void CGridRows::AddVisibleCount(CGridItem* parent, int delta)
 {
     for (CGridItem* item = parent; item; item = item->m_parent)
-        item->m_visibleDescendants += delta;
+        item->AddVisibleDescendants(delta);
 }
 
 // ---------------------------------------------------------------------------
@@ -278,13 +278,13 @@ void CGridRows::ClearTree(CItemTree& tree)
         m_surface->OnAreaCleared(tree.GetKind());
     ++m_removalCount;
     const std::vector<CGridItem*> children = root->Children().TakeAll();
-    root->m_visibleDescendants = 0;
+    root->ClearVisibleDescendants();
     for (CGridItem* child : children) {
         std::vector<CGridItem*> subtree;
         Preorder(child, subtree);
         for (CGridItem* member : subtree) {
             member->Bind(nullptr);
-            member->m_visibleDescendants = 0;
+            member->ClearVisibleDescendants();
         }
         child->m_parent = nullptr;
         delete child;

@@ -18,7 +18,7 @@ int CGridRows::RowInsertionPoint(CGridItem* item)
     for (int i = position - 1; i >= 0; --i) {
         CGridItem* sibling = parent->GetChildren()[static_cast<std::size_t>(i)];
         if (sibling->HasRow())
-            return RowIndexOf(sibling) + sibling->m_visibleDescendants + 1;
+            return RowIndexOf(sibling) + sibling->GetVisibleDescendantCount() + 1;
     }
     return parent->m_parent ? RowIndexOf(parent) + 1 : 0;
 }
@@ -40,7 +40,7 @@ CGridItem* CGridRows::RowAnchor(CGridItem* item)
         CGridItem* last = parent->GetChildren()[static_cast<std::size_t>(i)];
         if (!last->HasRow())
             continue;
-        while (last->m_visibleDescendants > 0) {
+        while (last->GetVisibleDescendantCount() > 0) {
             const CChildArray& children = last->GetChildren();
             auto shown = std::find_if(children.rbegin(), children.rend(), [](CGridItem* c) { return c->HasRow(); });
             if (shown == children.rend())
@@ -128,7 +128,7 @@ void CGridRows::HideSubtree(CGridItem* item)
         count = tree.GetRowCount();
     } else if (item->HasRow()) {
         start = RowIndexOf(item);
-        count = 1 + item->m_visibleDescendants;
+        count = 1 + item->GetVisibleDescendantCount();
     }
     if (count == 0 || start < 0)
         return;

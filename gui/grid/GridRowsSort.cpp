@@ -183,7 +183,7 @@ void CGridRows::Reposition(CGridItem* item)
     if (oldRow < 0)
         return;
     // Move the item's block of rows (its row and its shown descendants).
-    const int blockSize = 1 + item->m_visibleDescendants;
+    const int blockSize = 1 + item->GetVisibleDescendantCount();
     const std::vector<CGridItem*> block = tree.m_rows.Erase(oldRow, blockSize);
     const int newRow = RowInsertionPoint(item);
     tree.m_rows.Insert(newRow, block);
