@@ -502,3 +502,36 @@ TEST_F(GridRowsFixture, ARowAddedUnderAParentReportsTheParentsCurrentRow)
     EXPECT_EQ(surface.lastChangedFrom, 2);
     EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"before", "first", "parent", "a", "b", "c", "d", "e"}));
 }
+
+// Rows differing only in a later sort level take their order from it, at
+// every level up to the fifth; the sort keys kept per row never disturb the
+// row's expanded and selected states.
+TEST_F(GridRowsFixture, EachOfFiveSortLevelsOrdersTheRowsTheLevelsAboveLeaveTied)
+{
+    const Kestrum::Common::FieldId levels[] = {10, 11, 12, 13, 14};
+    for (int deciding = 0; deciding < 5; ++deciding) {
+        SCOPED_TRACE("deciding level " + std::to_string(deciding));
+        rows.Clear(MaskBoth);
+        header.ClearSort();
+        for (int level = 0; level < 5; ++level)
+            header.SetSortInfo(level, CSortInfo(levels[level], level == deciding));
+        // Equal at every level but the deciding one, which sorts descending.
+        std::vector<HITEM> added;
+        for (int value : {1, 3, 2}) {
+            CDynamicObject* object = Object("v" + std::to_string(value), 0);
+            for (int level = 0; level < 5; ++level)
+                object->SetLong(levels[level], level == deciding ? value : 7);
+            added.push_back(rows.Add(object, GRID_ROOT, GRID_LAST));
+        }
+        rows.Add(Object("child", 0), added[2], GRID_LAST);
+        rows.Expand(added[2], false);
+        rows.SetItemSelected(rows.Validate(added[1]), true);
+        rows.Resort();
+        EXPECT_EQ(VisibleNames(), (std::vector<std::string>{"v3", "v2", "child", "v1"}));
+        EXPECT_TRUE(rows.IsExpanded(added[2]));
+        EXPECT_EQ(rows.GetSelectedCount(), 1);
+        std::vector<HITEM> selected;
+        rows.GetSelectedItems(selected, MaskBoth);
+        EXPECT_EQ(selected, std::vector<HITEM>{added[1]});
+    }
+}
