@@ -29,6 +29,15 @@ int OpenBeneath(int rootFd, const char* relative)
 // folder comes before its subfolders, which are ordered by their index).
 bool AtOrBefore(const CReadAhead::Key& key, const CReadAhead::Key& position) { return !(position < key); }
 
+// Times this thread gave up the processor while waiting: reading a folder
+// from the disk does, reading it from the caches does not.
+long VoluntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
+
 // How often a helper reading a large folder looks whether the walk has
 // passed it.
 constexpr std::size_t kPassedCheckEvery = 256;
@@ -50,6 +59,7 @@ CReadAhead::CReadAhead(const std::string& rootPath, unsigned threads) : m_rootLe
         return;
     }
     close(probe);
+    m_threadCount = threads;
     for (unsigned i = 0; i < threads; ++i)
         m_threads.emplace_back([this] { Work(); });
 }
@@ -104,7 +114,7 @@ void CReadAhead::Expect(const Key& key)
         std::lock_guard lock(m_mutex);
         m_position = key;
         m_expecting = true;
-        room = Prune();
+        room = Prune() && HasRoomForReader();
     }
     if (room)
         m_changed.notify_one();
@@ -132,7 +142,7 @@ bool CReadAhead::TakeListing(std::uint64_t device, std::uint64_t inode, std::vec
             m_doneEntries -= found->second.entries.size();
             m_done.erase(found);
         }
-        room = Prune() || had;
+        room = (Prune() || had) && HasRoomForReader();
     }
     if (taken)
         m_handed.fetch_add(1, std::memory_order_relaxed);
@@ -168,6 +178,7 @@ void CReadAhead::Listed(const Key& key, const std::string& path, const std::vect
             m_pending.emplace(child, std::move(childPath));
             wake = true;
         }
+        wake = wake && HasRoomForReader();
     }
     if (wake)
         m_changed.notify_one();
@@ -202,7 +213,7 @@ void CReadAhead::Work()
             m_doneEntries -= last->second.entries.size();
             m_done.erase(last);
         }
-        const bool full = isFull();
+        const bool full = isFull() || !HasRoomForReader();
         if (next == m_pending.end() || full) {
             m_changed.wait(lock);
             continue;
@@ -212,13 +223,21 @@ void CReadAhead::Work()
         m_pending.erase(next);
         m_reading.emplace(key, true);
         // Another helper for the rest, one woken at a time.
-        if (!m_pending.empty())
+        if (m_pending.size() > 1 && HasRoomForReader())
             m_changed.notify_one();
         lock.unlock();
         Listing listing;
+        const long switches = VoluntarySwitches();
         const bool read = Read(key, relative, listing);
+        const bool waited = VoluntarySwitches() != switches;
         lock.lock();
         m_reading.erase(key);
+        if (read) {
+            const bool wasCached = m_cachedStreak >= kCachedStreak;
+            m_cachedStreak = waited ? 0 : m_cachedStreak + 1;
+            if (wasCached && waited)
+                m_changed.notify_all(); // the disk again: every helper may read
+        }
         const bool awaited = m_expecting && key == m_position;
         if (read && (m_position < key || awaited)) {
             // Its subfolders, numbered as the walk will number them.
@@ -237,9 +256,15 @@ void CReadAhead::Work()
         }
         if (awaited)
             m_finished.notify_one();
-        if (!m_pending.empty())
+        if (m_pending.size() > 1 && HasRoomForReader())
             m_changed.notify_one();
     }
+}
+
+bool CReadAhead::HasRoomForReader() const
+{
+    const std::size_t readers = m_cachedStreak >= kCachedStreak ? kCachedReaders : m_threadCount;
+    return m_reading.size() < readers;
 }
 
 bool CReadAhead::Read(const Key& key, const std::string& relative, Listing& listing)

@@ -15,7 +15,8 @@
 // Folders are opened beneath the walk's root only, never through a symbolic
 // link and never across a mount; a path the kernel refuses (too long) is
 // simply not read. The walk waits for a folder a helper is reading instead
-// of reading it a second time. The helpers run at a lower priority than the
+// of reading it a second time. While the folders come from the caches
+// (reads that never wait for the disk), one helper reads at a time. The helpers run at a lower priority than the
 // walk and the window, so the window stays responsive while they work.
 #pragma once
 
@@ -42,6 +43,12 @@ public:
     static constexpr std::size_t kMaxEntriesAhead = 16 * 1024;
     // Added to the helpers' nice value.
     static constexpr int kNiceIncrement = 10;
+    // After this many folders in a row read without waiting for the disk,
+    // only kCachedReaders helpers read at a time: from the caches more
+    // threads only add switching and contention; one that waits again lets
+    // them all read.
+    static constexpr std::size_t kCachedStreak = 8;
+    static constexpr std::size_t kCachedReaders = 1;
 
     // Nothing is started when `threads` is 0 or the root cannot be opened.
     CReadAhead(const std::string& rootPath, unsigned threads);
@@ -88,6 +95,8 @@ private:
     // Drops what lies at or before the walk's position (lock held); true
     // when room was made.
     bool Prune();
+    // Another helper may start a read (lock held).
+    bool HasRoomForReader() const;
 
     int m_rootFd = -1;
     std::size_t m_rootLength = 0;
@@ -102,9 +111,11 @@ private:
     std::map<Key, Listing> m_done;        // read ahead of the walk
     std::map<Key, bool> m_reading;        // being read by a helper
     std::size_t m_doneEntries = 0;
+    std::size_t m_cachedStreak = 0;
     std::atomic<std::size_t> m_read{0};
     std::atomic<std::size_t> m_refused{0};
     std::atomic<std::size_t> m_handed{0};
+    std::size_t m_threadCount = 0; // set before the first helper starts
     std::vector<std::thread> m_threads;
 };
 
