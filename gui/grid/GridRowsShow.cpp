@@ -153,11 +153,78 @@ void CGridRows::HideSubtree(CGridItem* item)
     RestoreFocus(focused);
 }
 
+bool CGridRows::HearsItemEvents() const { return m_eventsEnabled && m_surface && m_surface->HearsItemEvents(); }
+
+void CGridRows::ExpandSubtree(CGridItem* item)
+{
+    // Every item of the subtree is flagged, and where the item shows its
+    // children the rows the open subtree shows are collected in preorder
+    // (rows it had keep their place in that order) and replace its old block
+    // at once: opening millions of rows costs a pass, not a list insertion
+    // per row.
+    CItemTree& tree = *item->GetTree();
+    const bool shows = !item->m_parent || item->HasRow();
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    std::vector<CGridItem*> block;
+    std::vector<CGridItem*> withControls; // newly shown items that hold controls
+    // Each entry knows whether its parent shows its children; the filter is
+    // asked in preorder, and the subtree of a hidden item is only flagged.
+    struct Entry {
+        CGridItem* item;
+        bool parentShows;
+    };
+    std::vector<Entry> stack = {{item, shows}};
+    while (!stack.empty()) {
+        const Entry entry = stack.back();
+        stack.pop_back();
+        CGridItem* current = entry.item;
+        bool shown = entry.parentShows;
+        if (current != item && shown) {
+            shown = current->HasRow() || !IsFilteredOut(current);
+            if (shown) {
+                block.push_back(current);
+                if (!current->HasRow() && current->HasEmbeddedControls())
+                    withControls.push_back(current);
+            }
+        }
+        current->m_flags |= CGridItem::FlagExpanded;
+        const CChildArray& children = current->GetChildren();
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, shown});
+    }
+    if (!shows)
+        return;
+    const int itemRow = item->m_parent ? RowIndexOf(item) : -1;
+    const int oldCount = item->m_visibleDescendants;
+    tree.m_rows.Erase(itemRow + 1, oldCount);
+    tree.m_rows.Insert(itemRow + 1, block);
+    // The shown counts again, children before their parents.
+    for (CGridItem* shown : block)
+        shown->m_visibleDescendants = 0;
+    item->m_visibleDescendants = 0;
+    for (auto it = block.rbegin(); it != block.rend(); ++it)
+        (*it)->m_parent->m_visibleDescendants += 1 + (*it)->m_visibleDescendants;
+    AddVisibleCount(item->m_parent, item->m_visibleDescendants - oldCount);
+    for (CGridItem* shown : withControls)
+        shown->NotifyEmbeddedControls(true);
+    if (m_surface)
+        m_surface->OnRowsChanged(tree.GetKind(), std::max(itemRow, 0), false);
+    RestoreFocus(focused);
+    if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 && tree.GetRowCount() > 0)
+        m_surface->SetTopRow(0);
+}
+
 void CGridRows::Expand(HITEM handle, bool recursive)
 {
     CGridItem* item = ResolveParent(handle);
     if (!item)
         return;
+    // Without anyone to hear each item's events in their order, the subtree
+    // opens in one pass.
+    if (recursive && !HearsItemEvents()) {
+        ExpandSubtree(item);
+        return;
+    }
     if (!item->IsExpanded()) {
         item->m_flags |= CGridItem::FlagExpanded;
         RaiseEvent(EventExpandedChanged, item);

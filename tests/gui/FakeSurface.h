@@ -22,6 +22,7 @@ struct CFakeSurface : IGridSurface {
     int foreignInserts = 0;
     std::vector<std::pair<int, CGridItem*>> events;
     std::set<CGridItem*> filtered;
+    bool hearsEvents = true; // false: like a grid without a listener
 
     void OnRowsChanged(int, int firstRow, bool) override
     {
@@ -48,6 +49,7 @@ struct CFakeSurface : IGridSurface {
     void RaiseEvent(int code, CGridItem* item) override { events.emplace_back(code, item); }
     bool IsFilteredOut(CGridItem* item) override { return filtered.count(item) != 0; }
     void OnForeignInsert() override { ++foreignInserts; }
+    bool HearsItemEvents() const override { return hearsEvents; }
 
     std::vector<int> Codes() const
     {
