@@ -72,6 +72,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override
     {
         const auto start = Clock::now();
+        const bool onGui = QThread::currentThread() == thread();
+        timespec cpuStart{};
+        if (onGui)
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuStart);
         const int type = event->type();
         // Read before delivery: the receiver may be deleted by it.
         const char* className = receiver->metaObject()->className();
@@ -96,6 +100,14 @@ public:
                 firstPaintEnd = end;
         }
         const double ms = std::chrono::duration<double, std::milli>(end - start).count();
+        if (measuring && ms > kLongEventMs && longEvents.size() < 10 && onGui) {
+            timespec cpuEnd{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuEnd);
+            const double cpuMs = static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) * 1e3 +
+                                 static_cast<double>(cpuEnd.tv_nsec - cpuStart.tv_nsec) * 1e-6;
+            longEvents.push_back({std::chrono::duration<double, std::milli>(start - created).count(), ms, cpuMs, type,
+                                  className});
+        }
         if (measuring && ms > longestMs && QThread::currentThread() == thread()) {
             longestMs = ms;
             longestType = type;
@@ -117,6 +129,19 @@ public:
     double longestMs = 0;
     int longestType = 0;
     std::string longestReceiver;
+    // The first GUI events of the walk that took longer than a frame's
+    // budget: when, what and to whom, and how much of it the thread ran
+    // (the rest it waited: for a lock, a page, or a core).
+    static constexpr double kLongEventMs = 15;
+    struct LongEvent {
+        double atMs;
+        double ms;
+        double cpuMs;
+        int type;
+        std::string receiver;
+    };
+    std::vector<LongEvent> longEvents;
+    const Clock::time_point created = Clock::now();
     std::unordered_map<const QEvent*, Clock::time_point> probes;
     std::vector<double> inputWaitMs;
     std::vector<double> inputHandledMs;
@@ -537,6 +562,9 @@ int main(int argc, char** argv)
     std::printf("walk per entry:        %.3f us\n", walk.walkSeconds / std::max(walk.entries, 1L) * 1e6);
     std::printf("longest GUI event:     %.1f ms (event type %d to a %s)\n", app.longestMs, app.longestType,
                 app.longestReceiver.c_str());
+    for (const auto& event : app.longEvents)
+        std::printf("  over %.0f ms: %.1f ms (CPU %.1f ms) at %.0f ms (event type %d to a %s)\n",
+                    CTimedApplication::kLongEventMs, event.ms, event.cpuMs, event.atMs, event.type, event.receiver.c_str());
     if (g_input) {
         std::printf("input events:          %zu during the walk\n", walk.inputEvents);
         std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms\n", walk.inputWaitWorst, walk.inputWaitP99);
