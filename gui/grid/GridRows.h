@@ -184,6 +184,9 @@ private:
     // Expands the item and everything under it in one pass (nobody hears
     // the events).
     void ExpandSubtree(CGridItem* item);
+    // Collapses the item and everything under it in one pass (nobody hears
+    // the events; whoever holds a row is still told it went).
+    void CollapseSubtree(CGridItem* item);
     void HideSubtree(CGridItem* item);
     int RowInsertionPoint(CGridItem* item);
     void InsertRows(CItemTree& tree, int at, const std::vector<CGridItem*>& items);

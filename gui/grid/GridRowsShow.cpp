@@ -238,11 +238,66 @@ void CGridRows::Expand(HITEM handle, bool recursive)
     }
 }
 
+void CGridRows::CollapseSubtree(CGridItem* item)
+{
+    // The flags go in one pass, and each block of rows that goes (the item's
+    // shown descendants; under a root, each top row's) is cut at once.
+    CItemTree& tree = *item->GetTree();
+    std::vector<CGridItem*> owners;
+    if (!item->m_parent) {
+        for (CGridItem* child : item->GetChildren())
+            if (child->HasRow() && child->m_visibleDescendants > 0)
+                owners.push_back(child);
+    } else if (item->HasRow() && item->m_visibleDescendants > 0) {
+        owners.push_back(item);
+    }
+    std::vector<CGridItem*> stack(item->GetChildren().begin(), item->GetChildren().end());
+    if (item->m_parent)
+        item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
+    while (!stack.empty()) {
+        CGridItem* current = stack.back();
+        stack.pop_back();
+        current->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
+        stack.insert(stack.end(), current->GetChildren().begin(), current->GetChildren().end());
+    }
+    if (owners.empty())
+        return;
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    if (focused && focused->GetTree() == &tree &&
+        std::any_of(owners.begin(), owners.end(), [focused](CGridItem* owner) { return focused->IsDescendantOf(owner); })) {
+        m_surface->SetFocusRow(-1, tree.GetKind(), true);
+        focused = nullptr;
+    }
+    int firstRow = -1;
+    for (CGridItem* owner : owners) {
+        const int row = RowIndexOf(owner);
+        const std::vector<CGridItem*> cut = tree.m_rows.Erase(row + 1, owner->m_visibleDescendants);
+        firstRow = firstRow < 0 ? row : std::min(firstRow, row);
+        // Every descendant of a cut row is cut with it.
+        for (auto it = cut.rbegin(); it != cut.rend(); ++it) {
+            CGridItem* hidden = *it;
+            hidden->m_visibleDescendants = 0;
+            hidden->NotifyEmbeddedControls(false);
+            if (m_surface)
+                m_surface->OnRowHidden(hidden);
+        }
+        AddVisibleCount(owner, -static_cast<int>(cut.size()));
+    }
+    if (m_surface)
+        m_surface->OnRowsChanged(tree.GetKind(), std::max(firstRow, 0), true);
+    RestoreFocus(focused);
+}
+
 void CGridRows::Collapse(HITEM handle, bool recursive)
 {
     CGridItem* item = ResolveParent(handle);
     if (!item)
         return;
+    // Without anyone to hear each item's events, the subtree closes in one pass.
+    if (recursive && !HearsItemEvents()) {
+        CollapseSubtree(item);
+        return;
+    }
     const bool isRoot = item->m_parent == nullptr;
     if (!isRoot) {
         if (item->IsExpanded()) {

@@ -598,10 +598,15 @@ TEST_P(ExpandAllShapes, InOnePassShowsWhatExpandingOneByOneShows)
     const std::vector<std::string> expected = byHand.State();
     EXPECT_EQ(heard.State(), expected);
     EXPECT_EQ(quiet.State(), expected);
-    // And back: collapsing all leaves the top rows alike.
+    // And back: collapsing all leaves the top rows alike, and every row that
+    // went was told so either way.
+    quiet.surface.events.clear();
     quiet.rows.Collapse(GRID_ROOT, true);
     heard.rows.Collapse(GRID_ROOT, true);
+    EXPECT_TRUE(quiet.surface.events.empty());
     EXPECT_EQ(quiet.State(), heard.State());
+    EXPECT_EQ(quiet.surface.rowsHidden, heard.surface.rowsHidden);
+    EXPECT_GT(quiet.surface.rowsHidden, 0);
 }
 
 TEST_P(ExpandAllShapes, InOnePassBelowOneItemAndBelowAHiddenOne)
@@ -609,11 +614,18 @@ TEST_P(ExpandAllShapes, InOnePassBelowOneItemAndBelowAHiddenOne)
     const auto [shape, seed] = GetParam();
     CShapedGrid heard(shape, seed, true);
     CShapedGrid quiet(shape, seed, false);
-    // A shown item's subtree opens in place; a hidden item's is only flagged.
+    // A shown item's subtree opens and closes in place; a hidden item's is
+    // only flagged.
     for (std::size_t i : {std::size_t{0}, std::size_t{10}, std::size_t{999}}) {
         heard.rows.Expand(heard.items[i], true);
         quiet.rows.Expand(quiet.items[i], true);
-        ASSERT_EQ(quiet.State(), heard.State()) << "item " << i;
+        ASSERT_EQ(quiet.State(), heard.State()) << "expanding item " << i;
+    }
+    for (std::size_t i : {std::size_t{10}, std::size_t{999}, std::size_t{0}}) {
+        heard.rows.Collapse(heard.items[i], true);
+        quiet.rows.Collapse(quiet.items[i], true);
+        ASSERT_EQ(quiet.State(), heard.State()) << "collapsing item " << i;
+        ASSERT_EQ(quiet.surface.rowsHidden, heard.surface.rowsHidden) << "collapsing item " << i;
     }
 }
 
