@@ -2,7 +2,7 @@
 // Times the walk until every entry has its row, the longest stall of the GUI
 // thread (largest gap between ticks of a 10 ms timer) and the peak memory per
 // entry; then times `du -s` and `find` on the same (warm) tree.
-//   bench_velmora [--unsorted] [--input] [--cold] DIR [RUNS]
+//   bench_velmora [--unsorted] [--input] [--cold] [--ops] DIR [RUNS]
 // Velmora starts sorted by size, so every growing folder moves to its place
 // as the walk goes on; --unsorted clears the sort first (rows stay in walk
 // order; --by-size, the old name of the default, is still accepted).
@@ -19,8 +19,14 @@
 // disk finds it; `du -s`, and gdu and ncdu when installed, are timed cold
 // beside Velmora in the same run. Needs root and a writable drop_caches; the
 // run stops with a message where it is not.
+// --ops: once every row is in the grid, times "&Expand all", a re-sort by
+// size in both directions (two clicks on the Size caption) with every row
+// shown, "&Collapse all" and the same re-sort with only the top rows shown,
+// each on the GUI thread up to the end of the last repaint it causes (the
+// events are pumped until the grid has been quiet for a while).
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QThread>
@@ -31,6 +37,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -41,7 +48,9 @@
 #include "app/MainFrame.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "app/FileSystemData.h"
 #include "gui/grid/Grid.h"
+#include "gui/grid/GridRows.h"
 #include "gui/header/Header.h"
 
 using namespace Velmora;
@@ -51,6 +60,7 @@ namespace {
 bool g_unsorted = false;
 bool g_input = false;
 bool g_cold = false;
+bool g_ops = false;
 } // namespace
 
 namespace {
@@ -62,6 +72,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override
     {
         const auto start = Clock::now();
+        const bool onGui = QThread::currentThread() == thread();
+        timespec cpuStart{};
+        if (onGui)
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuStart);
         const int type = event->type();
         // Read before delivery: the receiver may be deleted by it.
         const char* className = receiver->metaObject()->className();
@@ -74,10 +88,26 @@ public:
             probes.erase(probe);
             inputWaitMs.push_back(std::chrono::duration<double, std::milli>(start - posted).count());
         }
+        const bool ofWatched = watched && (type == QEvent::Paint || type == QEvent::UpdateRequest || type == QEvent::Timer) &&
+                               (receiver == watched || receiver->parent() == watched);
         const bool result = QApplication::notify(receiver, event);
         if (probed)
             inputHandledMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
-        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        const auto end = Clock::now();
+        if (ofWatched) {
+            lastWatchedEnd = end;
+            if (type == QEvent::Paint && firstPaintEnd == Clock::time_point())
+                firstPaintEnd = end;
+        }
+        const double ms = std::chrono::duration<double, std::milli>(end - start).count();
+        if (measuring && ms > kLongEventMs && longEvents.size() < 10 && onGui) {
+            timespec cpuEnd{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuEnd);
+            const double cpuMs = static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) * 1e3 +
+                                 static_cast<double>(cpuEnd.tv_nsec - cpuStart.tv_nsec) * 1e-6;
+            longEvents.push_back({std::chrono::duration<double, std::milli>(start - created).count(), ms, cpuMs, type,
+                                  className});
+        }
         if (measuring && ms > longestMs && QThread::currentThread() == thread()) {
             longestMs = ms;
             longestType = type;
@@ -92,9 +122,26 @@ public:
         QCoreApplication::postEvent(receiver, event);
     }
     bool measuring = true; // while the walk goes on
+    // The grid whose timer, update and paint events the --ops timings wait for.
+    QObject* watched = nullptr;
+    Clock::time_point lastWatchedEnd;
+    Clock::time_point firstPaintEnd;
     double longestMs = 0;
     int longestType = 0;
     std::string longestReceiver;
+    // The first GUI events of the walk that took longer than a frame's
+    // budget: when, what and to whom, and how much of it the thread ran
+    // (the rest it waited: for a lock, a page, or a core).
+    static constexpr double kLongEventMs = 15;
+    struct LongEvent {
+        double atMs;
+        double ms;
+        double cpuMs;
+        int type;
+        std::string receiver;
+    };
+    std::vector<LongEvent> longEvents;
+    const Clock::time_point created = Clock::now();
     std::unordered_map<const QEvent*, Clock::time_point> probes;
     std::vector<double> inputWaitMs;
     std::vector<double> inputHandledMs;
@@ -225,6 +272,68 @@ double CpuSeconds(clockid_t clock)
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
 }
 
+// Runs the event loop for `ms` milliseconds.
+void Pump(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+
+struct OpFigure {
+    const char* name;
+    double seconds; // to the end of the first repaint after the call
+    double callSeconds; // the call alone
+    double settledSeconds; // to the end of the last event of the grid
+    double cpuSeconds; // the GUI thread's time until then
+    int rows; // rows shown afterwards
+};
+
+// Times one operation on the grid up to the end of the first paint of the
+// grid's viewport that follows (what the user waits for), and up to the end
+// of the last timer, update or paint event of the grid while the loop runs
+// on for 300 ms, far beyond the 16 ms frame (later deferred work, such as
+// the view's quarter-second column fit, shows there).
+OpFigure TimeOp(CTimedApplication& app, Kestrum::GUI::CGrid& grid, const char* name, const std::function<void()>& op)
+{
+    Pump(300);
+    app.watched = &grid;
+    app.firstPaintEnd = {};
+    const double cpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const auto start = Clock::now();
+    op();
+    const auto returned = Clock::now();
+    app.lastWatchedEnd = returned;
+    Pump(300);
+    app.watched = nullptr;
+    const auto settled = std::max(returned, app.lastWatchedEnd);
+    const auto shown = app.firstPaintEnd == Clock::time_point() ? returned : app.firstPaintEnd;
+    auto seconds = [start](Clock::time_point end) { return std::chrono::duration<double>(end - start).count(); };
+    // The pump's own idle time costs no CPU; what the thread did meanwhile does.
+    return {name, seconds(shown), seconds(returned), seconds(settled), CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart,
+            grid.GetRowCount(Kestrum::GUI::AreaScrollable)};
+}
+
+std::vector<OpFigure> RunOps(CTimedApplication& app, CMainFrame& frame, long entries)
+{
+    CVelmoraView& view = frame.View();
+    Kestrum::GUI::CGrid& grid = view.Grid();
+    // What a click on the Size caption does (it flips the direction).
+    auto clickSize = [&grid] { Kestrum::GUI::CGridRows::ApplyHeaderClick(grid.GetHeader(), FIELD_SIZE, false, false); };
+    std::vector<OpFigure> ops;
+    Pump(1000); // the walk's last highlights and the status settle
+    ops.push_back(TimeOp(app, grid, "expand", [&] { view.ExpandAll(); }));
+    if (ops.back().rows != entries)
+        std::fprintf(stderr, "error: %d rows shown after expand all of %ld entries\n", ops.back().rows, entries);
+    ops.push_back(TimeOp(app, grid, "resort-expanded-ascending", clickSize));
+    ops.push_back(TimeOp(app, grid, "resort-expanded", clickSize));
+    ops.push_back(TimeOp(app, grid, "collapse", [&] { view.CollapseAll(); }));
+    ops.push_back(TimeOp(app, grid, "resort-collapsed-ascending", clickSize));
+    ops.push_back(TimeOp(app, grid, "resort-collapsed", clickSize));
+    return ops;
+}
+
 struct WalkFigures {
     double walkSeconds = 0;
     double scanSeconds = 0;
@@ -235,6 +344,7 @@ struct WalkFigures {
     qint64 longestStall = 0;
     qint64 stallAt = 0;
     std::size_t inputEvents = 0;
+    std::vector<OpFigure> ops;
     double inputWaitWorst = 0, inputWaitP99 = 0, inputHandledWorst = 0, inputHandledP99 = 0;
 };
 
@@ -293,6 +403,10 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         frame.View().Grid().GetAllItems(Kestrum::GUI::MaskBoth, items);
         if (static_cast<long>(items.size()) != figures.entries)
             std::fprintf(stderr, "error: %zu rows for %ld entries\n", items.size(), figures.entries);
+        poll.stop();
+        ticker.stop();
+        if (g_ops)
+            figures.ops = RunOps(app, frame, figures.entries);
         QApplication::quit();
     });
     poll.start(5);
@@ -305,7 +419,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
     const std::string command = std::string("'") + self + "' " + (g_unsorted ? "--unsorted " : "") +
-                                (g_input ? "--input " : "") + (g_cold ? "--cold " : "") + "'" + root +
+                                (g_input ? "--input " : "") + (g_cold ? "--cold " : "") + (g_ops ? "--ops " : "") + "'" + root +
                                 "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -360,6 +474,12 @@ int RunSeveral(const char* self, const std::string& root, int runs)
         std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms (handled: worst %.1f, p99 %.1f ms)\n",
                     best["inputworst"], best["inputp99"], best["inputhandledworst"], best["inputhandledp99"]);
     std::printf("peak memory per entry: %.0f bytes\n", best["bytes"]);
+    if (g_ops) {
+        for (const char* op : {"expand", "resort-expanded-ascending", "resort-expanded", "collapse",
+                               "resort-collapsed-ascending", "resort-collapsed"})
+            std::printf("%-27s best %.3f s\n", (std::string(op) + ":").c_str(), best[op]);
+    }
+    std::printf("walk per entry:        %.3f us\n", best["walk"] / std::max(best["entries"], 1.0) * 1e6);
     // What the window costs without any entry, measured on an empty folder,
     // is not a cost per entry.
     char empty[] = "/tmp/bench_velmora_XXXXXX";
@@ -386,6 +506,8 @@ int main(int argc, char** argv)
             g_input = true;
         else if (flag == "--cold")
             g_cold = true;
+        else if (flag == "--ops")
+            g_ops = true;
         else if (flag != "--by-size") // the default now
             break;
         argv[1] = argv[0];
@@ -393,7 +515,7 @@ int main(int argc, char** argv)
         --argc;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s [--unsorted] [--input] [--cold] DIR [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--unsorted] [--input] [--cold] [--ops] DIR [RUNS]\n", argv[0]);
         return 2;
     }
     if (g_cold && !CanDropCaches()) {
@@ -437,8 +559,12 @@ int main(int argc, char** argv)
     std::printf("longest GUI stall:     %lld ms (ending %lld ms after the start)\n",
                 static_cast<long long>(walk.longestStall), static_cast<long long>(walk.stallAt));
     std::printf("peak memory per entry: %.0f bytes\n", bytes);
+    std::printf("walk per entry:        %.3f us\n", walk.walkSeconds / std::max(walk.entries, 1L) * 1e6);
     std::printf("longest GUI event:     %.1f ms (event type %d to a %s)\n", app.longestMs, app.longestType,
                 app.longestReceiver.c_str());
+    for (const auto& event : app.longEvents)
+        std::printf("  over %.0f ms: %.1f ms (CPU %.1f ms) at %.0f ms (event type %d to a %s)\n",
+                    CTimedApplication::kLongEventMs, event.ms, event.cpuMs, event.atMs, event.type, event.receiver.c_str());
     if (g_input) {
         std::printf("input events:          %zu during the walk\n", walk.inputEvents);
         std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms\n", walk.inputWaitWorst, walk.inputWaitP99);
@@ -446,6 +572,12 @@ int main(int argc, char** argv)
                     walk.inputHandledP99);
         std::printf("figure inputworst %.3f\nfigure inputp99 %.3f\nfigure inputhandledworst %.3f\nfigure inputhandledp99 %.3f\n",
                     walk.inputWaitWorst, walk.inputWaitP99, walk.inputHandledWorst, walk.inputHandledP99);
+    }
+    for (const OpFigure& op : walk.ops) {
+        std::printf("%-27s %.3f s to the repaint (the call %.3f s, settled %.3f s, GUI CPU %.3f s), %d rows shown\n",
+                    (std::string(op.name) + ":").c_str(), op.seconds, op.callSeconds, op.settledSeconds, op.cpuSeconds,
+                    op.rows);
+        std::printf("figure %s %.6f\n", op.name, op.seconds);
     }
     // For a parent process that runs this one several times.
     std::printf("figure walk %.6f\nfigure du %.6f\nfigure find %.6f\nfigure stall %lld\nfigure bytes %.1f\n",

@@ -50,6 +50,8 @@ void CGridSurfaceAdapter::OnRowHidden(CGridItem* item)
         m_grid.edit->OnRowHidden(item);
 }
 
+bool CGridSurfaceAdapter::HearsItemEvents() const { return m_grid.notificationsEnabled && m_grid.listener; }
+
 void CGridSurfaceAdapter::OnAreaCleared(int area)
 {
     if (m_grid.edit)

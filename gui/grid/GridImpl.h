@@ -76,6 +76,7 @@ public:
     void OnForeignInsert() override;
     void OnRowHidden(CGridItem* item) override;
     void OnAreaCleared(int area) override;
+    bool HearsItemEvents() const override;
 
 private:
     CGridImpl& m_grid;

@@ -51,6 +51,9 @@ public:
     // or every row of an area went (Clear): told even while events are off,
     // before any item goes, so whoever holds on to a row can let go of it.
     virtual void OnRowHidden(CGridItem* /*item*/) {}
+    // Whether item events (RaiseEvent) reach anyone: when not, operations on
+    // whole subtrees skip raising them one by one.
+    virtual bool HearsItemEvents() const { return true; }
     virtual void OnAreaCleared(int /*area*/) {}
 
 protected:
@@ -177,18 +180,27 @@ private:
     // The row the item's row goes right after; null: the first row.
     CGridItem* RowAnchor(CGridItem* item);
     void ShowSubtree(CGridItem* item);
+    bool HearsItemEvents() const;
+    // Expands the item and everything under it in one pass (nobody hears
+    // the events).
+    void ExpandSubtree(CGridItem* item);
+    // Collapses the item and everything under it in one pass (nobody hears
+    // the events; whoever holds a row is still told it went).
+    void CollapseSubtree(CGridItem* item);
     void HideSubtree(CGridItem* item);
     int RowInsertionPoint(CGridItem* item);
     void InsertRows(CItemTree& tree, int at, const std::vector<CGridItem*>& items);
     void AddVisibleCount(CGridItem* parent, int delta);
     void ClearTree(CItemTree& tree);
     void SortSubtree(CGridItem* item, const std::vector<CSortInfo>& levels);
+    // Refreshes the keys of every item of the tree, sorts it and puts its
+    // rows in the new order.
+    void SortTree(CItemTree& tree, const std::vector<CSortInfo>& levels);
     // Where an item goes among siblings [low, high): after every sibling
     // that does not come after it.
     static int SortedPosition(const CChildArray& siblings, int low, int high, const CGridItem& item,
                               const std::vector<CSortInfo>& levels);
     static void Preorder(CGridItem* item, std::vector<CGridItem*>& out);
-    void RebuildRowOrder(CItemTree& tree);
     void RestoreFocus(CGridItem* focused);
     bool IsFilteredOut(CGridItem* item);
     void RefilterChildren(CGridItem* parent);

@@ -153,11 +153,78 @@ void CGridRows::HideSubtree(CGridItem* item)
     RestoreFocus(focused);
 }
 
+bool CGridRows::HearsItemEvents() const { return m_eventsEnabled && m_surface && m_surface->HearsItemEvents(); }
+
+void CGridRows::ExpandSubtree(CGridItem* item)
+{
+    // Every item of the subtree is flagged, and where the item shows its
+    // children the rows the open subtree shows are collected in preorder
+    // (rows it had keep their place in that order) and replace its old block
+    // at once: opening millions of rows costs a pass, not a list insertion
+    // per row.
+    CItemTree& tree = *item->GetTree();
+    const bool shows = !item->m_parent || item->HasRow();
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    std::vector<CGridItem*> block;
+    std::vector<CGridItem*> withControls; // newly shown items that hold controls
+    // Each entry knows whether its parent shows its children; the filter is
+    // asked in preorder, and the subtree of a hidden item is only flagged.
+    struct Entry {
+        CGridItem* item;
+        bool parentShows;
+    };
+    std::vector<Entry> stack = {{item, shows}};
+    while (!stack.empty()) {
+        const Entry entry = stack.back();
+        stack.pop_back();
+        CGridItem* current = entry.item;
+        bool shown = entry.parentShows;
+        if (current != item && shown) {
+            shown = current->HasRow() || !IsFilteredOut(current);
+            if (shown) {
+                block.push_back(current);
+                if (!current->HasRow() && current->HasEmbeddedControls())
+                    withControls.push_back(current);
+            }
+        }
+        current->m_flags |= CGridItem::FlagExpanded;
+        const CChildArray& children = current->GetChildren();
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, shown});
+    }
+    if (!shows)
+        return;
+    const int itemRow = item->m_parent ? RowIndexOf(item) : -1;
+    const int oldCount = item->GetVisibleDescendantCount();
+    tree.m_rows.Erase(itemRow + 1, oldCount);
+    tree.m_rows.Insert(itemRow + 1, block);
+    // The shown counts again, children before their parents.
+    for (CGridItem* shown : block)
+        shown->ClearVisibleDescendants();
+    item->ClearVisibleDescendants();
+    for (auto it = block.rbegin(); it != block.rend(); ++it)
+        (*it)->m_parent->AddVisibleDescendants(1 + (*it)->GetVisibleDescendantCount());
+    AddVisibleCount(item->m_parent, item->GetVisibleDescendantCount() - oldCount);
+    for (CGridItem* shown : withControls)
+        shown->NotifyEmbeddedControls(true);
+    if (m_surface)
+        m_surface->OnRowsChanged(tree.GetKind(), std::max(itemRow, 0), false);
+    RestoreFocus(focused);
+    if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 && tree.GetRowCount() > 0)
+        m_surface->SetTopRow(0);
+}
+
 void CGridRows::Expand(HITEM handle, bool recursive)
 {
     CGridItem* item = ResolveParent(handle);
     if (!item)
         return;
+    // Without anyone to hear each item's events in their order, the subtree
+    // opens in one pass.
+    if (recursive && !HearsItemEvents()) {
+        ExpandSubtree(item);
+        return;
+    }
     if (!item->IsExpanded()) {
         item->m_flags |= CGridItem::FlagExpanded;
         RaiseEvent(EventExpandedChanged, item);
@@ -171,11 +238,66 @@ void CGridRows::Expand(HITEM handle, bool recursive)
     }
 }
 
+void CGridRows::CollapseSubtree(CGridItem* item)
+{
+    // The flags go in one pass, and each block of rows that goes (the item's
+    // shown descendants; under a root, each top row's) is cut at once.
+    CItemTree& tree = *item->GetTree();
+    std::vector<CGridItem*> owners;
+    if (!item->m_parent) {
+        for (CGridItem* child : item->GetChildren())
+            if (child->HasRow() && child->GetVisibleDescendantCount() > 0)
+                owners.push_back(child);
+    } else if (item->HasRow() && item->GetVisibleDescendantCount() > 0) {
+        owners.push_back(item);
+    }
+    std::vector<CGridItem*> stack(item->GetChildren().begin(), item->GetChildren().end());
+    if (item->m_parent)
+        item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
+    while (!stack.empty()) {
+        CGridItem* current = stack.back();
+        stack.pop_back();
+        current->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
+        stack.insert(stack.end(), current->GetChildren().begin(), current->GetChildren().end());
+    }
+    if (owners.empty())
+        return;
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
+    if (focused && focused->GetTree() == &tree &&
+        std::any_of(owners.begin(), owners.end(), [focused](CGridItem* owner) { return focused->IsDescendantOf(owner); })) {
+        m_surface->SetFocusRow(-1, tree.GetKind(), true);
+        focused = nullptr;
+    }
+    int firstRow = -1;
+    for (CGridItem* owner : owners) {
+        const int row = RowIndexOf(owner);
+        const std::vector<CGridItem*> cut = tree.m_rows.Erase(row + 1, owner->GetVisibleDescendantCount());
+        firstRow = firstRow < 0 ? row : std::min(firstRow, row);
+        // Every descendant of a cut row is cut with it.
+        for (auto it = cut.rbegin(); it != cut.rend(); ++it) {
+            CGridItem* hidden = *it;
+            hidden->ClearVisibleDescendants();
+            hidden->NotifyEmbeddedControls(false);
+            if (m_surface)
+                m_surface->OnRowHidden(hidden);
+        }
+        AddVisibleCount(owner, -static_cast<int>(cut.size()));
+    }
+    if (m_surface)
+        m_surface->OnRowsChanged(tree.GetKind(), std::max(firstRow, 0), true);
+    RestoreFocus(focused);
+}
+
 void CGridRows::Collapse(HITEM handle, bool recursive)
 {
     CGridItem* item = ResolveParent(handle);
     if (!item)
         return;
+    // Without anyone to hear each item's events, the subtree closes in one pass.
+    if (recursive && !HearsItemEvents()) {
+        CollapseSubtree(item);
+        return;
+    }
     const bool isRoot = item->m_parent == nullptr;
     if (!isRoot) {
         if (item->IsExpanded()) {

@@ -172,8 +172,13 @@ void CRowList::Insert(int index, const std::vector<CGridItem*>& items)
 
 void CRowList::Build(const std::vector<CGridItem*>& items)
 {
-    ++m_version;
     Clear();
+    BuildNodes(items);
+}
+
+void CRowList::BuildNodes(const std::vector<CGridItem*>& items)
+{
+    ++m_version;
     if (items.empty())
         return;
     // Nodes are filled to three quarters, leaving room for later inserts.
@@ -336,6 +341,18 @@ void CRowList::Clear()
 }
 
 void CRowList::Assign(const std::vector<CGridItem*>& items) { Build(items); }
+
+void CRowList::Reorder(const std::vector<CGridItem*>& items)
+{
+    if (items.size() != static_cast<std::size_t>(Size())) {
+        Assign(items);
+        return;
+    }
+    // The old nodes go without touching their items (a pass over millions
+    // of scattered items), which the build links anew.
+    m_root.reset(new Leaf);
+    BuildNodes(items);
+}
 
 std::vector<CGridItem*> CRowList::Items() const
 {

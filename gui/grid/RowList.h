@@ -43,6 +43,10 @@ public:
     std::vector<CGridItem*> Erase(int index, int count);
     // Replaces the whole list (items are linked; former rows unlinked).
     void Assign(const std::vector<CGridItem*>& items);
+    // The same rows in a new order (a re-sort): `items` must hold every row
+    // once and nothing else, so no row needs unlinking first (a list of
+    // another length falls back to Assign).
+    void Reorder(const std::vector<CGridItem*>& items);
     void Clear();
     // Every row in order.
     std::vector<CGridItem*> Items() const;
@@ -54,6 +58,8 @@ private:
     void InsertOne(int index, CGridItem* item);
     // Replaces the contents, building the tree bottom up.
     void Build(const std::vector<CGridItem*>& items);
+    // Builds the tree from `items` over an empty list.
+    void BuildNodes(const std::vector<CGridItem*>& items);
     void SplitLeaf(Leaf* leaf);
     void SplitInner(Inner* inner);
     void AddCount(Node* node, int delta);

@@ -20,8 +20,10 @@ struct CFakeSurface : IGridSurface {
     int lastChangedFrom = -1;
     int repaints = 0;
     int foreignInserts = 0;
+    int rowsHidden = 0; // items told their row went
     std::vector<std::pair<int, CGridItem*>> events;
     std::set<CGridItem*> filtered;
+    bool hearsEvents = true; // false: like a grid without a listener
 
     void OnRowsChanged(int, int firstRow, bool) override
     {
@@ -48,6 +50,8 @@ struct CFakeSurface : IGridSurface {
     void RaiseEvent(int code, CGridItem* item) override { events.emplace_back(code, item); }
     bool IsFilteredOut(CGridItem* item) override { return filtered.count(item) != 0; }
     void OnForeignInsert() override { ++foreignInserts; }
+    bool HearsItemEvents() const override { return hearsEvents; }
+    void OnRowHidden(CGridItem*) override { ++rowsHidden; }
 
     std::vector<int> Codes() const
     {

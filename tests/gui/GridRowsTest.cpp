@@ -535,3 +535,133 @@ TEST_F(GridRowsFixture, EachOfFiveSortLevelsOrdersTheRowsTheLevelsAboveLeaveTied
         EXPECT_EQ(selected, std::vector<HITEM>{added[1]});
     }
 }
+
+namespace {
+// A grid of rows built the same way from a seed: a deep chain, wide
+// folders, some of it expanded beforehand, a filter and a focused row.
+struct CShapedGrid {
+    enum Shape { Deep, Wide, Mixed };
+    CShapedGrid(Shape shape, unsigned seed, bool hears)
+    {
+        surface.rows = &rows;
+        surface.hearsEvents = hears;
+        rows.SetHeader(&header);
+        std::mt19937 random(seed);
+        std::vector<HITEM> folders = {GRID_ROOT};
+        const int count = shape == Deep ? 3000 : 2000;
+        for (int i = 0; i < count; ++i) {
+            HITEM parent = folders.back(); // Deep: a chain
+            if (shape == Wide)
+                parent = folders[random() % std::min<std::size_t>(folders.size(), 4)];
+            else if (shape == Mixed)
+                parent = folders[random() % folders.size()];
+            objects.push_back(std::make_unique<CDynamicObject>(false));
+            objects.back()->SetStlString(kNameField, std::to_string(i));
+            objects.back()->SetInt64(kSizeField, static_cast<std::int64_t>(random() % 50));
+            const HITEM item = rows.Add(objects.back().get(), parent, GRID_LAST);
+            items.push_back(item);
+            if (shape == Deep || random() % 3 == 0)
+                folders.push_back(item);
+        }
+        header.SetSortInfo(0, CSortInfo(kSizeField, true));
+        rows.Resort();
+        // Some items open and some filtered out already (with their rows
+        // kept until the filter is asked again), then a few more filtered.
+        for (std::size_t i = 0; i < items.size(); i += 7)
+            rows.Expand(items[i], false);
+        for (std::size_t i = 3; i < items.size(); i += 41)
+            surface.filtered.insert(FromHandle(items[i]));
+        rows.Refilter();
+        for (std::size_t i = 5; i < items.size(); i += 53)
+            surface.filtered.insert(FromHandle(items[i]));
+        if (rows.GetRowCount(AreaScrollable) > 1)
+            surface.SetFocusRow(1, AreaScrollable, false);
+        surface.events.clear();
+    }
+    std::string NameOf(CGridItem* item) const { return item ? item->GetObject()->GetStlString(kNameField) : "-"; }
+    // Everything an expand may change: the rows in order, each item's flag
+    // and shown count, the focus and the top row.
+    std::vector<std::string> State()
+    {
+        std::vector<std::string> state;
+        for (int row = 0; row < rows.GetRowCount(AreaScrollable); ++row)
+            state.push_back("row " + NameOf(FromHandle(rows.GetItemAt(row, AreaScrollable))));
+        for (HITEM item : items)
+            state.push_back(NameOf(FromHandle(item)) + (rows.IsExpanded(item) ? " open " : " closed ") +
+                            std::to_string(FromHandle(item)->GetVisibleDescendantCount()) + " " +
+                            std::to_string(rows.GetVisibleIndex(item)));
+        state.push_back("all " + std::to_string(rows.Scrollable().GetRoot()->GetVisibleDescendantCount()));
+        state.push_back("focus " + NameOf(surface.GetFocusedItem()) + " top " + std::to_string(surface.topRow));
+        return state;
+    }
+
+    std::deque<std::unique_ptr<CDynamicObject>> objects;
+    CHeader header{false};
+    CFakeSurface surface;
+    CGridRows rows{&surface};
+    std::vector<HITEM> items;
+};
+
+class ExpandAllShapes : public ::testing::TestWithParam<std::tuple<CShapedGrid::Shape, unsigned>> {};
+} // namespace
+
+TEST_P(ExpandAllShapes, InOnePassShowsWhatExpandingOneByOneShows)
+{
+    const auto [shape, seed] = GetParam();
+    // Heard: the expand goes item by item, raising each event.
+    CShapedGrid heard(shape, seed, true);
+    heard.rows.Expand(GRID_ROOT, true);
+    // Unheard: the whole tree opens in one pass.
+    CShapedGrid quiet(shape, seed, false);
+    quiet.rows.Expand(GRID_ROOT, true);
+    EXPECT_TRUE(quiet.surface.events.empty());
+    EXPECT_GT(quiet.surface.rowsChanged, 0);
+    // By hand: the root, then every item in preorder, one level each.
+    CShapedGrid byHand(shape, seed, true);
+    byHand.rows.Expand(GRID_ROOT, false);
+    std::vector<CGridItem*> preorder;
+    std::vector<CGridItem*> stack(byHand.rows.Scrollable().GetRoot()->GetChildren().rbegin(),
+                                  byHand.rows.Scrollable().GetRoot()->GetChildren().rend());
+    while (!stack.empty()) {
+        CGridItem* item = stack.back();
+        stack.pop_back();
+        byHand.rows.Expand(ToHandle(item), false);
+        stack.insert(stack.end(), item->GetChildren().rbegin(), item->GetChildren().rend());
+    }
+    const std::vector<std::string> expected = byHand.State();
+    EXPECT_EQ(heard.State(), expected);
+    EXPECT_EQ(quiet.State(), expected);
+    // And back: collapsing all leaves the top rows alike, and every row that
+    // went was told so either way.
+    quiet.surface.events.clear();
+    quiet.rows.Collapse(GRID_ROOT, true);
+    heard.rows.Collapse(GRID_ROOT, true);
+    EXPECT_TRUE(quiet.surface.events.empty());
+    EXPECT_EQ(quiet.State(), heard.State());
+    EXPECT_EQ(quiet.surface.rowsHidden, heard.surface.rowsHidden);
+    EXPECT_GT(quiet.surface.rowsHidden, 0);
+}
+
+TEST_P(ExpandAllShapes, InOnePassBelowOneItemAndBelowAHiddenOne)
+{
+    const auto [shape, seed] = GetParam();
+    CShapedGrid heard(shape, seed, true);
+    CShapedGrid quiet(shape, seed, false);
+    // A shown item's subtree opens and closes in place; a hidden item's is
+    // only flagged.
+    for (std::size_t i : {std::size_t{0}, std::size_t{10}, std::size_t{999}}) {
+        heard.rows.Expand(heard.items[i], true);
+        quiet.rows.Expand(quiet.items[i], true);
+        ASSERT_EQ(quiet.State(), heard.State()) << "expanding item " << i;
+    }
+    for (std::size_t i : {std::size_t{10}, std::size_t{999}, std::size_t{0}}) {
+        heard.rows.Collapse(heard.items[i], true);
+        quiet.rows.Collapse(quiet.items[i], true);
+        ASSERT_EQ(quiet.State(), heard.State()) << "collapsing item " << i;
+        ASSERT_EQ(quiet.surface.rowsHidden, heard.surface.rowsHidden) << "collapsing item " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, ExpandAllShapes,
+                         ::testing::Combine(::testing::Values(CShapedGrid::Deep, CShapedGrid::Wide, CShapedGrid::Mixed),
+                                            ::testing::Values(1u, 2u)));

@@ -630,6 +630,73 @@ TEST(GridNotifications, ItemEventsCarryTheirRecords)
     grid.Clear(MaskBoth);
 }
 
+namespace {
+// Two levels of folders under three top rows; the rows of a grid in order.
+void FillTree(CGrid& grid, std::deque<std::unique_ptr<CDynamicObject>>& objects)
+{
+    for (int top = 0; top < 3; ++top) {
+        objects.push_back(MakeObject("top" + std::to_string(top), top));
+        const HITEM parent = grid.Add(objects.back().get(), GRID_ROOT, GRID_LAST);
+        for (int child = 0; child < 4; ++child) {
+            objects.push_back(MakeObject("child" + std::to_string(child), child));
+            const HITEM middle = grid.Add(objects.back().get(), parent, GRID_LAST);
+            objects.push_back(MakeObject("leaf", 1));
+            grid.Add(objects.back().get(), middle, GRID_LAST);
+        }
+    }
+}
+std::vector<Kestrum::Common::CDataObject*> RowObjects(CGrid& grid)
+{
+    std::vector<Kestrum::Common::CDataObject*> rows;
+    for (int row = 0; row < grid.GetRowCount(AreaScrollable); ++row)
+        rows.push_back(grid.GetObject(grid.GetItemAt(row, AreaScrollable)));
+    return rows;
+}
+} // namespace
+
+TEST(GridNotifications, ExpandAllTellsAListenerEachRowAndShowsTheSameRowsWithoutOne)
+{
+    std::deque<std::unique_ptr<CDynamicObject>> objects;
+    CGrid heard;
+    FillTree(heard, objects);
+    CListener listener;
+    heard.SetListener(&listener);
+    heard.Expand(GRID_ROOT, true);
+    // Each folder's expansion and each newly shown row is told.
+    const auto count = [&](int code) {
+        return std::count_if(listener.items.begin(), listener.items.end(),
+                             [code](const GridItemNotification& n) { return n.code == code; });
+    };
+    EXPECT_EQ(count(EventExpandedChanged), 3 + 12 + 12);
+    EXPECT_EQ(count(EventRowShownOrHidden), 24);
+    // Without a listener (or with notifications off) it opens in one pass
+    // and shows the same rows in the same order.
+    CGrid quiet;
+    std::deque<std::unique_ptr<CDynamicObject>> quietObjects;
+    FillTree(quiet, quietObjects);
+    quiet.Expand(GRID_ROOT, true);
+    ASSERT_EQ(quiet.GetRowCount(AreaScrollable), 3 + 12 + 12);
+    CGrid off;
+    std::deque<std::unique_ptr<CDynamicObject>> offObjects;
+    FillTree(off, offObjects);
+    CListener unheard;
+    off.SetListener(&unheard);
+    off.EnableNotifications(false);
+    off.Expand(GRID_ROOT, true);
+    EXPECT_TRUE(unheard.items.empty());
+    const auto names = [](const std::vector<Kestrum::Common::CDataObject*>& rows) {
+        std::vector<std::string> out;
+        for (auto* object : rows)
+            out.push_back(object->GetStlString(kName));
+        return out;
+    };
+    EXPECT_EQ(names(RowObjects(quiet)), names(RowObjects(heard)));
+    EXPECT_EQ(names(RowObjects(off)), names(RowObjects(heard)));
+    heard.SetListener(nullptr);
+    for (CGrid* grid : {&heard, &quiet, &off})
+        grid->Clear(MaskBoth);
+}
+
 TEST(GridFilter, FilterHidesRowsAndRefilterFollowsChanges)
 {
     CGrid grid;

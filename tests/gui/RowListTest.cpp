@@ -2,6 +2,7 @@
 // cuts large enough to split and empty many leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "gui/grid/GridItem.h"
@@ -24,6 +25,10 @@ TEST(CRowList, MatchesAVectorUnderRandomBlocks)
     for (int step = 0; step < 4000; ++step) {
         if (step % 500 == 499) {
             list.Assign(reference); // built bottom up, then changed further
+        } else if (step % 500 == 249) {
+            // A re-sort: the same rows in another order, relinked.
+            std::shuffle(reference.begin(), reference.end(), random);
+            list.Reorder(reference);
         } else if (random() % 3 != 0 && !unused.empty()) {
             const std::size_t count = std::min<std::size_t>(1 + random() % 300, unused.size());
             std::vector<CGridItem*> block(unused.end() - static_cast<std::ptrdiff_t>(count), unused.end());
