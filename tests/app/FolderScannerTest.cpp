@@ -565,6 +565,30 @@ TEST(FolderScannerReadAhead, TheWalkAnnouncesTheSameWithAndWithoutHelpers)
     EXPECT_EQ(CLocalFileSystem(4).ReadAheadThreads(), 0u);
 }
 
+namespace {
+// Read-ahead below `tree` after the walk listed its root and saw `names`
+// as its folders, in that order.
+struct CListedRoot {
+    CListedRoot(const CTempTree& tree, std::initializer_list<const char*> names)
+        : root(CString(tree.Root().string()), nullptr), readAhead(tree.Root().string(), 2)
+    {
+        for (const char* name : names)
+            root.AddFolder(new CFolderData(CString(name), &root));
+        EXPECT_TRUE(readAhead.IsActive());
+        readAhead.Listed({}, tree.Root().string(), root.GetFolders());
+    }
+    // Waits (bounded) until the helpers have read or refused `count` folders.
+    void AwaitHelpers(std::size_t count)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (readAhead.ReadCount() + readAhead.RefusedCount() < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    }
+    CFolderData root;
+    CReadAhead readAhead;
+};
+} // namespace
+
 TEST(FolderScannerReadAhead, HelpersReadTheFoldersBelowAListedOneButNeverThroughALink)
 {
     CTempTree tree;
@@ -574,21 +598,13 @@ TEST(FolderScannerReadAhead, HelpersReadTheFoldersBelowAListedOneButNeverThrough
     CTempTree outside;
     outside.File("o1/secret", 1);
     ASSERT_EQ(symlink(outside.Root().c_str(), (tree.Root() / "link").c_str()), 0);
-    // The walk listed the root and saw "a", "real" and "link" as folders
-    // (the link was put in place of a folder after the listing).
-    CFolderData root(CString(tree.Root().string()), nullptr);
-    for (const char* name : {"a", "real", "link"})
-        root.AddFolder(new CFolderData(CString(name), &root));
-    CReadAhead readAhead(tree.Root().string(), 2);
-    ASSERT_TRUE(readAhead.IsActive());
-    readAhead.Listed({}, tree.Root().string(), root.GetFolders());
+    // The link was put in place of a folder after the root was listed.
+    CListedRoot listed(tree, {"a", "real", "link"});
     // "a", the walk's next folder, is left to the walk; real, real/r1 and
     // real/r2 are read; the link is refused, and so nothing below it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (readAhead.ReadCount() + readAhead.RefusedCount() < 4 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    EXPECT_EQ(readAhead.ReadCount(), 3u);
-    EXPECT_EQ(readAhead.RefusedCount(), 1u);
+    listed.AwaitHelpers(4);
+    EXPECT_EQ(listed.readAhead.ReadCount(), 3u);
+    EXPECT_EQ(listed.readAhead.RefusedCount(), 1u);
 }
 
 namespace {
@@ -602,15 +618,20 @@ FolderIdentity IdentityOfFolder(const fs::path& folder)
     return {static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor, st.stx_ino};
 }
 
+std::string LineOf(const ScanEntry& entry)
+{
+    return entry.name + (entry.isFolder ? " folder " : " file ") + std::to_string(entry.size) + " " +
+           std::to_string(entry.lastWriteTime) + " " + std::to_string(entry.allocated) + " " +
+           std::to_string(entry.inode) + " " + std::to_string(entry.links);
+}
+
 // The folder's entries as the walk reads them itself, one line each.
 std::vector<std::string> DirectListing(const fs::path& folder)
 {
     CLocalFileSystem fileSystem(CLocalFileSystem::kDefaultDescriptorBudget, 0);
     std::vector<std::string> lines;
     EXPECT_TRUE(fileSystem.ListFolder(folder.string(), 0, nullptr, [&](const ScanEntry& entry) {
-        lines.push_back(entry.name + (entry.isFolder ? " folder " : " file ") + std::to_string(entry.size) + " " +
-                        std::to_string(entry.lastWriteTime) + " " + std::to_string(entry.allocated) + " " +
-                        std::to_string(entry.inode) + " " + std::to_string(entry.links));
+        lines.push_back(LineOf(entry));
         return true;
     }));
     return lines;
@@ -620,9 +641,7 @@ std::vector<std::string> Lines(const std::vector<ScanEntry>& entries)
 {
     std::vector<std::string> lines;
     for (const ScanEntry& entry : entries)
-        lines.push_back(entry.name + (entry.isFolder ? " folder " : " file ") + std::to_string(entry.size) + " " +
-                        std::to_string(entry.lastWriteTime) + " " + std::to_string(entry.allocated) + " " +
-                        std::to_string(entry.inode) + " " + std::to_string(entry.links));
+        lines.push_back(LineOf(entry));
     return lines;
 }
 } // namespace
@@ -635,16 +654,10 @@ TEST(FolderScannerReadAhead, AListingReadAheadIsHandedOverOnlyForTheSameFolder)
         tree.File("b/file " + std::to_string(i), i * 100);
     tree.File("b/sub/deeper", 5);
     tree.File("c/y", 2);
-    CFolderData root(CString(tree.Root().string()), nullptr);
-    for (const char* name : {"a", "b", "c"})
-        root.AddFolder(new CFolderData(CString(name), &root));
-    CReadAhead readAhead(tree.Root().string(), 2);
-    ASSERT_TRUE(readAhead.IsActive());
-    readAhead.Listed({}, tree.Root().string(), root.GetFolders());
+    CListedRoot listed(tree, {"a", "b", "c"});
+    CReadAhead& readAhead = listed.readAhead;
     // b, b/sub and c are read; a is left to the walk.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (readAhead.ReadCount() < 3 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    listed.AwaitHelpers(3);
     ASSERT_EQ(readAhead.ReadCount(), 3u);
     std::vector<ScanEntry> entries;
     readAhead.Expect({0});
