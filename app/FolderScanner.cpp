@@ -102,6 +102,27 @@ bool ReadEntryStatus(int folderFd, const char* name, unsigned char type, ScanEnt
     return true;
 }
 
+int ReadListing(DIR* dir, int folderFd, const std::function<bool()>& proceed,
+                const std::function<bool(ScanEntry&)>& onEntry)
+{
+    ScanEntry scanned; // reused: its name keeps its storage
+    while (proceed()) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (!entry)
+            return errno;
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+            continue;
+        scanned.name = name;
+        if (!ReadEntryStatus(folderFd, name, entry->d_type, scanned))
+            continue;
+        if (!onEntry(scanned))
+            break;
+    }
+    return 0;
+}
+
 std::vector<MountEntry> ParseMountTable(const std::string& text)
 {
     std::vector<MountEntry> mounts;
@@ -461,29 +482,10 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
         return false;
     }
     rewinddir(dir); // the duplicate shares the position of the cursor's descriptor
-    ScanEntry scanned; // reused: its name keeps its storage
-    bool complete = true;
-    for (;;) {
-        if (stop && stop())
-            break;
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (!entry) {
-            if (errno != 0) {
-                m_lastError = errno;
-                complete = false;
-            }
-            break;
-        }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        scanned.name = name;
-        if (!ReadEntryStatus(fd, name, entry->d_type, scanned))
-            continue; // gone since the listing was read
-        if (!onEntry(scanned))
-            break;
-    }
+    const int error = ReadListing(dir, fd, [&] { return !(stop && stop()); }, onEntry);
+    if (error != 0)
+        m_lastError = error;
+    const bool complete = error == 0;
     closedir(dir);
     NoteOpen(-1);
     return complete;

@@ -289,34 +289,23 @@ bool CReadAhead::Read(const Key& key, const std::string& relative, Listing& list
     }
     // The same requests as the walk's listing, in the same order.
     bool whole = true;
-    ScanEntry scanned;
-    for (std::size_t count = 1;; ++count) {
-        if (m_stopFlag.load(std::memory_order_relaxed)) {
-            whole = false;
-            break;
-        }
-        if (count % kPassedCheckEvery == 0) {
+    std::size_t count = 0;
+    const auto proceed = [&] {
+        if (m_stopFlag.load(std::memory_order_relaxed))
+            return whole = false;
+        if (++count % kPassedCheckEvery == 0) {
             std::lock_guard lock(m_mutex);
-            if (!(m_position < key) && !(m_expecting && m_position == key)) {
-                whole = false; // the walk reads it itself
-                break;
-            }
+            if (!(m_position < key) && !(m_expecting && m_position == key))
+                return whole = false; // the walk reads it itself
         }
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (!entry) {
-            whole = errno == 0;
-            break;
-        }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        scanned.name = name;
-        if (!ReadEntryStatus(fd, name, entry->d_type, scanned))
-            continue; // gone since the listing was read
-        listing.entries.push_back(std::move(scanned));
-        scanned = ScanEntry{};
-    }
+        return true;
+    };
+    const int error = ReadListing(dir, fd, proceed, [&](ScanEntry& entry) {
+        listing.entries.push_back(std::move(entry));
+        entry = ScanEntry{};
+        return true;
+    });
+    whole = whole && error == 0;
     closedir(dir);
     if (whole)
         m_read.fetch_add(1, std::memory_order_relaxed);
