@@ -195,25 +195,16 @@ void CReadAhead::Work()
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
         Prune();
-        // The folder the walk comes to next is left to the walk, which
-        // would otherwise wait for it: the helpers read the ones after it,
-        // at the same time.
-        auto next = m_pending.begin();
-        if (next != m_pending.end() && IsWalksNext(next->first))
-            ++next;
-        const auto isFull = [&] {
-            return m_done.size() + m_reading.size() >= kMaxFoldersAhead ||
-                   (m_doneEntries >= kMaxEntriesAhead && !m_done.empty());
-        };
+        const auto next = NextPending();
         // Full of listings far ahead (read while nothing nearer was known)
         // while the walk will want a pending folder sooner: the farthest
         // listing goes, and the walk reads that folder itself when it comes.
-        while (next != m_pending.end() && isFull() && !m_done.empty() && next->first < m_done.rbegin()->first) {
+        while (next != m_pending.end() && IsFull() && !m_done.empty() && next->first < m_done.rbegin()->first) {
             const auto last = std::prev(m_done.end());
             m_doneEntries -= last->second.entries.size();
             m_done.erase(last);
         }
-        const bool full = isFull() || !HasRoomForReader();
+        const bool full = IsFull() || !HasRoomForReader();
         if (next == m_pending.end() || full) {
             m_changed.wait(lock);
             continue;
@@ -259,6 +250,29 @@ void CReadAhead::Work()
         if (m_pending.size() > 1 && HasRoomForReader())
             m_changed.notify_one();
     }
+}
+
+std::map<CReadAhead::Key, std::string>::iterator CReadAhead::NextPending()
+{
+    // The folder the walk comes to next is left to the walk, which would
+    // otherwise wait for it: the helpers read the ones after it, at the
+    // same time.
+    auto next = m_pending.begin();
+    if (next != m_pending.end() && IsWalksNext(next->first))
+        ++next;
+    return next;
+}
+
+bool CReadAhead::IsFull() const
+{
+    return m_done.size() + m_reading.size() >= kMaxFoldersAhead ||
+           (m_doneEntries >= kMaxEntriesAhead && !m_done.empty());
+}
+
+bool CReadAhead::IsIdle()
+{
+    std::lock_guard lock(m_mutex);
+    return m_reading.empty() && (NextPending() == m_pending.end() || IsFull());
 }
 
 bool CReadAhead::HasRoomForReader() const

@@ -72,6 +72,9 @@ public:
     bool IsActive() const noexcept { return !m_threads.empty(); }
     // Folders the helpers read whole (for tests and measurements).
     std::size_t ReadCount() const noexcept { return m_read.load(std::memory_order_relaxed); }
+    // No helper is reading and none would start until the walk moves on
+    // (for tests).
+    bool IsIdle();
     // Folders the helpers could not open (a link, another mount, gone).
     std::size_t RefusedCount() const noexcept { return m_refused.load(std::memory_order_relaxed); }
     // Listings handed over to the walk.
@@ -92,6 +95,10 @@ private:
     // True when the pending folder `key` is the first folder after the
     // walk's position that no helper has read or is reading.
     bool IsWalksNext(const Key& key) const;
+    // The pending folder a helper reads next, or the end (lock held).
+    std::map<Key, std::string>::iterator NextPending();
+    // As many folders or entries held ahead as allowed (lock held).
+    bool IsFull() const;
     // Drops what lies at or before the walk's position (lock held); true
     // when room was made.
     bool Prune();
