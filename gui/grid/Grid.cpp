@@ -620,6 +620,12 @@ bool CGrid::event(QEvent* event)
         event->accept();
         return true;
     }
+    if (event->type() == QEvent::Paint) {
+        // The style draws the frame; the focus frame goes over it.
+        const bool done = QAbstractScrollArea::event(event);
+        m_impl->PaintFocusFrame();
+        return done;
+    }
     return QAbstractScrollArea::event(event);
 }
 
@@ -752,7 +758,7 @@ void CGrid::mouseMoveEvent(QMouseEvent* event)
 void CGrid::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    m_impl->UpdateViewport(); // the focus frame
+    update(m_impl->FocusFrameRegion());
 }
 void CGrid::focusOutEvent(QFocusEvent* event)
 {
@@ -761,7 +767,7 @@ void CGrid::focusOutEvent(QFocusEvent* event)
     InputMessage lost;
     lost.kind = InputCaptureLost;
     m_impl->input->Dispatch(lost, nullptr);
-    m_impl->UpdateViewport();
+    update(m_impl->FocusFrameRegion());
 }
 
 // Drags over the viewport (QAbstractScrollArea hands them here).

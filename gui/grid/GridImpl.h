@@ -264,6 +264,10 @@ public:
     CRect BackgroundArea();
     void PaintBackgroundPicture(QPainter& painter);
     void Paint(QPaintEvent* event);
+    // The keyboard-focus frame, painted over the widget's frame (the ring
+    // between its edge and the viewport and scroll bars).
+    QRegion FocusFrameRegion() const;
+    void PaintFocusFrame();
     void PaintRow(PaintState& state, int area, int row, const CRect& rect);
     // What every row of a pass shares (the printer builds its own).
     PassSettings PassOf();

@@ -262,9 +262,26 @@ void CGridImpl::Paint(QPaintEvent* event)
         PaintRow(state, AreaScrollable, row, {client.left, y, client.right, y + fillerHeight});
         y += fillerHeight;
     }
-    // Keyboard focus: a frame round the whole body.
-    if (owner->hasFocus())
-        dc.FrameRect(Client(), FromQColor(palette.color(QPalette::Highlight)));
+}
+
+QRegion CGridImpl::FocusFrameRegion() const
+{
+    const int width = owner->frameWidth();
+    const QRect outer = owner->frameRect();
+    return QRegion(outer).subtracted(QRegion(outer.adjusted(width, width, -width, -width)));
+}
+
+void CGridImpl::PaintFocusFrame()
+{
+    // Keyboard focus colours the widget's own frame, outside the viewport:
+    // every pixel of the body belongs to the rows (their selection and
+    // focus frames and tree lines reach its first and last columns).
+    // Without a frame there is no room for it.
+    if (!owner->hasFocus() || owner->frameWidth() <= 0)
+        return;
+    QPainter painter(owner);
+    painter.setClipRegion(FocusFrameRegion());
+    painter.fillRect(owner->frameRect(), QApplication::palette().color(QPalette::Highlight));
 }
 
 PassSettings CGridImpl::PassOf()

@@ -751,17 +751,38 @@ TEST_F(InputGrid, ClearingTheSelectionRepaintsTheRowsItLeaves)
     View()->removeEventFilter(&spy);
 }
 
-TEST_F(InputGrid, TheFocusedGridShowsAFocusFrame)
+TEST_F(InputGrid, TheFocusFrameLiesOnTheWidgetsFrameAndLeavesTheRowsTheirEdges)
 {
-    AddRows(3);
-    const QColor highlight = QApplication::palette().color(QPalette::Highlight);
-    grid.clearFocus();
-    EXPECT_NE(View()->grab().toImage().pixelColor(150, grid.height() - 1), highlight);
+    // The style's frame round the body, where the keyboard focus shows.
+    grid.setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    Pump();
+    ASSERT_GT(grid.frameWidth(), 0);
+    AddRows(4);
     grid.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
-    grid.setFocus();
+    const CRect row = grid.GetRowRect(grid.GetItemAt(2, AreaScrollable));
+    const int y = (row.top + row.bottom) / 2;
+    Click({150, y}); // selects and focuses row 2, and the grid takes the keyboard focus
     ASSERT_TRUE(PumpUntil([&] { return grid.hasFocus(); }));
-    EXPECT_EQ(View()->grab().toImage().pixelColor(150, grid.height() - 1), highlight);
+    ASSERT_EQ(Selected(), std::vector<int>{2});
+    ASSERT_EQ(grid.GetFocusedRow(), 2);
+    const QImage focused = grid.grab().toImage();
+    grid.clearFocus();
+    ASSERT_FALSE(grid.hasFocus());
+    const QImage unfocused = grid.grab().toImage();
+
+    const QRect body = View()->geometry();
+    const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+    const QColor selectionFrame = ToQColor(grid.GetAppearance().selection.color);
+    // The row's first and last pixels are its selection frame's edges.
+    EXPECT_EQ(focused.pixelColor(body.left(), body.top() + y), selectionFrame);
+    EXPECT_EQ(focused.pixelColor(body.right(), body.top() + y), selectionFrame);
+    EXPECT_TRUE(focused.copy(body) == unfocused.copy(body)) << "the body's pixels do not depend on the keyboard focus";
+    // Left and right of the body (no scroll bars here) the frame shows the focus.
+    for (const int x : {body.left() - 1, body.right() + 1}) {
+        EXPECT_EQ(focused.pixelColor(x, body.top() + y), highlight) << x;
+        EXPECT_NE(unfocused.pixelColor(x, body.top() + y), highlight) << x;
+    }
 }
 
 // --- hit testing ------------------------------------------------------------------------------------

@@ -219,7 +219,6 @@ namespace {
 // The x of the leftmost dark pixel of a row's band in [0, right).
 int FirstInkIn(CGrid& grid, HITEM item, int right)
 {
-    grid.clearFocus(); // no keyboard-focus frame round the body
     const CRect rect = grid.GetRowRect(item);
     const QImage image = grid.viewport()->grab().toImage();
     for (int x = 0; x < right; ++x)

@@ -898,7 +898,7 @@ TEST_F(EditGrid, TheEditableCellUnderThePointerIsFramed)
     settings.hotFrameColor = MakeColor(255, 0, 255);
     grid.SetEditSettings(settings);
     const QRgb magenta = qRgb(255, 0, 255);
-    const CRect text = grid.GetCellRect(Row(0), kLong); // away from the body's focus frame
+    const CRect text = grid.GetCellRect(Row(0), kLong);
     const CRect fixed = grid.GetCellRect(Row(0), kFixed);
     Hover(CellPoint(0, kLong));
     Pump(30);
