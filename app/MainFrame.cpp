@@ -28,6 +28,7 @@
 #include "app/VelmoraView.h"
 #include "gui/header/Header.h"
 #include "gui/platform/Archive.h"
+#include "gui/print/PrintSettings.h"
 
 namespace Velmora {
 
@@ -334,6 +335,14 @@ void CMainFrame::SaveSettings(QSettings& settings)
         const auto& bytes = archive.GetBytes();
         settings.setValue("header", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     }
+    {
+        // The print choices are a record of their own, beside the header.
+        Kestrum::GUI::PrintSettings print = m_view->Grid().GetPrintSettings();
+        Kestrum::GUI::CArchive archive;
+        print.Serialize(archive);
+        const auto& bytes = archive.GetBytes();
+        settings.setValue("print", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    }
     settings.sync();
 }
 
@@ -361,6 +370,19 @@ void CMainFrame::LoadSettings(QSettings& settings)
             m_view->UseHeader(header.release());
         } catch (const std::exception& error) {
             ReportDamaged("header", QString::fromLocal8Bit(error.what()));
+        }
+    }
+    if (settings.contains("print")) {
+        const QByteArray stored = settings.value("print").toByteArray();
+        try {
+            Kestrum::GUI::CArchive archive(stored.constData(), static_cast<std::size_t>(stored.size()));
+            Kestrum::GUI::PrintSettings print;
+            print.Serialize(archive);
+            if (archive.GetRemaining() != 0)
+                throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "bytes follow the print settings");
+            m_view->Grid().SetPrintSettings(print);
+        } catch (const std::exception& error) {
+            ReportDamaged("print settings record", QString::fromLocal8Bit(error.what()));
         }
     }
     if (settings.value("lines", false).toBool() != m_view->AreLinesShown())

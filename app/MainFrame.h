@@ -82,9 +82,10 @@ public:
     void UpdateCommands();
     QMenu* SettingsMenu() const { return m_settings; }
 
-    // Window geometry and state, toolbar, font, lines, units and the whole
-    // header (through its archive bytes). A damaged stored value is told on
-    // stderr, one line each, and the default stays.
+    // Window geometry and state, toolbar, font, lines, units, the whole
+    // header (through its archive bytes) and the print settings (their own
+    // record's bytes). A damaged stored value is told on stderr, one line
+    // each, and the default stays.
     void SaveSettings(QSettings& settings);
     void LoadSettings(QSettings& settings);
     // The row commands on an object (null: the focused row's).

@@ -576,16 +576,20 @@ bool CGrid::GetDoubleBuffering() { return Call(false, [&] { return m_impl->setti
 
 // --- archive ---------------------------------------------------------------------------------
 
-void CGrid::Serialize(CArchive& archive)
+void CGrid::Serialize(CArchive& archive) { SerializeOnGridThread(archive, false); }
+
+void CGrid::SerializeWithPrintSettings(CArchive& archive) { SerializeOnGridThread(archive, true); }
+
+void CGrid::SerializeOnGridThread(CArchive& archive, bool withPrintSettings)
 {
     // Errors of a load made for another thread are raised on that thread.
     std::exception_ptr error;
     CallVoid([&] {
         try {
             if (archive.IsStoring())
-                m_impl->Store(archive);
+                m_impl->Store(archive, withPrintSettings);
             else
-                m_impl->Load(archive);
+                m_impl->Load(archive, withPrintSettings);
         } catch (...) {
             error = std::current_exception();
         }

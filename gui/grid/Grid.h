@@ -416,9 +416,16 @@ public:
     bool GetDoubleBuffering();
 
     // The grid's archive: its settings, header and row-area settings (not
-    // the rows). Loading reads everything first: a damaged archive raises
-    // CArchiveException and leaves the grid as it was.
+    // the rows, not the print settings). Loading reads everything first: a
+    // damaged archive raises CArchiveException and leaves the grid as it
+    // was; it stops at the end of the grid's record and leaves what follows
+    // to the caller.
     void Serialize(class CArchive& archive);
+    // The grid's archive followed by its print settings record, read and
+    // applied as one: the layout that Serialize wrote while the grid's
+    // archive carried the print settings. An archive that ends after the
+    // grid's record leaves the print settings as they are.
+    void SerializeWithPrintSettings(class CArchive& archive);
 
     bool GetHorizontalScrollPosition(int& position) const override;
 
@@ -444,7 +451,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void SerializeOnGridThread(class CArchive& archive);
+    void SerializeOnGridThread(class CArchive& archive, bool withPrintSettings);
     template <class R, class Fn> R Call(R nothing, Fn&& fn);
     template <class Fn> void CallVoid(Fn&& fn);
 

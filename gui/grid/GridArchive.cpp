@@ -43,10 +43,20 @@ void GridArchiveRecord::Store(CArchive& archive) const
     s.edit.Serialize(archive);
     s.tooltipRegular.Serialize(archive);
     s.tooltipInPlace.Serialize(archive);
-    s.print.Serialize(archive);
 }
 
-bool GridArchiveRecord::Load(CArchive& archive)
+void GridArchiveRecord::StoreWithPrintSettings(CArchive& archive) const
+{
+    Store(archive);
+    PrintSettings print = settings.print;
+    print.Serialize(archive);
+}
+
+bool GridArchiveRecord::Load(CArchive& archive) { return Read(archive, false); }
+
+bool GridArchiveRecord::LoadWithPrintSettings(CArchive& archive) { return Read(archive, true); }
+
+bool GridArchiveRecord::Read(CArchive& archive, bool withPrintSettings)
 {
     if (!archive.ReadVersion("Grid"))
         return false;
@@ -88,10 +98,9 @@ bool GridArchiveRecord::Load(CArchive& archive)
     r.settings.edit.Serialize(archive);
     r.settings.tooltipRegular.Serialize(archive);
     r.settings.tooltipInPlace.Serialize(archive);
-    // Archives written before printing existed end here.
-    if (archive.GetRemaining() == 0)
-        r.settings.print = PrintSettings{};
-    else
+    // The grid's record ends here. Archives written before printing existed
+    // end here too.
+    if (withPrintSettings && archive.GetRemaining() != 0)
         r.settings.print.Serialize(archive);
     r.header = header;
     *this = std::move(r);

@@ -4,6 +4,11 @@
 // record is tested and fuzzed on its own; the grid fills a record from its
 // state before storing, and commits a loaded one only after it was read
 // whole, so damaged data changes nothing.
+//
+// The record ends with the tooltip records. The print settings are a record
+// of their own (PrintSettings): an application stores them beside the grid's
+// record, or right after it through StoreWithPrintSettings, which is the
+// layout the grid's archive had while it carried them.
 #pragma once
 
 #include "gui/platform/Export.h"
@@ -45,7 +50,7 @@ struct KESTRUM_GRIDCORE_EXPORT GridStoredSettings {
     EditSettings edit;
     TooltipSettings tooltipRegular;
     TooltipSettings tooltipInPlace;
-    PrintSettings print; // stored last; absent from archives written before printing
+    PrintSettings print; // not in the record; StoreWithPrintSettings appends it
 };
 
 struct KESTRUM_GRIDCORE_EXPORT GridArchiveRecord {
@@ -66,9 +71,21 @@ struct KESTRUM_GRIDCORE_EXPORT GridArchiveRecord {
 
     void Store(CArchive& archive) const;
     // Reads the record over the values it holds (a versioned part stored
-    // empty keeps them). False when the stored version is 0 or less and
-    // nothing was read. Damaged data raises CArchiveException.
+    // empty keeps them) and stops at its end: what follows is the caller's.
+    // False when the stored version is 0 or less and nothing was read.
+    // Damaged data raises CArchiveException and changes nothing.
     bool Load(CArchive& archive);
+
+    // The record followed by the print settings record.
+    void StoreWithPrintSettings(CArchive& archive) const;
+    // Reads both before anything changes; when the archive ends right after
+    // the grid's record (one stored by Store, or before printing existed),
+    // settings.print stays as it is. An empty grid record (version 0 or
+    // less) reads nothing more and answers false.
+    bool LoadWithPrintSettings(CArchive& archive);
+
+private:
+    bool Read(CArchive& archive, bool withPrintSettings);
 };
 
 } // namespace Kestrum::GUI

@@ -273,8 +273,8 @@ public:
     PassSettings PassOf();
 
     // --- GridStore.cpp: the archive --------------------------------------------------------
-    void Store(CArchive& archive);
-    void Load(CArchive& archive);
+    void Store(CArchive& archive, bool withPrintSettings);
+    void Load(CArchive& archive, bool withPrintSettings);
 };
 
 } // namespace Kestrum::GUI

@@ -28,12 +28,19 @@ GridArchiveRecord RecordOf(CGridImpl& g)
 }
 } // namespace
 
-void CGridImpl::Store(CArchive& archive) { RecordOf(*this).Store(archive); }
+void CGridImpl::Store(CArchive& archive, bool withPrintSettings)
+{
+    const GridArchiveRecord record = RecordOf(*this);
+    if (withPrintSettings)
+        record.StoreWithPrintSettings(archive);
+    else
+        record.Store(archive);
+}
 
-void CGridImpl::Load(CArchive& archive)
+void CGridImpl::Load(CArchive& archive, bool withPrintSettings)
 {
     GridArchiveRecord record = RecordOf(*this);
-    if (!record.Load(archive))
+    if (!(withPrintSettings ? record.LoadWithPrintSettings(archive) : record.Load(archive)))
         return;
 
     // Commit; the font first, since setting a header measures with it.

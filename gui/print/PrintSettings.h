@@ -1,7 +1,9 @@
 // PrintSettings: what a print of the grid shows and how its pages are set
-// up. One record per grid, stored in the grid's archive after the tooltip
-// records (an archive that ends before it keeps the defaults, so archives
-// written before printing existed still load).
+// up. One record per grid, kept out of the grid's archive so that its layout
+// stays what every reader of it expects: an application stores the record
+// beside it (Velmora in a settings key of its own), or right after it
+// through CGrid::SerializeWithPrintSettings, the layout the grid's archive
+// had while it carried the record.
 //
 // Stored form: int32 version 1, int32 rows, byte fit to width, int32
 // orientation, four int32 margins in millimetres (left, top, right, bottom).

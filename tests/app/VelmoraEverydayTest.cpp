@@ -146,6 +146,18 @@ public slots:
 
 // --- settings ----------------------------------------------------------------
 
+namespace {
+Kestrum::GUI::PrintSettings ChosenPrintSettings()
+{
+    Kestrum::GUI::PrintSettings settings;
+    settings.rows = Kestrum::GUI::PrintAllRows;
+    settings.fitToWidth = true;
+    settings.orientation = Kestrum::GUI::PrintLandscape;
+    settings.margins = {12, 13, 14, 15};
+    return settings;
+}
+} // namespace
+
 TEST(VelmoraSettings, EverySettingComesBackAfterARestart)
 {
     Velmora::Test::CTempTree tree;
@@ -166,6 +178,7 @@ TEST(VelmoraSettings, EverySettingComesBackAfterARestart)
         header->HideColumn(FIELD_LAST_ACCESS_TIME);
         header->MoveColumnBefore(FIELD_PERCENT_OF_PARENT, FIELD_SIZE);
         frame->View().Grid().SetSortInfo(0, CSortInfo(FIELD_FILES_COUNT, false), true);
+        frame->View().Grid().SetPrintSettings(ChosenPrintSettings());
         QCoreApplication::processEvents();
         frame->close(); // writes them
     }
@@ -189,6 +202,39 @@ TEST(VelmoraSettings, EverySettingComesBackAfterARestart)
     EXPECT_EQ(header->GetFixedColumnCount(), 1);
     EXPECT_EQ(header->GetSortInfo(0).GetFieldId(), FIELD_FILES_COUNT);
     EXPECT_FALSE(header->GetSortInfo(0).IsDescending());
+    EXPECT_EQ(frame->View().Grid().GetPrintSettings(), ChosenPrintSettings());
+}
+
+TEST(VelmoraSettings, DamagedPrintSettingsAreToldOnceAndTheDefaultsStay)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("velmora.ini");
+    Kestrum::GUI::PrintSettings chosen = ChosenPrintSettings();
+    CArchive archive;
+    chosen.Serialize(archive);
+    const QByteArray whole(reinterpret_cast<const char*>(archive.GetBytes().data()), static_cast<qsizetype>(archive.GetBytes().size()));
+    const struct {
+        const char* name;
+        QByteArray print;
+    } cases[] = {
+        {"cut short", whole.left(whole.size() - 1)},
+        {"newer version", QByteArray("\x02", 1) + whole.mid(1)},
+        {"bytes after it", whole + QByteArray("\x01", 1)},
+    };
+    for (const auto& c : cases) {
+        {
+            QSettings settings(file, QSettings::IniFormat);
+            settings.setValue("print", c.print);
+        }
+        testing::internal::CaptureStderr();
+        auto frame = OpenFrame(tree.Root(), file);
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_NE(told.find("velmora: the stored print settings record is damaged"), std::string::npos) << c.name << ": " << told;
+        EXPECT_EQ(frame->View().Grid().GetPrintSettings(), Kestrum::GUI::PrintSettings{}) << c.name;
+        frame->Shutdown();
+    }
 }
 
 TEST(VelmoraSettings, ADamagedStoredValueIsToldOnceAndTheDefaultsStay)

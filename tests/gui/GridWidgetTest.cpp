@@ -766,16 +766,10 @@ TEST(GridArchive, RoundTripGivesTheSameBytesAndDamageLeavesTheGridWorking)
 
     // Every truncation and a few flipped bytes: the archive error, and the
     // grid stays as it was and keeps working.
-    // An archive that ends right before the print settings (29 bytes, the
-    // last record) is one written before printing existed: it loads.
     const auto before = StoreGrid(loaded);
-    const std::size_t beforePrintSettings = bytes.size() - 29;
     for (std::size_t length = 0; length < bytes.size(); length += 3) {
         CArchive damaged(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)));
-        if (length == beforePrintSettings)
-            EXPECT_NO_THROW(loaded.Serialize(damaged));
-        else
-            EXPECT_THROW(loaded.Serialize(damaged), CArchiveException) << length;
+        EXPECT_THROW(loaded.Serialize(damaged), CArchiveException) << length;
     }
     auto newer = bytes;
     newer[0] = 2;
@@ -785,6 +779,50 @@ TEST(GridArchive, RoundTripGivesTheSameBytesAndDamageLeavesTheGridWorking)
     auto object = MakeObject("still works", 5);
     EXPECT_NE(loaded.Add(object.get(), GRID_ROOT, GRID_LAST), 0u);
     loaded.Clear(MaskBoth);
+}
+
+TEST(GridArchive, PrintSettingsFollowTheGridsRecordOnlyWhenAskedAndLoadWithItAsOne)
+{
+    CGrid source;
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(kName, "Name", 200, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    source.SetHeader(header);
+    source.ShowSeparator(false);
+    PrintSettings print;
+    print.rows = PrintAllRows;
+    print.orientation = PrintLandscape;
+    print.margins = {11, 12, 13, 14};
+    source.SetPrintSettings(print);
+    const auto record = StoreGrid(source);
+    CArchive stored;
+    source.SerializeWithPrintSettings(stored);
+    // The layout the grid's archive had while it carried the print settings.
+    const std::vector<std::uint8_t>& withPrint = stored.GetBytes();
+    ASSERT_EQ(withPrint.size(), record.size() + 29);
+    EXPECT_TRUE(std::equal(record.begin(), record.end(), withPrint.begin()));
+
+    // Cut inside the print settings: the error, and nothing of the grid changed.
+    CGrid target;
+    auto* other = new CHeader(true);
+    other->AddColumn(new CColumn(kSize, "Size", 90, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    target.SetHeader(other);
+    const auto before = StoreGrid(target);
+    for (std::size_t length = record.size() + 1; length < withPrint.size(); ++length) {
+        CArchive cut(std::vector<std::uint8_t>(withPrint.begin(), withPrint.begin() + static_cast<std::ptrdiff_t>(length)));
+        EXPECT_THROW(target.SerializeWithPrintSettings(cut), CArchiveException) << length;
+        EXPECT_EQ(StoreGrid(target), before) << length;
+        EXPECT_EQ(target.GetPrintSettings(), PrintSettings{}) << length;
+    }
+    // The grid's record alone loads and leaves what follows it unread.
+    CArchive alone(withPrint);
+    target.Serialize(alone);
+    EXPECT_EQ(alone.GetRemaining(), 29u);
+    EXPECT_EQ(StoreGrid(target), record);
+    EXPECT_EQ(target.GetPrintSettings(), PrintSettings{});
+    CArchive whole(withPrint);
+    target.SerializeWithPrintSettings(whole);
+    EXPECT_EQ(whole.GetRemaining(), 0u);
+    EXPECT_EQ(target.GetPrintSettings(), print);
 }
 
 TEST(GridArchive, AStoredHeaderComesBackWithItsOwnHeightIntoAGridWithoutOne)

@@ -1,6 +1,7 @@
 // The print settings record: its bytes, and the loading rules (newer
 // refused, empty version reads nothing, damage raises and changes nothing),
-// alone and as the last record of the grid's archive.
+// alone and after the grid's archive record, where earlier versions wrote it
+// as part of that record.
 #include <gtest/gtest.h>
 
 #include "gui/grid/GridArchive.h"
@@ -124,56 +125,123 @@ std::vector<std::uint8_t> StoreRecord(const GridArchiveRecord& record)
     record.Store(archive);
     return archive.GetBytes();
 }
+
+// A grid's archive as it was written while it carried the print settings:
+// every value at its default but the separator height (9), then the print
+// settings of Chosen(). Its first kGridRecordSize bytes are the grid's
+// record alone, the layout written before printing existed and again now.
+const std::vector<std::uint8_t> kOldArchive = {
+    0x01, 0x00, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x0E, 0x00, 0x00, 0x00, 0x01, 0x00,
+    0x00, 0x00, 0x0E, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x80, 0x80,
+    0x80, 0x00, 0x80, 0x80, 0x80, 0x00, 0x01, 0x00, 0x00, 0x00, 0x64, 0x64, 0xB4, 0x00, 0x3C, 0x01,
+    0x00, 0x00, 0x00, 0x64, 0x64, 0xB4, 0x00, 0x1E, 0x01, 0x00, 0x00, 0x00, 0xB4, 0x96, 0xB4, 0x00,
+    0x32, 0x01, 0x00, 0x00, 0x00, 0xB4, 0xB4, 0xB4, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0xFF, 0xFF, 0x07, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,
+    0x01, 0x01, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xD0, 0x07, 0x00, 0x00, 0xFF,
+    0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x96, 0x96, 0x1E, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00,
+    0x00, 0x01, 0x09, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00,
+    0x00, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,
+    0x00, 0x20, 0x80, 0xDF, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0xE8, 0x03,
+    0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x01, 0x80, 0x80, 0x80, 0x00,
+    0x01, 0x01, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xE1, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0xB4, 0xB4, 0xB4, 0x00, 0xF4, 0x01, 0x00, 0x00, 0x10, 0x27, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xE1, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0xB4, 0xB4, 0xB4, 0x00, 0xF4, 0x01, 0x00, 0x00, 0x10, 0x27, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
+    0x00, 0x05, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00,
+    0x00,
+};
+const std::size_t kGridRecordSize = kOldArchive.size() - 29;
+
+std::vector<std::uint8_t> OldArchive(std::size_t length)
+{
+    return {kOldArchive.begin(), kOldArchive.begin() + static_cast<std::ptrdiff_t>(length)};
+}
+
+// Print settings that no archive here holds: whatever a load leaves of them.
+PrintSettings Kept()
+{
+    PrintSettings settings;
+    settings.margins = {1, 2, 3, 4};
+    return settings;
+}
 } // namespace
 
-TEST(GridArchivePrintSettings, StoredLastAndLoadedBack)
+TEST(GridArchiveLayout, TheRecordEndsWithItsTooltipRecordsAndThePrintSettingsFollowOnlyWhenAsked)
 {
     GridArchiveRecord record;
-    record.settings.print = Chosen();
-    const auto bytes = StoreRecord(record);
-    const auto tail = Bytes(Chosen());
-    ASSERT_GE(bytes.size(), tail.size());
-    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), bytes.end() - static_cast<std::ptrdiff_t>(tail.size())));
-    GridArchiveRecord loaded;
-    CArchive reader(bytes);
-    ASSERT_TRUE(loaded.Load(reader));
-    EXPECT_EQ(loaded.settings.print, Chosen());
-    EXPECT_EQ(reader.GetRemaining(), 0u);
-}
-
-TEST(GridArchivePrintSettings, AnArchiveWrittenBeforePrintingKeepsTheDefaults)
-{
-    GridArchiveRecord record;
-    record.settings.print = Chosen();
-    auto bytes = StoreRecord(record);
-    bytes.resize(bytes.size() - Bytes(Chosen()).size()); // as written before the record existed
-    GridArchiveRecord loaded;
-    loaded.settings.print = Chosen();
-    CArchive reader(bytes);
-    ASSERT_TRUE(loaded.Load(reader));
-    EXPECT_EQ(loaded.settings.print, PrintSettings{});
-}
-
-TEST(GridArchivePrintSettings, ADamagedRecordRaisesAndLeavesTheGridRecordAsItWas)
-{
-    GridArchiveRecord record;
-    record.settings.print = Chosen();
     record.settings.separatorHeight = 9;
-    const auto bytes = StoreRecord(record);
-    const std::size_t printStart = bytes.size() - Bytes(Chosen()).size();
-    for (std::size_t length = printStart + 1; length < bytes.size(); ++length) {
+    record.settings.print = Chosen();
+    EXPECT_EQ(StoreRecord(record), OldArchive(kGridRecordSize));
+    CArchive withPrint;
+    record.StoreWithPrintSettings(withPrint);
+    EXPECT_EQ(withPrint.GetBytes(), kOldArchive);
+}
+
+namespace {
+struct OldLayout {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    bool withPrintSettings; // loaded through LoadWithPrintSettings, else Load
+    PrintSettings print;    // what the load leaves
+    std::size_t remaining;  // bytes left unread after the load
+};
+void PrintTo(const OldLayout& layout, std::ostream* out) { *out << layout.name; }
+struct GridArchiveOldLayouts : ::testing::TestWithParam<OldLayout> {};
+
+std::vector<std::uint8_t> Followed(std::vector<std::uint8_t> bytes, std::initializer_list<std::uint8_t> more)
+{
+    bytes.insert(bytes.end(), more);
+    return bytes;
+}
+} // namespace
+
+TEST_P(GridArchiveOldLayouts, LoadAndLeaveWhatFollowsTheirRecords)
+{
+    GridArchiveRecord loaded;
+    loaded.settings.print = Kept();
+    CArchive reader(GetParam().bytes);
+    ASSERT_TRUE(GetParam().withPrintSettings ? loaded.LoadWithPrintSettings(reader) : loaded.Load(reader));
+    EXPECT_EQ(loaded.settings.separatorHeight, 9);
+    EXPECT_EQ(loaded.settings.print, GetParam().print);
+    EXPECT_EQ(reader.GetRemaining(), GetParam().remaining);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GridArchiveOldLayouts,
+    ::testing::Values(OldLayout{"WrittenBeforePrinting", OldArchive(kGridRecordSize), false, Kept(), 0},
+                      OldLayout{"WrittenBeforePrintingAskedForPrintSettings", OldArchive(kGridRecordSize), true, Kept(), 0},
+                      OldLayout{"WithPrintSettings", kOldArchive, true, Chosen(), 0},
+                      OldLayout{"WithPrintSettingsReadAsTheRecordAlone", kOldArchive, false, Kept(), 29},
+                      OldLayout{"FollowedByTheApplicationsOwnBytes", Followed(OldArchive(kGridRecordSize), {42, 0, 0, 0}),
+                                false, Kept(), 4}),
+    [](const ::testing::TestParamInfo<OldLayout>& param) { return std::string(param.param.name); });
+
+TEST(GridArchivePrintSettings, ACutOrNewerPrintRecordRaisesAndLeavesTheGridRecordAsItWas)
+{
+    for (std::size_t length = kGridRecordSize + 1; length < kOldArchive.size(); ++length) {
         GridArchiveRecord loaded;
-        CArchive reader(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)));
-        EXPECT_THROW(loaded.Load(reader), CArchiveException) << length;
+        loaded.settings.print = Kept();
+        CArchive reader(OldArchive(length));
+        EXPECT_THROW(loaded.LoadWithPrintSettings(reader), CArchiveException) << length;
         EXPECT_EQ(loaded.settings.separatorHeight, 2) << length; // nothing of the record was committed
-        EXPECT_EQ(loaded.settings.print, PrintSettings{}) << length;
+        EXPECT_EQ(loaded.settings.print, Kept()) << length;
+        // The grid's record alone is whole: it loads and leaves the rest.
+        CArchive alone(OldArchive(length));
+        ASSERT_TRUE(loaded.Load(alone)) << length;
+        EXPECT_EQ(loaded.settings.separatorHeight, 9) << length;
+        EXPECT_EQ(alone.GetRemaining(), length - kGridRecordSize) << length;
     }
-    auto newer = bytes;
-    Put(newer, printStart, 2);
+    auto newer = kOldArchive;
+    Put(newer, kGridRecordSize, 2);
     GridArchiveRecord loaded;
     CArchive reader(newer);
     try {
-        loaded.Load(reader);
+        loaded.LoadWithPrintSettings(reader);
         FAIL() << "a newer print record loaded";
     } catch (const CArchiveException& e) {
         EXPECT_EQ(e.cause, CArchiveException::BadSchema);

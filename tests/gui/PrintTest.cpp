@@ -394,7 +394,7 @@ TEST_F(PrintFixture, PrintedCellsGoThroughTheCustomDrawWithoutScreenTints)
     grid.SetCustomDraw(nullptr);
 }
 
-TEST_F(PrintFixture, PrintSettingsTravelWithTheGridsArchive)
+TEST_F(PrintFixture, PrintSettingsTravelRightAfterTheGridsArchive)
 {
     PrintSettings settings;
     settings.rows = PrintAllRows;
@@ -403,10 +403,10 @@ TEST_F(PrintFixture, PrintSettingsTravelWithTheGridsArchive)
     settings.margins = {12, 13, 14, 15};
     grid.SetPrintSettings(settings);
     CArchive stored;
-    grid.Serialize(stored);
+    grid.SerializeWithPrintSettings(stored);
     CGrid loaded;
     CArchive reader(stored.GetBytes());
-    loaded.Serialize(reader);
+    loaded.SerializeWithPrintSettings(reader);
     EXPECT_EQ(loaded.GetPrintSettings(), settings);
     // A landscape export is wider than high.
     NarrowColumns();
