@@ -34,6 +34,7 @@
 #include "gui/grid/GridClock.h"
 #include "gui/edit/GridEditState.h"
 #include "gui/grid/GridRows.h"
+#include "gui/grid/SelectionModel.h"
 #include "gui/input/GridInputController.h"
 #include "gui/platform/FontRecord.h"
 #include "gui/print/GridPrinter.h"
@@ -108,6 +109,19 @@ private:
     CGridImpl& m_grid;
 };
 
+// The grid's rows as the selection rules see them (GridSelection.cpp).
+class CGridSelectionRows final : public ISelectionRows {
+public:
+    explicit CGridSelectionRows(CGridImpl& grid) : m_grid(grid) {}
+    int GetRowCount(int area) const override;
+    bool IsRowSelected(RowPosition position) const override;
+    bool SelectRow(RowPosition position, bool select) override;
+    void ClearSelection() override;
+
+private:
+    CGridImpl& m_grid;
+};
+
 class CGridImpl final : public CHeader::INotify, public IRepaintScheduler {
 public:
     explicit CGridImpl(CGrid* grid);
@@ -150,6 +164,8 @@ public:
     CGridDispatchAdapter dispatch;
     CGridPrintAdapter print;
     CGridRows rows;
+    CGridSelectionRows selectionRows{*this};
+    CSelectionModel selectionModel{selectionRows}; // every selection rule of keys, mouse and search
     std::atomic<bool> closing{false};
     IGridListener* listener = nullptr;
     CHeader* header = nullptr;

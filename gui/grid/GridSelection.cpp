@@ -114,4 +114,9 @@ void CGridImpl::SetSelectableAreas(int mask)
                 rows.SetItemSelected(item, false);
 }
 
+int CGridSelectionRows::GetRowCount(int area) const { return m_grid.rows.GetRowCount(area); }
+bool CGridSelectionRows::IsRowSelected(RowPosition position) const { return m_grid.IsRowSelected(position.row, position.area); }
+bool CGridSelectionRows::SelectRow(RowPosition position, bool select) { return m_grid.SelectRow(position.row, position.area, select); }
+void CGridSelectionRows::ClearSelection() { m_grid.ClearSelection(); }
+
 } // namespace Kestrum::GUI

@@ -382,19 +382,6 @@ bool CGridInputController::ToggleTreeButton(CGridItem* item, CPoint point)
     return true;
 }
 
-void CGridInputController::SelectRange(int fromRow, int fromArea, int toRow, int toArea)
-{
-    const int fixedRows = m_grid.rows.GetRowCount(AreaFixed);
-    auto ordinal = [&](int row, int area) { return area == AreaFixed ? row : fixedRows + row; };
-    const int a = ordinal(fromRow, fromArea), b = ordinal(toRow, toArea);
-    for (int index = std::min(a, b); index <= std::max(a, b); ++index) {
-        if (index < fixedRows)
-            m_grid.SelectRow(index, AreaFixed, true);
-        else
-            m_grid.SelectRow(index - fixedRows, AreaScrollable, true);
-    }
-}
-
 void CGridInputController::StartBand(int area, CPoint point, CGridItem* item, int row)
 {
     m_band = {};
@@ -487,13 +474,7 @@ void CGridInputController::UpdateBand(CPoint point)
     int last = std::min(std::max(anchor, current), count - 1);
     if (first > last)
         first = last = -1;
-    // Only the rows whose state changes are touched.
-    for (int row = m_band.first; row >= 0 && row <= m_band.last; ++row)
-        if (row < first || row > last)
-            m_grid.SelectRow(row, m_band.area, false);
-    for (int row = first; row >= 0 && row <= last; ++row)
-        if (row < m_band.first || row > m_band.last)
-            m_grid.SelectRow(row, m_band.area, true);
+    m_grid.selectionModel.MoveBand(m_band.area, m_band.first, m_band.last, first, last);
     m_band.first = first;
     m_band.last = last;
     const CRect after = BandRect();
@@ -665,9 +646,10 @@ bool CGridInputController::ApplyPress(std::uint32_t flags, CPoint point, int are
     if (shift && m_grid.focus.row >= 0 && m_grid.selection.enabled && m_grid.selection.multiEnabled && area != 0) {
         // From the focused row to the clicked one (the area's last row below the rows).
         const int target = item ? row : m_grid.rows.GetRowCount(area) - 1;
-        m_grid.ClearSelection();
         if (target >= 0)
-            SelectRange(m_grid.focus.row, m_grid.focus.area, target, area);
+            m_grid.selectionModel.SelectOnlyRange({m_grid.focus.row, m_grid.focus.area}, {target, area});
+        else
+            m_grid.ClearSelection();
         m_band = {};
         return true;
     }
@@ -676,7 +658,7 @@ bool CGridInputController::ApplyPress(std::uint32_t flags, CPoint point, int are
             if (focusable)
                 m_grid.SetFocus(row, area, true, true);
             if (selectable)
-                m_grid.SelectRow(row, area, !item->IsSelected());
+                m_grid.selectionModel.Toggle({row, area});
         }
         m_band = {};
         return true;

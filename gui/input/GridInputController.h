@@ -157,7 +157,6 @@ private:
     void HideDragImage();
     void UpdateDrop(CPoint point);
     bool ToggleTreeButton(CGridItem* item, CPoint point);
-    void SelectRange(int fromRow, int fromArea, int toRow, int toArea);
     void StartBand(int area, CPoint point, CGridItem* item, int row);
     bool BandApplies() const;
     int AnchorRow() const;

@@ -5,6 +5,7 @@
 #include "common/DataObject.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridClock.h"
+#include "gui/input/GridSelectionRows.h"
 
 namespace Kestrum::GUI {
 
@@ -59,13 +60,14 @@ void CIncrementalSearch::Type(CGrid& grid, char character, std::int64_t timeoutM
     m_lastTyped = now;
 
     // From the focused row on (unless it is the last row), then from the top.
-    const int fixedRows = grid.GetRowCount(AreaFixed);
-    const int total = fixedRows + grid.GetRowCount(AreaScrollable);
+    CPublicSelectionRows rows(grid);
+    const CSelectionModel order(rows);
+    const int total = grid.GetRowCount(AreaFixed) + grid.GetRowCount(AreaScrollable);
     m_start = 0;
     const int focusArea = grid.GetFocusedArea();
     const int focusRow = grid.GetFocusedRow();
     if (focusRow >= 0 && (focusArea == AreaFixed || focusArea == AreaScrollable) && focusRow < grid.GetRowCount(focusArea)) {
-        const int ordinal = focusArea == AreaFixed ? focusRow : fixedRows + focusRow;
+        const int ordinal = order.OrdinalOf({focusRow, focusArea});
         if (ordinal + 1 < total)
             m_start = ordinal;
     }
@@ -75,13 +77,12 @@ void CIncrementalSearch::Type(CGrid& grid, char character, std::int64_t timeoutM
     Continue(grid);
 }
 
-bool CIncrementalSearch::Matches(CGrid& grid, int ordinal, int fixedRows)
+bool CIncrementalSearch::Matches(CGrid& grid, RowPosition position)
 {
     CColumn* column = SearchColumn(grid);
     if (!column)
         return false;
-    const int row = ordinal < fixedRows ? ordinal : ordinal - fixedRows;
-    Common::CDataObject* object = grid.GetObject(0, row, ordinal < fixedRows ? AreaFixed : AreaScrollable);
+    Common::CDataObject* object = grid.GetObject(0, position.row, position.area);
     if (!object)
         return false;
     const Common::FieldId field = column->GetFieldId();
@@ -96,8 +97,9 @@ bool CIncrementalSearch::Continue(CGrid& grid)
     if (!m_searching)
         return false;
     // The rows are counted again each slice: the walk may have added some.
-    const int fixedRows = grid.GetRowCount(AreaFixed);
-    const int total = fixedRows + grid.GetRowCount(AreaScrollable);
+    CPublicSelectionRows rows(grid);
+    CSelectionModel model(rows);
+    const int total = grid.GetRowCount(AreaFixed) + grid.GetRowCount(AreaScrollable);
     int found = -1;
     for (int budget = kRowsPerSlice; budget > 0 && found < 0; --budget) {
         const int end = m_wrapped ? std::min(m_start, total) : total;
@@ -110,22 +112,19 @@ bool CIncrementalSearch::Continue(CGrid& grid)
             m_next = 0;
             continue;
         }
-        if (Matches(grid, m_next, fixedRows))
+        if (Matches(grid, model.AtOrdinal(m_next)))
             found = m_next;
         ++m_next;
     }
     if (found < 0)
         return true;
     m_searching = false;
-    const int area = found < fixedRows ? AreaFixed : AreaScrollable;
-    const int row = found < fixedRows ? found : found - fixedRows;
-    grid.ClearSelection();
-    if (area == AreaScrollable)
-        grid.EnsureVisible(row);
-    if (grid.IsAreaSelectable(area))
-        grid.SelectRow(row, area, true);
-    if (grid.IsAreaFocusable(area))
-        grid.SetFocusedRow(row, area);
+    const RowPosition target = model.AtOrdinal(found);
+    if (target.area == AreaScrollable)
+        grid.EnsureVisible(target.row);
+    model.SelectOnly(target); // an area that may not be selected refuses the row
+    if (grid.IsAreaFocusable(target.area))
+        grid.SetFocusedRow(target.row, target.area);
     return false;
 }
 

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string>
 
+#include "gui/grid/SelectionModel.h"
+
 namespace Kestrum::GUI {
 
 class CGrid;
@@ -42,7 +44,7 @@ public:
     static bool StartsWith(const std::string& text, const std::string& prefix);
 
 private:
-    bool Matches(CGrid& grid, int ordinal, int fixedRows);
+    bool Matches(CGrid& grid, RowPosition position);
 
     std::string m_text;
     std::int64_t m_lastTyped = 0;

@@ -9,17 +9,12 @@
 #include <algorithm>
 
 #include "gui/grid/Grid.h"
+#include "gui/input/GridSelectionRows.h"
 #include "gui/platform/KeyCodes.h"
 
 namespace Kestrum::GUI {
 
 namespace {
-struct RowPosition {
-    int row = -1;
-    int area = 0;
-    bool IsNone() const { return row < 0 || area == 0; }
-    friend bool operator==(const RowPosition&, const RowPosition&) = default;
-};
 
 bool Counts(CGrid& grid, int area) { return grid.GetRowCount(area) > 0 && grid.IsKeyboardArea(area); }
 int LastRow(CGrid& grid, int area) { return grid.GetRowCount(area) - 1; }
@@ -58,63 +53,23 @@ bool MoveFocus(CGrid& grid, RowPosition target, bool shift, bool ctrl)
     if (!grid.SetFocusedRow(target.row, target.area) || ctrl)
         return false;
     if (!shift) {
-        grid.ClearSelection();
-        grid.SelectRow(target.row, target.area, true);
+        CPublicSelectionRows rows(grid);
+        CSelectionModel(rows).SelectOnly(target);
         return false;
     }
     return true;
 }
 
-// Display order over both areas: the fixed rows, then the scrollable ones.
-int OrdinalOf(CGrid& grid, RowPosition position)
-{
-    return position.area == AreaFixed ? position.row : grid.GetRowCount(AreaFixed) + position.row;
-}
-RowPosition AtOrdinal(CGrid& grid, int ordinal)
-{
-    const int fixed = grid.GetRowCount(AreaFixed);
-    return ordinal < fixed ? RowPosition{ordinal, AreaFixed} : RowPosition{ordinal - fixed, AreaScrollable};
-}
-
-// Shift with Up and Down: the row left behind stays selected only if it was
-// and the target was not, so stepping back into a block shrinks it.
+// Shift with a one-row step, and with a jump.
 void ExtendByStep(CGrid& grid, RowPosition old, RowPosition target)
 {
-    if (!old.IsNone() && old != target) {
-        const bool keep = grid.IsRowSelected(old.row, old.area) && !grid.IsRowSelected(target.row, target.area);
-        grid.SelectRow(old.row, old.area, keep);
-    }
-    grid.SelectRow(target.row, target.area, true);
+    CPublicSelectionRows rows(grid);
+    CSelectionModel(rows).ExtendByStep(old, target);
 }
-
-// Shift with the page keys, Home and End: walks from the target to the old
-// focus, selecting, until it meets a row that was selected already; from
-// there on it deselects. The block thus keeps the end it was anchored at.
 void ExtendByRange(CGrid& grid, RowPosition old, RowPosition target)
 {
-    if (old.IsNone()) {
-        grid.SelectRow(target.row, target.area, true);
-        return;
-    }
-    const int from = OrdinalOf(grid, target);
-    const int to = OrdinalOf(grid, old);
-    const int step = from <= to ? 1 : -1;
-    bool selecting = true;
-    for (int ordinal = from;; ordinal += step) {
-        const RowPosition row = AtOrdinal(grid, ordinal);
-        if (selecting && grid.IsRowSelected(row.row, row.area))
-            selecting = false;
-        else
-            grid.SelectRow(row.row, row.area, selecting);
-        if (ordinal == to)
-            break;
-    }
-}
-
-void SelectRows(CGrid& grid, int area, int first, int last)
-{
-    for (int row = first; row <= last; ++row)
-        grid.SelectRow(row, area, true);
+    CPublicSelectionRows rows(grid);
+    CSelectionModel(rows).ExtendByRange(old, target);
 }
 } // namespace
 
@@ -206,8 +161,8 @@ void CKeyManager::OnDown(CGrid* grid, bool shift, bool ctrl)
     if (!MoveFocus(g, target, shift, ctrl))
         return;
     if (crossing) {
-        SelectRows(g, AreaFixed, old.row, LastRow(g, AreaFixed));
-        SelectRows(g, AreaScrollable, 0, target.row);
+        CPublicSelectionRows rows(g);
+        CSelectionModel(rows).SelectRange(old, target);
     } else {
         ExtendByStep(g, old, target);
     }
