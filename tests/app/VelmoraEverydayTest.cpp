@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "TempTree.h"
+#include "app/CommandLine.h"
 #include "app/FolderScanner.h"
 #include "app/MainFrame.h"
 #include "app/RowPainter.h"
@@ -576,6 +577,54 @@ TEST(VelmoraRefresh, TheStatusTellsTheTotalsAndTheTitleTheProgress)
     EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith(expected))
         << frame->statusBar()->currentMessage().toStdString();
 }
+
+// --- folders given more than once, or one inside another ----------------------------------
+
+namespace {
+struct GivenRootsCase {
+    const char* name;
+    std::vector<std::string> given;  // relative to the tree ("." is the tree)
+    std::vector<std::string> shown;  // the roots shown, in order
+};
+class VelmoraGivenRoots : public ::testing::TestWithParam<GivenRootsCase> {};
+} // namespace
+
+// The grand total is that of the tree once, however its folders are given:
+// a repeated folder is one root, and a folder inside another is a root of
+// its own whose files the total counts once.
+TEST_P(VelmoraGivenRoots, EachFolderIsShownOnceAndCountedOnceInTheTotals)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    std::vector<std::string> roots;
+    for (const std::string& relative : GetParam().given)
+        roots.push_back((tree.Root() / relative).string());
+    ASSERT_TRUE(CheckRoots(roots).empty()); // as the command line is read
+    auto frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(roots));
+    frame->show();
+    ASSERT_TRUE(WaitIdle(*frame));
+    frame->UpdateStatus();
+    std::vector<std::string> shown;
+    for (CFolderData* drive : frame->Document().Scanner().GetDrives())
+        shown.push_back(drive->GetFullName().ToStdString());
+    std::vector<std::string> expected;
+    for (const std::string& relative : GetParam().shown)
+        expected.push_back(std::filesystem::weakly_canonical(tree.Root() / relative).string());
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(frame->View().Grid().GetRowCount(AreaScrollable), static_cast<int>(expected.size()));
+    // 1000 + 5000 + 70000 + 123456 + 10 bytes.
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("Done: 4 folders, 5 files, 194.8 KiB ("))
+        << frame->statusBar()->currentMessage().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roots, VelmoraGivenRoots,
+    ::testing::Values(GivenRootsCase{"Alone", {"."}, {"."}}, GivenRootsCase{"Twice", {".", "."}, {"."}},
+                      GivenRootsCase{"TwiceSpelledOtherwise", {".", "docs/.."}, {"."}},
+                      GivenRootsCase{"InnerAfter", {".", "docs"}, {".", "docs"}},
+                      GivenRootsCase{"InnerFirst", {"docs/deep", "."}, {"docs/deep", "."}},
+                      GivenRootsCase{"InnerTwiceAndItsOwnInner", {"docs", ".", "docs", "docs/deep"}, {"docs", ".", "docs/deep"}}),
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 TEST(VelmoraRefresh, ClosingDuringARefreshIsSafe)
 {
