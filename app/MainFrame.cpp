@@ -5,7 +5,9 @@
 #include <QFontMetrics>
 #include <QDir>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -83,7 +85,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     QAction* exportPdf = AddCommand(file, ID_EXPORT_PDF, "&Export to PDF...", "Save the rows of the grid as a PDF file", "");
     file->addSeparator();
     QAction* exit = file->addAction("E&xit", this, &QWidget::close);
-    exit->setShortcut(QKeySequence::Quit);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // the usual key, on every desktop
     // The footer of printed pages names the application.
     m_view->Grid().SetPrintTitle("Velmora");
     connect(print, &QAction::triggered, this, [this] { m_view->Grid().Print(); });
@@ -371,6 +373,26 @@ QString ArchiveFault(const Kestrum::GUI::CArchiveException& error)
 }
 } // namespace
 
+namespace {
+// The settings file holds text: UTF-8 without control characters other
+// than tabs and line ends (a missing or empty file is no damage).
+bool IsSettingsText(const QString& fileName)
+{
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray bytes = file.readAll();
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    (void)utf8.decode(bytes);
+    return !utf8.hasError();
+}
+} // namespace
+
 void CMainFrame::ReportDamaged(const QString& what, const QString& why)
 {
     ReportSettingsProblem(QString("the stored %1 is damaged%2%3; the default is used").arg(what, why.isEmpty() ? "" : ": ", why),
@@ -408,8 +430,9 @@ void CMainFrame::SaveSettings(QSettings& settings)
 
 void CMainFrame::LoadSettings(QSettings& settings)
 {
-    // A settings file that does not parse gives no values at all.
-    if (settings.status() == QSettings::FormatError)
+    // A settings file that does not parse gives no values at all; a file
+    // of bytes that are no text parses to stray keys or none, silently.
+    if (settings.status() == QSettings::FormatError || !IsSettingsText(settings.fileName()))
         ReportSettingsProblem(QString("the settings file %1 is damaged (it is no settings text); the defaults are used")
                                   .arg(settings.fileName()),
                               "the whole file");

@@ -57,6 +57,10 @@ inline constexpr const char* kSettingsOrganization = "Local AppWizard-Generated 
 
 class CMainFrame : public QMainWindow {
 public:
+    // The window's size without stored settings: the eight columns in their
+    // default widths side by side, on a screen 1280 pixels wide.
+    static constexpr QSize kDefaultSize{1240, 720};
+
     // With settings, they are applied before the walk starts and written
     // back when the window closes.
     explicit CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QSettings> settings = nullptr);

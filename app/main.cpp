@@ -79,7 +79,7 @@ int main(int argc, char** argv)
     const bool stored = settings && settings->contains("geometry");
     CMainFrame frame(std::make_unique<CVelmoraDoc>(options.roots), std::move(settings));
     if (!stored)
-        frame.resize(1000, 640);
+        frame.resize(CMainFrame::kDefaultSize);
     frame.show();
     if (options.Quits() || options.expandLevels >= 0)
         new CScreenshot(frame, QString::fromLocal8Bit(options.screenshot.c_str()), options.afterSeconds,

@@ -10,7 +10,10 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QUrl>
+#include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
 #include <QStatusBar>
@@ -19,6 +22,7 @@
 #include <QToolBar>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <unistd.h>
 
@@ -228,6 +232,61 @@ TEST(VelmoraSettings, ADamagedStoredValueIsToldOnceAndTheDefaultsStay)
         ASSERT_NE(header, nullptr);
         EXPECT_EQ(header->GetColumnCount(), 8) << c.name;
         EXPECT_EQ(header->GetSortInfo(0).GetFieldId(), FIELD_SIZE) << c.name;
+        frame->Shutdown();
+    }
+}
+
+// A settings file cut short inside the header's bytes, or one of random
+// bytes, is told with its real reason, once, on stderr and in the status bar.
+TEST(VelmoraSettings, ADamagedSettingsFileIsToldWithItsRealReason)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("velmora.ini");
+    {
+        auto frame = OpenFrame(tree.Root(), file);
+        ASSERT_TRUE(WaitIdle(*frame));
+        frame->close(); // writes them
+    }
+    QFile ini(file);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray whole = ini.readAll();
+    ini.close();
+    const qsizetype header = whole.indexOf("header=@ByteArray(");
+    ASSERT_GE(header, 0);
+    QByteArray random(4000, 0);
+    std::mt19937 bytes(7);
+    for (char& byte : random)
+        byte = static_cast<char>(bytes());
+    const struct {
+        const char* name;
+        QByteArray contents;
+        const char* told;   // on stderr
+        const char* pane;   // in the status bar
+    } cases[] = {
+        {"cut inside the header", whole.left(header + 40), "the stored header is damaged: its bytes end early (cut short)",
+         "Damaged settings: header"},
+        {"random bytes", random, "is damaged (it is no settings text)", "Damaged settings: the whole file"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(c.contents);
+        ini.close();
+        testing::internal::CaptureStderr();
+        auto frame = OpenFrame(tree.Root(), file);
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_NE(told.find(c.told), std::string::npos) << c.name << ": " << told;
+        EXPECT_EQ(told.find("newer version"), std::string::npos) << c.name << ": " << told;
+        int ours = 0;
+        for (std::size_t at = told.find("velmora:"); at != std::string::npos; at = told.find("velmora:", at + 1))
+            ++ours;
+        EXPECT_EQ(ours, 1) << c.name << ": " << told;
+        const QLabel* pane = frame->statusBar()->findChild<QLabel*>("damagedSettings");
+        ASSERT_NE(pane, nullptr) << c.name;
+        EXPECT_TRUE(pane->isVisibleTo(frame.get())) << c.name;
+        EXPECT_TRUE(pane->text().startsWith(c.pane)) << c.name << ": " << pane->text().toStdString();
+        EXPECT_EQ(frame->View().Grid().GetHeader()->GetColumnCount(), 8) << c.name;
         frame->Shutdown();
     }
 }
@@ -466,6 +525,36 @@ TEST(VelmoraRowCommands, OpenAndOpenContainingFolderHandTheDesktopTheRightFolder
     EXPECT_EQ(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(root + "/docs"), QUrl::fromLocalFile(root),
                                          QUrl::fromLocalFile(CVelmoraView::FullNameOf(file)),
                                          QUrl::fromLocalFile(root + "/docs")}));
+}
+
+// Without a program that opens files (none offscreen, and no handler set),
+// Open and Open containing folder say so in a message box, with the reason.
+TEST(VelmoraRowCommands, OpenWithNothingToOpenItSaysWhyInAMessageBox)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    auto frame = OpenFrame(tree.Root());
+    ASSERT_TRUE(WaitIdle(*frame));
+    const std::string root = tree.Root().string();
+    const struct {
+        const char* name;
+        std::function<void()> command;
+        std::string path;
+    } cases[] = {
+        {"Open", [&] { frame->OpenObject(FolderAt(Root(*frame), "docs")); }, root + "/docs"},
+        {"Open containing folder", [&] { frame->OpenContainingFolder(FolderAt(Root(*frame), "docs/deep")); }, root + "/docs"},
+    };
+    for (const auto& c : cases) {
+        c.command();
+        QMessageBox* box = frame->findChild<QMessageBox*>();
+        ASSERT_NE(box, nullptr) << c.name;
+        EXPECT_TRUE(box->isVisible()) << c.name;
+        EXPECT_TRUE(box->text().contains(QString::fromStdString("cannot open " + c.path + ":"))) << box->text().toStdString();
+        EXPECT_TRUE(box->text().contains("xdg-open was not found") || box->text().contains("no program that opens it"))
+            << box->text().toStdString();
+        box->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST(VelmoraRowCommands, TheMenuKeyOpensTheMenuOfTheFocusedRow)
