@@ -177,8 +177,22 @@ TEST_F(TooltipWindow, NoTooltipWhileTheRowMenuIsOpen)
     ASSERT_NE(menu, nullptr);
     EXPECT_FALSE(Shown(false));
     EXPECT_FALSE(Shown(true));
-    Hover(item, 180); // moved: a new hover comes due while the menu is open
-    Hover(RowNamed(kLongName), 250);
+    menu->close();
+    // The mouse comes to rest on the name and the menu key follows before
+    // the hover delay is over: the hover comes due while the menu is open.
+    const CRect cell = Grid().GetCellRect(item, FIELD_NAME);
+    const QPoint point{cell.left + 120, (cell.top + cell.bottom) / 2};
+    QMouseEvent move(QEvent::MouseMove, point, Grid().viewport()->mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(Grid().viewport(), &move);
+    QTest::keyClick(Grid().viewport(), Qt::Key_Menu);
+    menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    clock->Advance(Grid().GetTooltipSettings(false).hoverDelay);
+    if (QTimer* hover = Grid().findChild<QTimer*>(QStringLiteral("Kestrum.TooltipHover")); hover && hover->isActive()) {
+        QTimerEvent event(hover->timerId());
+        QCoreApplication::sendEvent(hover, &event);
+    }
     EXPECT_FALSE(Shown(false));
     EXPECT_FALSE(Shown(true));
     menu->close();
