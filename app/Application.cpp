@@ -198,8 +198,9 @@ void CScreenshot::Save()
     m_frame.UpdateStatus(); // the picture shows the status of its moment
     QCoreApplication::processEvents();
     bool saved = true;
-    if (!m_pdf.isEmpty() && !m_frame.ExportPdf(m_pdf)) {
-        std::fprintf(stderr, "velmora: cannot write %s\n", m_pdf.toLocal8Bit().constData());
+    QString why;
+    if (!m_pdf.isEmpty() && !m_frame.ExportPdf(m_pdf, &why)) {
+        std::fprintf(stderr, "velmora: cannot write %s: %s\n", m_pdf.toLocal8Bit().constData(), why.toLocal8Bit().constData());
         saved = false;
     }
     if (!m_file.isEmpty() && !m_frame.grab().save(m_file, "PNG")) {

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -276,6 +277,41 @@ std::vector<std::string> CheckRoots(std::vector<std::string>& roots)
             root = path.string();
     }
     return messages;
+}
+
+std::string WhyNotWritable(const std::string& file)
+{
+    namespace fs = std::filesystem;
+    if (file.empty())
+        return "an empty name";
+    struct stat st {};
+    if (stat(file.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return "it is a folder";
+        if (access(file.c_str(), W_OK) != 0)
+            return std::strerror(errno);
+        return {};
+    }
+    if (errno != ENOENT) {
+        // ENOTDIR: a part of the path on the way is a file.
+        if (errno != ENOTDIR)
+            return std::strerror(errno);
+    }
+    fs::path folder = fs::path(file).parent_path();
+    if (folder.empty())
+        folder = ".";
+    if (stat(folder.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return "no such folder " + QuoteForMessage(folder.string());
+        if (errno == ENOTDIR)
+            return QuoteForMessage(folder.string()) + " is not a folder";
+        return std::strerror(errno);
+    }
+    if (!S_ISDIR(st.st_mode))
+        return QuoteForMessage(folder.string()) + " is not a folder";
+    if (access(folder.c_str(), W_OK | X_OK) != 0)
+        return "cannot write in " + QuoteForMessage(folder.string()) + ": " + std::strerror(errno);
+    return {};
 }
 
 } // namespace Velmora

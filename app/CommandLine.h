@@ -51,6 +51,15 @@ std::string UsageText();
 // returns none.
 std::vector<std::string> CheckRoots(std::vector<std::string>& roots);
 
+// Exit code of a run that cannot write the file it was asked to save.
+inline constexpr int kCannotWriteExitCode = 1;
+
+// Why a file cannot be written where it is named ("no such folder '/x'",
+// "is a folder", "Permission denied"), or empty when it can be, as far as
+// the file system tells before the writing: so a save names its reason
+// before any work is done.
+std::string WhyNotWritable(const std::string& file);
+
 // A value quoted for a one-line message: control characters and bytes that
 // are no text are shown as escapes, so a message never spans lines.
 std::string QuoteForMessage(const std::string& value);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstring>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -560,6 +561,68 @@ std::vector<CFolderData*> CFolderScanner::GetDrives() const
 
 std::vector<IScanListener*> CFolderScanner::Snapshot() const { return m_listeners.Snapshot(); }
 
+bool CFolderScanner::IsNestedRoot(const CFolderData* drive) const
+{
+    std::lock_guard lock(m_lock);
+    for (std::size_t i = 0; i < m_drives.size(); ++i)
+        if (m_drives[i] == drive)
+            return m_nestedDrives[i];
+    return false;
+}
+
+namespace {
+// The folder a path names, for telling a folder given twice: its device
+// and inode where it can be read, else its path made lexically plain.
+std::string FolderKey(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0)
+        return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
+// True when `inner` lies below `outer`, judged by whole path components.
+bool IsBelowPath(const std::string& inner, const std::string& outer)
+{
+    const std::filesystem::path in = std::filesystem::path(inner).lexically_normal();
+    const std::filesystem::path out = std::filesystem::path(outer).lexically_normal();
+    auto a = in.begin();
+    auto b = out.begin();
+    for (; b != out.end(); ++a, ++b) {
+        if (b->empty() && std::next(b) == out.end())
+            break; // a trailing separator ("/a/")
+        if (a == in.end() || *a != *b)
+            return false;
+    }
+    return a != in.end() && !a->empty();
+}
+} // namespace
+
+std::vector<std::pair<std::string, std::uint64_t>> CFolderScanner::GivenRoots(const std::vector<std::string>& paths,
+                                                                              IScanFileSystem& fileSystem)
+{
+    // A folder given again (by the same path, another spelling or another
+    // mount of it) is shown once, where it was first given.
+    std::vector<std::pair<std::string, std::uint64_t>> roots;
+    std::set<std::string> seen;
+    for (const std::string& path : paths)
+        if (seen.insert(FolderKey(path)).second)
+            roots.emplace_back(path, fileSystem.MountOf(path));
+    return roots;
+}
+
+std::vector<bool> CFolderScanner::NestedRoots(const std::vector<std::pair<std::string, std::uint64_t>>& roots)
+{
+    // A root below another one on the same mount is walked again by that
+    // one's walk (which never leaves its mount): it is shown, but its
+    // entries are in the other's totals already.
+    std::vector<bool> nested(roots.size(), false);
+    for (std::size_t i = 0; i < roots.size(); ++i)
+        for (std::size_t j = 0; j < roots.size() && !nested[i]; ++j)
+            nested[i] = i != j && roots[i].second == roots[j].second && IsBelowPath(roots[i].first, roots[j].first);
+    return nested;
+}
+
 std::uint32_t CFolderScanner::Run()
 {
     m_finished = false;
@@ -568,6 +631,7 @@ std::uint32_t CFolderScanner::Run()
         ~CFinished() { flag = true; }
     } finished{m_finished};
     if (CFolderData* folder = m_refreshTarget.exchange(nullptr)) {
+        m_countingWalk = true; // a refresh counts what it finds below its folder
         Refresh(folder);
         m_fileSystem->EndWalk();
         return 0;
@@ -578,17 +642,19 @@ std::uint32_t CFolderScanner::Run()
         for (const MountEntry& mount : SelectDrives(ParseMountTable(m_fileSystem->ReadMountTable())))
             roots.emplace_back(mount.path, m_fileSystem->MountOf(mount.path));
     } else {
-        for (const std::string& root : m_roots)
-            roots.emplace_back(root, m_fileSystem->MountOf(root));
+        roots = GivenRoots(m_roots, *m_fileSystem);
     }
+    const std::vector<bool> nested = NestedRoots(roots);
     // Every drive is created and announced before any is walked.
-    for (const auto& [path, mountId] : roots) {
-        auto* drive = new CFolderData(CString(path), nullptr);
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        auto* drive = new CFolderData(CString(roots[i].first), nullptr);
         {
             std::lock_guard lock(m_lock);
             m_drives.push_back(drive);
-            m_driveMounts.push_back(mountId);
+            m_driveMounts.push_back(roots[i].second);
+            m_nestedDrives.push_back(nested[i]);
         }
+        m_countingWalk = !nested[i];
         for (IScanListener* listener : listeners)
             listener->OnRootFolder(drive);
     }
@@ -598,8 +664,10 @@ std::uint32_t CFolderScanner::Run()
             std::lock_guard lock(m_lock);
             drive = m_drives[i];
         }
+        m_countingWalk = !nested[i];
         ScanFolder(drive, roots[i].second, roots[i].first);
     }
+    m_countingWalk = true;
     m_fileSystem->EndWalk();
     return 0;
 }

@@ -246,6 +246,20 @@ public:
     bool StartRefresh(CFolderData* folder);
     // How many refreshes replaced their folder's contents.
     std::int64_t GetRefreshCount() const noexcept { return m_refreshes.load(); }
+    // A given folder that lies inside another given folder (on its mount)
+    // is a root of its own, but its entries are walked and counted by the
+    // outer one too: grand totals leave it out.
+    bool IsNestedRoot(const CFolderData* drive) const;
+    // Listeners only (scanner thread): whether what is being announced now
+    // counts towards the grand totals (false within a nested root).
+    bool IsCountingWalk() const noexcept { return m_countingWalk; }
+    // The roots of the given folders with their mounts: each folder once
+    // (the same device and inode, or the same plain path where it cannot be
+    // read), in the order first given.
+    static std::vector<std::pair<std::string, std::uint64_t>> GivenRoots(const std::vector<std::string>& paths,
+                                                                         IScanFileSystem& fileSystem);
+    // For each root, whether it lies below another on the same mount.
+    static std::vector<bool> NestedRoots(const std::vector<std::pair<std::string, std::uint64_t>>& roots);
 
 protected:
     std::uint32_t Run() override;
@@ -265,6 +279,8 @@ private:
     std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::vector<CFolderData*> m_drives;
     std::vector<std::uint64_t> m_driveMounts;
+    std::vector<bool> m_nestedDrives;
+    bool m_countingWalk = true; // scanner thread
     // The same listener may be added more than once.
     Kestrum::Common::CSubscriberList<IScanListener> m_listeners{Kestrum::Common::CSubscriberList<IScanListener>::Allowed};
     mutable std::recursive_mutex m_lock; // guards the drives

@@ -5,7 +5,9 @@
 #include <QFontMetrics>
 #include <QDir>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -19,11 +21,14 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QStandardPaths>
 #include <QSettings>
 #include <QUrl>
 #include <cstdio>
 
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
 #include "gui/header/Header.h"
@@ -77,9 +82,11 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     QAction* print = AddCommand(file, ID_PRINT, "&Print...", "Print the rows of the grid", "");
     print->setShortcut(QKeySequence::Print);
     QAction* preview = AddCommand(file, ID_PRINT_PREVIEW, "Print Pre&view", "Show the pages as they will be printed", "");
-    QAction* exportPdf = AddCommand(file, ID_EXPORT_PDF, "E&xport to PDF...", "Save the rows of the grid as a PDF file", "");
+    // "E&xit" keeps its x (Alt+F, X), so Export takes the E.
+    QAction* exportPdf = AddCommand(file, ID_EXPORT_PDF, "&Export to PDF...", "Save the rows of the grid as a PDF file", "");
     file->addSeparator();
-    file->addAction("E&xit", this, &QWidget::close);
+    QAction* exit = file->addAction("E&xit", this, &QWidget::close);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // the usual key, on every desktop
     // The footer of printed pages names the application.
     m_view->Grid().SetPrintTitle("Velmora");
     connect(print, &QAction::triggered, this, [this] { m_view->Grid().Print(); });
@@ -91,7 +98,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
             return;
         if (QFileInfo(name).suffix().isEmpty())
             name += ".pdf";
-        ExportPdf(name);
+        ExportPdfAndTell(name);
     });
     QMenu* settings = m_settings = menuBar()->addMenu("&Settings");
     QToolBar* toolbar = m_toolbar = addToolBar("Toolbar");
@@ -103,6 +110,12 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     QAction* collapse = AddCommand(settings, ID_COLLAPSE_ALL, "&Collapse all", "Collapses all rows", "-");
     QAction* lines = AddCommand(settings, ID_SHOW_LINES, "&Show lines", "Show horizontal and vertical lines", "#");
     QAction* columns = AddCommand(settings, ID_HEADER_COLUMNS, "&Header columns", "Select columns", "||");
+    // None of these keys is one the grid takes (Ctrl+C, V, X, A, Del, the
+    // arrows): the grid keeps them while it has the focus.
+    increase->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    decrease->setShortcut(QKeySequence::ZoomOut);
+    expand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    collapse->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     lines->setCheckable(true);
     m_lines = lines;
     // The check mark follows the grid's two line switches, whoever set them.
@@ -168,6 +181,10 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     m_unreadable = new QLabel;
     m_unreadable->setObjectName("unreadable");
     statusBar()->addPermanentWidget(m_unreadable);
+    m_settingsPane = new QLabel;
+    m_settingsPane->setObjectName("damagedSettings");
+    m_settingsPane->setVisible(false);
+    statusBar()->addPermanentWidget(m_settingsPane);
     const QFontMetrics metrics(statusBar()->font());
     for (QLabel*& pane : m_lockPanes) {
         pane = new QLabel;
@@ -232,6 +249,8 @@ void CMainFrame::UpdateStatus()
                 onDisk = folder->GetSizeOnDisk();
             } else {
                 for (CFolderData* drive : m_document->Scanner().GetDrives()) {
+                    if (m_document->Scanner().IsNestedRoot(drive))
+                        continue; // inside another root: counted there
                     size += drive->GetSize();
                     onDisk += drive->GetSizeOnDisk();
                 }
@@ -288,14 +307,43 @@ void CMainFrame::UpdateCommands()
 }
 
 QString CMainFrame::StatusMessage() const { return m_message->text(); }
+QString CMainFrame::DamagedSettingsPane() const { return m_settingsPane->isVisibleTo(this) ? m_settingsPane->text() : QString(); }
 QString CMainFrame::UnreadablePane() const { return m_unreadable->text(); }
 QString CMainFrame::LockPane(int index) const { return index >= 0 && index < 3 ? m_lockPanes[index]->text() : QString(); }
 
-bool CMainFrame::ExportPdf(const QString& file)
+bool CMainFrame::ExportPdf(const QString& file, QString* why)
 {
-    const bool written = m_view->Grid().ExportPdf(file);
-    statusBar()->showMessage(written ? QString("Exported to %1").arg(file) : QString("Not exported: %1").arg(file), 5000);
+    // The place is looked at first: the printer would only say that it
+    // could not begin.
+    QString reason = QString::fromLocal8Bit(WhyNotWritable(file.toLocal8Bit().toStdString()).c_str());
+    const bool written = reason.isEmpty() && m_view->Grid().ExportPdf(file);
+    if (!written && reason.isEmpty())
+        reason = "the PDF could not be written";
+    if (why)
+        *why = reason;
+    statusBar()->showMessage(written ? QString("Exported to %1").arg(file)
+                                     : QString("Not exported: %1: %2").arg(file, reason),
+                             5000);
     return written;
+}
+
+bool CMainFrame::ExportPdfAndTell(const QString& file)
+{
+    QString why;
+    if (ExportPdf(file, &why))
+        return true;
+    Tell("Export to PDF", QString("Velmora cannot write %1:\n%2.").arg(file, why));
+    return false;
+}
+
+QMessageBox* CMainFrame::Tell(const QString& title, const QString& text)
+{
+    // Not modal to the application: the walk and the window go on meanwhile.
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box->setObjectName("velmoraMessage");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return box;
 }
 
 void CMainFrame::Shutdown()
@@ -313,13 +361,56 @@ void CMainFrame::Shutdown()
 }
 
 namespace {
-// One line on stderr per damaged stored value; the default stays.
-void ReportDamaged(const char* what, const QString& why = {})
+// Why the header's archive bytes do not read back, by the archive's cause.
+QString ArchiveFault(const Kestrum::GUI::CArchiveException& error)
 {
-    std::fprintf(stderr, "velmora: the stored %s is damaged%s%s; the default is used\n", what, why.isEmpty() ? "" : ": ",
-                 why.toLocal8Bit().constData());
+    using Kestrum::GUI::CArchiveException;
+    switch (error.cause) {
+    case CArchiveException::EndOfFile: return "its bytes end early (cut short)";
+    case CArchiveException::BadSchema: return QString("it was written by a newer version (%1)").arg(error.what());
+    case CArchiveException::BadClass: return QString("it holds what is no column (%1)").arg(error.what());
+    default: return QString::fromLocal8Bit(error.what());
+    }
 }
 } // namespace
+
+namespace {
+// The settings file holds text: UTF-8 without control characters other
+// than tabs and line ends (a missing or empty file is no damage).
+bool IsSettingsText(const QString& fileName)
+{
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray bytes = file.readAll();
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    (void)utf8.decode(bytes);
+    return !utf8.hasError();
+}
+} // namespace
+
+void CMainFrame::ReportDamaged(const QString& what, const QString& why)
+{
+    ReportSettingsProblem(QString("the stored %1 is damaged%2%3; the default is used").arg(what, why.isEmpty() ? "" : ": ", why),
+                          what);
+}
+
+void CMainFrame::ReportSettingsProblem(const QString& line, const QString& what)
+{
+    // One line on stderr per damaged stored value, and the status bar
+    // keeps them in view.
+    std::fprintf(stderr, "velmora: %s\n", line.toLocal8Bit().constData());
+    m_damaged << line;
+    m_settingsPane->setText(QString("Damaged settings: %1").arg(what) +
+                            (m_damaged.size() > 1 ? QString(" and %1 more").arg(m_damaged.size() - 1) : QString()));
+    m_settingsPane->setToolTip(m_damaged.join('\n'));
+    m_settingsPane->setVisible(true);
+}
 
 void CMainFrame::SaveSettings(QSettings& settings)
 {
@@ -348,6 +439,15 @@ void CMainFrame::SaveSettings(QSettings& settings)
 
 void CMainFrame::LoadSettings(QSettings& settings)
 {
+    // A settings file that does not parse gives no values at all; a file
+    // of bytes that are no text parses to stray keys or none, silently.
+    if (settings.status() == QSettings::FormatError || !IsSettingsText(settings.fileName()))
+        ReportSettingsProblem(QString("the settings file %1 is damaged (it is no settings text); the defaults are used")
+                                  .arg(settings.fileName()),
+                              "the whole file");
+    else if (settings.status() == QSettings::AccessError)
+        ReportSettingsProblem(QString("the settings file %1 cannot be read; the defaults are used").arg(settings.fileName()),
+                              "the whole file");
     if (settings.contains("font")) {
         // A description with its size; the size within the commands' range.
         QFont font;
@@ -357,34 +457,44 @@ void CMainFrame::LoadSettings(QSettings& settings)
         else
             ReportDamaged("font");
     }
-    if (settings.contains("header")) {
-        const QByteArray stored = settings.value("header").toByteArray();
-        try {
-            Kestrum::GUI::CArchive archive(stored.constData(), static_cast<std::size_t>(stored.size()));
-            auto header = std::make_unique<Kestrum::GUI::CHeader>(true);
-            header->Serialize(archive);
-            if (archive.GetRemaining() != 0)
-                throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "bytes follow the header");
-            if (!header->GetColumn(FIELD_NAME))
-                throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "no Name column");
-            m_view->UseHeader(header.release());
-        } catch (const std::exception& error) {
-            ReportDamaged("header", QString::fromLocal8Bit(error.what()));
+    // A stored record: its bytes read whole, or its damage named.
+    auto readRecord = [&](const char* key, const QString& what, auto&& read) {
+        const QVariant stored = settings.value(key);
+        if (!stored.isValid())
+            return;
+        if (stored.typeId() != QMetaType::QByteArray) {
+            // A settings file writes bytes as "@ByteArray(...)"; cut short
+            // inside them, the value reads back as text.
+            ReportDamaged(what, stored.toString().startsWith("@ByteArray(") ? "its bytes end early (cut short)"
+                                                                           : "it holds text where bytes belong");
+            return;
         }
-    }
-    if (settings.contains("print")) {
-        const QByteArray stored = settings.value("print").toByteArray();
+        const QByteArray bytes = stored.toByteArray();
         try {
-            Kestrum::GUI::CArchive archive(stored.constData(), static_cast<std::size_t>(stored.size()));
-            Kestrum::GUI::PrintSettings print;
-            print.Serialize(archive);
-            if (archive.GetRemaining() != 0)
-                throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "bytes follow the print settings");
-            m_view->Grid().SetPrintSettings(print);
+            Kestrum::GUI::CArchive archive(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            read(archive);
+        } catch (const Kestrum::GUI::CArchiveException& error) {
+            ReportDamaged(what, ArchiveFault(error));
         } catch (const std::exception& error) {
-            ReportDamaged("print settings record", QString::fromLocal8Bit(error.what()));
+            ReportDamaged(what, QString::fromLocal8Bit(error.what()));
         }
-    }
+    };
+    readRecord("header", "header", [&](Kestrum::GUI::CArchive& archive) {
+        auto header = std::make_unique<Kestrum::GUI::CHeader>(true);
+        header->Serialize(archive);
+        if (archive.GetRemaining() != 0)
+            throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "bytes follow the header");
+        if (!header->GetColumn(FIELD_NAME))
+            throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "no Name column");
+        m_view->UseHeader(header.release());
+    });
+    readRecord("print", "print settings record", [&](Kestrum::GUI::CArchive& archive) {
+        Kestrum::GUI::PrintSettings print;
+        print.Serialize(archive);
+        if (archive.GetRemaining() != 0)
+            throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "bytes follow the print settings");
+        m_view->Grid().SetPrintSettings(print);
+    });
     if (settings.value("lines", false).toBool() != m_view->AreLinesShown())
         m_view->ToggleLines();
     m_view->SetSizeUnits(settings.value("units", false).toBool());
@@ -410,7 +520,7 @@ void CMainFrame::OpenObject(Kestrum::Common::CDataObject* object)
 {
     object = CommandTarget(object);
     if (object)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(CVelmoraView::FullNameOf(object)));
+        OpenWithDesktop(CVelmoraView::FullNameOf(object));
 }
 
 void CMainFrame::OpenContainingFolder(Kestrum::Common::CDataObject* object)
@@ -420,7 +530,22 @@ void CMainFrame::OpenContainingFolder(Kestrum::Common::CDataObject* object)
         return;
     // A drive's containing folder is the one it is mounted in.
     const QString name = CVelmoraView::FullNameOf(object);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(name).absolutePath()));
+    OpenWithDesktop(QFileInfo(name).absolutePath());
+}
+
+bool CMainFrame::OpenWithDesktop(const QString& path)
+{
+    QString why;
+    if (!QFileInfo::exists(path))
+        why = "it is no longer there";
+    else if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return true;
+    else if (QStandardPaths::findExecutable("xdg-open").isEmpty())
+        why = "no program that opens files and folders is installed (xdg-open was not found)";
+    else
+        why = "the desktop has no program that opens it";
+    Tell("Open", QString("Velmora cannot open %1:\n%2.").arg(path, why));
+    return false;
 }
 
 void CMainFrame::CopyFullName(Kestrum::Common::CDataObject* object)
@@ -487,6 +612,9 @@ QMenu* CMainFrame::MakeContextMenu(Kestrum::Common::CDataObject* object)
 
 void CMainFrame::ShowContextMenu(const QPoint& globalPosition, Kestrum::Common::CDataObject* object)
 {
+    // No tooltip stays over the menu, nor comes from a hover asked for
+    // before it opened.
+    m_view->Grid().HideTooltips();
     QMenu* menu = MakeContextMenu(object);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPosition);

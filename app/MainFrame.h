@@ -7,11 +7,13 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSettings>
+#include <QStringList>
 #include <memory>
 
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 
 class QToolBar;
 
@@ -55,6 +57,10 @@ inline constexpr const char* kSettingsOrganization = "Local AppWizard-Generated 
 
 class CMainFrame : public QMainWindow {
 public:
+    // The window's size without stored settings: the eight columns in their
+    // default widths side by side, on a screen 1280 pixels wide.
+    static constexpr QSize kDefaultSize{1240, 720};
+
     // With settings, they are applied before the walk starts and written
     // back when the window closes.
     explicit CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QSettings> settings = nullptr);
@@ -65,9 +71,15 @@ public:
     QAction* Command(int id) const;
     // The close sequence; safe to call more than once.
     void Shutdown();
-    // Writes the grid's rows to a PDF file (what "E&xport to PDF..." does
-    // after asking for the file); the status bar tells the outcome.
-    bool ExportPdf(const QString& file);
+    // Writes the grid's rows to a PDF file; the status bar tells the
+    // outcome, and `why` the reason it was not written.
+    bool ExportPdf(const QString& file, QString* why = nullptr);
+    // What "&Export to PDF..." does once the file is chosen: a file that
+    // cannot be written is told in a message box, with the reason.
+    bool ExportPdfAndTell(const QString& file);
+    // A warning box over the window, not modal to the application; it goes
+    // when closed.
+    QMessageBox* Tell(const QString& title, const QString& text);
 
     // The status bar: the message pane, the count of folders that could not
     // be read (empty while there are none), and the CAP, NUM and SCRL panes
@@ -84,13 +96,19 @@ public:
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
-    // record's bytes). A damaged stored value is told on stderr, one line
-    // each, and the default stays.
+    // record's bytes). A damaged stored value, or a settings file that does
+    // not parse, is told with its reason on stderr, one line each, and in a
+    // pane of the status bar (its tooltip lists them); the default stays.
     void SaveSettings(QSettings& settings);
     void LoadSettings(QSettings& settings);
+    // The status bar's pane of damaged settings (empty while there are none).
+    QString DamagedSettingsPane() const;
     // The row commands on an object (null: the focused row's).
     void OpenObject(Kestrum::Common::CDataObject* object);
     void OpenContainingFolder(Kestrum::Common::CDataObject* object);
+    // Hands a file or folder to the desktop; when nothing opens it, a
+    // message box says so and why.
+    bool OpenWithDesktop(const QString& path);
     void CopyFullName(Kestrum::Common::CDataObject* object);
     bool RefreshObject(Kestrum::Common::CDataObject* object);
     bool RefreshAll();
@@ -107,11 +125,15 @@ protected:
 
 private:
     QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt, const QString& icon);
+    void ReportDamaged(const QString& what, const QString& why = {});
+    void ReportSettingsProblem(const QString& line, const QString& what);
 
     std::unique_ptr<CVelmoraDoc> m_document;
     CVelmoraView* m_view = nullptr;
     QLabel* m_message = nullptr;
     QLabel* m_unreadable = nullptr;
+    QLabel* m_settingsPane = nullptr;
+    QStringList m_damaged; // the lines told about damaged settings
     QLabel* m_lockPanes[3] = {};
     QMenu* m_settings = nullptr;
     QAction* m_lines = nullptr;

@@ -20,6 +20,7 @@
 #include "gui/clipboard/CopyPaste.h"
 #include "gui/clipboard/TextClipboardFormat.h"
 #include "gui/header/Header.h"
+#include "gui/paint/ColumnPaintFormat.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/QtText.h"
 #include "gui/platform/QtDrainScheduler.h"
@@ -99,10 +100,16 @@ CColumn* MakeColumn(const ColumnDefault& column, const QFont& font)
 {
     // The time columns are widened when this platform's font needs more room
     // for a full time stamp than the designed 130 pixels.
-    const int timeWidth = QFontMetrics(font).horizontalAdvance("31/12/2009 23:59:58") + 8;
+    const QFontMetrics metrics(font);
+    const int timeWidth = metrics.horizontalAdvance("31/12/2009 23:59:58") + 8;
     const bool time = column.field >= FIELD_CREATION_TIME && column.field <= FIELD_LAST_WRITE_TIME;
-    return new CColumn(column.field, column.caption, time ? std::max(column.width, timeWidth) : column.width, AlignAuto,
-                       false, -1, -1, nullptr, nullptr, nullptr, "");
+    // Any column may be sorted: its caption keeps room for the sort arrow
+    // beside it and the margins the header paints (2 and 4 pixels; the
+    // header draws in the grid's font).
+    const int captionWidth = metrics.horizontalAdvance(QString::fromUtf8(column.caption)) +
+                             CColumnPaintFormat().GetSortIndicatorWidth() + 2 + 4 + 2;
+    const int width = std::max(time ? std::max(column.width, timeWidth) : column.width, captionWidth);
+    return new CColumn(column.field, column.caption, width, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, "");
 }
 } // namespace
 
@@ -133,7 +140,7 @@ void CVelmoraView::MeasureColumns()
         CColumn* column = header->GetColumnAt(i);
         m_widthPerHeight[column->GetFieldId()] = static_cast<double>(column->GetWidth()) / height;
     }
-    m_sizeWidthMet = 0;
+    m_sizeWidthMet[0] = m_sizeWidthMet[1] = 0;
 }
 
 void CVelmoraView::UseHeader(CHeader* header)
@@ -180,15 +187,19 @@ void CVelmoraView::AddRow(const FeedEntry& entry)
         m_grid->Add(entry.object, parent, GRID_LAST);
 }
 
+// The counters leave out what a root inside another given root announces:
+// the outer root's walk has counted it.
 void CVelmoraView::OnRootFolder(CFolderData* drive)
 {
-    m_progress.folders.fetch_add(1, std::memory_order_relaxed);
+    if (m_document.Scanner().IsCountingWalk())
+        m_progress.folders.fetch_add(1, std::memory_order_relaxed);
     Feed(drive, nullptr);
 }
 
 void CVelmoraView::OnFolder(CFolderData* folder)
 {
-    m_progress.folders.fetch_add(1, std::memory_order_relaxed);
+    if (m_document.Scanner().IsCountingWalk())
+        m_progress.folders.fetch_add(1, std::memory_order_relaxed);
     Feed(folder, folder->GetParent());
 }
 
@@ -255,7 +266,7 @@ bool CVelmoraView::RefreshAll()
     m_progress.folders = 0;
     m_progress.files = 0;
     m_progress.bytes = 0;
-    m_sizeWidthMet = 0;
+    m_sizeWidthMet[0] = m_sizeWidthMet[1] = 0;
     m_refreshed = nullptr;
     m_document.Scanner().AddListener(this);
     m_document.Start();
@@ -282,8 +293,10 @@ void CVelmoraView::RepaintDerivedColumns()
 
 void CVelmoraView::OnFile(CFileData* file)
 {
-    m_progress.files.fetch_add(1, std::memory_order_relaxed);
-    AddSaturating(m_progress.bytes, file->GetSize());
+    if (m_document.Scanner().IsCountingWalk()) {
+        m_progress.files.fetch_add(1, std::memory_order_relaxed);
+        AddSaturating(m_progress.bytes, file->GetSize());
+    }
     Feed(file, file->GetParent());
 }
 
@@ -306,7 +319,7 @@ void CVelmoraView::StepFont(int step)
     font.setPointSize(points + step);
     m_grid->SetGridFont(font);
     ScaleColumns(oldHeight, QFontMetrics(font).height());
-    m_sizeWidthMet = 0;
+    m_sizeWidthMet[0] = m_sizeWidthMet[1] = 0;
     FitSizeColumn();
 }
 
@@ -325,15 +338,15 @@ void CVelmoraView::ScaleColumns(int oldHeight, int newHeight)
     }
 }
 
-int CVelmoraView::RequiredSizeWidth()
+int CVelmoraView::RequiredSizeWidth(std::int32_t field)
 {
     CHeader* header = m_grid->GetHeader();
-    CColumn* column = header ? header->GetColumn(FIELD_SIZE) : nullptr;
+    CColumn* column = header ? header->GetColumn(field) : nullptr;
     if (!column)
         return 0;
     std::int64_t largest = 0;
     for (CFolderData* drive : m_document.Scanner().GetDrives()) {
-        largest = std::max(largest, drive->GetSize());
+        largest = std::max(largest, field == FIELD_SIZE ? drive->GetSize() : drive->GetSizeOnDisk());
         struct statvfs disk {};
         if (statvfs(drive->GetName().GetString(), &disk) == 0) {
             std::uint64_t bytes = 0;
@@ -345,31 +358,36 @@ int CVelmoraView::RequiredSizeWidth()
     }
     Kestrum::Common::CFormat* format = column->GetFormat() ? column->GetFormat()
                                                            : Kestrum::Common::GetDefaultFormat(Kestrum::Common::FT_INT64);
-    // As the row painter draws it: in the heaviest weight, the animation's
-    // square of one row height to the left, the cell margins around.
-    QFont bold = m_grid->GetGridFont();
-    bold.setWeight(QFont::Black);
+    // As the row painter draws it: the size in the heaviest weight with the
+    // animation's square of one row height to its left, the size on disk
+    // plain; the cell margins around.
+    QFont font = m_grid->GetGridFont();
+    if (field == FIELD_SIZE)
+        font.setWeight(QFont::Black);
     QPixmap scratch(1, 1);
     QPainter painter(&scratch);
-    painter.setFont(bold);
+    painter.setFont(font);
     CDeviceContext dc(painter);
     const CellDrawContext margins;
     return dc.TextWidth(ToQString(format->FormatValue(Kestrum::Common::CValue(largest), nullptr))) +
-           m_grid->GetFontRowHeight(AreaScrollable) + margins.leftMargin + margins.rightMargin + 2;
+           (field == FIELD_SIZE ? m_grid->GetFontRowHeight(AreaScrollable) : 0) + margins.leftMargin + margins.rightMargin + 2;
 }
 
 void CVelmoraView::FitSizeColumn()
 {
     CHeader* header = m_grid->GetHeader();
-    CColumn* column = header ? header->GetColumn(FIELD_SIZE) : nullptr;
-    if (!column)
-        return;
-    const int required = RequiredSizeWidth();
-    if (required <= m_sizeWidthMet)
-        return;
-    m_sizeWidthMet = required;
-    if (column->GetWidth() < required)
-        column->SetWidth(required);
+    for (const std::int32_t field : {FIELD_SIZE, FIELD_SIZE_ON_DISK}) {
+        CColumn* column = header ? header->GetColumn(field) : nullptr;
+        if (!column)
+            continue;
+        const int required = RequiredSizeWidth(field);
+        int& met = m_sizeWidthMet[field == FIELD_SIZE ? 0 : 1];
+        if (required <= met)
+            continue;
+        met = required;
+        if (column->GetWidth() < required)
+            column->SetWidth(required);
+    }
 }
 
 void CVelmoraView::IncreaseFont() { StepFont(1); }

@@ -97,13 +97,13 @@ public:
     bool AreLinesShown();
     // Font size in points, between 6 and 24 after the commands.
     int FontPoints();
-    // Widens the Size column when it is narrower than the largest drive's
-    // size needs in the current font, the animation beside it included
-    // (the capacity of the drive's file system, or its total when that is
-    // larger). It widens again only when the need grows: a user may narrow
-    // the column.
+    // Widens the Size and the Size on disk columns when they are narrower
+    // than the largest drive's value needs in the current font, the Size
+    // column's animation beside it included (the capacity of the drive's
+    // file system, or its total when that is larger). Each widens again
+    // only when its need grows: a user may narrow them.
     void FitSizeColumn();
-    int RequiredSizeWidth();
+    int RequiredSizeWidth(std::int32_t field = FIELD_SIZE);
 
     // The close sequence: stop listening and clear the rows (GUI thread, after
     // the scanner has ended).
@@ -132,7 +132,7 @@ private:
     ScanProgress m_progress;
     bool m_detached = false;
     std::map<std::int32_t, double> m_widthPerHeight;
-    int m_sizeWidthMet = 0; // the Size width last made sure of
+    int m_sizeWidthMet[2] = {}; // the Size and Size on disk widths last made sure of
     Kestrum::Common::CCoalescingQueue<FeedEntry> m_feed;
     Kestrum::GUI::CQtDrainScheduler* m_feedScheduler; // a child of this view
 };

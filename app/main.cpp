@@ -47,6 +47,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "velmora: %s\n", message.c_str());
     if (!badRoots.empty())
         return kUsageExitCode;
+    // A file that cannot be written is named with its reason now, not after
+    // the walk.
+    for (const std::string* output : {&options.exportPdf, &options.screenshot}) {
+        if (output->empty())
+            continue;
+        const std::string why = WhyNotWritable(*output);
+        if (!why.empty()) {
+            std::fprintf(stderr, "velmora: cannot write %s: %s\n", QuoteForMessage(*output).c_str(), why.c_str());
+            return kCannotWriteExitCode;
+        }
+    }
 
     if (options.Quits() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
         !std::getenv("QT_QPA_PLATFORM"))
@@ -68,7 +79,7 @@ int main(int argc, char** argv)
     const bool stored = settings && settings->contains("geometry");
     CMainFrame frame(std::make_unique<CVelmoraDoc>(options.roots), std::move(settings));
     if (!stored)
-        frame.resize(1000, 640);
+        frame.resize(CMainFrame::kDefaultSize);
     frame.show();
     if (options.Quits() || options.expandLevels >= 0)
         new CScreenshot(frame, QString::fromLocal8Bit(options.screenshot.c_str()), options.afterSeconds,

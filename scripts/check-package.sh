@@ -48,6 +48,11 @@ echo "   libkestrum_gui exports $(nm -D --defined-only "$libdir"/libkestrum_gui.
 
 echo "-- desktop entry, metainfo, man page"
 desktop-file-validate "$prefix/share/applications/velmora.desktop"
+# Velmora opens no folder for others: registered for folders, "Open" on a
+# folder (its own row menu's too) would start another Velmora.
+if grep -q '^MimeType=.*inode/directory' "$prefix/share/applications/velmora.desktop"; then
+  echo "velmora.desktop registers Velmora for inode/directory"; exit 1
+fi
 appstreamcli validate --no-net --explain "$prefix/share/metainfo/org.kestrum.Velmora.metainfo.xml"
 help_options=$(build-package/app/velmora --help | grep -oE '^  -[-a-z]+' | tr -d ' ' | sort -u)
 man_options=$(zcat "$prefix/share/man/man1/velmora.1.gz" | grep -E '^\.(B|BI|BR) ' | grep -oE '^\.[A-Z]+ \\-[-\\a-z]+' \

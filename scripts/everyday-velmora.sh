@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Tries Velmora's everyday commands by hand on a virtual X server: the row
 # menu on a folder (right button), "&Copy full name" read back with xclip,
-# F5 on a folder after a file inside it was deleted, the units mode, and a
-# restart that brings the settings back (kept in a file of their own). Saves
+# F5 on a folder after a file inside it was deleted, the units mode, a
+# restart that brings the settings back (kept in a file of their own), File
+# > Exit by Alt+F, X and by Ctrl+Q, Open without a program to open it (a
+# message box), the default window with all eight columns, and a folder
+# given twice beside one inside it (the status bar's totals). Saves
 # a screenshot of each step to OUT (default build/everyday-velmora/). Exits 0
 # without doing anything where Xvfb, xdotool or xclip is missing.
 #   scripts/everyday-velmora.sh [OUT]
@@ -23,7 +26,7 @@ settings="$tree.ini"
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree" "$log" "$settings"
+  rm -rf "$tree" "$log" "$settings" "$tree.fresh.ini"
 }
 trap cleanup EXIT
 make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/urandom >"$tree/$1"; }
@@ -39,9 +42,13 @@ truncate -s 3M "$tree/sparse.img" # takes nothing on the disk
 
 start_xvfb
 
-start() {
+start() { # [SETTINGS [FOLDER...]]: the tree with the kept settings by default
+  local kept="${1:-$settings}"
+  shift || true
+  [ $# -gt 0 ] || set -- "$tree"
   : >"$log"
-  "$velmora" --settings "$settings" --report-layout "$tree" >"$log" 2>&1 &
+  # No program on the path opens files: Open must say so.
+  PATH=/nonexistent-velmora-path "$velmora" --settings "$kept" --report-layout "$@" >"$log" 2>&1 &
   app=$!
   for _ in $(seq 200); do grep -q '^layout ' "$log" && break; sleep 0.1; done
   layout="$(grep '^layout ' "$log" || true)"
@@ -60,10 +67,21 @@ shot() {
   import -window root "$file"
   echo "  $file"
 }
-quit() { # File > Exit: the settings are written as the window closes
+quit() { # File > Exit by its mnemonic (Alt+F, X): the settings are written as the window closes
   xdotool key alt+f
   sleep 0.3
-  xdotool key Up Return
+  xdotool key x
+  ended
+}
+exit_by_key() { # File > Exit by Ctrl+Q
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  sleep 0.2
+  xdotool key ctrl+q
+  ended
+}
+ended() { # the window must be gone within ten seconds
+  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app" 2>/dev/null; then echo "everyday-velmora: the window did not close" >&2; exit 1; fi
   wait "$app" || true
   app=""
 }
@@ -97,5 +115,32 @@ quit
 start
 shot restarted
 grep -q '^velmora:' "$log" && { echo "everyday-velmora: complaints:" >&2; cat "$log" >&2; exit 1; }
-quit
+# Open on a row with no program to open it (no xdg-open on the path): a
+# message box says so.
+xdotool mousemove --sync $((bx + 120)) "$(row_y 0)" click 3
+sleep 0.3
+xdotool key o # "&Open"
+for _ in $(seq 30); do xdotool search --onlyvisible --name '^Open' >/dev/null 2>&1 && break; sleep 0.1; done
+shot open-without-opener
+xdotool search --onlyvisible --name '^Open' >/dev/null 2>&1 || { echo "everyday-velmora: no message box for Open" >&2; exit 1; }
+xdotool key Return
+sleep 0.3
+exit_by_key
+
+# No settings yet: the window opens at its default size with all eight
+# columns in view.
+start "$tree.fresh.ini"
+shot default-window
+read -r _ _ _ _ body_width _ <<<"$layout"
+last="${layout##* }"
+[[ "$layout" == *" %_of_parent "* ]] && [ "$last" -le "$body_width" ] ||
+  { echo "everyday-velmora: not every column in view: $layout" >&2; exit 1; }
+exit_by_key
+
+# A folder given twice and one inside another: three roots shown once
+# each, the totals in the status bar those of the tree once.
+start "$tree.fresh.ini" "$tree" "$tree" "$tree/charlie"
+shot given-twice-and-nested
+exit_by_key
+rm -f "$tree.fresh.ini"
 echo "everyday-velmora: done"

@@ -409,6 +409,10 @@ ITooltipSource* CGrid::SetTooltipSource(ITooltipSource* source)
 {
     return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->SetSource(source); });
 }
+void CGrid::HideTooltips()
+{
+    CallVoid([&] { m_impl->tooltips->HideAndForget(); });
+}
 ITooltipSource* CGrid::GetTooltipSource() { return Call<ITooltipSource*>(nullptr, [&] { return m_impl->tooltips->GetSource(); }); }
 // --- transfer ------------------------------------------------------------------------------------
 

@@ -305,6 +305,10 @@ public:
     // The source of regular tooltips (null: the regular control's default).
     ITooltipSource* SetTooltipSource(ITooltipSource* source);
     ITooltipSource* GetTooltipSource();
+    // Hides the shown tooltips and forgets a pending hover, for what an
+    // application opens over the grid (a context menu); none shows while a
+    // pop-up menu is open.
+    void HideTooltips();
     // Transfer (gui/clipboard/): copy, cut and paste of rows through the
     // clipboard (Ctrl+C, Ctrl+X, Ctrl+V run these) and drag and drop of
     // rows. The handlers are deleted with the grid when their IsAutoDelete

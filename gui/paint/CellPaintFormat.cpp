@@ -14,6 +14,13 @@
 namespace Kestrum::GUI {
 
 namespace {
+bool IsNumberType(std::int32_t type)
+{
+    return (type >= Common::FT_CHAR && type <= Common::FT_INT64) || type == Common::FT_FLOAT || type == Common::FT_DOUBLE;
+}
+} // namespace
+
+namespace {
 CGridItem* ItemOf(const CellDrawContext& context) { return context.row ? context.row->item : nullptr; }
 
 const GridAppearance& AppearanceOf(const PaintState& state)
@@ -278,7 +285,16 @@ int CCellPaintFormat::PaintStages(CellDrawContext& context, PaintState& state, P
         const int align = ResolveAlignment(context.column->GetAlignment(), value.GetType());
         if (context.font)
             dc.SelectFont(*context.font);
-        dc.Text(GetTextRect(context, state, flags), CellText(context), GetTextColor(context, state, flags),
+        const CRect textRect = GetTextRect(context, state, flags);
+        QString text = CellText(context);
+        // A number is shown whole or not at all: with digits cut off it
+        // would read as another number. What does not fit is a row of '#'
+        // (the in-place tooltip shows the whole value).
+        if (IsNumberType(value.GetType()) && dc.TextWidth(text) > textRect.Width()) {
+            const int mark = std::max(1, dc.TextWidth(QStringLiteral("#")));
+            text = QString(std::max(0, textRect.Width()) / mark, QLatin1Char('#'));
+        }
+        dc.Text(textRect, text, GetTextColor(context, state, flags),
                 align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
     }
 

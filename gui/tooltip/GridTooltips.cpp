@@ -1,5 +1,6 @@
 #include "gui/tooltip/GridTooltips.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QImage>
 #include <QPainter>
@@ -248,6 +249,10 @@ bool CGridTooltips::Show(int kind, CPoint point)
 {
     if (!ValidKind(kind) || m_suppressed)
         return false;
+    // Nothing over an open pop-up menu (a hover asked for before it opened
+    // may come while it is open).
+    if (QApplication::activePopupWidget())
+        return false;
     ITooltipCtrl* control = m_controls[kind];
     if (!control)
         return false;
@@ -316,6 +321,13 @@ void CGridTooltips::HideAll()
         m_suppressed = true;
     }
     m_grid.timers[TimerTooltip].stop();
+}
+
+void CGridTooltips::HideAndForget()
+{
+    CancelHover();
+    HideAll();
+    m_kind = TooltipNone;
 }
 
 void CGridTooltips::OnMouseLeave()

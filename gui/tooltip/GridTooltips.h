@@ -78,6 +78,9 @@ public:
     void OnMouseLeave();
     void OnAutoHideTimer();
     void HideAll();
+    // Hides all and drops a pending hover: for an application that opens
+    // something over the grid (a menu).
+    void HideAndForget();
 
     bool IsShown(int kind) const;
     bool IsSuppressed() const noexcept { return m_suppressed; }

@@ -186,9 +186,21 @@ bool CTooltipCtrl::Show(const TooltipCell& cell)
     if (!m_window || !cell.source || !cell.context || !cell.settings)
         return false;
     SetText(cell.source->GetTooltipText(cell.grid, *cell.context));
-    const QSize size = Measure(m_text, *cell.settings);
-    ShowAt(Place(cell.cursor, size, CursorSize(), *cell.settings, VirtualScreen(cell.cursor)), size, *cell.settings);
+    const CRect screen = VirtualScreen(cell.cursor);
+    QSize size = Measure(m_text, *cell.settings);
+    size.setWidth(std::min(size.width(), screen.Width())); // placed as wide as it is shown
+    ShowAt(Place(cell.cursor, size, CursorSize(), *cell.settings, screen), size, *cell.settings);
     return true;
+}
+
+void CTooltipCtrl::FitOnScreen(CPoint& topLeft, QSize& size, const CRect& screen)
+{
+    // A text wider than the screen is cut to it (the paint ends each line
+    // that does not fit with an ellipsis); then the pop-up is moved back
+    // from the right and the bottom, and onto the left and the top.
+    size = size.boundedTo(QSize(std::max(0, screen.Width()), std::max(0, screen.Height())));
+    topLeft.x = std::max(screen.left, std::min(topLeft.x, screen.right - size.width()));
+    topLeft.y = std::max(screen.top, std::min(topLeft.y, screen.bottom - size.height()));
 }
 
 void CTooltipCtrl::ShowAt(CPoint topLeft, QSize size, const TooltipSettings& settings)
@@ -196,6 +208,7 @@ void CTooltipCtrl::ShowAt(CPoint topLeft, QSize size, const TooltipSettings& set
     if (!m_window)
         return;
     m_shownWith = settings;
+    FitOnScreen(topLeft, size, VirtualScreen(topLeft));
     m_window->setGeometry(topLeft.x, topLeft.y, size.width(), size.height());
     if (!m_window->isVisible())
         m_window->show();

@@ -103,6 +103,10 @@ public:
     // standard cursor cell).
     static constexpr int kCursorMetric = 32;
 
+    // Keeps a pop-up of `size` at `topLeft` within `screen`: no wider or
+    // higher than the screen, and moved onto it.
+    static void FitOnScreen(CPoint& topLeft, QSize& size, const CRect& screen);
+
     // Draws the pop-up (the window's paint calls it).
     void Paint(QPainter& painter, QSize size);
 
@@ -118,7 +122,8 @@ protected:
     // The virtual screen (every monitor) of the screen under `point`.
     virtual CRect VirtualScreen(CPoint point) const;
     void SetText(const QString& text) { m_text = text; }
-    // Moves, shows without activating and repaints the pop-up.
+    // Moves, shows without activating and repaints the pop-up, kept on the
+    // screen under its corner.
     void ShowAt(CPoint topLeft, QSize size, const TooltipSettings& settings);
 
 private:

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include "TempTree.h"
@@ -180,4 +183,48 @@ TEST(CommandLine, RelativeRootsAreMadeAbsolute)
     EXPECT_TRUE(CheckRoots(roots).empty());
     std::filesystem::current_path(saved);
     EXPECT_EQ(roots, (std::vector<std::string>{(tree.Root() / "here").string(), tree.Root().string()}));
+}
+
+// --- where a save goes --------------------------------------------------------------------
+
+TEST(CommandLine, APlaceThatCannotBeWrittenIsToldWithItsReason)
+{
+    CTempTree tree;
+    tree.File("file.txt", 3);
+    tree.Dir("folder");
+    const std::string root = tree.Root().string();
+    const struct {
+        std::string file;
+        std::string reason; // empty: writable
+    } cases[] = {
+        {root + "/new.pdf", ""},
+        {root + "/file.txt", ""},
+        {"/nonexistent-velmora-folder/x.pdf", "no such folder '/nonexistent-velmora-folder'"},
+        {root + "/missing/deeper/x.pdf", "no such folder '" + root + "/missing/deeper'"},
+        {root + "/folder", "it is a folder"},
+        {root + "/file.txt/x.pdf", "'" + root + "/file.txt' is not a folder"},
+        {"", "an empty name"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WhyNotWritable(c.file), c.reason) << c.file;
+    // The superuser may write anywhere: only others are refused.
+    if (geteuid() != 0) {
+        tree.Dir("locked");
+        ASSERT_EQ(chmod((tree.Root() / "locked").c_str(), 0555), 0);
+        EXPECT_EQ(WhyNotWritable(root + "/locked/x.pdf"), "cannot write in '" + root + "/locked': Permission denied");
+        chmod((tree.Root() / "locked").c_str(), 0755);
+    }
+}
+
+// --- the desktop entry --------------------------------------------------------------------
+
+// "Open" on a folder asks the desktop for the folder's opener: Velmora,
+// registered for folders, would start itself.
+TEST(DesktopEntry, VelmoraIsNoOpenerOfFolders)
+{
+    std::ifstream entry(VELMORA_DESKTOP_ENTRY);
+    ASSERT_TRUE(entry.good());
+    const std::string text((std::istreambuf_iterator<char>(entry)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Exec=velmora"), std::string::npos);
+    EXPECT_EQ(text.find("inode/directory"), std::string::npos);
 }

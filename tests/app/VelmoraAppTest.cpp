@@ -6,7 +6,10 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMenu>
+#include <QFileDialog>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
@@ -16,6 +19,7 @@
 #include <QUrl>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -137,7 +141,7 @@ TEST_F(AppFixture, TheFileMenuPrintsPreviewsAndExportsBeforeExit)
     QStringList texts;
     for (QAction* action : file->actions())
         texts << (action->isSeparator() ? QString("-") : action->text());
-    EXPECT_EQ(texts, (QStringList{"&Print...", "Print Pre&view", "E&xport to PDF...", "-", "E&xit"}));
+    EXPECT_EQ(texts, (QStringList{"&Print...", "Print Pre&view", "&Export to PDF...", "-", "E&xit"}));
     EXPECT_EQ(frame->Command(ID_PRINT)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
     for (const int id : {ID_PRINT, ID_PRINT_PREVIEW, ID_EXPORT_PDF}) {
         QAction* command = frame->Command(id);
@@ -227,6 +231,115 @@ TEST_F(AppFixture, TheExportedPageShowsTheRowsAsTheScreenDoes)
         else
             EXPECT_EQ(fileColoured, 0) << "row " << row;
     }
+}
+
+namespace {
+// The letter after a single '&' of a menu text, lower case; 0 for none.
+QChar Mnemonic(const QString& text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&')
+            continue;
+        if (text[i + 1] != '&')
+            return text[i + 1].toLower();
+        ++i;
+    }
+    return {};
+}
+void ExpectDistinctMnemonics(QMenu* menu)
+{
+    std::map<QChar, QString> seen;
+    for (QAction* action : menu->actions()) {
+        const QChar key = Mnemonic(action->text());
+        if (action->isSeparator() || !action->isVisible() || key.isNull())
+            continue;
+        const auto [it, added] = seen.emplace(key, action->text());
+        EXPECT_TRUE(added) << menu->title().toStdString() << ": " << it->second.toStdString() << " and "
+                           << action->text().toStdString();
+    }
+}
+} // namespace
+
+TEST_F(AppFixture, NoMenuHasTwoItemsWithOneMnemonic)
+{
+    std::vector<QMenu*> menus;
+    for (QAction* title : frame->menuBar()->actions())
+        if (title->menu())
+            menus.push_back(title->menu());
+    std::unique_ptr<QMenu> rowMenu(frame->MakeContextMenu(Grid().GetObject(Grid().GetItemAt(0, AreaScrollable))));
+    menus.push_back(rowMenu.get());
+    for (QMenu* menu : menus)
+        ExpectDistinctMnemonics(menu);
+}
+
+// The keys a user presses, through the window's key handling: Alt+F, X and
+// Ctrl+Q end the window; the font steps and Expand or Collapse all have
+// their keys while the grid keeps its own.
+TEST_F(AppFixture, TheMenuKeysReachTheirCommandsAndTheGridKeepsItsKeys)
+{
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    Grid().setFocus();
+    const int points = frame->View().FontPoints();
+    QTest::keyClick(&Grid(), Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(frame->View().FontPoints(), points + 1);
+    QTest::keyClick(&Grid(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(frame->View().FontPoints(), points);
+    const int rows = Grid().GetRowCount(AreaScrollable);
+    QTest::keyClick(&Grid(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(Grid().GetRowCount(AreaScrollable), 6); // the root, two folders, three files
+    QTest::keyClick(&Grid(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Grid().GetRowCount(AreaScrollable), rows);
+    // No command takes the grid's keys.
+    for (QAction* action : frame->findChildren<QAction*>())
+        for (const QKeySequence& key : action->shortcuts())
+            for (const QKeySequence& gridKey : {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_V),
+                                                QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::CTRL | Qt::Key_A),
+                                                QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Left),
+                                                QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Up), QKeySequence(Qt::Key_Down)})
+                EXPECT_NE(key, gridKey) << action->text().toStdString();
+
+    QTest::keyClick(&Grid(), Qt::Key_F, Qt::AltModifier);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    QTest::keyClick(menu, Qt::Key_X);
+    EXPECT_FALSE(frame->isVisible());
+
+    frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}));
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    Grid().setFocus();
+    QTest::keyClick(&Grid(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(frame->isVisible());
+}
+
+// File > Export to PDF into a folder that is not there: a message box says
+// why, and the printer is not started on it.
+TEST_F(AppFixture, ExportToAPlaceThatCannotBeWrittenSaysWhyInAMessageBox)
+{
+    bool chosen = false;
+    const QString missing = QString::fromStdString((tree.Root() / "missing").string());
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialog->setDirectory(QString::fromStdString(tree.Root().string()));
+        dialog->selectFile("missing/x.pdf");
+        QMetaObject::invokeMethod(dialog, "accept"); // as its Save button does
+        chosen = true;
+    });
+    testing::internal::CaptureStderr();
+    frame->Command(ID_EXPORT_PDF)->trigger();
+    const std::string told = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(chosen);
+    auto* box = frame->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->text().contains(missing + "/x.pdf")) << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains("no such folder '" + missing + "'")) << box->text().toStdString();
+    EXPECT_EQ(told.find("QPainter"), std::string::npos) << told;
+    box->close();
 }
 
 TEST_F(AppFixture, StartsSortedBySizeLargestFirst)

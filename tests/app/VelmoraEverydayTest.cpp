@@ -10,7 +10,10 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QUrl>
+#include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
 #include <QStatusBar>
@@ -19,10 +22,12 @@
 #include <QToolBar>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <unistd.h>
 
 #include "TempTree.h"
+#include "app/CommandLine.h"
 #include "app/FolderScanner.h"
 #include "app/MainFrame.h"
 #include "app/RowPainter.h"
@@ -277,6 +282,61 @@ TEST(VelmoraSettings, ADamagedStoredValueIsToldOnceAndTheDefaultsStay)
     }
 }
 
+// A settings file cut short inside the header's bytes, or one of random
+// bytes, is told with its real reason, once, on stderr and in the status bar.
+TEST(VelmoraSettings, ADamagedSettingsFileIsToldWithItsRealReason)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("velmora.ini");
+    {
+        auto frame = OpenFrame(tree.Root(), file);
+        ASSERT_TRUE(WaitIdle(*frame));
+        frame->close(); // writes them
+    }
+    QFile ini(file);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray whole = ini.readAll();
+    ini.close();
+    const qsizetype header = whole.indexOf("header=@ByteArray(");
+    ASSERT_GE(header, 0);
+    QByteArray random(4000, 0);
+    std::mt19937 bytes(7);
+    for (char& byte : random)
+        byte = static_cast<char>(bytes());
+    const struct {
+        const char* name;
+        QByteArray contents;
+        const char* told;   // on stderr
+        const char* pane;   // in the status bar
+    } cases[] = {
+        {"cut inside the header", whole.left(header + 40), "the stored header is damaged: its bytes end early (cut short)",
+         "Damaged settings: header"},
+        {"random bytes", random, "is damaged (it is no settings text)", "Damaged settings: the whole file"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(c.contents);
+        ini.close();
+        testing::internal::CaptureStderr();
+        auto frame = OpenFrame(tree.Root(), file);
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_NE(told.find(c.told), std::string::npos) << c.name << ": " << told;
+        EXPECT_EQ(told.find("newer version"), std::string::npos) << c.name << ": " << told;
+        int ours = 0;
+        for (std::size_t at = told.find("velmora:"); at != std::string::npos; at = told.find("velmora:", at + 1))
+            ++ours;
+        EXPECT_EQ(ours, 1) << c.name << ": " << told;
+        const QLabel* pane = frame->statusBar()->findChild<QLabel*>("damagedSettings");
+        ASSERT_NE(pane, nullptr) << c.name;
+        EXPECT_TRUE(pane->isVisibleTo(frame.get())) << c.name;
+        EXPECT_TRUE(pane->text().startsWith(c.pane)) << c.name << ": " << pane->text().toStdString();
+        EXPECT_EQ(frame->View().Grid().GetHeader()->GetColumnCount(), 8) << c.name;
+        frame->Shutdown();
+    }
+}
+
 TEST(VelmoraSettings, AHeaderStoredBeforeTheNewColumnsGainsThem)
 {
     Velmora::Test::CTempTree tree;
@@ -513,6 +573,36 @@ TEST(VelmoraRowCommands, OpenAndOpenContainingFolderHandTheDesktopTheRightFolder
                                          QUrl::fromLocalFile(root + "/docs")}));
 }
 
+// Without a program that opens files (none offscreen, and no handler set),
+// Open and Open containing folder say so in a message box, with the reason.
+TEST(VelmoraRowCommands, OpenWithNothingToOpenItSaysWhyInAMessageBox)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    auto frame = OpenFrame(tree.Root());
+    ASSERT_TRUE(WaitIdle(*frame));
+    const std::string root = tree.Root().string();
+    const struct {
+        const char* name;
+        std::function<void()> command;
+        std::string path;
+    } cases[] = {
+        {"Open", [&] { frame->OpenObject(FolderAt(Root(*frame), "docs")); }, root + "/docs"},
+        {"Open containing folder", [&] { frame->OpenContainingFolder(FolderAt(Root(*frame), "docs/deep")); }, root + "/docs"},
+    };
+    for (const auto& c : cases) {
+        c.command();
+        QMessageBox* box = frame->findChild<QMessageBox*>();
+        ASSERT_NE(box, nullptr) << c.name;
+        EXPECT_TRUE(box->isVisible()) << c.name;
+        EXPECT_TRUE(box->text().contains(QString::fromStdString("cannot open " + c.path + ":"))) << box->text().toStdString();
+        EXPECT_TRUE(box->text().contains("xdg-open was not found") || box->text().contains("no program that opens it"))
+            << box->text().toStdString();
+        box->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 TEST(VelmoraRowCommands, TheMenuKeyOpensTheMenuOfTheFocusedRow)
 {
     Velmora::Test::CTempTree tree;
@@ -622,6 +712,54 @@ TEST(VelmoraRefresh, TheStatusTellsTheTotalsAndTheTitleTheProgress)
     EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith(expected))
         << frame->statusBar()->currentMessage().toStdString();
 }
+
+// --- folders given more than once, or one inside another ----------------------------------
+
+namespace {
+struct GivenRootsCase {
+    const char* name;
+    std::vector<std::string> given;  // relative to the tree ("." is the tree)
+    std::vector<std::string> shown;  // the roots shown, in order
+};
+class VelmoraGivenRoots : public ::testing::TestWithParam<GivenRootsCase> {};
+} // namespace
+
+// The grand total is that of the tree once, however its folders are given:
+// a repeated folder is one root, and a folder inside another is a root of
+// its own whose files the total counts once.
+TEST_P(VelmoraGivenRoots, EachFolderIsShownOnceAndCountedOnceInTheTotals)
+{
+    Velmora::Test::CTempTree tree;
+    MakeTree(tree);
+    std::vector<std::string> roots;
+    for (const std::string& relative : GetParam().given)
+        roots.push_back((tree.Root() / relative).string());
+    ASSERT_TRUE(CheckRoots(roots).empty()); // as the command line is read
+    auto frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(roots));
+    frame->show();
+    ASSERT_TRUE(WaitIdle(*frame));
+    frame->UpdateStatus();
+    std::vector<std::string> shown;
+    for (CFolderData* drive : frame->Document().Scanner().GetDrives())
+        shown.push_back(drive->GetFullName().ToStdString());
+    std::vector<std::string> expected;
+    for (const std::string& relative : GetParam().shown)
+        expected.push_back(std::filesystem::weakly_canonical(tree.Root() / relative).string());
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(frame->View().Grid().GetRowCount(AreaScrollable), static_cast<int>(expected.size()));
+    // 1000 + 5000 + 70000 + 123456 + 10 bytes.
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("Done: 4 folders, 5 files, 194.8 KiB ("))
+        << frame->statusBar()->currentMessage().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roots, VelmoraGivenRoots,
+    ::testing::Values(GivenRootsCase{"Alone", {"."}, {"."}}, GivenRootsCase{"Twice", {".", "."}, {"."}},
+                      GivenRootsCase{"TwiceSpelledOtherwise", {".", "docs/.."}, {"."}},
+                      GivenRootsCase{"InnerAfter", {".", "docs"}, {".", "docs"}},
+                      GivenRootsCase{"InnerFirst", {"docs/deep", "."}, {"docs/deep", "."}},
+                      GivenRootsCase{"InnerTwiceAndItsOwnInner", {"docs", ".", "docs", "docs/deep"}, {"docs", ".", "docs/deep"}}),
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 TEST(VelmoraRefresh, ClosingDuringARefreshIsSafe)
 {

@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QProcess>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <sys/statvfs.h>
 #include <thread>
 
 #include "TempTree.h"
@@ -19,7 +21,9 @@
 #include "app/RowPainter.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "common/Format.h"
 #include "common/FormatRegistry.h"
+#include "common/Value.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
@@ -288,6 +292,96 @@ TEST(VelmoraShell, TheSizeColumnFitsTheLargestDriveWithItsAnimationInEveryFont)
     grid.GetHeader()->GetColumn(2)->SetWidth(50);
     frame->UpdateStatus();
     EXPECT_EQ(grid.GetHeader()->GetColumn(2)->GetWidth(), 50);
+}
+
+// The window Velmora opens with (1240 pixels, for a screen 1280 wide) shows
+// all eight columns; each caption keeps room for the sort arrow, and both
+// size columns fit the largest value as it is drawn.
+TEST(VelmoraShell, TheDefaultWindowShowsEveryColumnWholeWithItsSortArrow)
+{
+    CTempTree tree;
+    const auto big = tree.File("big/disk.img", 0);
+    ASSERT_EQ(truncate(big.c_str(), 9'538'506'752LL), 0);
+    tree.File("big/small", 4096);
+    auto frame = OpenFrame(tree);
+    frame->resize(1240, 720);
+    WaitForTheWalk(*frame);
+    frame->UpdateStatus();
+    QCoreApplication::processEvents();
+    CGrid& grid = frame->View().Grid();
+    CHeader* header = grid.GetHeader();
+    ASSERT_EQ(header->GetVisibleColumns().size(), 8u);
+    const QFontMetrics metrics(grid.GetGridFont());
+    for (CColumn* column : header->GetVisibleColumns()) {
+        const CRect rect = header->GetColumnRect(&grid, column->GetFieldId());
+        EXPECT_LE(rect.right, grid.viewport()->width()) << column->GetCaption();
+        // The caption between its margins (2 and 4 pixels) and the arrow.
+        EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(column->GetCaption())) + 6 + 12, column->GetWidth())
+            << column->GetCaption();
+    }
+    // Size on disk holds the capacity of the tree's disk, drawn plain
+    // between the cell margins, as Size is widened for it.
+    struct statvfs disk {};
+    ASSERT_EQ(statvfs(tree.Root().c_str(), &disk), 0);
+    const auto capacity = static_cast<std::int64_t>(disk.f_blocks * disk.f_frsize);
+    const CString text = Kestrum::Common::GetDefaultFormat(Kestrum::Common::FT_INT64)->FormatValueAsCString(Kestrum::Common::CValue(capacity), nullptr);
+    EXPECT_LE(metrics.horizontalAdvance(ToQString(text)) + 4, header->GetColumn(FIELD_SIZE_ON_DISK)->GetWidth()) << text.GetString();
+}
+
+namespace {
+struct ProgramRun {
+    int exitCode;
+    QString out, err;
+};
+// The program as a user starts it, offscreen.
+ProgramRun RunVelmora(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(environment);
+    process.start(VELMORA_BINARY, arguments);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+} // namespace
+
+// The window opens wide enough for the eight columns in their default widths.
+TEST(VelmoraShell, TheWindowOpensWithEveryColumnInView)
+{
+    CTempTree tree;
+    tree.File("docs/a.txt", 4096);
+    const ProgramRun run = RunVelmora({"--report-layout", "--screenshot", QString::fromStdString((tree.Root() / "shot.png").string()),
+                                QString::fromStdString(tree.Root().string())});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // "layout body X Y WIDTH HEIGHT header H row R columns NAME LEFT RIGHT ..."
+    const QStringList words = run.out.split('\n').filter("layout ").value(0).split(' ');
+    ASSERT_GT(words.size(), 9 + 8 * 3) << run.out.toStdString();
+    const int bodyWidth = words[4].toInt();
+    EXPECT_LE(words.last().toInt(), bodyWidth) << run.out.toStdString();
+    EXPECT_EQ(words[words.size() - 3], "%_of_parent");
+}
+
+// A PDF asked for in a place that cannot be written is refused at once,
+// with the reason, before any walk.
+TEST(VelmoraShell, APdfForAPlaceThatCannotBeWrittenIsRefusedWithTheReason)
+{
+    CTempTree tree;
+    tree.File("file.txt", 1);
+    const QString root = QString::fromStdString(tree.Root().string());
+    const struct {
+        QString file;
+        QString reason;
+    } cases[] = {{"/nonexistent-velmora/x.pdf", "no such folder '/nonexistent-velmora'"},
+                 {root, "it is a folder"},
+                 {root + "/file.txt/x.pdf", "'" + root + "/file.txt' is not a folder"}};
+    for (const auto& c : cases) {
+        const ProgramRun run = RunVelmora({"--export-pdf", c.file, root});
+        EXPECT_EQ(run.exitCode, 1) << c.file.toStdString();
+        EXPECT_TRUE(run.err.contains("velmora: cannot write '" + c.file + "': " + c.reason)) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("QPainter")) << run.err.toStdString();
+    }
 }
 
 TEST(VelmoraShell, TheScreenshotWaitsForEveryRowAndForTheLastHighlight)

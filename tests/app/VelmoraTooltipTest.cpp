@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <QTimerEvent>
 #include <cerrno>
@@ -38,6 +40,7 @@ struct TooltipWindow : ::testing::Test {
     {
         tree.File("one/two/three/" + kLongName, 10);
         tree.File("short.txt", 5);
+        tree.File(std::string(200, 'd') + "/" + std::string(200, 'e') + "/s.txt", 5);
         frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}));
         frame->resize(700, 400);
         frame->move(60, 40);
@@ -136,6 +139,63 @@ TEST_F(TooltipWindow, OtherColumnsHaveNoRegularTooltip)
     const CRect size = Grid().GetCellRect(item, FIELD_SIZE);
     Hover(item, size.left - Grid().GetCellRect(item, FIELD_NAME).left + 10);
     EXPECT_FALSE(Shown(false));
+}
+
+// However long the text and wherever the cell, a pop-up stays on the
+// screen, no wider than it (the text then ends in an ellipsis).
+TEST_F(TooltipWindow, APopUpStaysOnTheScreen)
+{
+    const QRect screen = frame->screen()->virtualGeometry();
+    frame->move(screen.right() - 450, 40); // the long name runs past the right edge
+    QCoreApplication::processEvents();
+    const HITEM clipped = RowNamed(kLongName);
+    ASSERT_NE(clipped, 0u);
+    Hover(clipped, 250);
+    ASSERT_TRUE(Shown(true));
+    EXPECT_TRUE(screen.contains(Control(true)->GetWindow()->geometry())) << Control(true)->GetWindow()->geometry().right();
+    // A path wider than the whole screen, beside the cursor.
+    QTest::keyClick(Grid().viewport(), Qt::Key_Shift); // a key hides it
+    const HITEM deep = RowNamed("s.txt");
+    ASSERT_NE(deep, 0u);
+    Hover(deep, 60);
+    ASSERT_TRUE(Shown(false));
+    ASSERT_GT(QFontMetrics(Grid().GetGridFont()).horizontalAdvance(Control(false)->GetText()), screen.width());
+    EXPECT_TRUE(screen.contains(Control(false)->GetWindow()->geometry())) << Control(false)->GetWindow()->geometry().left();
+}
+
+// Opening the row menu hides the tooltip, and none shows while it is open,
+// not even from a hover asked for before.
+TEST_F(TooltipWindow, NoTooltipWhileTheRowMenuIsOpen)
+{
+    const HITEM item = RowNamed("short.txt");
+    ASSERT_NE(item, 0u);
+    Hover(item, 150);
+    ASSERT_TRUE(Shown(false));
+    Grid().SetFocusedRow(Grid().GetVisibleIndex(item), AreaScrollable);
+    QTest::keyClick(Grid().viewport(), Qt::Key_Menu);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(Shown(false));
+    EXPECT_FALSE(Shown(true));
+    menu->close();
+    // The mouse comes to rest on the name and the menu key follows before
+    // the hover delay is over: the hover comes due while the menu is open.
+    const CRect cell = Grid().GetCellRect(item, FIELD_NAME);
+    const QPoint point{cell.left + 120, (cell.top + cell.bottom) / 2};
+    QMouseEvent move(QEvent::MouseMove, point, Grid().viewport()->mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(Grid().viewport(), &move);
+    QTest::keyClick(Grid().viewport(), Qt::Key_Menu);
+    menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    clock->Advance(Grid().GetTooltipSettings(false).hoverDelay);
+    if (QTimer* hover = Grid().findChild<QTimer*>(QStringLiteral("Kestrum.TooltipHover")); hover && hover->isActive()) {
+        QTimerEvent event(hover->timerId());
+        QCoreApplication::sendEvent(hover, &event);
+    }
+    EXPECT_FALSE(Shown(false));
+    EXPECT_FALSE(Shown(true));
+    menu->close();
 }
 
 // --- the source on its own ---------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
@@ -328,4 +329,33 @@ TEST_F(PaintedGrid, HorizontalLineStepsMoveByColumns)
     EXPECT_EQ(grid.horizontalScrollBar()->value(), std::min(150, grid.horizontalScrollBar()->maximum()));
     grid.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(grid.horizontalScrollBar()->value(), 0);
+}
+
+// A number that does not fit its cell shows none of its digits: cut on
+// either side it would read as another number. Two different numbers of the
+// same length then paint alike; where they fit, they differ.
+TEST_F(PaintedGrid, ANumberThatDoesNotFitShowsNoneOfItsDigits)
+{
+    const struct {
+        std::int64_t a, b;
+    } pairs[] = {{9'538'506'752LL, 1'111'111'111LL}, {4096, 7777}, {-12'345, -67'890}};
+    const auto cell = [&](std::size_t row) {
+        const CRect rect = grid.GetCellRect(items[row], 2);
+        return grid.viewport()->grab().toImage().copy(rect.left, rect.top, rect.Width(), rect.Height());
+    };
+    for (const auto& pair : pairs) {
+        objects[1].SetInt64(2, pair.a); // rows of one parity: one background
+        objects[3].SetInt64(2, pair.b);
+        grid.GetHeader()->GetColumn(2)->SetWidth(140);
+        QCoreApplication::processEvents();
+        ASSERT_NE(cell(1), cell(3)) << pair.a << ": the digits show where they fit";
+        for (const int width : {12, 20, 30}) {
+            grid.GetHeader()->GetColumn(2)->SetWidth(width);
+            QCoreApplication::processEvents();
+            const std::string text = objects[1].GetValueText(2, nullptr);
+            if (QFontMetrics(grid.GetGridFont()).horizontalAdvance(QString::fromStdString(text)) < width - 4)
+                continue;
+            EXPECT_EQ(cell(1), cell(3)) << pair.a << " at " << width << " pixels";
+        }
+    }
 }
