@@ -122,10 +122,13 @@ bool CGridTransfer::MakePasteRequest(PasteRequest& request)
     case 0: request.parent = item, request.position = GRID_FIRST; return true;
     case 1: request.parent = item, request.position = GRID_LAST; return true;
     case 2:
+    case 3:
+        // After the focused row, as its sibling. Mode 3 names the area's root
+        // as the parent, which for a row inside a group would put the rows
+        // after the whole group, far from the focus: there it goes as mode 2.
         request.parent = parent && parent->GetParent() ? ToHandle(parent) : RootOf(area);
         request.position = item;
         return true;
-    case 3: request.parent = RootOf(area), request.position = item; return true;
     default: return false;
     }
 }
