@@ -119,7 +119,8 @@ private:
         bool active = false;
         bool sameGrid = false;
         std::set<const CGridItem*> dragged; // compared by address only
-        bool placed = false;
+        bool moved = false;  // a place was computed (and drawn)
+        bool placed = false; // ... and rows may go there
         DropPlace place;
         int action = 0; // TransferOperation, 0: refused here
         CPoint point;
