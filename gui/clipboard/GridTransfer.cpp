@@ -122,10 +122,13 @@ bool CGridTransfer::MakePasteRequest(PasteRequest& request)
     case 0: request.parent = item, request.position = GRID_FIRST; return true;
     case 1: request.parent = item, request.position = GRID_LAST; return true;
     case 2:
+    case 3:
+        // After the focused row, as its sibling. Mode 3 names the area's root
+        // as the parent, which for a row inside a group would put the rows
+        // after the whole group, far from the focus: there it goes as mode 2.
         request.parent = parent && parent->GetParent() ? ToHandle(parent) : RootOf(area);
         request.position = item;
         return true;
-    case 3: request.parent = RootOf(area), request.position = item; return true;
     default: return false;
     }
 }
@@ -317,6 +320,7 @@ void CGridTransfer::Update(CPoint point, Qt::KeyboardModifiers modifiers)
     const bool changed = placed != m_over.placed || action != m_over.action || place.area != m_over.place.area ||
                          place.targetRow != m_over.place.targetRow || place.after != m_over.place.after ||
                          place.level != m_over.place.level || place.parentRow != m_over.place.parentRow;
+    m_over.moved = true;
     m_over.placed = placed && action != 0;
     m_over.place = place;
     m_over.action = action;
@@ -424,9 +428,14 @@ void CGridTransfer::OnDrop(QDropEvent& event)
         event.ignore();
         return;
     }
-    const CPoint point{event.position().toPoint().x(), event.position().toPoint().y()};
-    Update(point, event.modifiers());
-    const int action = m_over.action;
+    // The rows go where the marker showed them: the place of the last move,
+    // which the paint pass drew. Only a drop that no move came before is
+    // placed at its own point.
+    if (!m_over.moved) {
+        const CPoint point{event.position().toPoint().x(), event.position().toPoint().y()};
+        Update(point, event.modifiers());
+    }
+    const int action = m_over.placed ? m_over.action : 0;
     const DropPlace place = m_over.place;
     EndOver();
     // Read again: rows may have gone while the pointer moved.

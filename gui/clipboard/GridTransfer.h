@@ -5,7 +5,9 @@
 //
 // Paste: the grid's paste request (the paste switch, policy flags 6 to 9 and
 // the paste position mode) picks the parent and position; the copy-and-paste
-// handler (the grid's own, else the shared default) does the rest.
+// handler (the grid's own, else the shared default) does the rest. Modes 2
+// and 3 (the default) both put the rows right after the focused row, under
+// its parent.
 //
 // Drag and drop (the drag-and-drop switch and settings of the grid):
 //   switch 0, 1   rows of the fixed, the scrollable area may be dragged
@@ -117,7 +119,8 @@ private:
         bool active = false;
         bool sameGrid = false;
         std::set<const CGridItem*> dragged; // compared by address only
-        bool placed = false;
+        bool moved = false;  // a place was computed (and drawn)
+        bool placed = false; // ... and rows may go there
         DropPlace place;
         int action = 0; // TransferOperation, 0: refused here
         CPoint point;

@@ -57,11 +57,10 @@ bool CEditInPlace::CanEdit(const EditCell& cell, int reason)
         return mode != 0 || reason == EditStartClick;
     if (reason == EditStartDoubleClick)
         return true;
-    if (reason != EditStartClick || !reflector)
-        return false;
-    // A single click: on the reflector's button, or on a cell that a click
-    // edits at once (a check box).
-    return (cell.settings.clickOnButton && reflector->HitTestButton(cell, nullptr)) || reflector->IsClickActivated(cell, cell.grid);
+    // A single click starts an edit only on the reflector's button (a drop-down
+    // list's, a date's). A check box has none: a click that selects its row
+    // never changes the value; a double click toggles it.
+    return reason == EditStartClick && reflector && cell.settings.clickOnButton && reflector->HitTestButton(cell, nullptr);
 }
 
 bool CEditInPlace::BeginEdit(const EditCell& cell, int reason, Common::CFormat* format)

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -110,6 +111,63 @@ protected:
         if (onHidden)
             onHidden();
     }
+};
+
+// Once a pop-up has closed, the platform may tell of its activation late and
+// then leave no window active, so no key reaches the window any more. This
+// undoes the first such loss of the window's focus; it goes at the window's
+// first key or press, at that loss, or after a while.
+class CActivationKeeper final : public QObject {
+public:
+    static void Watch(QWidget* window)
+    {
+        if (!window || window->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly))
+            return;
+        qApp->installEventFilter(new CActivationKeeper(window));
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        const auto* widget = qobject_cast<QWidget*>(object);
+        if (m_done || !widget || widget->window() != m_window)
+            return false;
+        switch (event->type()) {
+        case QEvent::FocusOut:
+            if (static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason)
+                break;
+            [[fallthrough]];
+        case QEvent::WindowDeactivate: {
+            const QWidget* active = QApplication::activeWindow();
+            if (!active || !active->isVisible())
+                m_window->activateWindow();
+            Done();
+            break;
+        }
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress: Done(); break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    // Every widget of the window hears of one change: the first one acts.
+    void Done()
+    {
+        m_done = true;
+        deleteLater();
+    }
+
+    static constexpr int kLifetimeMs = 2000;
+    static constexpr const char* kName = "Kestrum.ActivationKeeper";
+    explicit CActivationKeeper(QWidget* window) : QObject(window), m_window(window)
+    {
+        setObjectName(QLatin1String(kName));
+        QTimer::singleShot(kLifetimeMs, this, [this] { Done(); });
+    }
+    QWidget* m_window;
+    bool m_done = false;
 };
 
 } // namespace
@@ -609,6 +667,23 @@ void CEmbeddedDateTimeCtrl::CloseCalendar()
         m->popup->hide();
 }
 
+void CEmbeddedDateTimeCtrl::TakeFocusBack()
+{
+    // The pop-up had the keyboard; when it closes the platform may leave the
+    // window inactive or the focus nowhere, and Enter, Esc and Tab would
+    // reach no one. Taken back unless the user put the focus elsewhere.
+    if (!isVisible())
+        return;
+    QWidget* focus = QApplication::focusWidget();
+    const bool elsewhere = focus && focus != this && !focus->isAncestorOf(this);
+    if (elsewhere)
+        return;
+    CActivationKeeper::Watch(window());
+    if (QApplication::activeWindow() != window()) // the pop-up may still count as active
+        window()->activateWindow();
+    setFocus(Qt::PopupFocusReason);
+}
+
 // --- events -------------------------------------------------------------------------------
 
 bool CEmbeddedDateTimeCtrl::event(QEvent* event)
@@ -628,6 +703,7 @@ bool CEmbeddedDateTimeCtrl::event(QEvent* event)
                 m->popup->onHidden = nullptr;
                 m->popup->deleteLater();
                 m->popup = nullptr;
+                TakeFocusBack();
             }
             update();
             break;
@@ -722,6 +798,11 @@ void CEmbeddedDateTimeCtrl::keyPressEvent(QKeyEvent* event)
         return;
     case KeyUp:
     case KeyDown:
+        // Alt+Down opens the month calendar, as drop-down fields do.
+        if (key == KeyDown && (event->modifiers() & Qt::AltModifier) && plain) {
+            OpenCalendar();
+            return;
+        }
         if (plain) {
             m->Step(key == KeyUp ? 1 : -1);
             update();

@@ -6,9 +6,10 @@
 // The user selects a segment (mouse, Left and Right) and types digits into
 // it, steps it with Up, Down, Home and End or with the spin buttons (which
 // repeat faster while held, timed on the grid clock), or picks a date from
-// the month-calendar pop-up below the control. A date picked there is
-// announced with selectionConfirmed, which the grid takes as a confirmed
-// choice (edit code 21).
+// the month-calendar pop-up below the control (its button, or Alt+Down). A
+// date picked there is announced with selectionConfirmed, which the grid
+// takes as a confirmed choice (edit code 21). When the pop-up closes the
+// control takes the keyboard back, so Enter, Esc and Tab reach it again.
 //
 // Left and Right, and the closing of the pop-up, are posted to the control
 // itself as events of its registered type (kEventName) and carried out when
@@ -102,6 +103,9 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // Once the pop-up has closed: the keyboard comes back to the control.
+    void TakeFocusBack();
+
     struct Impl;
     std::unique_ptr<Impl> m;
 };

@@ -297,12 +297,16 @@ int CGridEditState::CodeOf(QEvent* event) const
     case QEvent::FocusOut: {
         // Opening a pop-up (the drop-down list's, a calendar) is no loss, nor
         // is the focus moving to a part of the control, even one in a window
-        // of its own.
+        // of its own, nor the window going inactive while the control's own
+        // pop-up closes (the control takes the focus back).
         if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason || QApplication::activePopupWidget())
             return EditIgnored;
         QWidget* control = GetEditControl();
         for (QWidget* focus = QApplication::focusWidget(); focus && control; focus = focus->parentWidget())
             if (focus == control)
+                return EditIgnored;
+        for (QWidget* active = QApplication::activeWindow(); active && control; active = active->parentWidget())
+            if (active == control)
                 return EditIgnored;
         return EditFocusLost;
     }

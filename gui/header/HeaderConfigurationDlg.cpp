@@ -164,6 +164,12 @@ public:
         grid->SetDoubleBuffering(true);
         grid->SetPaintFlags(grid->GetPaintFlags() & ~static_cast<std::uint32_t>(PaintHierarchy));
         grid->SetEditInPlace(this);
+        // The check column is the box itself: a click toggles it (start mode
+        // 0), and a double click, whose first press toggled it, does not
+        // toggle it back.
+        EditSettings edit = grid->GetEditSettings();
+        edit.startMode = 0;
+        grid->SetEditSettings(edit);
         grid->EnableUpdateHighlight(false);
         grid->ShowHeader(false);
         grid->SetSortAreas(0);

@@ -366,10 +366,13 @@ int CCellPaintFormat::PaintStages(CellDrawContext& context, PaintState& state, P
         const int target = state.drag.targetRow;
         const int index = context.row->rowIndex;
         if (target >= 0 && target < state.drag.rowCount && (index == target || index == target + 1)) {
-            // In the tree column the bar starts where rows of the drop's level are indented.
-            const int left = TreeIndent(context, state, flags) > 0 && state.drag.level > 0
-                                 ? std::max(visible.left, full.left + state.drag.level * full.Height())
-                                 : visible.left;
+            // In the tree column the bar starts where the dropped rows' text will
+            // (past the tree button of their level), on both rows it touches, so
+            // a drop under the row above reads as such and not as one beside it.
+            const bool treeColumn = (flags & PaintHierarchy) && context.column && state.header &&
+                                    state.header->GetTreeColumn() == context.column;
+            const int left = treeColumn ? std::min(visible.right, std::max(visible.left, full.left + (state.drag.level + 1) * full.Height()))
+                                        : visible.left;
             if (!state.drag.after && index == target)
                 dc.FillSolid({left, full.top, visible.right, full.top + 2}, state.drag.markerColor);
             else if (state.drag.after && index == target)

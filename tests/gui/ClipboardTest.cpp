@@ -287,9 +287,40 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PositionCase{"FirstChild", 0, true, {"P", "  a", "  c", "    x", "    k", "Q"}},
                       PositionCase{"LastChild", 1, true, {"P", "  a", "  c", "    k", "    x", "Q"}},
                       PositionCase{"AfterUnderItsParent", 2, true, {"P", "  a", "  c", "    k", "  x", "Q"}},
-                      PositionCase{"AfterAtTheAreaRoot", 3, true, {"P", "  a", "  c", "    k", "x", "Q"}},
+                      PositionCase{"ModeThreeAlsoAfterUnderItsParent", 3, true, {"P", "  a", "  c", "    k", "  x", "Q"}},
                       PositionCase{"UnknownModeRefuses", 4, false, {"P", "  a", "  c", "    k", "Q"}}),
     [](const auto& param) { return std::string(param.param.name); });
+
+struct GroupPasteCase {
+    const char* name;
+    int key; // Ctrl+C or Ctrl+X on "a"
+    std::vector<std::string> rows;
+};
+
+class PasteInAGroup : public ClipboardGrid, public ::testing::WithParamInterface<GroupPasteCase> {};
+
+// With the default paste position, the rows go right after the focused row,
+// inside its group, not after the whole group.
+TEST_P(PasteInAGroup, PutsTheRowsAfterTheClickedRow)
+{
+    const HITEM g1 = grid.AddRow("G1");
+    for (const char* name : {"a", "b", "c"})
+        grid.AddRow(name, g1);
+    const HITEM g2 = grid.AddRow("G2");
+    grid.AddRow("d", g2);
+    grid.Expand(GRID_ROOT, true);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, grid.RowPoint("a"));
+    grid.Key(GetParam().key, Qt::ControlModifier);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, grid.RowPoint("b"));
+    ASSERT_EQ(grid.FocusedName(), "b");
+    grid.Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(grid.Shown(), GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, PasteInAGroup,
+                         ::testing::Values(GroupPasteCase{"Copy", Qt::Key_C, {"G1", "  a", "  b", "  a", "  c", "G2", "  d"}},
+                                           GroupPasteCase{"Cut", Qt::Key_X, {"G1", "  b", "  a", "  c", "G2", "  d"}}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(ClipboardGrid, WithoutAFocusedRowFlagEightDecidesAndFlagsSevenAndNinePlaceTheRows)
 {

@@ -249,13 +249,58 @@ TEST_F(DragGrids, TheDropMarkerIsPaintedWhereTheRowsWouldGoAndGoesWithTheDrag)
     ASSERT_FALSE(during.isNull());
     const int bar = rowB.bottom - 1;
     EXPECT_EQ(during.pixel(200, bar), kMarker) << "the bar below B";
-    EXPECT_EQ(during.pixel(kRowHeight + 4, bar), kMarker) << "from the level's indent in the tree column";
-    EXPECT_NE(during.pixel(kRowHeight - 4, bar), kMarker);
+    EXPECT_EQ(during.pixel(2 * kRowHeight + 4, bar), kMarker) << "from where a child of B has its text";
+    EXPECT_NE(during.pixel(2 * kRowHeight - 4, bar), kMarker);
     EXPECT_NE(during.pixel(200, rowB.top + 1), kMarker);
     const QImage after = View()->grab().toImage();
     for (int y = 0; y < after.height(); ++y)
         ASSERT_NE(after.pixel(200, y), kMarker) << "no marker once the drag is over, row " << y;
 }
+
+struct MarkerCase {
+    const char* name;
+    int x; // the pointer's x in the lower half of b1
+    int level;
+};
+
+class DropMarker : public DragGrids, public ::testing::WithParamInterface<MarkerCase> {};
+
+// The bar between two rows starts where the dropped row's text will start:
+// at its level's indentation in the tree column. C is dragged into the lower
+// half of b1 (a child of B, with b2 below it) at several x: b1's level or its
+// children's (b2 keeps the rows inside B).
+TEST_P(DropMarker, ShowsWhereTheDroppedRowLands)
+{
+    grid->AddRow("A");
+    const HITEM b = grid->AddRow("B");
+    grid->AddRow("b1", b);
+    grid->AddRow("b2", b);
+    grid->AddRow("C");
+    grid->Expand(b, false);
+    SetSwitch(grid, 12, true);
+    grid->Select({"C"});
+    const QPoint target = Lower(grid, "b1", GetParam().x);
+    const int bar = grid->GetRowRect(grid->Row("b1")).bottom - 1;
+    QImage during;
+    Drag("C", {MoveTo(grid, target), [&] { during = View()->grab().toImage(); }, ReleaseAt(grid, target)});
+    ASSERT_FALSE(during.isNull());
+    int markerLeft = -1;
+    for (int x = 0; x < during.width() && markerLeft < 0; ++x)
+        if (during.pixel(x, bar) == kMarker)
+            markerLeft = x;
+    ASSERT_GE(markerLeft, 0) << "a bar below b1";
+    const HITEM c = grid->Row("C");
+    ASSERT_NE(c, 0u);
+    EXPECT_EQ(grid->GetVisibleIndex(c), grid->GetVisibleIndex(grid->Row("b1")) + 1) << "right below the bar";
+    EXPECT_EQ(grid->GetLevel(c), GetParam().level);
+    EXPECT_EQ(markerLeft, (grid->GetLevel(c) + 1) * kRowHeight) << "the bar starts where C's text starts";
+}
+
+INSTANTIATE_TEST_SUITE_P(PointerX, DropMarker,
+                         ::testing::Values(MarkerCase{"LeftOfTheTree", 4, 1}, MarkerCase{"OverTheSiblingsButtons", kRowHeight + 4, 1},
+                                           MarkerCase{"OverTheSiblingsText", 2 * kRowHeight + 4, 2},
+                                           MarkerCase{"FarRight", 120, 2}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(DragGrids, DraggingNearTheBottomEdgeScrollsUntilThePointerLeavesTheEdge)
 {

@@ -579,27 +579,63 @@ TEST_F(EditGrid, AListClosedWithoutAChoiceIsACancel)
 
 // --- the check box ------------------------------------------------------------------------------------------
 
-TEST_F(EditGrid, AClickOnABoolToggleItWithoutAnyControl)
+struct CheckBoxCase {
+    const char* name;
+    std::int32_t startMode;
+    bool clickToggles;
+};
+
+class CheckBoxClicks : public EditGrid, public ::testing::WithParamInterface<CheckBoxCase> {};
+
+// A double click arrives as press, release, double click, release: it toggles
+// once, whichever of its presses starts the edit.
+TEST_P(CheckBoxClicks, ToggleOncePerDoubleClickAndOnAClickOnlyWhereTheStartModeSaysSo)
 {
     Add();
+    Add("other");
+    EditSettings settings = Settings();
+    settings.startMode = GetParam().startMode;
+    grid.SetEditSettings(settings);
+    grid.SetFocusedRow(1, AreaScrollable);
     Click(CellPoint(0, kBool));
-    EXPECT_EQ(grid.GetEditControl(), nullptr);
     Pump();
-    EXPECT_TRUE(Object(0).GetBool(kBool));
+    EXPECT_EQ(Object(0).GetBool(kBool), GetParam().clickToggles);
     EXPECT_EQ(grid.GetEditItem(), 0u);
-    Click(CellPoint(0, kBool));
+    if (!GetParam().clickToggles) {
+        EXPECT_TRUE(grid.IsRowSelected(0, AreaScrollable)) << "the click selects the row";
+        EXPECT_EQ(grid.GetFocusedRow(), 0);
+    }
+    const bool before = Object(0).GetBool(kBool);
+    DoubleClick(CellPoint(0, kBool));
     Pump();
-    EXPECT_FALSE(Object(0).GetBool(kBool));
-    ASSERT_GE(listener.edits.size(), 2u);
-    EXPECT_EQ(listener.edits[1].code, NotifyEditEnded);
-    EXPECT_EQ(listener.edits[1].endCode, EditCommit);
-    EXPECT_EQ(listener.edits[1].control, nullptr);
+    EXPECT_EQ(Object(0).GetBool(kBool), !before);
+    EXPECT_EQ(grid.GetEditControl(), nullptr);
+    ASSERT_FALSE(listener.edits.empty());
+    EXPECT_EQ(listener.edits.back().code, NotifyEditEnded);
+    EXPECT_EQ(listener.edits.back().control, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(StartModes, CheckBoxClicks,
+                         ::testing::Values(CheckBoxCase{"DefaultsDoubleClickOnly", 1, false},
+                                           CheckBoxCase{"ModeZeroSingleClick", 0, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(EditGrid, WithTheClickOnButtonSwitchACheckBoxHasNoButtonToStartOn)
+{
+    const HITEM item = Add();
+    ASSERT_EQ(Settings().startMode, 1);
+    ASSERT_NE(Settings().clickOnButton, 0);
+    EXPECT_FALSE(grid.CanEditCell(item, kBool, EditStartClick));
+    EXPECT_TRUE(grid.CanEditCell(item, kBool, EditStartDoubleClick));
+    QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, ToQRect(CheckBoxRect(grid.GetCellRect(item, kBool), AlignLeft)).center());
+    Pump();
+    EXPECT_FALSE(Object(0).GetBool(kBool)) << "a click on the box itself selects the row only";
 }
 
 TEST_F(EditGrid, ABoolWhoseRowGoesBeforeTheToggleIsNotWritten)
 {
     const HITEM item = Add();
-    ASSERT_TRUE(grid.BeginEditCell(item, kBool, EditStartClick));
+    ASSERT_TRUE(grid.BeginEditCell(item, kBool, EditStartDoubleClick));
     grid.Remove(item);
     Pump();
     EXPECT_FALSE(Object(0).GetBool(kBool));

@@ -256,6 +256,19 @@ TEST_F(HeaderDialog, AClickOnACheckBoxTogglesTheRowAndAClickOnTheCaptionDoesNot)
     EXPECT_EQ(header->GetVisibleColumnCount(), kColumns);
 }
 
+TEST_F(HeaderDialog, ADoubleClickOnACheckBoxTogglesItOnce)
+{
+    Open();
+    const QPoint box = Inside(CheckBoxRect(List().GetCellRect(Row(2), Dlg::FieldVisible), AlignLeft));
+    // As the platform delivers it: press, release, double click, release.
+    QTest::mousePress(List().viewport(), Qt::LeftButton, Qt::NoModifier, box);
+    QTest::mouseRelease(List().viewport(), Qt::LeftButton, Qt::NoModifier, box);
+    QTest::mouseDClick(List().viewport(), Qt::LeftButton, Qt::NoModifier, box);
+    QTest::mouseRelease(List().viewport(), Qt::LeftButton, Qt::NoModifier, box);
+    Pump();
+    EXPECT_FALSE(Checked(2));
+}
+
 TEST_F(HeaderDialog, RowsOfFixedColumnsAreGreyItalicOnATintedBackground)
 {
     header->SetFixedColumnCount(2);
