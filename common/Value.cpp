@@ -115,6 +115,49 @@ int CompareBytes(std::string_view a, std::string_view b) noexcept
 }
 } // namespace
 
+namespace {
+template <class Float> int CompareFloats(Float a, Float b) noexcept
+{
+    const bool aNaN = a != a, bNaN = b != b;
+    if (aNaN || bNaN)
+        return aNaN == bNaN ? 0 : (aNaN ? 1 : -1);
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+template <class T> int CompareOrdered(T a, T b) noexcept { return a < b ? -1 : (b < a ? 1 : 0); }
+} // namespace
+
+int CValue::CompareSameType(const CValue& other) const noexcept
+{
+    const auto& x = m_payload;
+    const auto& y = other.m_payload;
+    switch (GetType()) {
+    case FT_EMPTY: return 0;
+    case FT_MFCSTRING:
+    case FT_STLSTRING: {
+        auto text = [tag = m_tag](const void* pointer) -> std::string_view {
+            if (!pointer)
+                return {};
+            return tag == FT_MFCSTRING ? static_cast<const CString*>(pointer)->View()
+                                       : std::string_view(*static_cast<const std::string*>(pointer));
+        };
+        const int c = CompareBytes(text(x.pointer), text(y.pointer));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    case FT_CHAR: return CompareOrdered(x.charValue, y.charValue);
+    case FT_UCHAR: return CompareOrdered(x.ucharValue, y.ucharValue);
+    case FT_SHORT: return CompareOrdered(x.shortValue, y.shortValue);
+    case FT_USHORT: return CompareOrdered(x.ushortValue, y.ushortValue);
+    case FT_LONG: return CompareOrdered(x.longValue, y.longValue);
+    case FT_ULONG: return CompareOrdered(x.ulongValue, y.ulongValue);
+    case FT_INT64: return CompareOrdered(x.int64Value, y.int64Value);
+    case FT_BOOL: return CompareOrdered(x.boolValue, y.boolValue);
+    case FT_FLOAT: return CompareFloats(x.floatValue, y.floatValue);
+    case FT_DOUBLE: return CompareFloats(x.doubleValue, y.doubleValue);
+    case FT_HANDLE: return CompareOrdered(x.handleValue, y.handleValue);
+    }
+    return 0;
+}
+
 bool CValue::IsGreaterThan(const CValue& other) const noexcept
 {
     if (m_tag != other.m_tag)

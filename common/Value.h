@@ -76,6 +76,11 @@ public:
     friend KESTRUM_COMMON_EXPORT bool operator==(const CValue& a, const CValue& b) noexcept;
     // Is-greater-than: values of different tags are never greater.
     bool IsGreaterThan(const CValue& other) const noexcept;
+    // The order that sorting uses between two values of one tag: -1, 0 or
+    // +1. Unlike == and IsGreaterThan it is a total preorder, so sorts and
+    // binary searches can rely on it: a NaN equals a NaN and goes above
+    // every number, an absent string reads as the empty string.
+    int CompareSameType(const CValue& other) const noexcept;
 
 private:
     void CopyFrom(const CValue& other);

@@ -11,6 +11,12 @@ namespace Kestrum::GUI {
 void CGridSurfaceAdapter::OnRowsChanged(int area, int firstRow, bool)
 {
     if (area == AreaScrollable) {
+        // Fewer rows may leave the top row past the last page; only then is
+        // the page measured, so a stream of added rows costs nothing here.
+        const int count = m_grid.rows.Scrollable().GetRowCount();
+        if (count < m_grid.scroll.rowCount)
+            m_grid.ClampTopRow();
+        m_grid.scroll.rowCount = count;
         // One scroll-bar refresh and one repaint from the first changed row per frame.
         m_grid.repaint.firstDirtyRow = std::min(m_grid.repaint.firstDirtyRow, std::max(firstRow, 0));
         m_grid.repaint.refreshPending = true;

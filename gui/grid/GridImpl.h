@@ -130,6 +130,7 @@ public:
     // --- state, grouped ------------------------------------------------------
     struct ScrollState {
         int topRow = -1; // first shown row of the scrollable area
+        int rowCount = 0; // scrollable rows when the rows last changed
         int wheelLines = 3;
         int wheelRemainder = 0; // angle delta short of a notch
         bool settingScroll = false; // our own scroll-bar changes are not requests
@@ -239,6 +240,9 @@ public:
     HITEM HitTest(CPoint point, int* area);
     void RefreshScrollBars();
     void SetTop(int row, bool repaintRows);
+    // The scrollable rows got fewer: a top row past the last page comes back
+    // so the page is filled as far as the rows allow.
+    void ClampTopRow();
     void ScrollToItem(CGridItem* item);
     void VerticalAction(int action);
     void HorizontalAction(int action);

@@ -221,8 +221,13 @@ private:
     mutable std::recursive_mutex m_detachedLock; // used by the detached tree only
 };
 
-// -1, 0 or +1 by the sort levels: positive when `a` goes before `b`. Keys of
-// different types or empty keys end the comparison as equal.
+// -1, 0 or +1 by the sort levels: positive when `a` goes before `b`. A strict
+// weak order, so sorts and binary searches over siblings are sound. On each
+// level an empty key (the object lacks the field: a file has no files count,
+// a folder no times) goes after every key in either direction, and two
+// empty keys end the comparison as equal, so such rows keep their order
+// among themselves; keys of different types order by type code, then by
+// value.
 // Inline: sorting a million rows makes tens of millions of comparisons.
 inline int CompareSortKeys(const CGridItem& a, const CGridItem& b, std::size_t levels,
                            const std::vector<CSortInfo>& sortLevels)
@@ -230,20 +235,25 @@ inline int CompareSortKeys(const CGridItem& a, const CGridItem& b, std::size_t l
     for (std::size_t level = 0; level < levels; ++level) {
         const Common::CValue& x = a.GetSortKey(static_cast<int>(level));
         const Common::CValue& y = b.GetSortKey(static_cast<int>(level));
-        if (x.GetType() != y.GetType() || x.IsEmpty())
-            return 0;
+        if (x.IsEmpty() || y.IsEmpty()) {
+            if (x.IsEmpty() && y.IsEmpty())
+                return 0;
+            return x.IsEmpty() ? -1 : 1;
+        }
         int greater = 0;
         std::int64_t p = 0, q = 0;
-        if (x.GetOrderedInteger(p)) {
+        if (x.GetType() != y.GetType()) {
+            greater = x.GetType() > y.GetType() ? 1 : -1;
+        } else if (x.GetOrderedInteger(p)) {
             // Sizes, times, counts and flags without the general path.
             y.GetOrderedInteger(q);
             if (p == q)
                 continue;
             greater = p > q ? 1 : -1;
         } else {
-            if (x == y)
+            greater = x.CompareSameType(y);
+            if (greater == 0)
                 continue;
-            greater = x.IsGreaterThan(y) ? 1 : -1;
         }
         return sortLevels[level].IsDescending() ? greater : -greater;
     }

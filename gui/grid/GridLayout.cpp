@@ -206,6 +206,22 @@ void CGridImpl::SetTop(int row, bool repaintRows)
     Viewport()->scroll(0, row > oldTop ? -shift : shift, ToQRect(area));
 }
 
+void CGridImpl::ClampTopRow()
+{
+    if (scroll.topRow <= 0)
+        return;
+    const int last = MaxTopRow();
+    if (scroll.topRow <= last)
+        return;
+    // The rows below the old top went (a collapse, a removal, a filter): the
+    // pixels are stale anyway, so the area is repainted from the new top and
+    // the frame's refresh moves the scroll bar.
+    scroll.topRow = last;
+    repaint.firstDirtyRow = 0;
+    repaint.refreshPending = true;
+    StartFrame();
+}
+
 void CGridImpl::ScrollToItem(CGridItem* item)
 {
     if (item && item->GetTree()->GetKind() == AreaScrollable && item->HasRow())

@@ -8,10 +8,13 @@
 // makes it return its nothing value and change nothing.
 //
 // Sorting: each tree keeps its child arrays in the order of its sort levels
-// (a copy of the header's). The comparison treats keys of different types
-// and empty keys as equal, so it is not a strict weak order; every sort and
-// search here is bounded by its array and stays safe under it, and an item's
-// own row is always found through its record, never by searching.
+// (a copy of the header's). The comparison (CompareSortKeys) is a strict
+// weak order: on each level a row whose key is empty goes after every row
+// with a key, in either direction, and keys of different types order by
+// type code. Sorts are stable and insertions go after equal siblings, so
+// rows that compare equal (those without the key among them) keep their
+// order. An item's own row is always found through its record, never by
+// searching.
 #pragma once
 
 #include "gui/platform/Export.h"

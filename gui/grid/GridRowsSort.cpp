@@ -54,13 +54,25 @@ void RefreshChildKeys(CChildArray& children, const std::vector<CSortInfo>& level
     }
 }
 
+// A stable sort: siblings that compare equal (above all those whose key is
+// empty) keep their order.
 void SortChildren(CGridItem** items, std::size_t size, const std::vector<CSortInfo>& levels)
 {
     if (size < 2)
         return;
-    // One level whose keys are all integers of one type (sizes, times,
-    // counts): the same stable order without reading the items.
     if (levels.size() == 1) {
+        // Rows without the key go last in their order (a folder's files by
+        // files count): moved aside first, they leave the fast path below
+        // to the rest.
+        CGridItem** keyedEnd = items + size;
+        if (std::any_of(items, items + size, [](const CGridItem* item) { return item->GetSortKey(0).IsEmpty(); }))
+            keyedEnd = std::stable_partition(items, items + size,
+                                             [](const CGridItem* item) { return !item->GetSortKey(0).IsEmpty(); });
+        size = static_cast<std::size_t>(keyedEnd - items);
+        if (size < 2)
+            return;
+        // Keys that are all integers of one type (sizes, times, counts): the
+        // same stable order without reading the items.
         const Common::FieldType type = items[0]->GetSortKey(0).GetType();
         auto keyOf = [type](const CGridItem* item, std::int64_t& key) { return IntegerKeyOf(*item, type, key); };
         if (SiblingSort::SortByIntegerKey(items, size, keyOf, levels[0].IsDescending()))
@@ -81,11 +93,13 @@ int CGridRows::SortedPosition(const CChildArray& siblings, int low, int high, co
     std::int64_t key = 0;
     if (levels.size() == 1 && IntegerKeyOf(item, type, key)) {
         // One level and an integer key: each step reads only the sibling's
-        // key. A sibling whose key has another type compares as equal.
+        // key; a sibling without one of that type takes the full comparison.
         const bool descending = levels[0].IsDescending();
         return SiblingSort::FirstWhere(siblings, low, high, [&](const CGridItem* sibling) {
             std::int64_t other = 0;
-            return IntegerKeyOf(*sibling, type, other) && IntegerGoesBefore(key, other, descending);
+            if (IntegerKeyOf(*sibling, type, other))
+                return IntegerGoesBefore(key, other, descending);
+            return GoesBefore(item, *sibling, levels);
         });
     }
     return SiblingSort::FirstWhere(siblings, low, high,
@@ -207,14 +221,17 @@ void CGridRows::Reposition(CGridItem* item)
     if (oldRow < 0)
         return;
     // Move the item's block of rows (its row and its shown descendants).
+    // The focus stays on its item: focus is a row index, and every row
+    // between the old and the new place shifts (the user's next arrow key
+    // counts from the row they see focused, while a walk keeps re-sorting).
+    CGridItem* focused = m_surface ? m_surface->GetFocusedItem() : nullptr;
     const int blockSize = 1 + item->GetVisibleDescendantCount();
     const std::vector<CGridItem*> block = tree.m_rows.Erase(oldRow, blockSize);
     const int newRow = RowInsertionPoint(item);
     tree.m_rows.Insert(newRow, block);
-    if (m_surface) {
+    if (m_surface)
         m_surface->RepaintRows(tree.GetKind(), std::min(oldRow, newRow), std::max(oldRow, newRow) + blockSize - 1);
-        m_surface->SetFocusRow(-1, tree.GetKind(), false);
-    }
+    RestoreFocus(focused);
     RaiseEvent(EventItemMoved, item);
 }
 

@@ -1,8 +1,8 @@
 // Searches and sorts of sibling arrays, on plain arrays and predicates. The
-// rows' comparison treats keys of different types and empty keys as equal,
-// so it is not a strict weak order: every search and sort here stays inside
-// its range whatever the predicate answers (the standard algorithms promise
-// nothing then).
+// rows' comparison is a strict weak order; still, every search and sort here
+// stays inside its range whatever the predicate answers (the standard
+// algorithms promise nothing for an inconsistent one), so a faulty
+// comparison can misorder rows but never run off an array.
 #pragma once
 
 #include <algorithm>

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <tuple>
 #include <unistd.h>
 
 #include "TempTree.h"
@@ -498,6 +499,55 @@ TEST(VelmoraColumns, TheUnitsModeWritesBothSizeColumnsInBinaryUnits)
 }
 
 // --- the row commands ----------------------------------------------------------
+
+// --- sorting by a column that some rows leave blank ----------------------------------
+
+// Files have no files count and folders no times: clicking those captions
+// sorts the rows that have a value and puts the blank ones after them, in
+// the order they had, in both directions.
+TEST(VelmoraColumns, ColumnsThatSomeRowsLeaveBlankSortTheRestAndPutTheBlankOnesLast)
+{
+    Velmora::Test::CTempTree tree;
+    for (int i = 0; i < 6; ++i)
+        tree.File("many/f" + std::to_string(i), 100);
+    tree.File("one/only", 400);
+    const auto now = std::filesystem::file_time_type::clock::now();
+    // By size, largest first: many, file2, file3, one, file1.
+    for (const auto& [name, bytes, daysAgo] :
+         std::vector<std::tuple<std::string, std::size_t, int>>{{"file1", 300, 30}, {"file2", 500, 10}, {"file3", 450, 20}})
+        std::filesystem::last_write_time(tree.File(name, bytes), now - std::chrono::hours(24 * daysAgo));
+    auto frame = OpenFrame(tree.Root());
+    frame->resize(1400, 500);
+    ASSERT_TRUE(WaitIdle(*frame));
+    CGrid& grid = frame->View().Grid();
+    const HITEM root = grid.GetItemAt(0, AreaScrollable);
+    grid.Expand(root, false);
+    QCoreApplication::processEvents();
+    auto rowNames = [&] {
+        std::vector<std::string> names;
+        for (int row = 1; row < grid.GetRowCount(AreaScrollable); ++row)
+            names.push_back(grid.GetObject(grid.GetItemAt(row, AreaScrollable))->GetValueText(FIELD_NAME, nullptr));
+        return names;
+    };
+    using Names = std::vector<std::string>;
+    ASSERT_EQ(rowNames(), (Names{"many", "file2", "file3", "one", "file1"}));
+    auto clickCaption = [&](std::int32_t field) {
+        CHeader* header = grid.GetHeader();
+        const CRect caption = header->GetColumnRect(&grid, field);
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint((caption.left + caption.right) / 2, header->GetHeight() / 2));
+        QCoreApplication::processEvents();
+    };
+
+    clickCaption(FIELD_FILES_COUNT); // takes Size's direction: descending
+    EXPECT_EQ(rowNames(), (Names{"many", "one", "file2", "file3", "file1"}));
+    clickCaption(FIELD_FILES_COUNT);
+    EXPECT_EQ(rowNames(), (Names{"one", "many", "file2", "file3", "file1"}));
+    clickCaption(FIELD_LAST_WRITE_TIME); // ascending: oldest first
+    EXPECT_EQ(rowNames(), (Names{"file1", "file3", "file2", "one", "many"}));
+    clickCaption(FIELD_LAST_WRITE_TIME);
+    EXPECT_EQ(rowNames(), (Names{"file2", "file3", "file1", "one", "many"}));
+}
 
 TEST(VelmoraRowCommands, TheContextMenuOfARowCopiesItsFullName)
 {

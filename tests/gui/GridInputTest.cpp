@@ -14,9 +14,11 @@
 #include <QVBoxLayout>
 #include <atomic>
 #include <deque>
+#include <map>
 #include <thread>
 
 #include "common/DynamicObject.h"
+#include "gui/grid/Dispatcher.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
 #include "gui/input/GridInputController.h"
@@ -163,6 +165,65 @@ TEST_F(InputGrid, DownWithNoFocusGoesToTheLastFullyShownRowOfThePage)
     EXPECT_EQ(grid.GetFocusedRow(), kPageRows);
     EXPECT_EQ(grid.GetTopRow(), 1);
     EXPECT_EQ(Selected(), Rows{kPageRows});
+}
+
+// A walk re-sorts the rows under the user: sizes grow on the walk's thread,
+// rows pass the focused one both ways, it moves itself and new rows come in
+// above it. The focus stays on the row that was clicked, and Down goes to the
+// row right below it, wherever it now is.
+TEST_F(InputGrid, DownAfterAWalkReSortedTheRowsGoesToTheRowBelowTheFocusedOne)
+{
+    grid.SetSortInfo(0, CSortInfo(kSize, true), true);
+    const HITEM usr = Add("usr", 0);
+    std::map<std::string, HITEM> items;
+    for (const auto& [name, size] : std::vector<std::pair<std::string, std::int64_t>>{
+             {"games", 1}, {"include", 50}, {"lib", 90}, {"share", 70}, {"bin", 30}, {"src", 40}, {"local", 20}, {"sbin", 10}})
+        items[name] = Add(name, size, usr);
+    grid.Expand(usr, false);
+    auto nameAt = [&](int row) { return grid.GetObject(grid.GetItemAt(row, AreaScrollable))->GetStlString(kName); };
+    ASSERT_EQ(nameAt(4), "src");
+    Click(RowPoint(4));
+    ASSERT_EQ(grid.GetFocusedRow(), 4);
+
+    std::map<std::string, CDynamicObject*> objectOf;
+    for (const auto& [name, item] : items)
+        objectOf[name] = static_cast<CDynamicObject*>(grid.GetObject(item));
+    std::vector<std::unique_ptr<CDynamicObject>> found;
+    for (const auto& [name, size] : std::vector<std::pair<std::string, std::int64_t>>{{"new big", 100}, {"new small", 5}}) {
+        found.push_back(std::make_unique<CDynamicObject>(true));
+        found.back()->SetStlString(kName, name);
+        found.back()->SetInt64(kSize, size);
+    }
+    std::atomic<bool> done{false};
+    std::thread walk([&] {
+        objectOf["bin"]->SetInt64(kSize, 45);  // passes src upwards
+        objectOf["lib"]->SetInt64(kSize, 35);  // passes src downwards
+        objectOf["src"]->SetInt64(kSize, 60);  // src itself moves up
+        for (auto& object : found)             // a row above src, one below
+            grid.SetRowHeight(grid.Add(object.get(), usr, GRID_LAST), kRowHeight);
+        objectOf["share"]->SetInt64(kSize, 38); // from above src to below it
+        done = true;
+    });
+    ASSERT_TRUE(PumpUntil([&] { return done.load(); }));
+    walk.join();
+    Kestrum::GUI::CDispatcher::Instance().DrainUpdates();
+    Settle();
+
+    const std::vector<std::string> expected{"usr",   "new big", "src",  "include",   "bin",  "share",
+                                            "lib",   "local",   "sbin", "new small", "games"};
+    for (int row = 0; row < grid.GetRowCount(AreaScrollable); ++row)
+        ASSERT_EQ(nameAt(row), expected[static_cast<std::size_t>(row)]) << "row " << row;
+    EXPECT_EQ(grid.GetFocusedRow(), 2) << "the focus stays on src";
+    Key(Qt::Key_Down);
+    EXPECT_EQ(grid.GetFocusedRow(), 3);
+    EXPECT_EQ(nameAt(grid.GetFocusedRow()), "include");
+    EXPECT_EQ(Selected(), Rows{3});
+    // The found rows go above and below the focus; it stays on its row.
+    objects.push_back(std::make_unique<CDynamicObject>(true));
+    objects.back()->SetStlString(kName, "newer");
+    objects.back()->SetInt64(kSize, 99);
+    grid.Add(objects.back().get(), usr, GRID_LAST);
+    EXPECT_EQ(nameAt(grid.GetFocusedRow()), "include");
 }
 
 TEST_F(InputGrid, CtrlMovesTheFocusWithoutTouchingTheSelection)

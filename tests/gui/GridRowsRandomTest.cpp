@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <deque>
 #include <map>
 #include <random>
@@ -22,8 +24,7 @@ constexpr std::int32_t kSecondKey = 3;
 
 class CRandomGrid {
 public:
-    // Mixed keys make the comparison inconsistent: then only the structure
-    // is checked, not the order of siblings.
+    // Mixed keys: some objects lack the first key, some hold another type.
     CRandomGrid(unsigned seed, bool mixedKeys) : m_random(seed), m_mixed(mixedKeys)
     {
         m_surface.rows = &m_rows;
@@ -62,7 +63,7 @@ private:
         m_objects.push_back(std::make_unique<CDynamicObject>(false));
         CDynamicObject* object = m_objects.back().get();
         // A fifth of the objects lack the key (as files lack a files count)
-        // and some hold another type: the comparison is then inconsistent.
+        // and some hold another type.
         const unsigned kind = m_mixed ? m_random() % 10 : 0;
         if (kind < 7)
             object->SetInt64(kKey, static_cast<std::int64_t>(m_random() % 20));
@@ -293,7 +294,7 @@ private:
     void CheckSiblings(CGridItem* parent, const std::vector<CSortInfo>& levels)
     {
         const auto& children = parent->GetChildren();
-        const bool comparable = !levels.empty() && !m_mixed;
+        const bool comparable = !levels.empty();
         for (std::size_t i = 0; i < children.size(); ++i) {
             ASSERT_EQ(children[i]->GetParent(), parent);
             ASSERT_EQ(CItemTree::IndexOfChild(children[i]), static_cast<int>(i));
@@ -373,4 +374,246 @@ INSTANTIATE_TEST_SUITE_P(Seeds, GridRowsRandom,
                          [](const auto& paramInfo) {
                              return "Seed" + std::to_string(std::get<0>(paramInfo.param)) +
                                     (std::get<1>(paramInfo.param) ? "MixedKeys" : "IntegerKeys");
+                         });
+
+// --- the sort order ------------------------------------------------------------
+// Random keys on up to three levels (some rows lack a key, some hold another
+// type than their siblings), each level in a random direction, through every
+// path that orders siblings: insertion under a sorted parent, updates that
+// move rows, and the full re-sort. After each, every parent's children must
+// be in order under the rule, checked by a comparison of its own on the
+// objects' values: on each level rows with a key come first, by type code
+// and then by value (the direction reverses these), rows without one come
+// last, and among themselves such rows are tied on all later levels.
+namespace {
+enum class KeyMix { IntegersAndEmpty, AllTypes };
+void PrintTo(KeyMix mix, std::ostream* out) { *out << (mix == KeyMix::AllTypes ? "all types" : "integers and empty"); }
+
+class SortOrderCheck {
+public:
+    SortOrderCheck(unsigned seed, int levelCount, KeyMix mix) : m_random(seed), m_mix(mix)
+    {
+        m_surface.rows = &m_rows;
+        m_rows.SetHeader(&m_header);
+        for (int level = 0; level < levelCount; ++level)
+            m_levels.emplace_back(kFirstKey + level, m_random() % 2 == 0);
+    }
+
+    void Run()
+    {
+        SetLevels();
+        // Insertion: under the root and under a few parents, in arrival order.
+        std::vector<HITEM> parents{GRID_ROOT};
+        for (int i = 0; i < 300; ++i) {
+            const HITEM parent = parents[m_random() % parents.size()];
+            const HITEM item = m_rows.Add(NewObject(), parent, m_random() % 2 ? GRID_FIRST : GRID_LAST);
+            ASSERT_NE(item, 0u);
+            m_arrival[item] = i;
+            if (parents.size() < 6 && m_random() % 20 == 0)
+                parents.push_back(item);
+        }
+        m_rows.Expand(GRID_ROOT, true);
+        ExpectSorted("insertion", /*arrivalOrder=*/true);
+        if (HasFailure())
+            return;
+
+        // Updates: each changed key moves its row.
+        for (int i = 0; i < 400; ++i) {
+            const HITEM item = RandomItem();
+            SetRandomKey(Object(item), kFirstKey + static_cast<int>(m_random() % m_levels.size()));
+            m_rows.Reposition(FromHandle(item));
+        }
+        ExpectSorted("updates", false);
+        if (HasFailure())
+            return;
+
+        // The full re-sort, from an order the levels did not make: rows that
+        // tie keep the order they had.
+        m_header.ClearSort();
+        m_rows.Resort();
+        for (int i = 0; i < 200; ++i) {
+            const HITEM item = RandomItem();
+            m_rows.Move(item, 0, m_random() % 2 ? GRID_FIRST : GRID_LAST, false);
+            SetRandomKey(Object(item), kFirstKey + static_cast<int>(m_random() % m_levels.size()));
+        }
+        const std::map<HITEM, int> before = ChildPositions();
+        SetLevels();
+        ExpectSorted("re-sort", false, &before);
+    }
+
+private:
+    static constexpr std::int32_t kFirstKey = 10;
+
+    void SetLevels()
+    {
+        m_header.ClearSort();
+        for (std::size_t level = 0; level < m_levels.size(); ++level)
+            m_header.SetSortInfo(static_cast<int>(level), m_levels[level]);
+        m_rows.Resort();
+    }
+
+    void SetRandomKey(CDynamicObject* object, std::int32_t field)
+    {
+        // Few distinct values, so ties reach the later levels.
+        const unsigned kind = m_random() % 10;
+        const std::int64_t value = static_cast<std::int64_t>(m_random() % 4);
+        if (kind < 3) {
+            object->SetValue(field, Kestrum::Common::CValue()); // no key, as a file has no files count
+            return;
+        }
+        if (m_mix == KeyMix::IntegersAndEmpty || kind < 6) {
+            object->SetInt64(field, value);
+        } else if (kind == 6) {
+            object->SetLong(field, static_cast<std::int32_t>(value));
+        } else if (kind == 7) {
+            object->SetStlString(field, std::string(1, static_cast<char>('a' + value)));
+        } else if (kind == 8) {
+            object->SetMfcString(field, Kestrum::Common::CString(std::string(1, static_cast<char>('a' + value))));
+        } else {
+            object->SetDouble(field, value == 3 ? std::numeric_limits<double>::quiet_NaN() : value * 0.5);
+        }
+    }
+
+    CDynamicObject* NewObject()
+    {
+        m_objects.push_back(std::make_unique<CDynamicObject>(false));
+        for (std::size_t level = 0; level < m_levels.size(); ++level)
+            SetRandomKey(m_objects.back().get(), kFirstKey + static_cast<int>(level));
+        return m_objects.back().get();
+    }
+    CDynamicObject* Object(HITEM item) { return static_cast<CDynamicObject*>(m_rows.GetObject(item, 0, 0)); }
+    HITEM RandomItem()
+    {
+        auto it = m_arrival.begin();
+        std::advance(it, static_cast<std::ptrdiff_t>(m_random() % m_arrival.size()));
+        return it->first;
+    }
+
+    // -1 when `x` comes first on the level, 0 tied, +1 after; `stop` is set
+    // when either lacks the key (the later levels are not read then).
+    static int CompareKeys(const Kestrum::Common::CValue& x, const Kestrum::Common::CValue& y, bool descending,
+                           bool& stop)
+    {
+        using namespace Kestrum::Common;
+        stop = x.IsEmpty() || y.IsEmpty();
+        if (stop)
+            return x.IsEmpty() == y.IsEmpty() ? 0 : (x.IsEmpty() ? 1 : -1);
+        int order = 0;
+        if (x.GetType() != y.GetType()) {
+            order = x.GetType() < y.GetType() ? -1 : 1;
+        } else if (x.GetType() == FT_DOUBLE) {
+            // A NaN goes above every number.
+            const double a = x.Get<double>(), b = y.Get<double>();
+            const int rankA = std::isnan(a) ? 1 : 0, rankB = std::isnan(b) ? 1 : 0;
+            order = rankA != rankB ? (rankA < rankB ? -1 : 1) : rankA ? 0 : (a < b ? -1 : b < a ? 1 : 0);
+        } else if (x.GetType() == FT_INT64) {
+            order = x.Get<std::int64_t>() < y.Get<std::int64_t>() ? -1 : x.Get<std::int64_t>() > y.Get<std::int64_t>();
+        } else if (x.GetType() == FT_LONG) {
+            order = x.Get<std::int32_t>() < y.Get<std::int32_t>() ? -1 : x.Get<std::int32_t>() > y.Get<std::int32_t>();
+        } else if (x.GetType() == FT_STLSTRING) {
+            order = x.Get<std::string>().compare(y.Get<std::string>());
+        } else {
+            order = x.Get<CString>().ToStdString().compare(y.Get<CString>().ToStdString());
+        }
+        order = order < 0 ? -1 : order > 0;
+        return descending ? -order : order;
+    }
+
+    // -1: `a` goes before `b`; 0 tied; +1 after.
+    int Compare(HITEM a, HITEM b)
+    {
+        for (const CSortInfo& level : m_levels) {
+            bool stop = false;
+            const int order = CompareKeys(Object(a)->GetValue(level.GetFieldId()), Object(b)->GetValue(level.GetFieldId()),
+                                          level.IsDescending(), stop);
+            if (order != 0 || stop)
+                return order;
+        }
+        return 0;
+    }
+
+    std::map<HITEM, int> ChildPositions()
+    {
+        std::map<HITEM, int> positions;
+        for (const auto& [item, arrival] : m_arrival) {
+            std::vector<HITEM> children;
+            m_rows.GetChildren(item, children, false);
+            for (std::size_t i = 0; i < children.size(); ++i)
+                positions[children[i]] = static_cast<int>(i);
+        }
+        std::vector<HITEM> top;
+        m_rows.GetChildren(GRID_ROOT, top, false);
+        for (std::size_t i = 0; i < top.size(); ++i)
+            positions[top[i]] = static_cast<int>(i);
+        return positions;
+    }
+
+    // Children in order; with `arrivalOrder` tied siblings in the order they
+    // came, with `before` tied siblings in the order they had.
+    void ExpectSorted(const char* path, bool arrivalOrder, const std::map<HITEM, int>* before = nullptr)
+    {
+        std::vector<HITEM> parents{GRID_ROOT};
+        for (const auto& entry : m_arrival)
+            parents.push_back(entry.first);
+        for (HITEM parent : parents) {
+            std::vector<HITEM> children;
+            m_rows.GetChildren(parent, children, false);
+            for (std::size_t i = 1; i < children.size(); ++i) {
+                const int order = Compare(children[i - 1], children[i]);
+                ASSERT_LE(order, 0) << path << ": siblings " << i - 1 << " and " << i << " out of order";
+                if (order == 0 && arrivalOrder) {
+                    ASSERT_LT(m_arrival[children[i - 1]], m_arrival[children[i]]) << path << ": ties out of arrival order";
+                }
+                if (order == 0 && before) {
+                    ASSERT_LT(before->at(children[i - 1]), before->at(children[i])) << path << ": ties reordered";
+                }
+            }
+        }
+        // The rows are the preorder of the sorted children.
+        std::vector<HITEM> expected;
+        std::vector<HITEM> stack;
+        std::vector<HITEM> top;
+        m_rows.GetChildren(GRID_ROOT, top, false);
+        stack.assign(top.rbegin(), top.rend());
+        while (!stack.empty()) {
+            const HITEM item = stack.back();
+            stack.pop_back();
+            expected.push_back(item);
+            std::vector<HITEM> children;
+            m_rows.GetChildren(item, children, false);
+            stack.insert(stack.end(), children.rbegin(), children.rend());
+        }
+        ASSERT_EQ(m_rows.GetRowCount(AreaScrollable), static_cast<int>(expected.size()));
+        for (int row = 0; row < m_rows.GetRowCount(AreaScrollable); ++row)
+            ASSERT_EQ(m_rows.GetItemAt(row, AreaScrollable), expected[static_cast<std::size_t>(row)]) << path;
+    }
+
+    bool HasFailure() const { return ::testing::Test::HasFatalFailure(); }
+
+    std::mt19937 m_random;
+    KeyMix m_mix;
+    std::vector<CSortInfo> m_levels;
+    std::deque<std::unique_ptr<CDynamicObject>> m_objects;
+    CHeader m_header{false};
+    CFakeSurface m_surface;
+    CGridRows m_rows{&m_surface};
+    std::map<HITEM, int> m_arrival;
+};
+} // namespace
+
+class SortOrderRandom : public ::testing::TestWithParam<std::tuple<unsigned, int, KeyMix>> {};
+
+TEST_P(SortOrderRandom, EveryPathOrdersSiblingsWithKeylessRowsLastInTheirOrder)
+{
+    SortOrderCheck check(std::get<0>(GetParam()), std::get<1>(GetParam()), std::get<2>(GetParam()));
+    check.Run();
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, SortOrderRandom,
+                         ::testing::Combine(::testing::Values(1u, 7u, 42u, 2026u), ::testing::Values(1, 2, 3),
+                                            ::testing::Values(KeyMix::IntegersAndEmpty, KeyMix::AllTypes)),
+                         [](const auto& paramInfo) {
+                             return "Seed" + std::to_string(std::get<0>(paramInfo.param)) + "Levels" +
+                                    std::to_string(std::get<1>(paramInfo.param)) +
+                                    (std::get<2>(paramInfo.param) == KeyMix::AllTypes ? "AllTypes" : "IntegersAndEmpty");
                          });

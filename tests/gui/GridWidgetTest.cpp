@@ -871,3 +871,121 @@ TEST(GridArchive, AStoredFontRecordIsStoredAgainUnchanged)
     const auto changed = StoreGrid(loaded);
     EXPECT_EQ(changed[record + 23], 0);
 }
+
+// --- the top row when the rows get fewer ------------------------------------------
+// Five folders of twenty rows each, all open, scrolled down with the wheel;
+// then something takes rows away. The top row comes back so the page is as
+// full as the remaining rows allow, and the scroll bar follows.
+namespace {
+enum class Shortening { CollapseAll, CollapseLastFolder, RemoveLastFolder, Clear, FilterOutTheFiles };
+
+void PrintTo(Shortening shortening, std::ostream* out) { *out << static_cast<int>(shortening); }
+
+constexpr int kScrollPageRows = 10;
+
+struct ScrolledTree {
+    ScrolledTree()
+    {
+        grid.setFrameStyle(QFrame::NoFrame);
+        grid.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        auto* header = new CHeader(true);
+        header->AddColumn(new CColumn(kName, "Name", 200, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+        grid.SetHeader(header);
+        grid.resize(300, header->GetHeight() + kScrollPageRows * 14);
+        grid.show();
+        for (int i = 0; i < 5; ++i) {
+            folders.push_back(Add("folder " + std::to_string(i), 0, GRID_ROOT));
+            for (int j = 0; j < 20; ++j)
+                Add("file " + std::to_string(j), 1, folders.back());
+        }
+        Pump();
+    }
+    HITEM Add(const std::string& name, std::int64_t size, HITEM parent)
+    {
+        objects.push_back(MakeObject(name, size));
+        const HITEM item = grid.Add(objects.back().get(), parent, GRID_LAST);
+        grid.SetRowHeight(item, 14);
+        return item;
+    }
+    void Wheel(int notches)
+    {
+        const QPointF at(20, grid.viewport()->height() / 2);
+        for (int i = 0; i < notches; ++i) {
+            QWheelEvent wheel(at, grid.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(grid.viewport(), &wheel);
+        }
+        Pump(40);
+    }
+    QImage Pixels()
+    {
+        Pump(40); // the frame paints what the change left
+        return grid.viewport()->grab().toImage();
+    }
+
+    std::deque<std::unique_ptr<CDynamicObject>> objects;
+    std::vector<HITEM> folders;
+    CHideOdd filter;
+    CGrid grid;
+};
+} // namespace
+
+class GridTopRowClamp : public ::testing::TestWithParam<Shortening> {};
+
+TEST_P(GridTopRowClamp, FewerRowsBringTheTopRowBackToFillThePage)
+{
+    ScrolledTree tree;
+    CGrid& grid = tree.grid;
+    grid.Expand(GRID_ROOT, true);
+    ASSERT_EQ(grid.GetRowCount(AreaScrollable), 105);
+    ASSERT_EQ(grid.GetPageRowCount(true), kScrollPageRows);
+    const Shortening shortening = GetParam();
+    // Collapse all as reported: ten notches down; the rest from the bottom.
+    tree.Wheel(shortening == Shortening::CollapseAll ? 10 : 40);
+    ASSERT_GE(grid.GetTopRow(), 30);
+    ASSERT_TRUE(grid.verticalScrollBar()->isVisible());
+
+    switch (shortening) {
+    case Shortening::CollapseAll: grid.Collapse(GRID_ROOT, true); break;
+    case Shortening::CollapseLastFolder: grid.Collapse(tree.folders.back(), false); break;
+    case Shortening::RemoveLastFolder: grid.Remove(tree.folders.back()); break;
+    case Shortening::Clear: grid.Clear(MaskBoth); break;
+    case Shortening::FilterOutTheFiles: grid.SetFilter(&tree.filter); break;
+    }
+    const int rows = grid.GetRowCount(AreaScrollable);
+    const int lastTop = std::max(0, rows - kScrollPageRows);
+    EXPECT_EQ(grid.GetTopRow(), lastTop);
+    const QImage pixels = tree.Pixels();
+    QScrollBar* bar = grid.verticalScrollBar();
+    EXPECT_EQ(bar->maximum(), lastTop);
+    EXPECT_EQ(bar->value(), lastTop);
+    EXPECT_EQ(bar->isVisible(), lastTop > 0);
+    if (rows > 0) {
+        EXPECT_EQ(grid.GetLastVisibleRow(AreaScrollable), rows - 1);
+        EXPECT_FALSE(grid.GetRowRect(grid.GetItemAt(lastTop, AreaScrollable)).IsEmpty());
+    }
+    if (shortening == Shortening::CollapseAll) {
+        // The five folder rows look as in a grid that never scrolled (inside
+        // the frame the grid draws while it has the keyboard focus).
+        ScrolledTree fresh;
+        const int top = grid.GetHeader()->GetHeight();
+        const QRect rowsRect(2, top, pixels.width() - 4, 5 * 14);
+        EXPECT_TRUE(pixels.copy(rowsRect) == fresh.Pixels().copy(rowsRect))
+            << "the rows are not painted as in a grid that never scrolled";
+    }
+    grid.SetFilter(nullptr);
+    grid.Clear(MaskBoth);
+}
+
+std::string ShorteningName(const ::testing::TestParamInfo<Shortening>& info)
+{
+    static const char* const names[] = {"CollapseAll", "CollapseLastFolder", "RemoveLastFolder", "Clear",
+                                        "FilterOutTheFiles"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, GridTopRowClamp,
+                         ::testing::Values(Shortening::CollapseAll, Shortening::CollapseLastFolder,
+                                           Shortening::RemoveLastFolder, Shortening::Clear,
+                                           Shortening::FilterOutTheFiles),
+                         ShorteningName);
