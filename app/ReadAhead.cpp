@@ -109,6 +109,11 @@ void CReadAhead::Expect(const Key& key)
 {
     if (!IsActive())
         return;
+    if (key.size() > kMaxDepth) {
+        std::lock_guard lock(m_mutex);
+        m_expecting = false; // the walk reads this one itself
+        return;
+    }
     bool room = false;
     {
         std::lock_guard lock(m_mutex);
@@ -153,7 +158,7 @@ bool CReadAhead::TakeListing(std::uint64_t device, std::uint64_t inode, std::vec
 
 void CReadAhead::Listed(const Key& key, const std::string& path, const std::vector<CFolderData*>& subfolders)
 {
-    if (!IsActive())
+    if (!IsActive() || key.size() >= kMaxDepth)
         return;
     std::string relative = path.size() > m_rootLength ? path.substr(m_rootLength) : std::string();
     relative.erase(0, std::min(relative.find_first_not_of('/'), relative.size()));

@@ -49,6 +49,11 @@ public:
     // them all read.
     static constexpr std::size_t kCachedStreak = 8;
     static constexpr std::size_t kCachedReaders = 1;
+    // Folders deeper than this are left to the walk: a key is as long as
+    // its folder is deep, so following a chain of nested folders would copy
+    // keys and paths at a cost growing with the square of its depth, and a
+    // chain has nothing to read beside the walk anyway.
+    static constexpr std::size_t kMaxDepth = 256;
 
     // Nothing is started when `threads` is 0 or the root cannot be opened.
     CReadAhead(const std::string& rootPath, unsigned threads);

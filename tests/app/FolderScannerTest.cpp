@@ -607,6 +607,29 @@ TEST(FolderScannerReadAhead, HelpersReadTheFoldersBelowAListedOneButNeverThrough
     EXPECT_EQ(listed.readAhead.RefusedCount(), 1u);
 }
 
+// Below kMaxDepth the helpers read a listed folder's subfolders; at that
+// depth they are left to the walk (a chain of nested folders would
+// otherwise cost the square of its depth in copied keys).
+TEST(FolderScannerReadAhead, FoldersDeeperThanTheLimitAreLeftToTheWalk)
+{
+    CTempTree tree;
+    for (const char* name : {"a/x", "b/y", "c/z"})
+        tree.File(name, 1);
+    CFolderData root(CString(tree.Root().string()), nullptr);
+    for (const char* name : {"a", "b", "c"})
+        root.AddFolder(new CFolderData(CString(name), &root));
+    for (const std::size_t depth : {CReadAhead::kMaxDepth - 1, CReadAhead::kMaxDepth}) {
+        CReadAhead readAhead(tree.Root().string(), 2);
+        ASSERT_TRUE(readAhead.IsActive());
+        // Stands for a folder that deep whose subfolders are a, b and c.
+        readAhead.Listed(CReadAhead::Key(depth, 0), tree.Root().string(), root.GetFolders());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!readAhead.IsIdle() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_EQ(readAhead.ReadCount(), depth < CReadAhead::kMaxDepth ? 2u : 0u) << "depth " << depth; // a is the walk's
+    }
+}
+
 namespace {
 struct FolderIdentity {
     std::uint64_t device = 0, inode = 0;
