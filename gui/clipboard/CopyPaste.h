@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "gui/clipboard/ClipboardFormat.h"
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 
 namespace Kestrum::GUI {
 

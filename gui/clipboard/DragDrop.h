@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "gui/clipboard/ClipboardFormat.h"
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 
 class QMimeData;
 class QWidget;

@@ -1,4 +1,5 @@
 #include "gui/clipboard/GridTransfer.h"
+#include "gui/grid/GridDefaults.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

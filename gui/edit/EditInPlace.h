@@ -19,7 +19,7 @@
 #include <map>
 
 #include "gui/edit/EditTypes.h"
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 #include "gui/paint/DrawContext.h"
 
 class QWidget;

@@ -1,4 +1,5 @@
 #include "gui/edit/GridEditState.h"
+#include "gui/grid/GridDefaults.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -9,7 +9,7 @@
 
 #include "gui/platform/Export.h"
 
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 #include "gui/paint/DrawContext.h"
 
 namespace Kestrum::GUI {

@@ -1,6 +1,7 @@
 // The grid's construction and the objects handed to it: custom draw, font,
 // header and row filter, and the grid's answers to its header's notices.
 #include "gui/grid/GridImpl.h"
+#include "gui/grid/GridDefaults.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "gui/header/Column.h"
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 #include "gui/platform/Archive.h"
 #include "gui/platform/Geometry.h"
 

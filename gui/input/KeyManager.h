@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 
 namespace Kestrum::GUI {
 

@@ -1,4 +1,5 @@
 #include "gui/paint/CellPaintFormat.h"
+#include "gui/grid/GridDefaults.h"
 
 #include <QApplication>
 #include <QPalette>

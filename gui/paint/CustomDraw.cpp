@@ -6,14 +6,9 @@
 
 #include "common/DataObject.h"
 #include "common/Format.h"
-#include "gui/clipboard/CopyPaste.h"
-#include "gui/clipboard/DragDrop.h"
-#include "gui/clipboard/LocalDataFormat.h"
-#include "gui/clipboard/TextClipboardFormat.h"
+#include "gui/grid/GridDefaults.h"
 #include "gui/grid/GridItem.h"
-#include "gui/edit/EditInPlace.h"
 #include "gui/header/Header.h"
-#include "gui/input/KeyManager.h"
 #include "gui/paint/CellPaintFormat.h"
 #include "gui/paint/ColumnPaintFormat.h"
 #include "gui/paint/HeaderPaintFormat.h"
@@ -24,7 +19,8 @@
 namespace Kestrum::GUI {
 
 namespace {
-const bool s_registered = [] {
+// Linked whenever a grid makes its defaults, which construct CCustomDraw.
+[[maybe_unused]] const bool s_registered = [] {
     RegisterCellPaintFormat("GUI::CCellPaintFormat", [] { return new CCellPaintFormat; });
     RegisterColumnPaintFormat("GUI::CColumnPaintFormat", [] { return new CColumnPaintFormat; });
     RegisterHeaderPaintFormat("GUI::CHeaderPaintFormat", [] { return new CHeaderPaintFormat; });
@@ -104,32 +100,6 @@ int CCustomDraw::GetCellWidth(CellDrawContext& context, PaintState& state, Paint
                               context.row ? context.row->rowKey : 0, context.row ? context.row->rowIndex : -1)
         ->GetRequiredWidth(context, state, flags);
 }
-
-// --- GridDefaults -------------------------------------------------------------
-
-GridDefaults& GridDefaults::Instance()
-{
-    static GridDefaults defaults;
-    return defaults;
-}
-
-GridDefaults::GridDefaults()
-    : m_font(std::make_unique<QFont>(QFontDatabase::systemFont(QFontDatabase::GeneralFont))),
-      m_customDraw(std::make_unique<CCustomDraw>(false)), m_line(std::make_unique<CLinePaintFormat>()),
-      m_cell(std::make_unique<CCellPaintFormat>()), m_header(std::make_unique<CHeaderPaintFormat>()),
-      m_column(std::make_unique<CColumnPaintFormat>()), m_dragDrop(std::make_unique<CDragDrop>(false)),
-      m_copyPaste(std::make_unique<CCopyPaste>(false)), m_editInPlace(std::make_unique<CEditInPlace>(false)),
-      m_keyManager(std::make_unique<CKeyManager>(false))
-{
-    (void)s_registered;
-    // Both carry rows as the local data format first, then as text.
-    m_dragDrop->AddFormat(new CLocalDataFormat);
-    m_dragDrop->AddFormat(new CTextClipboardFormat);
-    m_copyPaste->AddFormat(new CLocalDataFormat);
-    m_copyPaste->AddFormat(new CTextClipboardFormat);
-}
-
-GridDefaults::~GridDefaults() = default;
 
 // --- Default paint formats ------------------------------------------------------
 

@@ -1,4 +1,5 @@
 #include "gui/paint/PaintPass.h"
+#include "gui/grid/GridDefaults.h"
 
 #include <QApplication>
 #include <QPalette>

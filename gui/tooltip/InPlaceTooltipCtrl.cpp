@@ -1,4 +1,5 @@
 #include "gui/tooltip/InPlaceTooltipCtrl.h"
+#include "gui/grid/GridDefaults.h"
 
 #include <QImage>
 #include <QPainter>

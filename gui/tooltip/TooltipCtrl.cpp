@@ -1,4 +1,5 @@
 #include "gui/tooltip/TooltipCtrl.h"
+#include "gui/grid/GridDefaults.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -24,7 +24,7 @@
 #include <memory>
 
 #include "gui/grid/GridSettings.h"
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 #include "gui/paint/PaintFormat.h"
 #include "gui/platform/Geometry.h"
 #include "gui/tooltip/TooltipSource.h"

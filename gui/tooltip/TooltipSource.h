@@ -10,7 +10,7 @@
 
 #include <QString>
 
-#include "gui/paint/AutoDelete.h"
+#include "gui/grid/AutoDelete.h"
 
 namespace Kestrum::GUI {
 

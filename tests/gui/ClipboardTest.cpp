@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "gui/clipboard/CopyPaste.h"
+#include "gui/grid/GridDefaults.h"
 #include "gui/clipboard/DragDrop.h"
 #include "gui/clipboard/GridDirectory.h"
 #include "gui/clipboard/LocalDataFormat.h"

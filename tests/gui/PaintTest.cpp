@@ -11,6 +11,7 @@
 #include <deque>
 
 #include "common/DynamicObject.h"
+#include "gui/grid/GridDefaults.h"
 #include "gui/grid/Dispatcher.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
