@@ -11,7 +11,11 @@
 #include "common/DataObject.h"
 #include "common/FormatRegistry.h"
 #include "gui/edit/EditInPlace.h"
-#include "gui/grid/GridImpl.h"
+#include "gui/edit/EditHost.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridItem.h"
+#include "gui/grid/GridSettings.h"
+#include "gui/header/Header.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/KeyCodes.h"
 
@@ -38,7 +42,7 @@ void CEditEventReceiver::Cancelled()
         onChoice(EditSelectionCancelled);
 }
 
-CGridEditState::CGridEditState(CGridImpl& grid) : m_grid(grid), m_registry(std::make_shared<CEmbeddedRegistry>())
+CGridEditState::CGridEditState(IEditHost& host) : m_host(host), m_registry(std::make_shared<CEmbeddedRegistry>())
 {
     m_receiver.onChoice = [this](int code) { OnChoice(code); };
 }
@@ -68,20 +72,21 @@ IEditInPlace* CGridEditState::SetEditor(IEditInPlace* editor)
 
 CColumn* CGridEditState::ColumnOf(Common::FieldId field) const
 {
-    return m_grid.header ? m_grid.header->GetVisibleColumn(field) : nullptr;
+    CHeader* header = m_host.Header();
+    return header ? header->GetVisibleColumn(field) : nullptr;
 }
 
 CRect CGridEditState::CellRectOf(CGridItem* item, Common::FieldId field) const
 {
     if (!item || !item->HasRow() || !ColumnOf(field))
         return {};
-    return m_grid.CellRect(item, field);
+    return m_host.CellRect(item, field);
 }
 
 EditCell CGridEditState::MakeCell(CGridItem* item, Common::FieldId field) const
 {
     EditCell cell;
-    cell.grid = m_grid.owner;
+    cell.grid = m_host.Owner();
     cell.item = item;
     cell.object = item ? item->GetObject() : nullptr;
     cell.column = ColumnOf(field);
@@ -89,7 +94,7 @@ EditCell CGridEditState::MakeCell(CGridItem* item, Common::FieldId field) const
     cell.pointer = m_pointer;
     cell.buttonsDown = m_buttonsDown;
     cell.editing = IsEditing();
-    cell.settings = m_grid.settings.edit;
+    cell.settings = m_host.Settings();
     return cell;
 }
 
@@ -110,13 +115,13 @@ bool CGridEditState::CouldEditCell(CGrid*, CellDrawContext& cell, PaintState&)
 
 void CGridEditState::ScrollColumnIntoView(Common::FieldId field)
 {
-    CHeader* header = m_grid.header;
+    CHeader* header = m_host.Header();
     if (!header || !header->GetVisibleColumn(field) || header->IsFixedColumn(field))
         return;
-    QScrollBar* bar = m_grid.owner->horizontalScrollBar();
-    const CRect rect = header->GetColumnRect(m_grid.owner, field);
+    QScrollBar* bar = m_host.Owner()->horizontalScrollBar();
+    const CRect rect = header->GetColumnRect(m_host.Owner(), field);
     const int fixed = header->GetFixedWidth();
-    const int right = m_grid.Client().right;
+    const int right = m_host.Client().right;
     const int position = bar->value();
     int target = position;
     if (rect.left < fixed)
@@ -126,14 +131,14 @@ void CGridEditState::ScrollColumnIntoView(Common::FieldId field)
     target = std::clamp(target, bar->minimum(), bar->maximum());
     if (target != position) {
         bar->setValue(target);
-        m_grid.UpdateViewport();
+        m_host.UpdateViewport();
     }
 }
 
 bool CGridEditState::BeginEditCell(CGridItem* item, Common::FieldId field, int reason)
 {
     IEditInPlace* editor = Editor();
-    if (!editor || !item || !item->HasRow() || !m_grid.settings.edit.enabled || IsEditing() || HasEmbeddedControl(item, field))
+    if (!editor || !item || !item->HasRow() || !m_host.Settings().enabled || IsEditing() || HasEmbeddedControl(item, field))
         return false;
     if (!ColumnOf(field) || !editor->CanEdit(MakeCell(item, field), reason))
         return false;
@@ -141,13 +146,13 @@ bool CGridEditState::BeginEditCell(CGridItem* item, Common::FieldId field, int r
     // A cell reached by navigation may lie below the page: the control
     // must be where the user can see it.
     if (item->GetTree()->GetKind() == AreaScrollable)
-        m_grid.BringIntoView(m_grid.rows.RowIndexOf(item));
+        m_host.BringIntoView(item);
     const EditCell cell = MakeCell(item, field);
     const std::uint64_t serial = ++m_serial;
-    const std::uint64_t removals = m_grid.rows.GetRemovalCount();
+    const std::uint64_t removals = m_host.RemovalCount();
     if (!editor->BeginEdit(cell, reason, EditFormatOf(cell)))
         return false;
-    if (m_grid.rows.GetRemovalCount() != removals && !m_grid.rows.Validate(ToHandle(item))) {
+    if (m_host.RemovalCount() != removals && !m_host.IsAlive(item)) {
         // The editor removed the row it was opened on: nothing to record.
         editor->EndEdit(MakeCell(nullptr, field), EditNoNavigation, nullptr, nullptr);
         return false;
@@ -184,17 +189,16 @@ bool CGridEditState::EndEdit(int code, bool notify)
     }
     // Writing back may make a subscriber remove rows: the item is not
     // touched again once any row has gone.
-    const std::uint64_t removals = m_grid.rows.GetRemovalCount();
-    const int area = edit.item->GetTree() ? edit.item->GetTree()->GetKind() : 0;
+    const std::uint64_t removals = m_host.RemovalCount();
     edit.editor->EndEdit(cell, code, control, EditFormatOf(cell));
-    if (m_grid.rows.GetRemovalCount() != removals)
+    if (m_host.RemovalCount() != removals)
         return removed;
     if (notify)
         Notify(NotifyEditEnded, edit, code);
     if (edit.item->HasRow())
-        m_grid.RepaintCell(area, m_grid.rows.RowIndexOf(edit.item), edit.field);
-    if (code >= EditUp && code <= EditWheelBackward && code != EditNoNavigation && m_grid.settings.edit.navigateOnExit &&
-        m_grid.rows.GetRemovalCount() == removals)
+        m_host.RepaintCell(edit.item, edit.field);
+    if (code >= EditUp && code <= EditWheelBackward && code != EditNoNavigation && m_host.Settings().navigateOnExit &&
+        m_host.RemovalCount() == removals)
         edit.editor->Navigate(cell, code);
     return removed;
 }
@@ -232,27 +236,27 @@ QWidget* CGridEditState::GetEditControl() const
 bool CGridEditState::FocusInsideBody() const
 {
     QWidget* focus = QApplication::focusWidget();
-    return focus && focus != m_grid.owner && m_grid.Viewport()->isAncestorOf(focus);
+    return focus && focus != m_host.Owner() && m_host.Viewport()->isAncestorOf(focus);
 }
 
 bool CGridEditState::HasActiveControl() const { return GetEditControl() != nullptr; }
 
 void CGridEditState::Notify(int code, const ActiveEdit& edit, int endCode)
 {
-    if (!m_grid.notificationsEnabled || !m_grid.listener || !edit.item || !edit.item->HasRow())
+    if (!edit.item || !edit.item->HasRow())
         return;
     GridEditNotification notification;
     notification.code = code;
-    notification.grid = m_grid.owner;
+    notification.grid = m_host.Owner();
     notification.item = ToHandle(edit.item);
     notification.object = edit.item->GetObject();
     notification.area = edit.item->GetTree()->GetKind();
-    notification.row = m_grid.rows.RowIndexOf(edit.item);
+    notification.row = m_host.RowIndexOf(edit.item);
     notification.column = ColumnOf(edit.field);
     notification.control = edit.control.data();
     notification.startReason = edit.reason;
     notification.endCode = endCode;
-    m_grid.listener->OnGridEditNotification(notification);
+    m_host.Notify(notification);
 }
 
 // --- the input hook ---------------------------------------------------------------------------
@@ -360,13 +364,11 @@ bool CGridEditState::StartAt(CPoint point, int reason)
 {
     m_pointer = point;
     m_buttonsDown = true;
-    if (!m_grid.header || point.y < m_grid.HeaderHeight())
+    CHeader* header = m_host.Header();
+    if (!header || point.y < m_host.HeaderHeight())
         return false;
-    int area = 0, row = -1;
-    if (!m_grid.HitRow(point, area, row) || row < 0)
-        return false;
-    CGridItem* item = m_grid.rows.TreeOfArea(area)->GetItemAt(row);
-    CColumn* column = m_grid.header->HitTestColumn(m_grid.owner, point.x, 0);
+    CGridItem* item = m_host.ItemAt(point);
+    CColumn* column = item ? header->HitTestColumn(m_host.Owner(), point.x, 0) : nullptr;
     return item && column && BeginEditCell(item, column->GetFieldId(), reason);
 }
 
@@ -374,7 +376,7 @@ void CGridEditState::RepaintHotCell()
 {
     CGridItem* item = m_hot.item;
     if (item && item->HasRow())
-        m_grid.RepaintCell(item->GetTree()->GetKind(), m_grid.rows.RowIndexOf(item), m_hot.field);
+        m_host.RepaintCell(item, m_hot.field);
 }
 
 void CGridEditState::TrackMouse(CPoint point, bool buttonsDown, bool inside)
@@ -382,15 +384,14 @@ void CGridEditState::TrackMouse(CPoint point, bool buttonsDown, bool inside)
     const bool buttonsChanged = buttonsDown != m_buttonsDown;
     m_pointer = inside ? point : kNowhere;
     m_buttonsDown = buttonsDown;
-    const EditSettings& settings = m_grid.settings.edit;
+    const EditSettings& settings = m_host.Settings();
     CGridItem* item = nullptr;
     Common::FieldId field = Common::FIELD_NONE;
-    if (inside && settings.enabled && (settings.hotFrame || settings.decoration) && m_grid.header &&
-        point.y >= m_grid.HeaderHeight() && m_grid.Client().Contains(point)) {
-        int area = 0, row = -1;
-        if (m_grid.HitRow(point, area, row) && row >= 0)
-            item = m_grid.rows.TreeOfArea(area)->GetItemAt(row);
-        CColumn* column = item ? m_grid.header->HitTestColumn(m_grid.owner, point.x, 0) : nullptr;
+    CHeader* header = m_host.Header();
+    if (inside && settings.enabled && (settings.hotFrame || settings.decoration) && header &&
+        point.y >= m_host.HeaderHeight() && m_host.Client().Contains(point)) {
+        item = m_host.ItemAt(point);
+        CColumn* column = item ? header->HitTestColumn(m_host.Owner(), point.x, 0) : nullptr;
         if (column)
             field = column->GetFieldId();
         else
@@ -411,21 +412,21 @@ void CGridEditState::TrackMouse(CPoint point, bool buttonsDown, bool inside)
 CEmbeddedControlAdapter* CGridEditState::EmbedControl(QWidget* control, CGridItem* item, Common::FieldId field)
 {
     if (!control || field == Common::FIELD_ALL || field == Common::FIELD_NONE || !item ||
-        !m_grid.rows.Validate(ToHandle(item)) || item->GetEmbeddedControl(field))
+        !m_host.IsAlive(item) || item->GetEmbeddedControl(field))
         return nullptr;
-    if (control->parentWidget() != m_grid.Viewport())
-        control->setParent(m_grid.Viewport());
+    if (control->parentWidget() != m_host.Viewport())
+        control->setParent(m_host.Viewport());
     auto* adapter = new CEmbeddedControlAdapter(control, item, field, m_registry, true);
     item->SetEmbeddedControl(field, adapter);
     const CRect cell = CellRectOf(item, field);
-    const CRect clipped = m_grid.header ? m_grid.header->GetClippedColumnRect(m_grid.owner, field) : CRect{};
+    const CRect clipped = m_host.Header() ? m_host.Header()->GetClippedColumnRect(m_host.Owner(), field) : CRect{};
     if (cell.IsEmpty() || CRect{clipped.left, cell.top, clipped.right, cell.bottom}.IsEmpty())
         adapter->MoveAway();
     else
         adapter->Position(cell);
     control->show();
     if (item->HasRow())
-        m_grid.RepaintCell(item->GetTree()->GetKind(), m_grid.rows.RowIndexOf(item), field);
+        m_host.RepaintCell(item, field);
     return adapter;
 }
 
@@ -439,7 +440,7 @@ bool CGridEditState::RemoveEmbeddedControl(CGridItem* item, Common::FieldId fiel
     if (!item || !item->RemoveEmbeddedControl(field))
         return false;
     if (item->HasRow())
-        m_grid.RepaintCell(item->GetTree()->GetKind(), m_grid.rows.RowIndexOf(item), field);
+        m_host.RepaintCell(item, field);
     return true;
 }
 
@@ -451,7 +452,7 @@ bool CGridEditState::SetCellValueText(CGridItem* item, Common::FieldId field, co
     if (!object || field == Common::FIELD_ALL || field == Common::FIELD_NONE)
         return false;
     const Common::FieldType type = object->GetFieldType(field);
-    CColumn* column = m_grid.header ? m_grid.header->GetColumn(field) : nullptr;
+    CColumn* column = m_host.Header() ? m_host.Header()->GetColumn(field) : nullptr;
     Common::CFormat* format = column ? column->GetFormat() : nullptr;
     if (!format)
         format = object->GetFieldFormat(field);
@@ -492,7 +493,7 @@ void CGridEditState::PositionControls()
         if (!item)
             continue;
         const CRect cell = CellRectOf(item, adapter->GetField());
-        const CRect clipped = m_grid.header ? m_grid.header->GetClippedColumnRect(m_grid.owner, adapter->GetField()) : CRect{};
+        const CRect clipped = m_host.Header() ? m_host.Header()->GetClippedColumnRect(m_host.Owner(), adapter->GetField()) : CRect{};
         if (cell.IsEmpty() || CRect{clipped.left, cell.top, clipped.right, cell.bottom}.IsEmpty())
             adapter->MoveAway();
         else
@@ -502,7 +503,7 @@ void CGridEditState::PositionControls()
 
 void CGridEditState::DescribeForPaint(PaintState& state)
 {
-    const EditSettings& settings = m_grid.settings.edit;
+    const EditSettings& settings = m_host.Settings();
     m_paintInfo.editor = settings.enabled ? Editor() : nullptr;
     m_paintInfo.settings = &settings;
     m_paintInfo.editing = IsEditing();

@@ -1,5 +1,6 @@
 // CGridEditState: the grid's side of in-place editing and embedded controls.
-// One per grid, owned by CGridImpl (`edit`); GUI thread only.
+// One per grid, owned by CGridImpl (`edit`), which it reaches through
+// IEditHost only; GUI thread only.
 //
 // It holds the grid's in-place editor (null: the shared default of
 // GridDefaults), the active edit (item, field, start reason; one cell at a
@@ -29,7 +30,6 @@
 #include <functional>
 #include <memory>
 
-#include "gui/tooltip/GridTooltips.h"
 #include "common/Types.h"
 #include "common/Value.h"
 #include "gui/edit/EditTypes.h"
@@ -38,7 +38,7 @@
 
 namespace Kestrum::GUI {
 
-class CGridImpl;
+class IEditHost;
 class IEditInPlace;
 
 // Runs the posted ends of edits and hears the drop-down list's choices.
@@ -53,9 +53,9 @@ public slots:
     void Cancelled();
 };
 
-class KESTRUM_GUI_EXPORT CGridEditState final : public CEmbeddedControlAdapter::ISink, public IEditableCellQuery {
+class KESTRUM_GUI_EXPORT CGridEditState final : public CEmbeddedControlAdapter::ISink {
 public:
-    explicit CGridEditState(CGridImpl& grid);
+    explicit CGridEditState(IEditHost& host);
     ~CGridEditState();
     CGridEditState(const CGridEditState&) = delete;
     CGridEditState& operator=(const CGridEditState&) = delete;
@@ -68,7 +68,7 @@ public:
     IEditInPlace* SetEditor(IEditInPlace* editor);
     // For the in-place tooltips: the application's own editor (not the
     // shared default) could edit the cell with a click or a double click.
-    bool CouldEditCell(CGrid* grid, CellDrawContext& cell, PaintState& state) override;
+    bool CouldEditCell(CGrid* grid, CellDrawContext& cell, PaintState& state);
 
     // --- cells and edits ----------------------------------------------------------
     // The cell record of an item's cell as the grid sees it now.
@@ -148,7 +148,7 @@ private:
     void HandleCode(int code);
     void RepaintHotCell();
 
-    CGridImpl& m_grid;
+    IEditHost& m_host;
     IEditInPlace* m_editor = nullptr;
     ActiveEdit m_active;
     std::uint64_t m_serial = 0; // of the edit being started or active

@@ -32,8 +32,7 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
     setFocusPolicy(Qt::StrongFocus);
     m_impl->UpdateRowHeights();
     // The in-place tooltip's control asks the grid (for its font) as it is attached.
-    m_impl->tooltips = std::make_unique<CGridTooltips>(*m_impl);
-    m_impl->tooltips->SetEditableCellQuery(m_impl->edit.get());
+    m_impl->tooltips = std::make_unique<CGridTooltips>(m_impl->tooltipHost);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (!m_impl->scroll.settingScroll)
             m_impl->SetTop(value, true);

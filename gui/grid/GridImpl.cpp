@@ -30,7 +30,7 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     scroll.wheelLines = QApplication::wheelScrollLines();
     settings.appearance = GridDefaults::Instance().GetAppearance();
     input = std::make_unique<CGridInputController>(*this);
-    edit = std::make_unique<CGridEditState>(*this);
+    edit = std::make_unique<CGridEditState>(editHost);
     settings.tooltipRegular = settings.tooltipInPlace = DefaultTooltipSettings();
     transfer = std::make_unique<CGridTransfer>(*this);
 }

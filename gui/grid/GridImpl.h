@@ -33,7 +33,9 @@
 #include "gui/grid/GridArchive.h"
 #include "gui/grid/GridClock.h"
 #include "gui/edit/GridEditState.h"
+#include "gui/grid/GridEditHost.h"
 #include "gui/grid/GridRows.h"
+#include "gui/grid/GridTooltipHost.h"
 #include "gui/grid/SelectionModel.h"
 #include "gui/input/GridInputController.h"
 #include "gui/platform/FontRecord.h"
@@ -188,7 +190,9 @@ public:
     BackgroundState background;
     QBasicTimer timers[TimerCount];
     std::unique_ptr<CGridInputController> input;
+    CGridEditHost editHost{*this};
     std::unique_ptr<CGridEditState> edit;
+    CGridTooltipHost tooltipHost{*this};
     std::unique_ptr<CGridTooltips> tooltips; // after input: a hover goes through its hooks
     std::unique_ptr<CGridTransfer> transfer;
 

@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "gui/grid/GridImpl.h"
-#include "gui/paint/PaintPass.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridClock.h"
+#include "gui/grid/GridSettings.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/KeyCodes.h"
 #include "gui/tooltip/InPlaceTooltipCtrl.h"
+#include "gui/tooltip/TooltipHost.h"
 
 namespace Kestrum::GUI {
 
@@ -26,21 +28,9 @@ bool ValidKind(int kind) { return kind == TooltipRegular || kind == TooltipInPla
 int OtherKind(int kind) { return kind == TooltipRegular ? TooltipInPlace : TooltipRegular; }
 } // namespace
 
-// The cell under a point with what its paint format reads; `context.row`
-// points into it, so it stays where it was made.
-struct CGridTooltips::Cell {
-    Cell() = default;
-    Cell(const Cell&) = delete;
-    Cell& operator=(const Cell&) = delete;
-    RowDrawContext row;
-    CellDrawContext context;
-    PaintState state;
-    ICellPaintFormat* format = nullptr;
-};
-
-CGridTooltips::CGridTooltips(CGridImpl& grid) : m_grid(grid)
+CGridTooltips::CGridTooltips(ITooltipHost& host) : m_host(host)
 {
-    m_hoverTimer = new QTimer(grid.owner);
+    m_hoverTimer = new QTimer(host.Owner());
     m_hoverTimer->setObjectName(QStringLiteral("Kestrum.TooltipHover"));
     m_hoverTimer->setSingleShot(true);
     QObject::connect(m_hoverTimer.data(), &QTimer::timeout, [this] { OnHoverTimer(); });
@@ -90,7 +80,7 @@ ITooltipCtrl* CGridTooltips::SetControl(int kind, ITooltipCtrl* control)
     if (previous)
         previous->Detach();
     if (control)
-        control->Attach(m_grid.owner);
+        control->Attach(m_host.Owner());
     return previous;
 }
 
@@ -114,53 +104,14 @@ ITooltipSource* CGridTooltips::SourceOf(int kind) const
     return control ? control->GetDefaultSource() : nullptr;
 }
 
-const TooltipSettings& CGridTooltips::SettingsOf(int kind) const
-{
-    return kind == TooltipInPlace ? m_grid.settings.tooltipInPlace : m_grid.settings.tooltipRegular;
-}
+const TooltipSettings& CGridTooltips::SettingsOf(int kind) const { return m_host.SettingsOf(kind); }
 
-bool CGridTooltips::CellAt(CPoint point, Cell& cell)
-{
-    CHeader* header = m_grid.header;
-    if (!header || (m_grid.settings.headerShown && point.y < m_grid.HeaderHeight()))
-        return false;
-    int area = 0, row = -1;
-    if (!m_grid.HitRow(point, area, row) || row < 0)
-        return false;
-    CGridItem* item = m_grid.rows.TreeOfArea(area)->GetItemAt(row);
-    CColumn* column = header->HitTestColumn(m_grid.owner, point.x, point.y);
-    if (!item || !column)
-        return false;
-    // What the paint pass would hand this cell's paint format.
-    PaintState& state = cell.state;
-    state.grid = m_grid.owner;
-    state.header = header;
-    state.clipRect = m_grid.Client();
-    state.images = m_grid.cellImages;
-    state.stretchImages = m_grid.settings.stretchImages;
-    if (!m_grid.background.picture.isNull()) {
-        state.hasBackground = true;
-        state.backgroundArea = m_grid.BackgroundArea();
-        state.backgroundTransparency = m_grid.background.transparency;
-    }
-    state.focusedRowKey = m_grid.focus.area;
-    state.focusedRowIndex = m_grid.focus.row;
-    state.scroll = m_grid.owner;
-    state.appearance = &m_grid.settings.appearance;
-    state.highlightEnabled = m_grid.settings.highlightEnabled;
-    state.now = GridClockNow();
-    cell.row = MakeRowContext(m_grid.PassOf(), state, PassRow{area, row, item, m_grid.RowRect(area, row)});
-    cell.context = MakeCellContext(state, cell.row, column);
-    cell.format = m_grid.Draw()->GetCellPaintFormat(column, cell.row.object, item, area, row);
-    return true;
-}
-
-bool CGridTooltips::HasTooltip(int kind, Cell& cell)
+bool CGridTooltips::HasTooltip(int kind, TooltipHostCell& cell)
 {
     if (!m_enabled[kind] || !m_controls[kind])
         return false;
     ITooltipSource* source = SourceOf(kind);
-    return source && source->HasTooltip(m_grid.owner, cell.context);
+    return source && source->HasTooltip(m_host.Owner(), cell.context);
 }
 
 void CGridTooltips::OnMouseMove(std::uint32_t flags, CPoint point)
@@ -173,8 +124,8 @@ void CGridTooltips::OnMouseMove(std::uint32_t flags, CPoint point)
     if (m_suppressed && !moved)
         return;
     m_suppressed = false;
-    Cell cell;
-    const bool overCell = CellAt(point, cell);
+    TooltipHostCell cell;
+    const bool overCell = m_host.CellAt(point, cell);
     bool goOn = true;
     if (overCell && HasTooltip(TooltipRegular, cell)) {
         goOn = Track(TooltipRegular, moved, point);
@@ -213,7 +164,7 @@ void CGridTooltips::RequestHover(bool moved)
     // Small moves keep a pending hover where it was (the hover rectangle).
     if (!m_hoverTimer || (m_hoverTimer->isActive() && !moved))
         return;
-    const int delay = std::max(0, m_grid.settings.tooltipRegular.hoverDelay);
+    const int delay = std::max(0, m_host.SettingsOf(TooltipRegular).hoverDelay);
     m_hoverDue = GridClockNow() + delay;
     m_hoverTimer->start(delay);
 }
@@ -232,11 +183,7 @@ void CGridTooltips::OnHoverTimer()
         return;
     }
     // The hover reaches the grid through its input hooks, as the mouse does.
-    InputMessage hover;
-    hover.kind = InputMouseHover;
-    hover.x = static_cast<std::int16_t>(m_point.x);
-    hover.y = static_cast<std::int16_t>(m_point.y);
-    m_grid.input->Dispatch(hover, nullptr);
+    m_host.DispatchHover(m_point);
 }
 
 void CGridTooltips::OnHover(CPoint point)
@@ -258,21 +205,20 @@ bool CGridTooltips::Show(int kind, CPoint point)
         return false;
     ITooltipSource* source = SourceOf(kind);
     const TooltipSettings& settings = SettingsOf(kind);
-    Cell cell;
-    if (!CellAt(point, cell))
+    TooltipHostCell cell;
+    if (!m_host.CellAt(point, cell))
         return false;
-    if (!source || !source->HasTooltip(m_grid.owner, cell.context)) {
+    if (!source || !source->HasTooltip(m_host.Owner(), cell.context)) {
         HideAll();
         return false;
     }
-    if (kind == TooltipInPlace && m_editQuery && m_editQuery->CouldEditCell(m_grid.owner, cell.context, cell.state))
+    if (kind == TooltipInPlace && m_host.CouldEditCell(cell.context, cell.state))
         return false;
-    QBasicTimer& autoHide = m_grid.timers[TimerTooltip];
     if (settings.hoverMode != 0 && settings.displayTime > 0) {
         m_hideDue = GridClockNow() + settings.displayTime;
-        autoHide.start(settings.displayTime, m_grid.owner);
+        m_host.StartAutoHide(settings.displayTime);
     } else {
-        autoHide.stop();
+        m_host.StopAutoHide();
     }
     CancelHover();
     // One kind at a time.
@@ -282,16 +228,16 @@ bool CGridTooltips::Show(int kind, CPoint point)
     QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&scratch);
     CDeviceContext dc(painter);
-    dc.SelectFont(m_grid.Font());
+    dc.SelectFont(m_host.Font());
     cell.state.dc = &dc;
-    const QPoint cursor = m_grid.Viewport()->mapToGlobal(QPoint(point.x, point.y));
+    const QPoint cursor = m_host.Viewport()->mapToGlobal(QPoint(point.x, point.y));
     TooltipCell request;
-    request.grid = m_grid.owner;
+    request.grid = m_host.Owner();
     request.source = source;
     request.context = &cell.context;
     request.state = &cell.state;
     request.format = cell.format;
-    request.flags = m_grid.settings.paintFlags;
+    request.flags = m_host.PaintFlags();
     request.settings = &settings;
     request.cursor = {cursor.x(), cursor.y()};
     if (control->Show(request)) {
@@ -320,7 +266,7 @@ void CGridTooltips::HideAll()
         HideKind(kind);
         m_suppressed = true;
     }
-    m_grid.timers[TimerTooltip].stop();
+    m_host.StopAutoHide();
 }
 
 void CGridTooltips::HideAndForget()
@@ -334,8 +280,8 @@ void CGridTooltips::OnMouseLeave()
 {
     CancelHover();
     // Over our own pop-up the mouse is still in the client area.
-    const QPoint inside = m_grid.Viewport()->mapFromGlobal(QCursor::pos());
-    if (!m_grid.Viewport()->rect().contains(inside))
+    const QPoint inside = m_host.Viewport()->mapFromGlobal(QCursor::pos());
+    if (!m_host.Viewport()->rect().contains(inside))
         HideAll();
 }
 
@@ -343,11 +289,11 @@ void CGridTooltips::OnAutoHideTimer()
 {
     const std::int64_t left = m_hideDue - GridClockNow();
     if (left > 0) {
-        m_grid.timers[TimerTooltip].start(static_cast<int>(std::min<std::int64_t>(left, 1 << 30)), m_grid.owner);
+        m_host.StartAutoHide(static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
         return;
     }
     HideAll();
-    m_grid.timers[TimerTooltip].stop();
+    m_host.StopAutoHide();
 }
 
 } // namespace Kestrum::GUI

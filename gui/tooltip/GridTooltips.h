@@ -15,7 +15,8 @@
 // grid's client area and the display time (grid timer 2, on the grid clock)
 // hide all.
 //
-// One per grid, owned by CGridImpl; GUI thread only.
+// One per grid, owned by CGridImpl, which it reaches through ITooltipHost
+// only; GUI thread only.
 #pragma once
 
 #include "gui/platform/Export.h"
@@ -30,7 +31,8 @@ class QTimer;
 namespace Kestrum::GUI {
 
 class CGrid;
-class CGridImpl;
+class ITooltipHost;
+struct TooltipHostCell;
 class ITooltipCtrl;
 class ITooltipSource;
 struct CellDrawContext;
@@ -38,22 +40,10 @@ struct PaintState;
 
 enum TooltipKind : int { TooltipNone = 0, TooltipRegular = 1, TooltipInPlace = 2 };
 
-// In-place editing's answer for the in-place tooltips: true when the
-// application has set its own in-place editor and that editor could edit the
-// cell (for a click or for a double click). No in-place tooltip covers such
-// a cell.
-class KESTRUM_GUI_EXPORT IEditableCellQuery {
-public:
-    virtual bool CouldEditCell(CGrid* grid, CellDrawContext& cell, PaintState& state) = 0;
-
-protected:
-    ~IEditableCellQuery() = default;
-};
-
 class KESTRUM_GUI_EXPORT CGridTooltips {
 public:
     // Makes and attaches the in-place control (auto-delete).
-    explicit CGridTooltips(CGridImpl& grid);
+    explicit CGridTooltips(ITooltipHost& host);
     // Hides and detaches both controls and deletes those, and the source,
     // that answer true to IsAutoDelete.
     ~CGridTooltips();
@@ -70,7 +60,6 @@ public:
     // the previous one, or null when nothing changed.
     ITooltipSource* SetSource(ITooltipSource* source);
     ITooltipSource* GetSource() const { return m_source; }
-    void SetEditableCellQuery(IEditableCellQuery* query) { m_editQuery = query; }
 
     // Input (the controller's hooks and the widget's events).
     void OnMouseMove(std::uint32_t flags, CPoint point);
@@ -86,11 +75,9 @@ public:
     bool IsSuppressed() const noexcept { return m_suppressed; }
 
 private:
-    struct Cell;
-    bool CellAt(CPoint point, Cell& cell);
     ITooltipSource* SourceOf(int kind) const;
     const struct TooltipSettings& SettingsOf(int kind) const;
-    bool HasTooltip(int kind, Cell& cell);
+    bool HasTooltip(int kind, TooltipHostCell& cell);
     // Step for a kind over its cell; false when the move ends there.
     bool Track(int kind, bool moved, CPoint point);
     bool Show(int kind, CPoint point);
@@ -99,11 +86,10 @@ private:
     void CancelHover();
     void OnHoverTimer();
 
-    CGridImpl& m_grid;
+    ITooltipHost& m_host;
     bool m_enabled[3] = {false, false, true};
     ITooltipCtrl* m_controls[3] = {};
     ITooltipSource* m_source = nullptr;
-    IEditableCellQuery* m_editQuery = nullptr;
     int m_kind = TooltipNone; // what the mouse is over
     bool m_shown[3] = {};
     bool m_suppressed = false;
