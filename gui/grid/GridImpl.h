@@ -41,6 +41,7 @@
 #include "gui/grid/SelectionModel.h"
 #include "gui/input/GridInputController.h"
 #include "gui/input/InputHost.h"
+#include "gui/input/KeyGrid.h"
 #include "gui/platform/FontRecord.h"
 #include "gui/print/GridPrinter.h"
 #include "gui/tooltip/GridTooltips.h"
@@ -127,10 +128,42 @@ private:
     CGridImpl& m_grid;
 };
 
+// What the default key manager runs on while the grid's own input calls it
+// (GridInputHost.cpp): the grid's operations without the public calls'
+// carrying to the grid's thread.
+class CGridKeyGrid final : public IKeyGrid {
+public:
+    explicit CGridKeyGrid(CGridImpl& grid) : m_grid(grid) {}
+    int GetRowCount(int area) override;
+    bool IsKeyboardArea(int area) override;
+    int GetTopRow() override;
+    void SetTopRow(int row) override;
+    int GetPageRowCount(bool forward) override;
+    int GetFocusedRow() override;
+    int GetFocusedArea() override;
+    bool SetFocusedRow(int row, int area) override;
+    void EnsureVisible(int row) override;
+    HITEM GetItemAt(int row, int area) override;
+    HITEM GetParent(HITEM item) override;
+    int GetVisibleIndex(HITEM item) override;
+    bool IsExpanded(HITEM item) override;
+    void Expand(HITEM item, bool recursive) override;
+    void Collapse(HITEM item, bool recursive) override;
+    void ClearSelection() override;
+    void SelectAll() override;
+    void Copy() override;
+    void Cut() override;
+    void Paste() override;
+    CSelectionModel& Selection() override;
+
+private:
+    CGridImpl& m_grid;
+};
+
 // What the input room reads and asks of the grid (GridInputHost.cpp).
 class CGridInputHost final : public IInputHost {
 public:
-    explicit CGridInputHost(CGridImpl& grid) : m_grid(grid) {}
+    explicit CGridInputHost(CGridImpl& grid) : m_grid(grid), m_keys(grid) {}
     CHeader* Header() override;
     const IScrollPositionSource* ScrollPosition() override;
     int HeaderHeight() override;
@@ -142,6 +175,7 @@ public:
     void AutoFitColumn(Common::FieldId field) override;
     CGrid& Grid() override;
     IKeyManager& KeyManager() override;
+    IKeyGrid& KeyGrid() override { return m_keys; }
     void FlushEnsureVisible() override;
     int SearchTimeout() override;
     CGridRows& Rows() override;
@@ -173,6 +207,7 @@ public:
 
 private:
     CGridImpl& m_grid;
+    CGridKeyGrid m_keys;
 };
 
 // What the transfer room reads and asks of the grid (GridTransferHost.cpp).

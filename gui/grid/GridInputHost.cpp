@@ -1,5 +1,7 @@
 // What the input room (gui/input/, and the header's mouse modes in
 // gui/header/) reads and asks of the grid.
+#include <algorithm>
+
 #include "gui/clipboard/GridTransfer.h"
 #include "gui/edit/EditTypes.h"
 #include "gui/grid/GridImpl.h"
@@ -65,5 +67,28 @@ void CGridInputHost::TooltipsHover(CPoint point) { m_grid.tooltips->OnHover(poin
 void CGridInputHost::TooltipsLeave() { m_grid.tooltips->OnMouseLeave(); }
 bool CGridInputHost::MayStartDrag(CGridItem* item, int area, CPoint point) { return m_grid.transfer->MayStartDrag(item, area, point); }
 void CGridInputHost::RunDrag(CGridItem* item, int area) { m_grid.transfer->RunDrag(item, area); }
+
+// Each as the public operation of the same name does it on the grid's thread.
+int CGridKeyGrid::GetRowCount(int area) { return m_grid.rows.GetRowCount(area); }
+bool CGridKeyGrid::IsKeyboardArea(int area) { return AreaInMask(area, m_grid.settings.keyboardAreas); }
+int CGridKeyGrid::GetTopRow() { return m_grid.scroll.topRow; }
+void CGridKeyGrid::SetTopRow(int row) { m_grid.SetTop(row, true); }
+int CGridKeyGrid::GetPageRowCount(bool forward) { return m_grid.RowsThatFit(std::max(m_grid.scroll.topRow, 0), forward); }
+int CGridKeyGrid::GetFocusedRow() { return m_grid.focus.row; }
+int CGridKeyGrid::GetFocusedArea() { return m_grid.focus.area; }
+bool CGridKeyGrid::SetFocusedRow(int row, int area) { return m_grid.SetFocus(row, area, true, true); }
+void CGridKeyGrid::EnsureVisible(int row) { m_grid.EnsureVisible(row, nullptr); }
+HITEM CGridKeyGrid::GetItemAt(int row, int area) { return m_grid.rows.GetItemAt(row, area); }
+HITEM CGridKeyGrid::GetParent(HITEM item) { return m_grid.rows.GetParent(item); }
+int CGridKeyGrid::GetVisibleIndex(HITEM item) { return m_grid.rows.GetVisibleIndex(item); }
+bool CGridKeyGrid::IsExpanded(HITEM item) { return m_grid.rows.IsExpanded(item); }
+void CGridKeyGrid::Expand(HITEM item, bool recursive) { m_grid.rows.Expand(item, recursive); }
+void CGridKeyGrid::Collapse(HITEM item, bool recursive) { m_grid.rows.Collapse(item, recursive); }
+void CGridKeyGrid::ClearSelection() { m_grid.ClearSelection(); }
+void CGridKeyGrid::SelectAll() { m_grid.SelectAll(); }
+void CGridKeyGrid::Copy() { m_grid.transfer->Copy(); }
+void CGridKeyGrid::Cut() { m_grid.transfer->Cut(); }
+void CGridKeyGrid::Paste() { m_grid.transfer->Paste(); }
+CSelectionModel& CGridKeyGrid::Selection() { return m_grid.selectionModel; }
 
 } // namespace Kestrum::GUI

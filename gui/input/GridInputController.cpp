@@ -7,6 +7,7 @@
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridRows.h"
 #include "gui/input/InputHost.h"
+#include "gui/input/KeyGrid.h"
 #include "gui/input/KeyManager.h"
 #include "gui/paint/DrawContext.h"
 #include "gui/platform/KeyCodes.h"
@@ -58,6 +59,7 @@ bool CGridInputController::PreTranslate(const QKeyEvent& event)
     // still waiting for the ensure-visible timer.
     m_host.FlushEnsureVisible();
     CInputStateScope state(event.modifiers(), QGuiApplication::mouseButtons());
+    CKeyGridScope direct(m_host.Grid(), m_host.KeyGrid());
     const bool handled = m_host.KeyManager().OnKeyDown(&m_host.Grid(), key, RepeatCountOf(event), KeyFlagsOf(event));
     if (handled)
         CancelSearch(); // the search must not take the focus from where the key put it
@@ -110,6 +112,7 @@ void CGridInputController::OnKeyRelease(QKeyEvent& event)
 {
     const int key = VirtualKeyOf(event);
     CInputStateScope state(event.modifiers(), QGuiApplication::mouseButtons());
+    CKeyGridScope direct(m_host.Grid(), m_host.KeyGrid());
     bool handled = key != 0 && m_host.KeyManager().OnKeyUp(&m_host.Grid(), key, RepeatCountOf(event), KeyFlagsOf(event));
     InputMessage message;
     message.kind = InputKeyUp;
@@ -132,6 +135,7 @@ void CGridInputController::KeyAction(int kind, bool shift, bool ctrl, char chara
         CancelSearch();
     IKeyManager& manager = m_host.KeyManager();
     CGrid* grid = &m_host.Grid();
+    CKeyGridScope direct(*grid, m_host.KeyGrid());
     switch (kind) {
     case KeyActionUp: manager.OnUp(grid, shift, ctrl); break;
     case KeyActionDown: manager.OnDown(grid, shift, ctrl); break;

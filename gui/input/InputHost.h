@@ -19,6 +19,7 @@ class CAutoScroll;
 class CGrid;
 class CGridItem;
 class CGridRows;
+class IKeyGrid;
 class IKeyManager;
 
 class IInputHost : public IHeaderMouseHost {
@@ -27,6 +28,9 @@ public:
     // The public grid the key manager and the search are handed.
     virtual CGrid& Grid() = 0;
     virtual IKeyManager& KeyManager() = 0;
+    // What the default key manager runs on, directly, while the grid's own
+    // input calls it (CKeyGridScope).
+    virtual IKeyGrid& KeyGrid() = 0;
     // Runs a waiting ensure-visible now, so a key sees the view the last one left.
     virtual void FlushEnsureVisible() = 0;
     virtual int SearchTimeout() = 0;
