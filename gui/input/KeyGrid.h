@@ -58,7 +58,7 @@ public:
     static IKeyGrid* DirectFor(const CGrid& grid) noexcept;
 
 private:
-    const CGrid& m_grid;
+    const CGrid& m_scopeGrid;
     IKeyGrid& m_direct;
     CKeyGridScope* m_outer;
 };
@@ -72,7 +72,7 @@ public:
 private:
     class CPublic final : public IKeyGrid {
     public:
-        explicit CPublic(CGrid& grid) noexcept : m_grid(grid), m_rows(grid), m_selection(m_rows) {}
+        explicit CPublic(CGrid& grid) noexcept : m_publicGrid(grid), m_rows(grid), m_selection(m_rows) {}
         int GetRowCount(int area) override;
         bool IsKeyboardArea(int area) override;
         int GetTopRow() override;
@@ -96,7 +96,7 @@ private:
         CSelectionModel& Selection() override { return m_selection; }
 
     private:
-        CGrid& m_grid;
+        CGrid& m_publicGrid;
         CPublicSelectionRows m_rows;
         CSelectionModel m_selection;
     };
