@@ -10,15 +10,18 @@
 #include "gui/clipboard/CopyPaste.h"
 #include "gui/clipboard/DragDrop.h"
 #include "gui/clipboard/GridDirectory.h"
+#include "gui/clipboard/TransferHost.h"
 #include "gui/clipboard/TransferMime.h"
-#include "gui/grid/GridImpl.h"
-#include "gui/paint/CustomDraw.h"
+#include "gui/grid/Grid.h"
+#include "gui/grid/GridArchive.h"
+#include "gui/grid/GridRows.h"
+#include "gui/header/Header.h"
+#include "gui/paint/DrawContext.h"
 #include "gui/platform/DeviceContext.h"
 
 namespace Kestrum::GUI {
 
 namespace {
-constexpr int kAutoScrollMs = 100;
 constexpr double kDragImageOpacity = 0.7;
 constexpr int kDragImageOffset = 16;
 
@@ -48,16 +51,17 @@ template <class Handler> void DeleteIfAutoDelete(Handler* handler)
 }
 } // namespace
 
-CGridTransfer::CGridTransfer(CGridImpl& grid) : m_grid(grid)
+CGridTransfer::CGridTransfer(ITransferHost& host) : m_host(host)
 {
     // Registered when a grid is made, though no format writes or reads it.
     RegisterClipboardFormat(kRemoteDataFormatName);
-    CGridDirectory::Instance().Register(grid.owner, &grid.rows);
+    CGridDirectory::Instance().Register(&host.Grid(), &host.Rows());
 }
 
 CGridTransfer::~CGridTransfer()
 {
-    CGridDirectory::Instance().Unregister(m_grid.owner);
+    m_host.AutoScroll().Stop(*this);
+    CGridDirectory::Instance().Unregister(&m_host.Grid());
     DeleteIfAutoDelete(m_copyPaste);
     DeleteIfAutoDelete(m_dragDrop);
 }
@@ -67,23 +71,28 @@ ICopyPaste* CGridTransfer::CopyPaste() const { return m_copyPaste ? m_copyPaste 
 IDragDrop* CGridTransfer::SetDragDrop(IDragDrop* handler) { return std::exchange(m_dragDrop, handler); }
 IDragDrop* CGridTransfer::DragDrop() const { return m_dragDrop ? m_dragDrop : GridDefaults::Instance().GetDragDrop(); }
 
-bool CGridTransfer::Switch(int index) const { return m_grid.settings.dragDrop.switches[static_cast<std::size_t>(index)] != 0; }
+bool CGridTransfer::Switch(int index) const { return m_host.Settings().dragDrop.switches[static_cast<std::size_t>(index)] != 0; }
 
 void CGridTransfer::Notify(int code, const std::vector<HITEM>& rows, int area, int action, CGrid* source, HITEM parent,
                            HITEM position)
 {
-    if (!m_grid.notificationsEnabled || !m_grid.listener)
-        return;
     GridDragNotification notification;
     notification.code = code;
-    notification.grid = m_grid.owner;
+    notification.grid = &m_host.Grid();
     notification.rows = rows;
     notification.area = area;
     notification.action = action;
     notification.source = source;
     notification.parent = parent;
     notification.position = position;
-    m_grid.listener->OnGridDragNotification(notification);
+    m_host.Notify(notification);
+}
+
+RowPosition CGridTransfer::PositionOf(CGridItem* item)
+{
+    if (!item || !item->HasRow())
+        return {};
+    return {m_host.Rows().RowIndexOf(item), item->GetTree()->GetKind()};
 }
 
 // --- copy, cut, paste -------------------------------------------------------------------
@@ -91,22 +100,22 @@ void CGridTransfer::Notify(int code, const std::vector<HITEM>& rows, int area, i
 bool CGridTransfer::Copy()
 {
     ICopyPaste* handler = CopyPaste();
-    return handler && handler->Copy(m_grid.owner);
+    return handler && handler->Copy(&m_host.Grid());
 }
 
 bool CGridTransfer::Cut()
 {
     ICopyPaste* handler = CopyPaste();
-    return handler && handler->Cut(m_grid.owner);
+    return handler && handler->Cut(&m_host.Grid());
 }
 
 bool CGridTransfer::MakePasteRequest(PasteRequest& request)
 {
-    const TransferPolicy& policy = m_grid.settings.transfer;
-    if (!m_grid.settings.pasteEnabled || (!policy.flags[6] && !policy.flags[7]))
+    const TransferPolicy& policy = m_host.Settings().transfer;
+    if (!m_host.Settings().pasteEnabled || (!policy.flags[6] && !policy.flags[7]))
         return false;
-    request.grid = m_grid.owner;
-    CGridItem* focused = m_grid.FocusedItem();
+    request.grid = &m_host.Grid();
+    CGridItem* focused = m_host.FocusedItem();
     if (!focused) {
         if (!policy.flags[8])
             return false;
@@ -114,7 +123,7 @@ bool CGridTransfer::MakePasteRequest(PasteRequest& request)
         request.position = policy.flags[9] ? GRID_LAST : GRID_FIRST;
         return true;
     }
-    const int area = m_grid.focus.area;
+    const int area = m_host.Focus().area;
     if (!policy.flags[area == AreaFixed ? 6 : 7])
         return false;
     const HITEM item = ToHandle(focused);
@@ -145,46 +154,46 @@ bool CGridTransfer::Paste()
 
 bool CGridTransfer::MayStartDrag(CGridItem* item, int area, CPoint point)
 {
-    if (!item || !m_grid.settings.dragDropEnabled || !DragDrop() || !m_grid.header)
+    if (!item || !m_host.Settings().dragDropEnabled || !DragDrop() || !m_host.Header())
         return false;
     if (!Switch(area == AreaFixed ? DragFromFixed : DragFromScrollable))
         return false;
     if (item->IsSelected() || !Switch(DragSelectedOnly))
         return true;
-    if (!Switch(DragFirstColumn) || !m_grid.rows.TreeOfArea(area)->GetSelected().empty())
+    if (!Switch(DragFirstColumn) || !m_host.Rows().TreeOfArea(area)->GetSelected().empty())
         return false;
-    CColumn* first = m_grid.header->GetFirstVisibleColumn();
-    return first && m_grid.header->HitTestColumn(m_grid.owner, point.x, 0) == first;
+    CColumn* first = m_host.Header()->GetFirstVisibleColumn();
+    return first && m_host.Header()->HitTestColumn(&m_host.Grid(), point.x, 0) == first;
 }
 
 bool CGridTransfer::RunDrag(CGridItem* item, int area)
 {
-    const int row = m_grid.rows.RowIndexOf(item);
+    const int row = m_host.Rows().RowIndexOf(item);
     if (!item || row < 0)
         return false;
-    if (!item->IsSelected() && AreaInMask(area, m_grid.selection.selectableAreas))
-        m_grid.SelectRow(row, area, true);
+    if (!item->IsSelected())
+        m_host.Selection().Select({row, area});
     const int mask = (Switch(DragFromFixed) ? MaskFixed : 0) | (Switch(DragFromScrollable) ? MaskScrollable : 0);
-    const TransferPolicy& policy = m_grid.settings.transfer;
+    const TransferPolicy& policy = m_host.Settings().transfer;
     std::vector<CGridItem*> rows;
-    CollectCopyRows(*m_grid.owner, mask, policy.flags[2] != 0, policy.flags[3] != 0, rows);
+    CollectCopyRows(*&m_host.Grid(), mask, policy.flags[2] != 0, policy.flags[3] != 0, rows);
     if (rows.empty())
         rows.push_back(item); // a row of an area without selection
     std::vector<HITEM> handles;
     for (CGridItem* dragged : rows)
         handles.push_back(ToHandle(dragged));
-    CGrid* grid = m_grid.owner;
+    CGrid* grid = &m_host.Grid();
     Notify(NotifyDragBegin, handles, area, 0, grid, 0, 0);
-    std::unique_ptr<QMimeData> data = MakeTransferData(DragDrop()->GetFormats(), rows, m_grid.header, grid, mask, TransferCut);
+    std::unique_ptr<QMimeData> data = MakeTransferData(DragDrop()->GetFormats(), rows, m_host.Header(), grid, mask, TransferCut);
     if (!data) {
         Notify(NotifyDragEnd, handles, area, 0, grid, 0, 0);
         return false;
     }
     // The image: the pressed row's first cell as it is drawn, a little
     // faded, below and right of the pointer, clear of the drop marker.
-    CRect rect = m_grid.RowRect(area, row);
-    if (CColumn* first = m_grid.header->GetFirstVisibleColumn()) {
-        const CRect cell = m_grid.header->GetClippedColumnRect(m_grid.owner, first->GetFieldId());
+    CRect rect = m_host.RowRect(area, row);
+    if (CColumn* first = m_host.Header()->GetFirstVisibleColumn()) {
+        const CRect cell = m_host.Header()->GetClippedColumnRect(&m_host.Grid(), first->GetFieldId());
         if (cell.right > cell.left) {
             rect.left = std::max(rect.left, cell.left);
             rect.right = std::min(rect.right, cell.right);
@@ -192,7 +201,7 @@ bool CGridTransfer::RunDrag(CGridItem* item, int area)
     }
     QPixmap image;
     if (!rect.IsEmpty()) {
-        const QPixmap shot = m_grid.Viewport()->grab(ToQRect(rect));
+        const QPixmap shot = m_host.Viewport()->grab(ToQRect(rect));
         image = QPixmap(shot.size());
         image.fill(Qt::transparent);
         QPainter painter(&image);
@@ -202,7 +211,7 @@ bool CGridTransfer::RunDrag(CGridItem* item, int area)
     const QPoint hotSpot(-kDragImageOffset, -rect.Height());
     QPointer<CGrid> alive(grid);
     m_dragging = true;
-    const Qt::DropAction action = DragDrop()->Execute(m_grid.Viewport(), data.release(), image, hotSpot);
+    const Qt::DropAction action = DragDrop()->Execute(m_host.Viewport(), data.release(), image, hotSpot);
     if (!alive)
         return action != Qt::IgnoreAction;
     m_dragging = false;
@@ -233,9 +242,9 @@ bool CGridTransfer::PlaceAt(CPoint point, DropPlace& place)
 {
     place = {};
     int area = 0, row = -1;
-    if (!m_grid.HitRow(point, area, row) || !Switch(area == AreaFixed ? DropIntoFixed : DropIntoScrollable))
+    if (!m_host.HitRow(point, area, row) || !Switch(area == AreaFixed ? DropIntoFixed : DropIntoScrollable))
         return false;
-    CItemTree* tree = m_grid.rows.TreeOfArea(area);
+    CItemTree* tree = m_host.Rows().TreeOfArea(area);
     const int count = tree->GetRowCount();
     place.area = area;
     place.parent = RootOf(area);
@@ -248,8 +257,8 @@ bool CGridTransfer::PlaceAt(CPoint point, DropPlace& place)
     int target = count - 1;
     bool after = true;
     if (row >= 0) {
-        const CRect rect = m_grid.RowRect(area, row);
-        const bool lower = point.y >= rect.top + m_grid.RowHeightAt(area, row) / 2;
+        const CRect rect = m_host.RowRect(area, row);
+        const bool lower = point.y >= rect.top + m_host.RowHeightAt(area, row) / 2;
         if (lower)
             target = row;
         else if (row == 0)
@@ -269,7 +278,7 @@ bool CGridTransfer::PlaceAt(CPoint point, DropPlace& place)
         while (top->GetParent() && top->GetParent()->GetParent())
             top = top->GetParent();
         place.position = ToHandle(top);
-        place.targetRow = m_grid.rows.RowIndexOf(top) + top->GetVisibleDescendantCount();
+        place.targetRow = m_host.Rows().RowIndexOf(top) + top->GetVisibleDescendantCount();
         return true;
     }
     // Below the target the rows may go as its first child, as its sibling,
@@ -278,9 +287,9 @@ bool CGridTransfer::PlaceAt(CPoint point, DropPlace& place)
     CGridItem* next = target + 1 < count ? tree->GetItemAt(target + 1) : nullptr;
     const int lowest = next ? next->GetLevel() : 0;
     int wanted = level;
-    CColumn* treeColumn = m_grid.header ? m_grid.header->GetTreeColumn() : nullptr;
-    if (treeColumn && (m_grid.settings.paintFlags & PaintHierarchy)) {
-        const CRect column = m_grid.header->GetColumnRect(m_grid.owner, treeColumn->GetFieldId());
+    CColumn* treeColumn = m_host.Header() ? m_host.Header()->GetTreeColumn() : nullptr;
+    if (treeColumn && (m_host.Settings().paintFlags & PaintHierarchy)) {
+        const CRect column = m_host.Header()->GetColumnRect(&m_host.Grid(), treeColumn->GetFieldId());
         const int indent = std::max(1, item->GetRowHeight());
         wanted = point.x < column.left ? 0 : (point.x - column.left) / indent;
     }
@@ -300,7 +309,7 @@ bool CGridTransfer::PlaceAt(CPoint point, DropPlace& place)
     if (parent && parent->GetParent()) {
         place.parentItem = parent;
         place.parent = ToHandle(parent);
-        place.parentRow = m_grid.rows.RowIndexOf(parent);
+        place.parentRow = m_host.Rows().RowIndexOf(parent);
     }
     place.position = ToHandle(anchor);
     return true;
@@ -326,55 +335,55 @@ void CGridTransfer::Update(CPoint point, Qt::KeyboardModifiers modifiers)
     m_over.place = place;
     m_over.action = action;
     if (changed)
-        m_grid.UpdateViewport();
+        m_host.UpdateViewport();
 }
 
 void CGridTransfer::UpdateAutoScroll(CPoint point)
 {
-    const CRect area = m_grid.ScrollableArea();
-    const int zone = std::max(1, m_grid.rows.Scrollable().GetDefaultRowHeight());
+    const CRect area = m_host.ScrollableArea();
+    const int zone = std::max(1, m_host.Rows().Scrollable().GetDefaultRowHeight());
     const bool near = Switch(ScrollNearEdges) && area.left <= point.x && point.x < area.right &&
                       ((point.y >= area.top && point.y < area.top + zone) || (point.y < area.bottom && point.y >= area.bottom - zone));
-    QBasicTimer& timer = m_grid.timers[TimerAutoScroll];
-    if (near && !timer.isActive())
-        timer.start(kAutoScrollMs, m_grid.owner);
-    else if (!near)
-        timer.stop();
+    if (near)
+        m_host.AutoScroll().Start(*this);
+    else
+        m_host.AutoScroll().Stop(*this);
 }
 
-bool CGridTransfer::OnAutoScrollTimer()
+void CGridTransfer::OnAutoScroll()
 {
-    if (!m_over.active)
-        return false;
-    const CRect area = m_grid.ScrollableArea();
-    const int zone = std::max(1, m_grid.rows.Scrollable().GetDefaultRowHeight());
-    const int top = std::max(m_grid.scroll.topRow, 0);
+    if (!m_over.active) {
+        m_host.AutoScroll().Stop(*this);
+        return;
+    }
+    const CRect area = m_host.ScrollableArea();
+    const int zone = std::max(1, m_host.Rows().Scrollable().GetDefaultRowHeight());
+    const int top = std::max(m_host.TopRow(), 0);
     const CPoint point = m_over.point;
     if (!Switch(ScrollNearEdges) || point.x < area.left || point.x >= area.right) {
-        m_grid.timers[TimerAutoScroll].stop();
-        return true;
+        m_host.AutoScroll().Stop(*this);
+        return;
     }
     if (point.y >= area.top && point.y < area.top + zone && top > 0)
-        m_grid.SetTop(top - 1, true);
-    else if (point.y < area.bottom && point.y >= area.bottom - zone && top < m_grid.MaxTopRow())
-        m_grid.SetTop(top + 1, true);
+        m_host.SetTopRow(top - 1);
+    else if (point.y < area.bottom && point.y >= area.bottom - zone && top < m_host.MaxTopRow())
+        m_host.SetTopRow(top + 1);
     else if (!(point.y >= area.top && point.y < area.top + zone) && !(point.y < area.bottom && point.y >= area.bottom - zone))
-        m_grid.timers[TimerAutoScroll].stop();
+        m_host.AutoScroll().Stop(*this);
     Update(point, m_over.modifiers); // other rows are under the pointer now
-    return true;
 }
 
 void CGridTransfer::OnDragEnter(QDragEnterEvent& event)
 {
     EndOver();
     TransferRecord record;
-    if (!m_grid.settings.dragDropEnabled || m_grid.closing || !event.mimeData() || !DragDrop() ||
+    if (!m_host.Settings().dragDropEnabled || m_host.IsClosing() || !event.mimeData() || !DragDrop() ||
         !DragDrop()->Read(*event.mimeData(), record) || record.rows.empty()) {
         event.ignore(); // text from other programs is not rows
         return;
     }
     m_over.active = true;
-    m_over.sameGrid = record.sourceGrid == m_grid.owner;
+    m_over.sameGrid = record.sourceGrid == &m_host.Grid();
     for (const TransferRow& row : record.rows)
         m_over.dragged.insert(row.item);
     const bool someAction = m_over.sameGrid ? Switch(CopyWithin) || Switch(MoveWithin)
@@ -415,9 +424,9 @@ void CGridTransfer::EndOver()
 {
     const bool was = m_over.active;
     m_over = {};
-    m_grid.timers[TimerAutoScroll].stop();
+    m_host.AutoScroll().Stop(*this);
     if (was)
-        m_grid.UpdateViewport();
+        m_host.UpdateViewport();
 }
 
 void CGridTransfer::Reset() { EndOver(); }
@@ -448,7 +457,7 @@ void CGridTransfer::OnDrop(QDropEvent& event)
     std::vector<HITEM> incoming;
     for (const TransferRow& row : record.rows)
         incoming.push_back(ToHandle(row.item));
-    CGrid* grid = m_grid.owner;
+    CGrid* grid = &m_host.Grid();
     QPointer<CGrid> alive(grid);
     Notify(NotifyDropBegin, incoming, place.area, action, record.sourceGrid, place.parent, place.position);
     if (!alive)
@@ -456,20 +465,22 @@ void CGridTransfer::OnDrop(QDropEvent& event)
     const PasteRequest request{grid, place.parent, place.position};
     const std::vector<HITEM> attached = InsertTransferRows(request, record, action);
     if (!attached.empty()) {
-        if (m_grid.rows.Validate(place.parent))
-            m_grid.rows.Expand(place.parent, false);
-        m_grid.RefreshScrollBars();
-        // The dropped rows become the selection, the first of them the focus.
-        m_grid.ClearSelection();
+        if (m_host.Rows().Validate(place.parent))
+            m_host.Rows().Expand(place.parent, false);
+        m_host.RefreshScrollBars();
+        // The dropped rows become the selection, the first of them the focus:
+        // the rows dropped, not those that came along under them.
         const std::set<HITEM> dropped(attached.begin(), attached.end());
+        std::vector<RowPosition> selected;
         for (HITEM handle : attached) {
-            CGridItem* item = m_grid.rows.Validate(handle);
+            CGridItem* item = m_host.Rows().Validate(handle);
             if (item && !dropped.count(ToHandle(item->GetParent())))
-                m_grid.SelectItem(item, true); // the rows dropped, not those that came along under them
+                selected.push_back(PositionOf(item));
         }
-        if (CGridItem* first = m_grid.rows.Validate(attached.front()); first && first->HasRow())
-            m_grid.SetFocus(m_grid.rows.RowIndexOf(first), first->GetTree()->GetKind(), true, true);
-        m_grid.UpdateViewport();
+        m_host.Selection().SelectOnlyRows(selected);
+        if (const RowPosition first = PositionOf(m_host.Rows().Validate(attached.front())); !first.IsNone())
+            m_host.SetFocus(first);
+        m_host.UpdateViewport();
     }
     Notify(NotifyDropEnd, attached, place.area, attached.empty() ? 0 : action, record.sourceGrid, place.parent,
            place.position);
@@ -491,8 +502,8 @@ void CGridTransfer::DescribeForPaint(PaintState& state) const
     state.drag.after = m_over.place.after;
     state.drag.parentRow = m_over.place.parentRow;
     state.drag.level = m_over.place.level;
-    state.drag.markerColor = m_grid.settings.dragDrop.dropMarker;
-    state.drag.rowCount = m_grid.rows.GetRowCount(m_over.place.area);
+    state.drag.markerColor = m_host.Settings().dragDrop.dropMarker;
+    state.drag.rowCount = m_host.Rows().GetRowCount(m_over.place.area);
 }
 
 } // namespace Kestrum::GUI

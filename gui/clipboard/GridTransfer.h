@@ -1,7 +1,8 @@
 // CGridTransfer: one grid's part in copy, cut and paste and in drag and drop
 // of rows. CGridImpl owns one (`transfer`); CGrid forwards the public
 // operations to it and hands it the drag events; the input controller asks
-// it whether a press may start a drag and runs the drag through it.
+// it (through its host) whether a press may start a drag and runs the drag
+// through it. It reaches the grid through ITransferHost only.
 //
 // Paste: the grid's paste request (the paste switch, policy flags 6 to 9 and
 // the paste position mode) picks the parent and position; the copy-and-paste
@@ -23,7 +24,7 @@
 //                 rows land at; off: the top level, after the top-level row
 //                 that holds the target row
 //          13     scroll while the pointer is near the scrollable area's
-//                 top or bottom edge (timer 1)
+//                 top or bottom edge (the grid's auto-scroll timer)
 //          11, 14 stored, unused
 // A drag carries the handler's formats (the local data format first, so
 // text drops from other programs are refused as rows). A drag starts once
@@ -42,6 +43,8 @@
 #include <set>
 
 #include "gui/clipboard/ClipboardFormat.h"
+#include "gui/grid/AutoScroll.h"
+#include "gui/grid/SelectionModel.h"
 #include "gui/platform/Geometry.h"
 
 class QDragEnterEvent;
@@ -51,15 +54,15 @@ class QDropEvent;
 namespace Kestrum::GUI {
 
 class CGrid;
-class CGridImpl;
 class ICopyPaste;
+class ITransferHost;
 class IDragDrop;
 struct PasteRequest;
 struct PaintState;
 
-class KESTRUM_GUI_EXPORT CGridTransfer {
+class KESTRUM_GUI_EXPORT CGridTransfer final : public IAutoScrollClient {
 public:
-    explicit CGridTransfer(CGridImpl& grid);
+    explicit CGridTransfer(ITransferHost& host);
     ~CGridTransfer();
     CGridTransfer(const CGridTransfer&) = delete;
     CGridTransfer& operator=(const CGridTransfer&) = delete;
@@ -96,8 +99,8 @@ public:
     void OnDrop(QDropEvent& event);
     // Something this grid would take is being dragged over it.
     bool IsDraggingOver() const noexcept { return m_over.active; }
-    // Timer 1 while dragging over: true when it was the drag's tick.
-    bool OnAutoScrollTimer();
+    // The auto-scroll's tick while dragging over near an edge.
+    void OnAutoScroll() override;
     // The drop marker for the paint pass.
     void DescribeForPaint(PaintState& state) const;
     // Ends a drag over the grid without dropping (the grid was loaded).
@@ -135,8 +138,9 @@ private:
     void UpdateAutoScroll(CPoint point);
     void EndOver();
     void Notify(int code, const std::vector<HITEM>& rows, int area, int action, CGrid* source, HITEM parent, HITEM position);
+    RowPosition PositionOf(CGridItem* item);
 
-    CGridImpl& m_grid;
+    ITransferHost& m_host;
     ICopyPaste* m_copyPaste = nullptr;
     IDragDrop* m_dragDrop = nullptr;
     bool m_dragging = false;

@@ -670,10 +670,6 @@ void CGrid::timerEvent(QTimerEvent* event)
             }
             break;
         case TimerEnsureVisible: m_impl->RunEnsureVisible(); break;
-        case TimerAutoScroll:
-            if (!m_impl->transfer->OnAutoScrollTimer())
-                m_impl->input->OnAutoScrollTimer();
-            break;
         case TimerTooltip: m_impl->tooltips->OnAutoHideTimer(); break;
         case TimerFrame: m_impl->Frame(); break;
         case TimerColumnWidth:

@@ -29,10 +29,10 @@ CGridImpl::CGridImpl(CGrid* grid) : owner(grid), surface(*this), dispatch(*this)
     CDispatcher::Instance();
     scroll.wheelLines = QApplication::wheelScrollLines();
     settings.appearance = GridDefaults::Instance().GetAppearance();
-    input = std::make_unique<CGridInputController>(*this);
+    input = std::make_unique<CGridInputController>(inputHost);
     edit = std::make_unique<CGridEditState>(editHost);
     settings.tooltipRegular = settings.tooltipInPlace = DefaultTooltipSettings();
-    transfer = std::make_unique<CGridTransfer>(*this);
+    transfer = std::make_unique<CGridTransfer>(transferHost);
 }
 
 CGridImpl::~CGridImpl()

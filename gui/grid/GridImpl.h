@@ -14,10 +14,12 @@
 //   GridPrint.cpp       what a print takes from the grid (the printer
 //                       itself is gui/print/GridPrinter.h)
 // Input (keys, mouse, incremental search) is the controller of gui/input/,
-// which CGridImpl owns as `input`; in-place editing and embedded controls are
+// which CGridImpl owns as `input` and which sees the grid through
+// `inputHost` (GridInputHost.cpp); in-place editing and embedded controls are
 // the edit state of gui/edit/, owned as `edit`; the tooltips are
 // gui/tooltip/'s CGridTooltips, owned as `tooltips`; copy, paste and drag and
-// drop are the transfer object of gui/clipboard/, owned as `transfer`.
+// drop are the transfer object of gui/clipboard/, owned as `transfer`, which
+// sees the grid through `transferHost` (GridTransferHost.cpp).
 #pragma once
 
 #include <QBasicTimer>
@@ -28,6 +30,8 @@
 #include <memory>
 #include <optional>
 
+#include "gui/clipboard/TransferHost.h"
+#include "gui/grid/AutoScroll.h"
 #include "gui/grid/DispatchTarget.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridArchive.h"
@@ -38,6 +42,8 @@
 #include "gui/grid/GridTooltipHost.h"
 #include "gui/grid/SelectionModel.h"
 #include "gui/input/GridInputController.h"
+#include "gui/input/InputHost.h"
+#include "gui/input/KeyGrid.h"
 #include "gui/platform/FontRecord.h"
 #include "gui/print/GridPrinter.h"
 #include "gui/tooltip/GridTooltips.h"
@@ -53,7 +59,7 @@ struct PassSettings;
 
 enum GridTimerId {
     TimerRepaint = 0,
-    TimerAutoScroll = 1,
+    // 1, the auto-scroll, is CAutoScroll's own.
     TimerTooltip = 2,
     TimerScrollBars = 3,
     TimerEnsureVisible = 4,
@@ -124,6 +130,118 @@ private:
     CGridImpl& m_grid;
 };
 
+// What the default key manager runs on while the grid's own input calls it
+// (GridInputHost.cpp): the grid's operations without the public calls'
+// carrying to the grid's thread.
+class CGridKeyGrid final : public IKeyGrid {
+public:
+    explicit CGridKeyGrid(CGridImpl& grid) : m_grid(grid) {}
+    int GetRowCount(int area) override;
+    bool IsKeyboardArea(int area) override;
+    int GetTopRow() override;
+    void SetTopRow(int row) override;
+    int GetPageRowCount(bool forward) override;
+    int GetFocusedRow() override;
+    int GetFocusedArea() override;
+    bool SetFocusedRow(int row, int area) override;
+    void EnsureVisible(int row) override;
+    HITEM GetItemAt(int row, int area) override;
+    HITEM GetParent(HITEM item) override;
+    int GetVisibleIndex(HITEM item) override;
+    bool IsExpanded(HITEM item) override;
+    void Expand(HITEM item, bool recursive) override;
+    void Collapse(HITEM item, bool recursive) override;
+    void ClearSelection() override;
+    void SelectAll() override;
+    void Copy() override;
+    void Cut() override;
+    void Paste() override;
+    CSelectionModel& Selection() override;
+
+private:
+    CGridImpl& m_grid;
+};
+
+// What the input room reads and asks of the grid (GridInputHost.cpp).
+class CGridInputHost final : public IInputHost {
+public:
+    explicit CGridInputHost(CGridImpl& grid) : m_grid(grid), m_keys(grid) {}
+    CHeader* Header() override;
+    const IScrollPositionSource* ScrollPosition() override;
+    int HeaderHeight() override;
+    CRect Client() override;
+    QWidget* Viewport() override;
+    void Invalidate(const CRect& rect) override;
+    void OnColumnResized() override;
+    void OnCaptionClick(Common::FieldId field, bool shift, bool ctrl) override;
+    void AutoFitColumn(Common::FieldId field) override;
+    CGrid& Grid() override;
+    IKeyManager& KeyManager() override;
+    IKeyGrid& KeyGrid() override { return m_keys; }
+    void FlushEnsureVisible() override;
+    int SearchTimeout() override;
+    CGridRows& Rows() override;
+    bool HitRow(CPoint point, int& area, int& row) override;
+    CRect AreaRect(int area) override;
+    CRect RowRect(int area, int row) override;
+    int RowHeightAt(int area, int row) override;
+    int TopRow() override;
+    int MaxTopRow() override;
+    void SetTopRow(int row) override;
+    bool ShowsTreeButtons() override;
+    RowPosition Focus() override;
+    CGridItem* FocusedItem() override;
+    bool SetFocus(RowPosition position) override;
+    void ClearFocus() override;
+    bool IsFocusable(int area) override;
+    bool IsSelectable(int area) override;
+    bool MultiSelectionEnabled() override;
+    CSelectionModel& Selection() override;
+    CAutoScroll& AutoScroll() override;
+    void EndEdit() override;
+    bool StartEdit(CPoint point, bool doubleClick) override;
+    void TrackEditHover(CPoint point, bool buttonsDown, bool inside) override;
+    void TooltipsMove(std::uint32_t flags, CPoint point) override;
+    void TooltipsHover(CPoint point) override;
+    void TooltipsLeave() override;
+    bool MayStartDrag(CGridItem* item, int area, CPoint point) override;
+    void RunDrag(CGridItem* item, int area) override;
+
+private:
+    CGridImpl& m_grid;
+    CGridKeyGrid m_keys;
+};
+
+// What the transfer room reads and asks of the grid (GridTransferHost.cpp).
+class CGridTransferHost final : public ITransferHost {
+public:
+    explicit CGridTransferHost(CGridImpl& grid) : m_grid(grid) {}
+    CGrid& Grid() override;
+    CGridRows& Rows() override;
+    CHeader* Header() override;
+    const GridStoredSettings& Settings() override;
+    bool IsClosing() override;
+    void Notify(const GridDragNotification& notification) override;
+    bool HitRow(CPoint point, int& area, int& row) override;
+    CRect RowRect(int area, int row) override;
+    int RowHeightAt(int area, int row) override;
+    CRect ScrollableArea() override;
+    int TopRow() override;
+    int MaxTopRow() override;
+    void SetTopRow(int row) override;
+    QWidget* Viewport() override;
+    RowPosition Focus() override;
+    CGridItem* FocusedItem() override;
+    bool SetFocus(RowPosition position) override;
+    CSelectionModel& Selection() override;
+    void UpdateViewport() override;
+    void RefreshScrollBars() override;
+    CAutoScroll& AutoScroll() override;
+
+private:
+    CGridImpl& m_grid;
+};
+
 class CGridImpl final : public CHeader::INotify, public IRepaintScheduler {
 public:
     explicit CGridImpl(CGrid* grid);
@@ -163,6 +281,7 @@ public:
     };
 
     CGrid* owner;
+    CAutoScroll autoScroll{owner}; // timer 1: the band's and the drop's scrolling
     CGridSurfaceAdapter surface;
     CGridDispatchAdapter dispatch;
     CGridPrintAdapter print;
@@ -189,6 +308,8 @@ public:
     RepaintState repaint;
     BackgroundState background;
     QBasicTimer timers[TimerCount];
+    CGridInputHost inputHost{*this};
+    CGridTransferHost transferHost{*this};
     std::unique_ptr<CGridInputController> input;
     CGridEditHost editHost{*this};
     std::unique_ptr<CGridEditState> edit;

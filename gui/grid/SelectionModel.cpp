@@ -15,12 +15,20 @@ RowPosition CSelectionModel::AtOrdinal(int ordinal) const
     return ordinal < fixed ? RowPosition{ordinal, AreaFixed} : RowPosition{ordinal - fixed, AreaScrollable};
 }
 
-void CSelectionModel::SelectOnly(RowPosition target)
+bool CSelectionModel::SelectOnly(RowPosition target)
 {
     m_rows.ClearSelection();
-    if (!target.IsNone())
-        m_rows.SelectRow(target, true);
+    return Select(target);
 }
+
+void CSelectionModel::SelectOnlyRows(const std::vector<RowPosition>& targets)
+{
+    m_rows.ClearSelection();
+    for (const RowPosition& target : targets)
+        Select(target);
+}
+
+bool CSelectionModel::Select(RowPosition target) { return !target.IsNone() && m_rows.SelectRow(target, true); }
 
 void CSelectionModel::Toggle(RowPosition target)
 {

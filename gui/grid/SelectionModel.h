@@ -16,6 +16,8 @@
 // ordinal is a row's index in that order (OrdinalOf, AtOrdinal).
 #pragma once
 
+#include <vector>
+
 #include "gui/grid/GridTypes.h"
 
 namespace Kestrum::GUI {
@@ -50,8 +52,13 @@ public:
     RowPosition AtOrdinal(int ordinal) const;
 
     // A plain move or click: the target alone is selected (nothing is when
-    // the target is none).
-    void SelectOnly(RowPosition target);
+    // the target is none). True when the target is selected.
+    bool SelectOnly(RowPosition target);
+    // The rows, in any order and from either area, replace the selection
+    // (the rows a drop put in place).
+    void SelectOnlyRows(const std::vector<RowPosition>& targets);
+    // The row joins the selection (the pressed row of a drag).
+    bool Select(RowPosition target);
     // Ctrl with a click: the row's state flips.
     void Toggle(RowPosition target);
     // Every row from one to the other in display order, both included, is

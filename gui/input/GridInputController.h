@@ -9,47 +9,43 @@
 // whose later slices run from a zero-delay timer. A key the manager takes, or
 // a click, ends a search still under way.
 //
-// Mouse: it overrides eight hooks of CUserInputHelper and owns the mouse
-// state: the header mode (resizing, moving or pressing a column), the drag
-// image and drop position of a moved column, the rubber band (selection
-// rectangle), the resize cursor, the hot header cell and the auto-scroll
-// timer (grid timer 1). The paint pass reads the band and the header's
-// tracked and drop columns through DescribeForPaint.
+// Mouse: it overrides eight hooks of CUserInputHelper and dispatches: the
+// header strip's presses and moves to the header's mouse modes
+// (CHeaderMouse, gui/header/), a press on the body to the click selection
+// (here: the tree button, Shift, Ctrl and plain clicks, asked of the
+// selection model), the rubber band (CRubberBand) and the drag start
+// (CDragStart). The paint pass reads the band and the header's tracked and
+// drop columns through DescribeForPaint.
 //
-// A press on a row that may be dragged (CGridTransfer::MayStartDrag) waits:
-// once the pointer has moved the platform's drag distance the drag of the
-// rows runs (gui/clipboard/), a release without moving is applied as an
-// ordinary click with the press's keys. A press or double click ends an
-// active edit and may start one in the cell under the pointer (the grid's
-// edit state, gui/edit/); moves track the cell under the pointer for the
+// A press or double click ends an active edit and may start one in the
+// cell under the pointer; moves track the cell under the pointer for the
 // editor's hot-cell frame. Moves, the hover and leaving go on to the grid's
-// tooltips, which ask for the hover they need.
+// tooltips, which ask for the hover they need. All of it reaches the grid
+// through IInputHost (gui/input/InputHost.h), never its members.
 //
 // One per grid, owned by CGridImpl; GUI thread only.
 #pragma once
 
 #include "gui/platform/Export.h"
 
-#include <QCursor>
-#include <QPointer>
 #include <QTimer>
 #include <cstdint>
 
 #include "common/Types.h"
+#include "gui/header/HeaderMouse.h"
+#include "gui/input/DragStart.h"
 #include "gui/input/IncrementalSearch.h"
+#include "gui/input/RubberBand.h"
 #include "gui/input/UserInputHelper.h"
 #include "gui/platform/Geometry.h"
 
 class QKeyEvent;
-class QLabel;
 class QMouseEvent;
 
 namespace Kestrum::GUI {
 
-class CColumn;
-class CHeader;
-class CGridImpl;
 class CGridItem;
+class IInputHost;
 class IKeyManager;
 struct HeaderDrawContext;
 struct PaintState;
@@ -65,11 +61,9 @@ enum KeyActionKind : int {
     KeyActionSearch = 6,
 };
 
-enum HeaderMode : int { HeaderModeNone = 0, HeaderModeResizing = 1, HeaderModeMoving = 2, HeaderModePressed = 3 };
-
 class KESTRUM_GUI_EXPORT CGridInputController final : public CUserInputHelper {
 public:
-    explicit CGridInputController(CGridImpl& grid);
+    explicit CGridInputController(IInputHost& host);
     ~CGridInputController() override;
     CGridInputController(const CGridInputController&) = delete;
     CGridInputController& operator=(const CGridInputController&) = delete;
@@ -96,87 +90,32 @@ public:
     bool OnCaptureLost(void* window) override;
     bool OnMouseLeave() override;
     bool OnMouseHover(std::uint32_t flags, int x, int y) override;
-    void OnAutoScrollTimer();
 
-    int GetHeaderMode() const noexcept { return m_header.mode; }
+    int GetHeaderMode() const noexcept { return m_header.Mode(); }
     // A rubber band is being dragged (scrolling then repaints instead of
     // shifting pixels, so the band is drawn where it now is).
-    bool IsSelecting() const noexcept;
+    bool IsSelecting();
     // The band and the header's tracked and drop columns, for the paint pass.
     void DescribeForPaint(PaintState& state, HeaderDrawContext& header);
     // Ends every mode without acting (a header was replaced, the grid loaded).
     void Reset();
 
 private:
-    struct HeaderState {
-        int mode = HeaderModeNone;
-        Common::FieldId field = Common::FIELD_NONE; // the column resized, moved or pressed
-        CPoint press;
-        int widthAtPress = 0; // Esc puts it back
-        int dropIndex = -1;   // visible index of the column the drop goes next to
-        bool dropAfter = false;
-        std::int64_t lastDropRepaint = 0;
-        Common::FieldId hot = Common::FIELD_NONE; // the caption under the pointer
-    };
-    struct Band {
-        int mode = 0; // 1: the button was pressed on the body
-        int area = 0;
-        CPoint anchor;
-        CPoint current;
-        CGridItem* anchorItem = nullptr; // null: pressed below the last row
-        int anchorOffset = 0;            // of the press within the anchor row
-        int first = -1, last = -1;       // rows the band has selected
-    };
-
-    // A press that starts a drag if the pointer moves far enough.
-    struct DragPress {
-        bool active = false;
-        CPoint point;
-        std::uint32_t flags = 0;
-        CGridItem* item = nullptr; // validated again before use
-        int area = 0;
-    };
-
     bool PreTranslate(const QKeyEvent& event);
     // The press rules from the rubber band on (the drag start was passed).
     bool ApplyPress(std::uint32_t flags, CPoint point, int area, int row, CGridItem* item);
     bool StartDrag();
     void CancelSearch();
-    IKeyManager& KeyManager() const;
-    CHeader* Header() const;
-    bool InHeaderStrip(CPoint point) const;
-    CColumn* EdgeColumn(int x) const;
-    CColumn* ColumnAt(int x) const;
-    bool MayMove(CColumn* column) const;
-    void RepaintHeader();
-    void SetHot(Common::FieldId field);
-    void UpdateCursor(CPoint point, bool buttonDown);
-    void EndHeaderMode(bool restoreWidth);
-    void ShowDragImage(CColumn* column, CPoint point);
-    void MoveDragImage(CPoint point);
-    void HideDragImage();
-    void UpdateDrop(CPoint point);
+    CGridItem* ItemAt(int area, int row);
     bool ToggleTreeButton(CGridItem* item, CPoint point);
-    void StartBand(int area, CPoint point, CGridItem* item, int row);
-    bool BandApplies() const;
-    int AnchorRow() const;
-    int RowAtY(int area, int y) const;
-    CRect BandRect() const;
-    void UpdateBand(CPoint point);
-    void EndBand();
-    void StartAutoScroll();
-    void StopAutoScroll();
+    void ToggleItem(CGridItem* item);
 
-    CGridImpl& m_grid;
-    HeaderState m_header;
-    Band m_band;
-    DragPress m_dragPress;
+    IInputHost& m_host;
+    CHeaderMouse m_header;
+    CRubberBand m_band;
+    CDragStart m_drag;
     bool m_leftDown = false;
     CPoint m_lastPoint;
-    QCursor m_resizeCursor;
-    bool m_resizeCursorShown = false;
-    QPointer<QLabel> m_dragImage;
-    CPoint m_dragHotSpot;
     QTimer m_searchTimer; // runs the slices of a long search
 
     // The answer of the last pre-translation, so the key press that follows

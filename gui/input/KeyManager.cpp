@@ -1,5 +1,7 @@
 // The default key manager: which key runs which movement, and the movement
-// rules. It speaks to the grid through its public operations only.
+// rules. Each slot runs on the grid it is handed through IKeyGrid
+// (KeyGrid.h): directly when the grid's own input calls it on the grid's
+// thread, else through the grid's public operations.
 //
 // The keys enter only the areas in the grid's keyboard-area mask; an area
 // "counts" when it has rows and is in that mask, and a focus outside the
@@ -9,29 +11,29 @@
 #include <algorithm>
 
 #include "gui/grid/Grid.h"
-#include "gui/input/GridSelectionRows.h"
+#include "gui/input/KeyGrid.h"
 #include "gui/platform/KeyCodes.h"
 
 namespace Kestrum::GUI {
 
 namespace {
 
-bool Counts(CGrid& grid, int area) { return grid.GetRowCount(area) > 0 && grid.IsKeyboardArea(area); }
-int LastRow(CGrid& grid, int area) { return grid.GetRowCount(area) - 1; }
-int TopRow(CGrid& grid) { return std::max(grid.GetTopRow(), 0); }
+bool Counts(IKeyGrid& grid, int area) { return grid.GetRowCount(area) > 0 && grid.IsKeyboardArea(area); }
+int LastRow(IKeyGrid& grid, int area) { return grid.GetRowCount(area) - 1; }
+int TopRow(IKeyGrid& grid) { return std::max(grid.GetTopRow(), 0); }
 
 // Whole rows the page shows from the top row (at least one).
-int PageRows(CGrid& grid, bool forward) { return std::max(1, grid.GetPageRowCount(forward)); }
+int PageRows(IKeyGrid& grid, bool forward) { return std::max(1, grid.GetPageRowCount(forward)); }
 // A page key moves this many rows, so the row it leaves stays in view.
-int PageStep(CGrid& grid, bool forward) { return std::max(1, PageRows(grid, forward) - 1); }
+int PageStep(IKeyGrid& grid, bool forward) { return std::max(1, PageRows(grid, forward) - 1); }
 
 // The last row of the scrollable area that the page shows whole.
-int LastFullyShown(CGrid& grid)
+int LastFullyShown(IKeyGrid& grid)
 {
     return std::min(LastRow(grid, AreaScrollable), TopRow(grid) + PageRows(grid, true) - 1);
 }
 
-RowPosition CurrentFocus(CGrid& grid)
+RowPosition CurrentFocus(IKeyGrid& grid)
 {
     const int area = grid.GetFocusedArea();
     const int row = grid.GetFocusedRow();
@@ -44,7 +46,7 @@ bool IsItem(HITEM handle) { return handle != 0 && handle != GRID_ROOT && handle 
 
 // The steps every movement key shares. True when the key's own Shift rule
 // is to follow (the focus moved and Shift extends the selection).
-bool MoveFocus(CGrid& grid, RowPosition target, bool shift, bool ctrl)
+bool MoveFocus(IKeyGrid& grid, RowPosition target, bool shift, bool ctrl)
 {
     if (target.IsNone() || !grid.IsKeyboardArea(target.area))
         return false;
@@ -53,24 +55,15 @@ bool MoveFocus(CGrid& grid, RowPosition target, bool shift, bool ctrl)
     if (!grid.SetFocusedRow(target.row, target.area) || ctrl)
         return false;
     if (!shift) {
-        CPublicSelectionRows rows(grid);
-        CSelectionModel(rows).SelectOnly(target);
+        grid.Selection().SelectOnly(target);
         return false;
     }
     return true;
 }
 
 // Shift with a one-row step, and with a jump.
-void ExtendByStep(CGrid& grid, RowPosition old, RowPosition target)
-{
-    CPublicSelectionRows rows(grid);
-    CSelectionModel(rows).ExtendByStep(old, target);
-}
-void ExtendByRange(CGrid& grid, RowPosition old, RowPosition target)
-{
-    CPublicSelectionRows rows(grid);
-    CSelectionModel(rows).ExtendByRange(old, target);
-}
+void ExtendByStep(IKeyGrid& grid, RowPosition old, RowPosition target) { grid.Selection().ExtendByStep(old, target); }
+void ExtendByRange(IKeyGrid& grid, RowPosition old, RowPosition target) { grid.Selection().ExtendByRange(old, target); }
 } // namespace
 
 bool CKeyManager::OnKeyDown(CGrid* grid, int virtualKey, int, std::uint32_t)
@@ -119,7 +112,8 @@ bool CKeyManager::OnKeyUp(CGrid*, int, int, std::uint32_t) { return false; }
 
 void CKeyManager::OnUp(CGrid* grid, bool shift, bool ctrl)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     RowPosition target;
     if (!old.IsNone()) {
@@ -138,7 +132,8 @@ void CKeyManager::OnUp(CGrid* grid, bool shift, bool ctrl)
 
 void CKeyManager::OnDown(CGrid* grid, bool shift, bool ctrl)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     RowPosition target;
     bool crossing = false;
@@ -161,8 +156,7 @@ void CKeyManager::OnDown(CGrid* grid, bool shift, bool ctrl)
     if (!MoveFocus(g, target, shift, ctrl))
         return;
     if (crossing) {
-        CPublicSelectionRows rows(g);
-        CSelectionModel(rows).SelectRange(old, target);
+        g.Selection().SelectRange(old, target);
     } else {
         ExtendByStep(g, old, target);
     }
@@ -170,7 +164,8 @@ void CKeyManager::OnDown(CGrid* grid, bool shift, bool ctrl)
 
 void CKeyManager::OnPageUp(CGrid* grid, bool shift, bool ctrl)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     RowPosition target;
     if (old.IsNone() || old.area == AreaFixed) {
@@ -197,7 +192,8 @@ void CKeyManager::OnPageUp(CGrid* grid, bool shift, bool ctrl)
 
 void CKeyManager::OnPageDown(CGrid* grid, bool shift, bool ctrl)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     RowPosition target;
     if (old.IsNone() || old.area == AreaFixed) {
@@ -218,7 +214,8 @@ void CKeyManager::OnPageDown(CGrid* grid, bool shift, bool ctrl)
 
 void CKeyManager::OnHome(CGrid* grid, bool shift, bool ctrl)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     RowPosition target;
     if (Counts(g, AreaFixed))
@@ -231,7 +228,8 @@ void CKeyManager::OnHome(CGrid* grid, bool shift, bool ctrl)
 
 void CKeyManager::OnEnd(CGrid* grid, bool shift, bool ctrl)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     RowPosition target;
     if (Counts(g, AreaScrollable))
@@ -244,7 +242,8 @@ void CKeyManager::OnEnd(CGrid* grid, bool shift, bool ctrl)
 
 void CKeyManager::OnLeft(CGrid* grid, bool, bool)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     const HITEM item = old.IsNone() ? 0 : g.GetItemAt(old.row, old.area);
     if (!item)
@@ -278,7 +277,8 @@ void CKeyManager::OnLeft(CGrid* grid, bool, bool)
 
 void CKeyManager::OnRight(CGrid* grid, bool, bool)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition old = CurrentFocus(g);
     const HITEM item = old.IsNone() ? 0 : g.GetItemAt(old.row, old.area);
     if (!item)
@@ -298,13 +298,15 @@ void CKeyManager::OnRight(CGrid* grid, bool, bool)
 
 void CKeyManager::OnEscape(CGrid* grid)
 {
-    grid->ClearSelection();
-    grid->SetFocusedRow(-1, 0);
+    CKeyTarget keys(*grid);
+    (*keys).ClearSelection();
+    (*keys).SetFocusedRow(-1, 0);
 }
 
 void CKeyManager::OnEnter(CGrid* grid)
 {
-    CGrid& g = *grid;
+    CKeyTarget keys(*grid);
+    IKeyGrid& g = *keys;
     const RowPosition focus = CurrentFocus(g);
     const HITEM item = focus.IsNone() ? 0 : g.GetItemAt(focus.row, focus.area);
     if (!item)
@@ -315,10 +317,10 @@ void CKeyManager::OnEnter(CGrid* grid)
         g.Expand(item, false);
 }
 
-void CKeyManager::OnSelectAll(CGrid* grid) { grid->SelectAll(); }
+void CKeyManager::OnSelectAll(CGrid* grid) { (*CKeyTarget(*grid)).SelectAll(); }
 
-void CKeyManager::OnCopy(CGrid* grid) { grid->Copy(); }
-void CKeyManager::OnCut(CGrid* grid) { grid->Cut(); }
-void CKeyManager::OnPaste(CGrid* grid) { grid->Paste(); }
+void CKeyManager::OnCopy(CGrid* grid) { (*CKeyTarget(*grid)).Copy(); }
+void CKeyManager::OnCut(CGrid* grid) { (*CKeyTarget(*grid)).Cut(); }
+void CKeyManager::OnPaste(CGrid* grid) { (*CKeyTarget(*grid)).Paste(); }
 
 } // namespace Kestrum::GUI

@@ -3,9 +3,11 @@
 // before any window shortcut sees it; a key the manager answers true for is
 // consumed. Keys are the design's virtual-key numbers (gui/platform/KeyCodes.h).
 //
-// CKeyManager, the default, maps keys to the movement operations and runs
-// them through public CGrid operations only, so an application can replace
-// any part of it, or all of it. All of this runs on the grid's thread.
+// CKeyManager, the default, maps keys to the movement operations, so an
+// application can replace any part of it, or all of it. Its rules run on the
+// grid it is handed: directly while the grid's own input calls it on the
+// grid's thread, else through the public CGrid operations (KeyGrid.h). All
+// of this runs on the grid's thread.
 //
 // Ownership: SetKeyManager returns the manager it replaces, which belongs to
 // the caller again; the grid deletes its manager when the grid is destroyed

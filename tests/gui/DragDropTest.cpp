@@ -15,6 +15,7 @@
 
 #include "gui/clipboard/ClipboardFormat.h"
 #include "gui/clipboard/InProcessDrag.h"
+#include "gui/grid/AutoScroll.h"
 #include "gui/grid/GridSettings.h"
 #include "tests/gui/TransferGrid.h"
 
@@ -329,6 +330,96 @@ TEST_F(DragGrids, DraggingNearTheBottomEdgeScrollsUntilThePointerLeavesTheEdge)
     EXPECT_EQ(grid->Shown().size(), 40u);
     EXPECT_EQ(grid->Row("row 1"), grid->GetItemAt(1, AreaScrollable)) << "Esc dropped nothing";
     EXPECT_EQ(log.notes.back().action, 0);
+}
+
+// The band and a drag over the grid scroll with the grid's one auto-scroll
+// timer, running while either needs it and stopped when it ends.
+TEST_F(DragGrids, TheBandAndTheDragScrollWithTheGridsOneAutoScrollTimer)
+{
+    grid->AddRows(40);
+    const auto timers = grid->findChildren<QTimer*>(QStringLiteral("Kestrum.AutoScroll"));
+    ASSERT_EQ(timers.size(), 1);
+    const QTimer* timer = timers.front();
+    const QPoint below{200, grid->height() + 30};
+    QTest::mousePress(View(), Qt::LeftButton, {}, grid->RowPoint("row 2", 200)); // right of the first column: a band
+    MoveWith(View(), below);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_TRUE(PumpUntil([&] { return grid->GetTopRow() >= 3; }, 10));
+    QTest::mouseRelease(View(), Qt::LeftButton, {}, below);
+    EXPECT_FALSE(timer->isActive());
+
+    grid->SetTopRow(0);
+    grid->Select({"row 1"});
+    const CRect area = grid->GetAreaRect(AreaScrollable);
+    const QPoint edge{100, area.bottom - 3};
+    bool scrolling = false;
+    int top = 0;
+    Drag("row 1", {MoveTo(grid, edge),
+                   [&] {
+                       scrolling = timer->isActive();
+                       PumpUntil([&] { return grid->GetTopRow() >= 3; }, 10);
+                       top = grid->GetTopRow();
+                   },
+                   [&] {
+                       QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                       QApplication::sendEvent(View(), &escape);
+                   }});
+    QTest::mouseRelease(View(), Qt::LeftButton, {}, edge);
+    EXPECT_TRUE(scrolling);
+    EXPECT_GE(top, 3);
+    EXPECT_FALSE(timer->isActive());
+}
+
+// Ticks go to the client that started the timer last; a client stops only
+// its own scrolling.
+TEST(CAutoScroll, TicksGoToTheLastStarterAndAClientStopsOnlyItsOwn)
+{
+    struct CClient final : IAutoScrollClient {
+        void OnAutoScroll() override { ++ticks; }
+        int ticks = 0;
+    } band, drop;
+    QObject owner;
+    CAutoScroll scroll(&owner);
+    scroll.Start(band);
+    scroll.Start(drop);
+    scroll.Stop(band);
+    EXPECT_FALSE(scroll.IsRunningFor(band));
+    EXPECT_TRUE(scroll.IsRunningFor(drop));
+    EXPECT_TRUE(PumpUntil([&] { return drop.ticks > 0; }, 5));
+    EXPECT_EQ(band.ticks, 0);
+    scroll.Stop(drop);
+    EXPECT_FALSE(scroll.IsRunningFor(drop));
+}
+
+// The dropped rows become the selection and the first of them the focus,
+// whichever area they land in; rows selected in the other area are let go.
+TEST_F(DragGrids, TheDroppedRowsAloneAreSelectedInTheAreaTheyLandIn)
+{
+    grid->AddRow("F0", GRID_FIXED_ROOT);
+    grid->AddRow("F1", GRID_FIXED_ROOT);
+    grid->AddRows(4);
+    SetSwitch(grid, 0, false); // the fixed rows stay: F1 is selected, not dragged
+    grid->ClearSelection();
+    grid->SelectItem(grid->Row("F1", AreaFixed), true);
+    grid->SelectItem(grid->Row("row 0"), true);
+    grid->SelectItem(grid->Row("row 1"), true);
+    const QPoint target = Lower(grid, "row 3");
+    Drag("row 0", {MoveTo(grid, target), ReleaseAt(grid, target)});
+    EXPECT_EQ(grid->Shown(AreaFixed), (Names{"F0", "F1"}));
+    EXPECT_EQ(grid->Shown(), (Names{"row 2", "row 3", "row 0", "row 1"}));
+    EXPECT_EQ(grid->SelectedNames(), (Names{"row 0", "row 1"}));
+    EXPECT_EQ(grid->FocusedName(), "row 0");
+    EXPECT_EQ(grid->GetFocusedArea(), AreaScrollable);
+
+    // Into the fixed rows, below F0.
+    grid->Select({"row 2"});
+    const CRect f0 = grid->GetRowRect(grid->Row("F0", AreaFixed));
+    const QPoint fixedTarget{100, f0.bottom - kRowHeight / 4};
+    Drag("row 2", {MoveTo(grid, fixedTarget), ReleaseAt(grid, fixedTarget)});
+    EXPECT_EQ(grid->Shown(AreaFixed), (Names{"F0", "row 2", "F1"}));
+    EXPECT_EQ(grid->SelectedNames(), (Names{"row 2"}));
+    EXPECT_EQ(grid->FocusedName(), "row 2");
+    EXPECT_EQ(grid->GetFocusedArea(), AreaFixed);
 }
 
 TEST_F(DragGrids, APressOnASelectedRowWithoutMovingIsAClick)

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <atomic>
 #include <deque>
+#include <future>
 #include <map>
 #include <thread>
 
@@ -22,6 +23,7 @@
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
 #include "gui/input/GridInputController.h"
+#include "gui/input/KeyGrid.h"
 #include "gui/input/KeyManager.h"
 #include "gui/paint/DrawContext.h"
 #include "gui/platform/DeviceContext.h"
@@ -514,6 +516,35 @@ TEST_F(InputGrid, AnOwnKeyManagerGetsTheVirtualKeysAndIsDeletedOnlyWhenAutoDelet
         owner.SetKeyManager(&kept);
     }
     EXPECT_FALSE(keptDestroyed);
+}
+
+// A key the grid's own input hands to the default manager runs on the grid
+// directly, on the grid's thread only; a worker thread, or a slot called by
+// the application itself, goes through the public grid.
+TEST_F(InputGrid, TheDefaultKeyManagerRunsDirectlyOnlyInsideTheGridsOwnKeyOnItsThread)
+{
+    struct CProbe final : CKeyManager {
+        CProbe() : CKeyManager(false) {}
+        void OnDown(CGrid* grid, bool shift, bool ctrl) override
+        {
+            direct.push_back(CKeyGridScope::DirectFor(*grid) != nullptr);
+            worker = std::async(std::launch::async, [grid] { return CKeyGridScope::DirectFor(*grid) != nullptr; }).get();
+            CKeyManager::OnDown(grid, shift, ctrl);
+        }
+        std::vector<bool> direct;
+        bool worker = true;
+    } probe;
+    AddRows(20);
+    grid.SetKeyManager(&probe);
+    Key(Qt::Key_Down);
+    grid.KeyAction(KeyActionDown, true, false, 0);
+    EXPECT_EQ(probe.direct, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(probe.worker);
+    EXPECT_EQ(Selected(), (Rows{kPageRows - 1, kPageRows})) << "the rules ran on the grid";
+    probe.OnDown(&grid, false, false);
+    EXPECT_FALSE(probe.direct.back());
+    EXPECT_EQ(Selected(), (Rows{kPageRows + 1}));
+    grid.SetKeyManager(nullptr);
 }
 
 TEST_F(InputGrid, KeyActionRunsMovementAndSearchUnlessTheButtonIsDownOrThereAreNoRows)

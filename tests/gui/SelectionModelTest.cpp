@@ -107,6 +107,22 @@ TEST(CSelectionModel, PlainCtrlAndStepRulesAcrossTheBoundary)
     EXPECT_TRUE(rows.Selected().empty());
 }
 
+// The rows a drop put in place replace the selection, whichever area each
+// is in; a row the grid refuses (an area it may not select) is left out.
+TEST(CSelectionModel, DroppedRowsReplaceTheSelectionInBothAreas)
+{
+    FakeRows rows(2, 4, MaskScrollable);
+    CSelectionModel model(rows);
+    rows.SelectRow({3, AreaScrollable}, true);
+    model.SelectOnlyRows({{2, AreaScrollable}, {1, AreaFixed}, {0, AreaScrollable}, {}});
+    EXPECT_EQ(rows.Selected(), (std::vector<int>{2, 4})); // fixed row 1 is not selectable
+    EXPECT_TRUE(model.SelectOnly({1, AreaScrollable}));
+    EXPECT_FALSE(model.Select({0, AreaFixed}));
+    EXPECT_TRUE(model.Select({3, AreaScrollable}));
+    EXPECT_EQ(rows.Selected(), (std::vector<int>{3, 5}));
+    EXPECT_FALSE(model.SelectOnly({}));
+}
+
 TEST(CSelectionModel, TheBandTouchesOnlyRowsWhoseStateChanges)
 {
     FakeRows rows(0, 10);
