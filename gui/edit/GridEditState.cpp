@@ -11,6 +11,7 @@
 #include "common/DataObject.h"
 #include "common/FormatRegistry.h"
 #include "gui/edit/EditInPlace.h"
+#include "gui/grid/CellFormat.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/KeyCodes.h"
@@ -452,11 +453,7 @@ bool CGridEditState::SetCellValueText(CGridItem* item, Common::FieldId field, co
         return false;
     const Common::FieldType type = object->GetFieldType(field);
     CColumn* column = m_grid.header ? m_grid.header->GetColumn(field) : nullptr;
-    Common::CFormat* format = column ? column->GetFormat() : nullptr;
-    if (!format)
-        format = object->GetFieldFormat(field);
-    if (!format)
-        format = Common::GetDefaultFormat(type);
+    Common::CFormat* format = CellFormatOf(column, object, field, FormatFallback::TypeDefault);
     // Parsed whole into a value of its own first: a text that does not
     // parse leaves the field as it was.
     Common::CValue value;
