@@ -12,7 +12,9 @@
 // Before the steps the in-place editor may rewrite the cell's flags (a
 // check box instead of the text). The format has no state: one instance
 // serves every cell. A subclass that replaces a step should replace Clone
-// too, so a copied column keeps its format's class.
+// too, so a copied column keeps its format's class. Inside a subclass the
+// steps hide the paint flags of the same names (PaintText, PaintBackground
+// ...): name the flags as PaintFlag::PaintText.
 #pragma once
 
 #include "gui/platform/Export.h"
