@@ -7,6 +7,7 @@
 #include "common/FormatRegistry.h"
 #include "gui/edit/ControlReflector.h"
 #include "gui/edit/EmbeddedCombo.h"
+#include "gui/grid/CellFormat.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
@@ -24,11 +25,12 @@ constexpr int kAway = -10000;
 // The format the paint pass shows the cell with, else the type's default.
 Common::CFormat* PaintFormatOf(const CellDrawContext& context)
 {
+    // A custom draw may have put a format of its own into the context.
     if (context.format)
         return context.format;
-    if (!context.column || !context.row || !context.row->object)
+    if (!context.column || !context.row)
         return nullptr;
-    return Common::GetDefaultFormat(context.row->object->GetFieldType(context.column->GetFieldId()));
+    return CellFormatOf(context.column, context.row->object, context.column->GetFieldId(), FormatFallback::TypeDefault);
 }
 } // namespace
 

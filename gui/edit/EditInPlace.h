@@ -28,7 +28,7 @@ namespace Kestrum::GUI {
 
 class IControlReflector;
 
-class KESTRUM_GUI_EXPORT IEditInPlace : public virtual IAutoDelete {
+class KESTRUM_GUI_EXPORT IEditInPlace : public virtual IAutoDelete, public IEditDecoration {
 public:
     // May an edit of the cell start for this reason?
     virtual bool CanEdit(const EditCell& cell, int reason) = 0;
@@ -43,8 +43,9 @@ public:
     virtual void EndEdit(const EditCell& cell, int code, QWidget* control, Common::CFormat* format) = 0;
     // Starts editing the neighbouring cell in the direction of the code.
     virtual void Navigate(const EditCell& cell, int code) = 0;
-    virtual void PaintDecoration(CellDrawContext& context, PaintState& state, std::uint32_t flags) = 0;
-    virtual std::uint32_t AdjustPaintFlags(CellDrawContext& context, PaintState& state, std::uint32_t flags) = 0;
+    // The two the cell paint format asks for (IEditDecoration).
+    void PaintDecoration(CellDrawContext& context, PaintState& state, std::uint32_t flags) override = 0;
+    std::uint32_t AdjustPaintFlags(CellDrawContext& context, PaintState& state, std::uint32_t flags) override = 0;
     // Does ending with this code write the value back?
     virtual bool CommitsOn(int code) = 0;
     virtual IControlReflector* GetReflector(CGrid* grid, CGridItem* item, Common::CDataObject* object, CColumn* column,

@@ -1,7 +1,7 @@
 #include "gui/edit/EditTypes.h"
 
 #include "common/DataObject.h"
-#include "common/FormatRegistry.h"
+#include "gui/grid/CellFormat.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Column.h"
 
@@ -11,16 +11,8 @@ Common::FieldId EditCell::Field() const { return column ? column->GetFieldId() :
 
 Common::CFormat* EditFormatOf(const EditCell& cell)
 {
-    if (!cell.column)
-        return nullptr;
-    if (Common::CFormat* own = cell.column->GetFormat())
-        return own;
-    if (!cell.object)
-        return nullptr;
-    const Common::FieldId field = cell.column->GetFieldId();
-    if (Common::CFormat* format = cell.object->GetFieldFormat(field))
-        return format;
-    return Common::GetDefaultFormat(cell.object->GetFieldType(field));
+    return cell.column ? CellFormatOf(cell.column, cell.object, cell.column->GetFieldId(), FormatFallback::TypeDefault)
+                       : nullptr;
 }
 
 bool CellAllowsEditing(const EditCell& cell)

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/Calendar.h"
-#include "common/DateFormats.h"
+#include "gui/edit/DateTimeSegments.h"
 #include "gui/grid/GridClock.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/KeyCodes.h"
@@ -38,48 +38,10 @@ constexpr int kRepeatStep = 30;          // taken off before each repeat is sche
 constexpr int kShortestRepeat = 30;
 constexpr int kCalendarHour = 12;        // the pop-up opens at noon of the date
 
-constexpr int kDateBits = Common::DF_YEAR4 | Common::DF_YEAR2 | Common::DF_MONTH | Common::DF_DAY;
-constexpr int kTimeBits = Common::DF_HOUR | Common::DF_MINUTE | Common::DF_SECOND | Common::DF_MILLISECOND;
-
-// A value read back starts from here where the editor has nothing better.
-constexpr CalendarTime kFileTimeBase{2000, 1, 1, 1, 1, 1, 0};
-
-struct Limits {
-    int field;
-    int digits;
-    int minimum;
-    int maximum;
-};
-constexpr Limits kLimits[] = {
-    {Common::DF_YEAR4, 4, 1970, 2038}, {Common::DF_YEAR2, 2, 1970, 2038}, {Common::DF_MONTH, 2, 1, 12},
-    {Common::DF_DAY, 2, 1, 31},        {Common::DF_HOUR, 2, 0, 23},       {Common::DF_MINUTE, 2, 0, 59},
-    {Common::DF_SECOND, 2, 0, 59},     {Common::DF_MILLISECOND, 3, 0, 999},
-};
-
-const Limits& LimitsOf(int field)
-{
-    for (const Limits& limits : kLimits)
-        if (limits.field == field)
-            return limits;
-    return kLimits[0];
-}
-
-int PowerOfTen(int digits)
-{
-    int power = 1;
-    for (int i = 0; i < digits; ++i)
-        power *= 10;
-    return power;
-}
-
 Color PaletteColor(const QWidget& widget, QPalette::ColorGroup group, QPalette::ColorRole role)
 {
     return FromQColor(widget.palette().color(group, role));
 }
-
-// A year as typed into a two-digit segment is completed as the date formats
-// complete it; a full year (a value set, or stepped within the limits) stays.
-int FullYear(int year) { return year >= 100 ? year : year < 70 ? 2000 + year : 1900 + year; }
 
 class CDateTimeEvent final : public QEvent {
 public:
@@ -173,28 +135,12 @@ private:
 } // namespace
 
 struct CEmbeddedDateTimeCtrl::Impl {
-    struct Segment {
-        int digits = 2;
-        int minimum = 0;
-        int maximum = 0;
-        int field = 0;
-        int value = 0;
-        int length = 2; // digits shown at least (the typing rule's text length)
-        QString text;
-        QString separator;
-    };
+    explicit Impl(std::int32_t flags) : segments(flags) {}
 
-    std::vector<Segment> segments;
-    int selected = -1;
-    std::int32_t flags = 0;
-    bool calendarButton = false;
-    bool spinButtons = false;
+    CDateTimeSegments segments;
     int digitWidth = 8;
     int repeatInterval = kFirstRepeatDelay;
     QPointer<CCalendarPopup> popup;
-    int kind = 0;
-    std::int64_t lastValue = 0;
-    bool hasValue = false;
 
     // The mouse: the part pressed (while the left button is held) and
     // whether the pointer is still over it.
@@ -203,167 +149,9 @@ struct CEmbeddedDateTimeCtrl::Impl {
     QBasicTimer repeat;
     std::int64_t repeatDue = 0;
 
-    void Build(std::int32_t wanted)
+    const CDateTimeSegments::Segment& At(int index) const
     {
-        flags = wanted;
-        calendarButton = (wanted & kDateBits) != 0;
-        spinButtons = (wanted & kTimeBits) != 0;
-        const Common::DateTimeSettings& settings = Common::GetDateTimeSettings();
-        std::vector<int> date;
-        const auto years = [&] {
-            if (wanted & Common::DF_YEAR4)
-                date.push_back(Common::DF_YEAR4);
-            if (wanted & Common::DF_YEAR2)
-                date.push_back(Common::DF_YEAR2);
-        };
-        const auto field = [&](int bit) {
-            if (wanted & bit)
-                date.push_back(bit);
-        };
-        if (settings.dateOrder == 0) {
-            field(Common::DF_DAY);
-            field(Common::DF_MONTH);
-            years();
-        } else if (settings.dateOrder == 1) {
-            field(Common::DF_MONTH);
-            field(Common::DF_DAY);
-            years();
-        } else {
-            years();
-            field(Common::DF_MONTH);
-            field(Common::DF_DAY);
-        }
-        segments.clear();
-        for (std::size_t i = 0; i < date.size(); ++i)
-            Add(date[i], i + 1 < date.size() ? ToQString(settings.dateSeparator) : QStringLiteral(" "));
-        const int time[] = {Common::DF_HOUR, Common::DF_MINUTE, Common::DF_SECOND, Common::DF_MILLISECOND};
-        for (int i = 0; i < 4; ++i) {
-            if (!(wanted & time[i]))
-                continue;
-            QString separator;
-            const bool next = i + 1 < 4 && (wanted & time[i + 1]);
-            if (next && i < 2)
-                separator = ToQString(settings.timeSeparator);
-            else if (next && i == 2)
-                separator = ToQString(settings.decimalSeparator);
-            Add(time[i], separator);
-        }
-    }
-
-    void Add(int field, const QString& separator)
-    {
-        const Limits& limits = LimitsOf(field);
-        Segment segment;
-        segment.field = field;
-        segment.digits = limits.digits;
-        segment.minimum = limits.minimum;
-        segment.maximum = limits.maximum;
-        segment.value = limits.minimum;
-        segment.length = limits.digits;
-        segment.separator = separator;
-        segments.push_back(segment);
-        UpdateText(segments.back());
-    }
-
-    static void UpdateText(Segment& segment)
-    {
-        const int shown = segment.value % PowerOfTen(segment.digits);
-        const int width = std::clamp(segment.length, 1, segment.digits);
-        segment.text = QStringLiteral("%1").arg(shown, width, 10, QLatin1Char('0'));
-    }
-
-    void Put(Segment& segment, int value)
-    {
-        segment.value = value;
-        segment.length = segment.digits;
-        UpdateText(segment);
-    }
-
-    Segment* Find(int field)
-    {
-        for (Segment& segment : segments)
-            if (segment.field == field)
-                return &segment;
-        return nullptr;
-    }
-
-    void Fill(const CalendarTime& time)
-    {
-        for (Segment& segment : segments) {
-            switch (segment.field) {
-            case Common::DF_YEAR4:
-            case Common::DF_YEAR2: Put(segment, time.year); break;
-            case Common::DF_MONTH: Put(segment, time.month); break;
-            case Common::DF_DAY: Put(segment, time.day); break;
-            case Common::DF_HOUR: Put(segment, time.hour); break;
-            case Common::DF_MINUTE: Put(segment, time.minute); break;
-            case Common::DF_SECOND: Put(segment, time.second); break;
-            case Common::DF_MILLISECOND: Put(segment, time.millisecond); break;
-            default: break;
-            }
-        }
-    }
-
-    // The fields of the segments over `time`; the four-digit year wins over
-    // the two-digit one.
-    void Read(CalendarTime& time)
-    {
-        if (Segment* year = Find(Common::DF_YEAR4))
-            time.year = year->value;
-        else if (Segment* shortYear = Find(Common::DF_YEAR2))
-            time.year = FullYear(shortYear->value);
-        if (Segment* month = Find(Common::DF_MONTH))
-            time.month = month->value;
-        if (Segment* day = Find(Common::DF_DAY))
-            time.day = day->value;
-        if (Segment* hour = Find(Common::DF_HOUR))
-            time.hour = hour->value;
-        if (Segment* minute = Find(Common::DF_MINUTE))
-            time.minute = minute->value;
-        if (Segment* second = Find(Common::DF_SECOND))
-            time.second = second->value;
-        if (Segment* millisecond = Find(Common::DF_MILLISECOND))
-            time.millisecond = millisecond->value;
-    }
-
-    // Up (+1) or Down (-1), wrapping at the limits; with nothing selected the
-    // first segment is selected instead.
-    void Step(int direction)
-    {
-        if (selected < 0 || selected >= static_cast<int>(segments.size())) {
-            if (!segments.empty())
-                selected = 0;
-            return;
-        }
-        Segment& segment = segments[static_cast<std::size_t>(selected)];
-        int value = segment.value + direction;
-        if (direction > 0 && (value > segment.maximum || value < segment.minimum))
-            value = segment.minimum;
-        else if (direction < 0 && (value < segment.minimum || value > segment.maximum))
-            value = segment.maximum;
-        Put(segment, value);
-    }
-
-    void Type(int digit)
-    {
-        if (selected < 0 || selected >= static_cast<int>(segments.size()))
-            return;
-        Segment& segment = segments[static_cast<std::size_t>(selected)];
-        const int limit = PowerOfTen(segment.digits);
-        const int length = static_cast<int>(segment.text.size());
-        if (segment.value >= limit) {
-            // A value wider than the segment (a full year in two digits):
-            // the digit starts the segment afresh.
-            segment.value = digit;
-            segment.length = 1;
-        } else if (length + 1 > segment.digits) {
-            segment.value = digit;
-            segment.length = 1;
-        } else {
-            segment.value = segment.value * 10 + digit;
-            segment.length = length + 1;
-        }
-        UpdateText(segment);
+        return segments.Segments()[static_cast<std::size_t>(index)];
     }
 
     void StopRepeat()
@@ -379,14 +167,14 @@ int CEmbeddedDateTimeCtrl::EventType()
     return type;
 }
 
-CEmbeddedDateTimeCtrl::CEmbeddedDateTimeCtrl(std::int32_t flags, QWidget* parent) : QWidget(parent), m(std::make_unique<Impl>())
+CEmbeddedDateTimeCtrl::CEmbeddedDateTimeCtrl(std::int32_t flags, QWidget* parent)
+    : QWidget(parent), m(std::make_unique<Impl>(flags))
 {
     setObjectName(QLatin1String(kClassName));
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     m->digitWidth = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('0')));
-    m->Build(flags);
 }
 
 CEmbeddedDateTimeCtrl::~CEmbeddedDateTimeCtrl()
@@ -402,70 +190,20 @@ CEmbeddedDateTimeCtrl::~CEmbeddedDateTimeCtrl()
 
 bool CEmbeddedDateTimeCtrl::SetValue(int kind, std::int64_t value)
 {
-    CalendarTime time;
-    if (kind == SecondsSince1970) {
-        if (value < 0 || value > INT32_MAX || !Common::LocalSecondsToCalendar(static_cast<std::int32_t>(value), time))
-            return false;
-    } else if (kind == FileTime) {
-        if (!Common::FileTimeToCalendar(value, time))
-            return false;
-    } else {
+    if (!m->segments.SetValue(kind, value))
         return false;
-    }
-    m->kind = kind;
-    m->lastValue = value;
-    m->hasValue = true;
-    m->Fill(time);
     update();
     return true;
 }
 
-bool CEmbeddedDateTimeCtrl::GetValue(int kind, std::int64_t& value)
-{
-    const bool known = m->hasValue && m->kind == kind;
-    if (kind == SecondsSince1970) {
-        CalendarTime time;
-        if (known)
-            Common::LocalSecondsToCalendar(static_cast<std::int32_t>(m->lastValue), time);
-        else
-            time = kFileTimeBase;
-        m->Read(time);
-        std::int32_t seconds = 0;
-        if (!Common::CalendarToLocalSeconds(time, seconds)) {
-            // An impossible date is never read as another one: the value
-            // last set stands.
-            if (!known)
-                return false;
-            value = m->lastValue;
-            return true;
-        }
-        value = seconds;
-        return true;
-    }
-    if (kind == FileTime) {
-        // Fields without a segment, and the ticks below a millisecond, come
-        // from the value last set: opening and closing the editor changes
-        // nothing.
-        CalendarTime time = kFileTimeBase;
-        std::int64_t belowMillisecond = 0;
-        if (known && Common::FileTimeToCalendar(m->lastValue, time))
-            belowMillisecond = m->lastValue % Common::kTicksPerMillisecond;
-        m->Read(time);
-        std::int64_t fileTime = 0;
-        if (!Common::CalendarToFileTime(time, fileTime))
-            return false;
-        value = fileTime + belowMillisecond;
-        return true;
-    }
-    return false;
-}
+bool CEmbeddedDateTimeCtrl::GetValue(int kind, std::int64_t& value) { return m->segments.GetValue(kind, value); }
 
 void CEmbeddedDateTimeCtrl::PassMousePress(QPoint point)
 {
     // The press that opened the editor: on the cell's drop-down button (the
     // control's buttons now) it opens the calendar; on the text it selects.
     const Part part = PartAt(point);
-    if (m->calendarButton && part != PartSegments && part != PartNone) {
+    if (HasCalendarButton() && part != PartSegments && part != PartNone) {
         OpenCalendar();
         return;
     }
@@ -479,24 +217,24 @@ void CEmbeddedDateTimeCtrl::PassMousePress(QPoint point)
 
 // --- queries ------------------------------------------------------------------------------
 
-std::int32_t CEmbeddedDateTimeCtrl::Flags() const { return m->flags; }
-bool CEmbeddedDateTimeCtrl::HasCalendarButton() const { return m->calendarButton; }
-bool CEmbeddedDateTimeCtrl::HasSpinButtons() const { return m->spinButtons; }
-int CEmbeddedDateTimeCtrl::SegmentCount() const { return static_cast<int>(m->segments.size()); }
+std::int32_t CEmbeddedDateTimeCtrl::Flags() const { return m->segments.Flags(); }
+bool CEmbeddedDateTimeCtrl::HasCalendarButton() const { return m->segments.HasDateSegments(); }
+bool CEmbeddedDateTimeCtrl::HasSpinButtons() const { return m->segments.HasTimeSegments(); }
+int CEmbeddedDateTimeCtrl::SegmentCount() const { return m->segments.Count(); }
 
 int CEmbeddedDateTimeCtrl::SegmentField(int index) const
 {
-    return index >= 0 && index < SegmentCount() ? m->segments[static_cast<std::size_t>(index)].field : 0;
+    return index >= 0 && index < SegmentCount() ? m->At(index).field : 0;
 }
 
 int CEmbeddedDateTimeCtrl::SegmentValue(int index) const
 {
-    return index >= 0 && index < SegmentCount() ? m->segments[static_cast<std::size_t>(index)].value : 0;
+    return index >= 0 && index < SegmentCount() ? m->At(index).value : 0;
 }
 
 QString CEmbeddedDateTimeCtrl::SegmentText(int index) const
 {
-    return index >= 0 && index < SegmentCount() ? m->segments[static_cast<std::size_t>(index)].text : QString();
+    return index >= 0 && index < SegmentCount() ? ToQString(m->At(index).text) : QString();
 }
 
 QRect CEmbeddedDateTimeCtrl::SegmentRect(int index) const
@@ -505,49 +243,26 @@ QRect CEmbeddedDateTimeCtrl::SegmentRect(int index) const
         return {};
     const QFontMetrics metrics = fontMetrics();
     int x = kTextMargin;
-    for (int i = 0; i < index; ++i) {
-        const Impl::Segment& segment = m->segments[static_cast<std::size_t>(i)];
-        x += segment.digits * m->digitWidth + metrics.horizontalAdvance(segment.separator);
-    }
-    return {x, 0, m->segments[static_cast<std::size_t>(index)].digits * m->digitWidth, height()};
+    for (int i = 0; i < index; ++i)
+        x += m->At(i).digits * m->digitWidth + metrics.horizontalAdvance(ToQString(m->At(i).separator));
+    return {x, 0, m->At(index).digits * m->digitWidth, height()};
 }
 
-int CEmbeddedDateTimeCtrl::FindSegment(int field) const
-{
-    for (int i = 0; i < SegmentCount(); ++i)
-        if (m->segments[static_cast<std::size_t>(i)].field == field)
-            return i;
-    return -1;
-}
+int CEmbeddedDateTimeCtrl::FindSegment(int field) const { return m->segments.Find(field); }
 
-int CEmbeddedDateTimeCtrl::SelectedSegment() const { return m->selected; }
+int CEmbeddedDateTimeCtrl::SelectedSegment() const { return m->segments.Selected(); }
 
 void CEmbeddedDateTimeCtrl::SelectSegment(int index)
 {
-    if (index < -1 || index >= SegmentCount())
-        return;
-    m->selected = index;
-    // A freshly selected segment shows all its digits: the next digit typed
-    // replaces it.
-    if (index >= 0) {
-        Impl::Segment& segment = m->segments[static_cast<std::size_t>(index)];
-        segment.length = segment.digits;
-        Impl::UpdateText(segment);
-    }
-    update();
+    if (m->segments.Select(index))
+        update();
 }
 
-QString CEmbeddedDateTimeCtrl::Text() const
-{
-    QString text;
-    for (const Impl::Segment& segment : m->segments)
-        text += segment.text + segment.separator;
-    return text;
-}
+QString CEmbeddedDateTimeCtrl::Text() const { return ToQString(m->segments.Text()); }
 
 QRect CEmbeddedDateTimeCtrl::SpinButtonRect() const
 {
-    if (!m->spinButtons)
+    if (!HasSpinButtons())
         return {};
     const int side = height();
     return {width() - side, 0, side, side};
@@ -555,10 +270,10 @@ QRect CEmbeddedDateTimeCtrl::SpinButtonRect() const
 
 QRect CEmbeddedDateTimeCtrl::CalendarButtonRect() const
 {
-    if (!m->calendarButton)
+    if (!HasCalendarButton())
         return {};
     const int side = height();
-    const int right = m->spinButtons ? width() - side : width();
+    const int right = HasSpinButtons() ? width() - side : width();
     return {right - side, 0, side, side};
 }
 
@@ -583,9 +298,9 @@ QSize CEmbeddedDateTimeCtrl::sizeHint() const
     const QFontMetrics metrics = fontMetrics();
     const int side = metrics.height() + 4;
     int width = 2 * kTextMargin;
-    for (const Impl::Segment& segment : m->segments)
-        width += segment.digits * m->digitWidth + metrics.horizontalAdvance(segment.separator);
-    width += (m->calendarButton ? side : 0) + (m->spinButtons ? side : 0);
+    for (const CDateTimeSegments::Segment& segment : m->segments.Segments())
+        width += segment.digits * m->digitWidth + metrics.horizontalAdvance(ToQString(segment.separator));
+    width += (HasCalendarButton() ? side : 0) + (HasSpinButtons() ? side : 0);
     return {width, side};
 }
 
@@ -598,21 +313,13 @@ QCalendarWidget* CEmbeddedDateTimeCtrl::Calendar() const
 
 void CEmbeddedDateTimeCtrl::OpenCalendar()
 {
-    if (!m->calendarButton || Calendar())
+    if (!HasCalendarButton() || Calendar())
         return;
     // The segments' date; what has no segment is today's.
     const QDate today = QDate::currentDate();
-    CalendarTime time{today.year(), today.month(), today.day(), kCalendarHour, 0, 0, 0};
-    if (Impl::Segment* year = m->Find(Common::DF_YEAR4))
-        time.year = year->value;
-    else if (Impl::Segment* shortYear = m->Find(Common::DF_YEAR2))
-        time.year = FullYear(shortYear->value);
-    if (Impl::Segment* month = m->Find(Common::DF_MONTH))
-        time.month = std::clamp(month->value, 1, 12);
-    QDate date(time.year, time.month, 1);
-    if (Impl::Segment* day = m->Find(Common::DF_DAY))
-        time.day = day->value;
-    date = QDate(time.year, time.month, std::clamp(time.day, 1, date.isValid() ? date.daysInMonth() : 28));
+    const CalendarTime time =
+        m->segments.CalendarDate({today.year(), today.month(), today.day(), kCalendarHour, 0, 0, 0});
+    const QDate date(time.year, time.month, time.day);
 
     if (m->popup) { // closed, not yet released
         m->popup->onHidden = nullptr;
@@ -625,14 +332,7 @@ void CEmbeddedDateTimeCtrl::OpenCalendar()
     const auto pick = [this](QDate picked) {
         if (!picked.isValid())
             return;
-        for (Impl::Segment& segment : m->segments) {
-            if (segment.field == Common::DF_YEAR4 || segment.field == Common::DF_YEAR2)
-                m->Put(segment, picked.year());
-            else if (segment.field == Common::DF_MONTH)
-                m->Put(segment, picked.month());
-            else if (segment.field == Common::DF_DAY)
-                m->Put(segment, picked.day());
-        }
+        m->segments.PutDate(picked.year(), picked.month(), picked.day());
         CloseCalendar();
         update();
         emit selectionConfirmed();
@@ -691,12 +391,12 @@ bool CEmbeddedDateTimeCtrl::event(QEvent* event)
     if (event->type() == EventType()) {
         switch (static_cast<CDateTimeEvent*>(event)->code) {
         case EventSelectPrevious:
-            if (SegmentCount() > 0)
-                SelectSegment(m->selected <= 0 ? SegmentCount() - 1 : m->selected - 1);
+            m->segments.SelectPrevious();
+            update();
             break;
         case EventSelectNext:
-            if (SegmentCount() > 0)
-                SelectSegment(m->selected < 0 || m->selected >= SegmentCount() - 1 ? 0 : m->selected + 1);
+            m->segments.SelectNext();
+            update();
             break;
         case EventPopupClosed:
             if (m->popup && !m->popup->isVisible()) {
@@ -725,19 +425,20 @@ void CEmbeddedDateTimeCtrl::paintEvent(QPaintEvent*)
     const bool highlight = hasFocus() && !Calendar();
     const QFontMetrics metrics = fontMetrics();
     for (int i = 0; i < SegmentCount(); ++i) {
-        const Impl::Segment& segment = m->segments[static_cast<std::size_t>(i)];
+        const CDateTimeSegments::Segment& segment = m->At(i);
+        const QString separator = ToQString(segment.separator);
         const QRect box = SegmentRect(i);
         Color ink = text;
-        if (highlight && i == m->selected) {
+        if (highlight && i == m->segments.Selected()) {
             dc.FillSolid(FromQRect(box), PaletteColor(*this, group, QPalette::Highlight));
             ink = PaletteColor(*this, group, QPalette::HighlightedText);
         }
-        dc.Text(FromQRect(box), segment.text, ink, TextCenter);
-        if (!segment.separator.trimmed().isEmpty()) {
+        dc.Text(FromQRect(box), ToQString(segment.text), ink, TextCenter);
+        if (!separator.trimmed().isEmpty()) {
             // Room to spare: the text is left-aligned, and a rect cut to the
             // glyph's advance could end the separator in an ellipsis.
-            const QRect after(box.right() + 1, 0, metrics.horizontalAdvance(segment.separator) + m->digitWidth, height());
-            dc.Text(FromQRect(after), segment.separator, text, TextLeft);
+            const QRect after(box.right() + 1, 0, metrics.horizontalAdvance(separator) + m->digitWidth, height());
+            dc.Text(FromQRect(after), separator, text, TextLeft);
         }
     }
 
@@ -790,11 +491,8 @@ void CEmbeddedDateTimeCtrl::keyPressEvent(QKeyEvent* event)
     switch (key) {
     case KeyHome:
     case KeyEnd:
-        if (m->selected >= 0 && m->selected < SegmentCount()) {
-            Impl::Segment& segment = m->segments[static_cast<std::size_t>(m->selected)];
-            m->Put(segment, key == KeyHome ? segment.minimum : segment.maximum);
-            update();
-        }
+        m->segments.StepToLimit(key == KeyEnd);
+        update();
         return;
     case KeyUp:
     case KeyDown:
@@ -804,7 +502,7 @@ void CEmbeddedDateTimeCtrl::keyPressEvent(QKeyEvent* event)
             return;
         }
         if (plain) {
-            m->Step(key == KeyUp ? 1 : -1);
+            m->segments.Step(key == KeyUp ? 1 : -1);
             update();
         }
         return;
@@ -816,12 +514,12 @@ void CEmbeddedDateTimeCtrl::keyPressEvent(QKeyEvent* event)
     default: break;
     }
     if (key >= Key0 && key <= Key9) {
-        m->Type(key - Key0);
+        m->segments.Type(key - Key0);
         update();
         return;
     }
     if (key >= KeyNumpad0 && key <= KeyNumpad9) {
-        m->Type(key - KeyNumpad0);
+        m->segments.Type(key - KeyNumpad0);
         update();
         return;
     }
@@ -842,7 +540,7 @@ void CEmbeddedDateTimeCtrl::mousePressEvent(QMouseEvent* event)
     case PartSpinDown:
         m->pressed = part;
         m->pressedOver = true;
-        m->Step(part == PartSpinUp ? 1 : -1);
+        m->segments.Step(part == PartSpinUp ? 1 : -1);
         m->repeatInterval = kFirstRepeatDelay;
         m->repeatDue = GridClockNow() + kFirstRepeatDelay;
         m->repeat.start(kFirstRepeatDelay, this);
@@ -903,7 +601,7 @@ void CEmbeddedDateTimeCtrl::timerEvent(QTimerEvent* event)
         return;
     }
     if (m->pressedOver) {
-        m->Step(m->pressed == PartSpinUp ? 1 : -1);
+        m->segments.Step(m->pressed == PartSpinUp ? 1 : -1);
         update();
     }
     if (m->repeatInterval >= kFirstRepeatDelay)

@@ -14,6 +14,10 @@
 // Left and Right, and the closing of the pop-up, are posted to the control
 // itself as events of its registered type (kEventName) and carried out when
 // they arrive.
+//
+// The segments themselves (their limits, stepping, typing, the value they
+// compose) are a CDateTimeSegments (DateTimeSegments.h); the control keeps
+// the painting, the events, the focus, the spin repeat and the pop-up.
 #pragma once
 
 #include "gui/platform/Export.h"

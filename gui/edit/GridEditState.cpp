@@ -16,6 +16,7 @@
 #include "gui/grid/GridItem.h"
 #include "gui/grid/GridSettings.h"
 #include "gui/header/Header.h"
+#include "gui/grid/CellFormat.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/KeyCodes.h"
 
@@ -453,11 +454,7 @@ bool CGridEditState::SetCellValueText(CGridItem* item, Common::FieldId field, co
         return false;
     const Common::FieldType type = object->GetFieldType(field);
     CColumn* column = m_host.Header() ? m_host.Header()->GetColumn(field) : nullptr;
-    Common::CFormat* format = column ? column->GetFormat() : nullptr;
-    if (!format)
-        format = object->GetFieldFormat(field);
-    if (!format)
-        format = Common::GetDefaultFormat(type);
+    Common::CFormat* format = CellFormatOf(column, object, field, FormatFallback::TypeDefault);
     // Parsed whole into a value of its own first: a text that does not
     // parse leaves the field as it was.
     Common::CValue value;

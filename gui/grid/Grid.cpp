@@ -17,7 +17,7 @@
 #include "gui/grid/Dispatcher.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/grid/ObjectRegistry.h"
-#include "gui/header/HeaderConfigurationDlg.h"
+#include "gui/grid/HeaderConfigurationDlg.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/Archive.h"
 #include "gui/platform/KeyCodes.h"

@@ -262,8 +262,10 @@ public:
     void ShowHeader(bool show);
     bool IsHeaderShown();
     // Runs the header configuration dialog for this grid's header, modally;
-    // QDialog::Accepted after OK.
-    int ShowHeaderConfiguration();
+    // QDialog::Accepted after OK. Virtual so that an application shows a
+    // dialog of its own wherever the grid's is asked for; the override is
+    // called on the caller's thread (this one marshals to the grid's).
+    virtual int ShowHeaderConfiguration();
     void AutoFitColumn(std::int32_t fieldId);
     void AutoFitColumnAt(int visibleIndex);
     void AutoFitColumns();

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include "gui/clipboard/GridTransfer.h"
+#include "gui/grid/CellFormat.h"
 #include "gui/grid/Dispatcher.h"
 #include "gui/input/KeyManager.h"
 #include "gui/paint/CustomDraw.h"
@@ -255,7 +256,7 @@ void CGridImpl::AutoFitColumn(std::int32_t fieldId)
             CellDrawContext cell;
             cell.row = &rowContext;
             cell.column = column;
-            cell.format = column->GetFormat();
+            cell.format = CellFormatOf(column, rowContext.object, column->GetFieldId(), FormatFallback::None);
             widest = std::max(widest, Draw()->GetCellWidth(cell, state, settings.paintFlags));
         }
     }

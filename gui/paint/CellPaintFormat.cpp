@@ -5,8 +5,9 @@
 #include <QPalette>
 
 #include "common/DataObject.h"
-#include "gui/edit/EditInPlace.h"
+#include "gui/grid/EmbeddedControl.h"
 #include "gui/grid/GridItem.h"
+#include "gui/grid/GridSettings.h"
 #include "gui/header/Header.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/DeviceContext.h"
@@ -57,7 +58,7 @@ Highlight HighlightOf(const CellDrawContext& context, const PaintState& state, P
 {
     Highlight result;
     CGridItem* item = ItemOf(context);
-    if (!(flags & PaintUpdateHighlight) || !context.column || !item || !state.highlightEnabled)
+    if (!(flags & PaintFlag::PaintUpdateHighlight) || !context.column || !item || !state.highlightEnabled)
         return result;
     const UpdateHighlight& settings = context.highlight;
     const ChangeStamps* stamps = item->GetStamps();
@@ -116,11 +117,27 @@ bool HasButton(CGridItem* item, const PaintState& state)
 Color GreyText() { return FromQColor(QApplication::palette().color(QPalette::Disabled, QPalette::Text)); }
 
 int NextEven(int value) { return value % 2 != 0 ? value + 1 : value; }
+
+// The row's first and last cells close the row's frames at its sides.
+bool IsFirstCell(const CellDrawContext& context)
+{
+    return !context.row || context.visibleRect.left <= context.row->visibleRect.left;
+}
+bool IsLastCell(const CellDrawContext& context)
+{
+    return !context.row || context.visibleRect.right >= context.row->visibleRect.right;
+}
+
+// The grid's in-place editor while editing is enabled (none in a print).
+IEditDecoration* EditorOf(const PaintState& state)
+{
+    return state.edit && state.edit->settings && state.edit->settings->enabled ? state.edit->editor : nullptr;
+}
 } // namespace
 
 int CCellPaintFormat::TreeIndent(const CellDrawContext& context, const PaintState& state, PaintFlags flags)
 {
-    if (!(flags & PaintHierarchy) || !context.column || !state.header || !ItemOf(context) ||
+    if (!(flags & PaintFlag::PaintHierarchy) || !context.column || !state.header || !ItemOf(context) ||
         state.header->GetTreeColumn() != context.column)
         return 0;
     return (TreeLevel(context) + 1) * context.fullRect.Height();
@@ -134,11 +151,11 @@ Color CCellPaintFormat::GetBackColor(CellDrawContext& context, PaintState& state
         color = BlendColor(color, highlight.back, highlight.backAlpha);
     const GridAppearance& appearance = AppearanceOf(state);
     CGridItem* item = ItemOf(context);
-    if ((flags & PaintSelectionTint) && item && item->IsSelected())
+    if ((flags & PaintFlag::PaintSelectionTint) && item && item->IsSelected())
         color = BlendColor(color, appearance.selection.color, appearance.selection.alpha);
-    if ((flags & PaintSortTint) && IsSortColumn(context, state))
+    if ((flags & PaintFlag::PaintSortTint) && IsSortColumn(context, state))
         color = BlendColor(color, appearance.sortColumn.color, appearance.sortColumn.alpha);
-    if ((flags & PaintFocusTint) && IsFocusedRow(context, state))
+    if ((flags & PaintFlag::PaintFocusTint) && IsFocusedRow(context, state))
         color = BlendColor(color, appearance.focus.color, appearance.focus.alpha);
     return color;
 }
@@ -154,7 +171,7 @@ CRect CCellPaintFormat::GetImageRect(CellDrawContext& context, PaintState& state
     const CRect& full = context.fullRect;
     const int start = full.left + TreeIndent(context, state, flags);
     CRect rect{start, full.top, start, full.bottom};
-    const bool shown = (flags & PaintImage) && ItemOf(context) && context.images && context.imageIndex >= 0 &&
+    const bool shown = (flags & PaintFlag::PaintImage) && ItemOf(context) && context.images && context.imageIndex >= 0 &&
                        context.imageIndex < context.images->GetCount();
     const QSize size = shown ? context.images->GetImageSize() : QSize();
     if (!shown || size.isEmpty())
@@ -203,205 +220,272 @@ int CCellPaintFormat::Paint(CellDrawContext& context, PaintState& state, PaintFl
 {
     // The in-place editor may rewrite the flags of the cell (a check box
     // instead of the text).
-    IEditInPlace* editor = state.edit && state.edit->settings && state.edit->settings->enabled ? state.edit->editor : nullptr;
-    if (editor)
+    if (IEditDecoration* editor = EditorOf(state))
         flags = editor->AdjustPaintFlags(context, state, flags);
-    const int result = PaintStages(context, state, flags);
+    ScheduleHighlightRepaint(context, state, flags);
+    CDeviceContext& dc = *state.dc;
+    dc.PushClip();
+    dc.IntersectClip(context.visibleRect.Intersected(state.clipRect.IsEmpty() ? context.visibleRect : state.clipRect));
+    PaintBackground(context, state, flags);
+    PaintSelectionRectangle(context, state, flags);
+    PaintText(context, state, flags);
+    PaintImage(context, state, flags);
+    PaintFocusFrame(context, state, flags);
+    PaintSelectionFrame(context, state, flags);
+    PaintTree(context, state, flags);
+    PaintDropMarker(context, state, flags);
+    PaintDropArrows(context, state, flags);
+    PaintVerticalLine(context, state, flags);
+    PaintHorizontalLine(context, state, flags);
+    dc.PopClip();
     // A control embedded in the cell paints itself; it learns its cell here.
     CGridItem* cellItem = ItemOf(context);
-    if ((flags & PaintEmbeddedControls) && context.column && cellItem)
+    if ((flags & PaintFlag::PaintEmbeddedControls) && context.column && cellItem)
         if (IEmbeddedControl* control = cellItem->GetEmbeddedControl(context.column->GetFieldId()))
             control->Bind(context, state, flags);
-    // The editor's decoration (hot-cell frame, check box, drop-down button).
-    const EditSettings* edit = state.edit ? state.edit->settings : nullptr;
-    if (editor && (edit->hotFrame || edit->decoration || edit->secondDecoration)) {
-        state.dc->PushClip();
-        state.dc->IntersectClip(context.visibleRect.Intersected(state.clipRect.IsEmpty() ? context.visibleRect : state.clipRect));
-        editor->PaintDecoration(context, state, flags);
-        state.dc->PopClip();
-    }
-    return result;
+    return PaintEditorDecoration(context, state, flags);
 }
 
-int CCellPaintFormat::PaintStages(CellDrawContext& context, PaintState& state, PaintFlags flags)
+void CCellPaintFormat::ScheduleHighlightRepaint(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
+    const Highlight highlight = HighlightOf(context, state, flags);
+    CGridItem* item = ItemOf(context);
+    if (highlight.remaining <= 0 || !state.repaint || !item)
+        return;
+    const std::int64_t step = context.highlight.fadeStep;
+    const bool fading = context.highlight.mode >= 7 && context.highlight.mode <= 9;
+    const std::int64_t wait = fading && step > 0 && highlight.remaining >= step ? step : highlight.remaining;
+    state.repaint->RepaintCellLater(item, context.column->GetFieldId(), static_cast<int>(wait));
+}
+
+void CCellPaintFormat::PaintBackground(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    if (!(flags & PaintFlag::PaintBackground))
+        return;
     CDeviceContext& dc = *state.dc;
     CGridItem* item = ItemOf(context);
     const GridAppearance& appearance = AppearanceOf(state);
-    const Highlight highlight = HighlightOf(context, state, flags);
     const CRect& visible = context.visibleRect;
-    const CRect& full = context.fullRect;
-    const CRect* row = context.row ? &context.row->visibleRect : nullptr;
-    const bool firstCell = !row || visible.left <= row->left;
-    const bool lastCell = !row || visible.right >= row->right;
-
-    // Highlight fading: ask for the next repaint of this cell.
-    if (highlight.remaining > 0 && state.repaint && item) {
-        const std::int64_t step = context.highlight.fadeStep;
-        const bool fading = context.highlight.mode >= 7 && context.highlight.mode <= 9;
-        const std::int64_t wait = fading && step > 0 && highlight.remaining >= step ? step : highlight.remaining;
-        state.repaint->RepaintCellLater(item, context.column->GetFieldId(), static_cast<int>(wait));
+    const Color back = GetBackColor(context, state, flags);
+    const CRect picture = state.hasBackground ? visible.Intersected(state.backgroundArea) : CRect{};
+    if (picture.IsEmpty() || state.backgroundTransparency == -1) {
+        dc.FillSolid(context.repaintRect, back);
+        return;
     }
+    // Around the picture the cell is solid; over it, layers of colour.
+    const CRect parts[] = {{visible.left, visible.top, visible.right, picture.top},
+                           {visible.left, picture.bottom, visible.right, visible.bottom},
+                           {visible.left, picture.top, picture.left, picture.bottom},
+                           {picture.right, picture.top, visible.right, picture.bottom}};
+    for (const CRect& part : parts)
+        dc.FillSolid(part.Intersected(context.repaintRect), back);
+    const CRect over = picture.Intersected(context.repaintRect);
+    const Highlight highlight = HighlightOf(context, state, flags);
+    if (state.backgroundTransparency != 0)
+        dc.FillAlpha(over, context.backColor, state.backgroundTransparency);
+    if (highlight.backAlpha > 0)
+        dc.FillAlpha(over, highlight.back, highlight.backAlpha);
+    if ((flags & PaintFlag::PaintSelectionTint) && item && item->IsSelected())
+        dc.FillAlpha(over, appearance.selection.color, appearance.selection.alpha);
+    if ((flags & PaintFlag::PaintSortTint) && IsSortColumn(context, state))
+        dc.FillAlpha(over, appearance.sortColumn.color, appearance.sortColumn.alpha);
+    if ((flags & PaintFlag::PaintFocusTint) && IsFocusedRow(context, state))
+        dc.FillAlpha(over, appearance.focus.color, appearance.focus.alpha);
+}
 
-    dc.PushClip();
-    dc.IntersectClip(visible.Intersected(state.clipRect.IsEmpty() ? visible : state.clipRect));
-    if (flags & PaintBackground) {
-        const Color back = GetBackColor(context, state, flags);
-        const CRect picture = state.hasBackground ? visible.Intersected(state.backgroundArea) : CRect{};
-        if (picture.IsEmpty() || state.backgroundTransparency == -1) {
-            dc.FillSolid(context.repaintRect, back);
-        } else {
-            // Around the picture the cell is solid; over it, layers of colour.
-            const CRect parts[] = {{visible.left, visible.top, visible.right, picture.top},
-                                   {visible.left, picture.bottom, visible.right, visible.bottom},
-                                   {visible.left, picture.top, picture.left, picture.bottom},
-                                   {picture.right, picture.top, visible.right, picture.bottom}};
-            for (const CRect& part : parts)
-                dc.FillSolid(part.Intersected(context.repaintRect), back);
-            const CRect over = picture.Intersected(context.repaintRect);
-            if (state.backgroundTransparency != 0)
-                dc.FillAlpha(over, context.backColor, state.backgroundTransparency);
-            if (highlight.backAlpha > 0)
-                dc.FillAlpha(over, highlight.back, highlight.backAlpha);
-            if ((flags & PaintSelectionTint) && item && item->IsSelected())
-                dc.FillAlpha(over, appearance.selection.color, appearance.selection.alpha);
-            if ((flags & PaintSortTint) && IsSortColumn(context, state))
-                dc.FillAlpha(over, appearance.sortColumn.color, appearance.sortColumn.alpha);
-            if ((flags & PaintFocusTint) && IsFocusedRow(context, state))
-                dc.FillAlpha(over, appearance.focus.color, appearance.focus.alpha);
-        }
+void CCellPaintFormat::PaintSelectionRectangle(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    if (!(flags & PaintFlag::PaintSelectionRect) || state.selectionFrom.x < 0)
+        return;
+    const GridAppearance& appearance = AppearanceOf(state);
+    const CRect selection{std::min(state.selectionFrom.x, state.selectionTo.x), std::min(state.selectionFrom.y, state.selectionTo.y),
+                          std::max(state.selectionFrom.x, state.selectionTo.x), std::max(state.selectionFrom.y, state.selectionTo.y)};
+    const CRect inside = selection.Intersected(context.repaintRect);
+    if (!inside.IsEmpty())
+        state.dc->FillAlpha(inside, appearance.selectionRect.color, appearance.selectionRect.alpha);
+}
+
+void CCellPaintFormat::PaintText(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    if (!(flags & PaintFlag::PaintText) || !context.column)
+        return;
+    CDeviceContext& dc = *state.dc;
+    Common::CDataObject* object = context.row ? context.row->object : nullptr;
+    const Common::CValue value = object ? object->GetValue(context.column->GetFieldId()) : Common::CValue();
+    const int align = ResolveAlignment(context.column->GetAlignment(), value.GetType());
+    if (context.font)
+        dc.SelectFont(*context.font);
+    const CRect textRect = GetTextRect(context, state, flags);
+    QString text = CellText(context);
+    // A number is shown whole or not at all: with digits cut off it
+    // would read as another number. What does not fit is a row of '#'
+    // (the in-place tooltip shows the whole value).
+    if (IsNumberType(value.GetType()) && dc.TextWidth(text) > textRect.Width()) {
+        const int mark = std::max(1, dc.TextWidth(QStringLiteral("#")));
+        text = QString(std::max(0, textRect.Width()) / mark, QLatin1Char('#'));
     }
+    dc.Text(textRect, text, GetTextColor(context, state, flags),
+            align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
+}
 
-    if ((flags & PaintSelectionRect) && state.selectionFrom.x >= 0) {
-        const CRect selection{std::min(state.selectionFrom.x, state.selectionTo.x), std::min(state.selectionFrom.y, state.selectionTo.y),
-                              std::max(state.selectionFrom.x, state.selectionTo.x), std::max(state.selectionFrom.y, state.selectionTo.y)};
-        const CRect inside = selection.Intersected(context.repaintRect);
-        if (!inside.IsEmpty())
-            dc.FillAlpha(inside, appearance.selectionRect.color, appearance.selectionRect.alpha);
-    }
-
-    if ((flags & PaintText) && context.column) {
-        Common::CDataObject* object = context.row ? context.row->object : nullptr;
-        const Common::CValue value = object ? object->GetValue(context.column->GetFieldId()) : Common::CValue();
-        const int align = ResolveAlignment(context.column->GetAlignment(), value.GetType());
-        if (context.font)
-            dc.SelectFont(*context.font);
-        const CRect textRect = GetTextRect(context, state, flags);
-        QString text = CellText(context);
-        // A number is shown whole or not at all: with digits cut off it
-        // would read as another number. What does not fit is a row of '#'
-        // (the in-place tooltip shows the whole value).
-        if (IsNumberType(value.GetType()) && dc.TextWidth(text) > textRect.Width()) {
-            const int mark = std::max(1, dc.TextWidth(QStringLiteral("#")));
-            text = QString(std::max(0, textRect.Width()) / mark, QLatin1Char('#'));
-        }
-        dc.Text(textRect, text, GetTextColor(context, state, flags),
-                align == AlignRight ? TextRight : (align == AlignCenter ? TextCenter : TextLeft));
-    }
-
+void CCellPaintFormat::PaintImage(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
     const CRect imageRect = GetImageRect(context, state, flags);
-    if (!imageRect.IsEmpty()) {
-        const QPixmap image = context.images->GetImage(context.imageIndex);
-        if (context.stretchImages) {
-            dc.DrawPixmap({imageRect.left + 1, imageRect.top + 1, imageRect.right - 1, imageRect.bottom - 1}, image);
-        } else {
-            const int top = image.height() < imageRect.Height() ? imageRect.top + (imageRect.Height() - image.height()) / 2
-                                                                : imageRect.top;
-            dc.DrawPixmapPart(imageRect.left, top, image,
-                              {0, 0, std::min(image.width(), imageRect.Width()), std::min(image.height(), imageRect.Height())});
-        }
+    if (imageRect.IsEmpty())
+        return;
+    CDeviceContext& dc = *state.dc;
+    const QPixmap image = context.images->GetImage(context.imageIndex);
+    if (context.stretchImages) {
+        dc.DrawPixmap({imageRect.left + 1, imageRect.top + 1, imageRect.right - 1, imageRect.bottom - 1}, image);
+        return;
     }
+    const int top = image.height() < imageRect.Height() ? imageRect.top + (imageRect.Height() - image.height()) / 2
+                                                        : imageRect.top;
+    dc.DrawPixmapPart(imageRect.left, top, image,
+                      {0, 0, std::min(image.width(), imageRect.Width()), std::min(image.height(), imageRect.Height())});
+}
 
-    if ((flags & PaintFocusFrame) && item && IsFocusedRow(context, state)) {
-        const Color color = appearance.focus.color;
-        dc.Line(NextEven(visible.left), visible.top, visible.right - 1, visible.top, color, true);
-        dc.Line(NextEven(visible.left), visible.bottom - 1, visible.right - 1, visible.bottom - 1, color, true);
-        if (firstCell)
-            dc.Line(visible.left, visible.top, visible.left, visible.bottom - 1, color, true);
-        if (lastCell)
-            dc.Line(visible.right - 1, visible.top, visible.right - 1, visible.bottom - 1, color, true);
+void CCellPaintFormat::PaintFocusFrame(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    if (!(flags & PaintFlag::PaintFocusFrame) || !ItemOf(context) || !IsFocusedRow(context, state))
+        return;
+    CDeviceContext& dc = *state.dc;
+    const CRect& visible = context.visibleRect;
+    const Color color = AppearanceOf(state).focus.color;
+    dc.Line(NextEven(visible.left), visible.top, visible.right - 1, visible.top, color, true);
+    dc.Line(NextEven(visible.left), visible.bottom - 1, visible.right - 1, visible.bottom - 1, color, true);
+    if (IsFirstCell(context))
+        dc.Line(visible.left, visible.top, visible.left, visible.bottom - 1, color, true);
+    if (IsLastCell(context))
+        dc.Line(visible.right - 1, visible.top, visible.right - 1, visible.bottom - 1, color, true);
+}
+
+void CCellPaintFormat::PaintSelectionFrame(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    CGridItem* item = ItemOf(context);
+    if (!(flags & PaintFlag::PaintSelectionFrame) || !item || !item->IsSelected())
+        return;
+    CDeviceContext& dc = *state.dc;
+    const CRect& visible = context.visibleRect;
+    const Color color = AppearanceOf(state).selection.color;
+    if (!context.row->noTopFrameLine)
+        dc.Line(visible.left, visible.top, visible.right - 1, visible.top, color);
+    if (!context.row->noBottomFrameLine)
+        dc.Line(visible.left, visible.bottom - 1, visible.right - 1, visible.bottom - 1, color);
+    if (IsFirstCell(context))
+        dc.Line(visible.left, visible.top, visible.left, visible.bottom - 1, color);
+    if (IsLastCell(context))
+        dc.Line(visible.right - 1, visible.top, visible.right - 1, visible.bottom - 1, color);
+}
+
+void CCellPaintFormat::PaintTree(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    if (TreeIndent(context, state, flags) <= 0)
+        return;
+    CDeviceContext& dc = *state.dc;
+    CGridItem* item = ItemOf(context);
+    const CRect& full = context.fullRect;
+    const int h = full.Height();
+    const int level = TreeLevel(context);
+    const Color grey = GreyText();
+    if ((flags & PaintFlag::PaintTreeButtons) && HasButton(item, state)) {
+        const CRect box{full.left + level * h + 3, full.top + 3, full.left + level * h + h - 2, full.bottom - 2};
+        dc.FrameRect(box, grey);
+        const int middleY = (box.top + box.bottom - 1) / 2;
+        const int middleX = (box.left + box.right - 1) / 2;
+        dc.Line(box.left + 2, middleY, box.right - 3, middleY, MakeColor(0, 0, 0));
+        if (!IsDrawnExpanded(item, state))
+            dc.Line(middleX, box.top + 2, middleX, box.bottom - 3, MakeColor(0, 0, 0));
     }
-
-    if ((flags & PaintSelectionFrame) && item && item->IsSelected()) {
-        const Color color = appearance.selection.color;
-        if (!context.row->noTopFrameLine)
-            dc.Line(visible.left, visible.top, visible.right - 1, visible.top, color);
-        if (!context.row->noBottomFrameLine)
-            dc.Line(visible.left, visible.bottom - 1, visible.right - 1, visible.bottom - 1, color);
-        if (firstCell)
-            dc.Line(visible.left, visible.top, visible.left, visible.bottom - 1, color);
-        if (lastCell)
-            dc.Line(visible.right - 1, visible.top, visible.right - 1, visible.bottom - 1, color);
-    }
-
-    if (TreeIndent(context, state, flags) > 0) {
-        const int h = full.Height();
-        const int level = TreeLevel(context);
-        const Color grey = GreyText();
-        if ((flags & PaintTreeButtons) && HasButton(item, state)) {
-            const CRect box{full.left + level * h + 3, full.top + 3, full.left + level * h + h - 2, full.bottom - 2};
-            dc.FrameRect(box, grey);
-            const int middleY = (box.top + box.bottom - 1) / 2;
-            const int middleX = (box.left + box.right - 1) / 2;
-            dc.Line(box.left + 2, middleY, box.right - 3, middleY, MakeColor(0, 0, 0));
-            if (!IsDrawnExpanded(item, state))
-                dc.Line(middleX, box.top + 2, middleX, box.bottom - 3, MakeColor(0, 0, 0));
-        }
-        if ((flags & PaintTreeLines) && level >= 1) {
-            const int x = full.left + h / 2 + (level - 1) * h;
-            const int middle = full.top + h / 2 - 1;
-            dc.Line(x, full.top, x, IsLastChild(item) ? middle : full.bottom - 1, grey, true);
-            dc.Line(x, middle, HasButton(item, state) ? x + h - 3 : x + h / 2 + h - 1, middle, grey, true);
-            for (CGridItem* ancestor = item->GetParent(); ancestor && ancestor->GetParent() && ancestor->GetParent()->GetParent();
-                 ancestor = ancestor->GetParent()) {
-                if (!IsLastChild(ancestor)) {
-                    const int ax = full.left + (ancestor->GetLevel() - 1) * h + h / 2;
-                    dc.Line(ax, full.top, ax, full.bottom - 1, grey, true);
-                }
+    if ((flags & PaintFlag::PaintTreeLines) && level >= 1) {
+        const int x = full.left + h / 2 + (level - 1) * h;
+        const int middle = full.top + h / 2 - 1;
+        dc.Line(x, full.top, x, IsLastChild(item) ? middle : full.bottom - 1, grey, true);
+        dc.Line(x, middle, HasButton(item, state) ? x + h - 3 : x + h / 2 + h - 1, middle, grey, true);
+        for (CGridItem* ancestor = item->GetParent(); ancestor && ancestor->GetParent() && ancestor->GetParent()->GetParent();
+             ancestor = ancestor->GetParent()) {
+            if (!IsLastChild(ancestor)) {
+                const int ax = full.left + (ancestor->GetLevel() - 1) * h + h / 2;
+                dc.Line(ax, full.top, ax, full.bottom - 1, grey, true);
             }
         }
     }
+}
 
-    // Where dragged rows would go: a bar between rows and arrows on the target.
-    if ((flags & PaintDropMarker) && state.drag.active && context.row && context.row->rowKey == state.drag.targetArea) {
-        const int target = state.drag.targetRow;
-        const int index = context.row->rowIndex;
-        if (target >= 0 && target < state.drag.rowCount && (index == target || index == target + 1)) {
-            // In the tree column the bar starts where the dropped rows' text will
-            // (past the tree button of their level), on both rows it touches, so
-            // a drop under the row above reads as such and not as one beside it.
-            const bool treeColumn = (flags & PaintHierarchy) && context.column && state.header &&
-                                    state.header->GetTreeColumn() == context.column;
-            const int left = treeColumn ? std::min(visible.right, std::max(visible.left, full.left + (state.drag.level + 1) * full.Height()))
-                                        : visible.left;
-            if (!state.drag.after && index == target)
-                dc.FillSolid({left, full.top, visible.right, full.top + 2}, state.drag.markerColor);
-            else if (state.drag.after && index == target)
-                dc.FillSolid({left, full.bottom - 1, visible.right, full.bottom}, state.drag.markerColor);
-            else if (state.drag.after && index == target + 1)
-                dc.FillSolid({left, full.top, visible.right, full.top + 1}, state.drag.markerColor);
-        }
+void CCellPaintFormat::PaintDropMarker(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    // A bar between rows where the dragged rows would go.
+    if (!(flags & PaintFlag::PaintDropMarker) || !state.drag.active || !context.row || context.row->rowKey != state.drag.targetArea)
+        return;
+    const CRect& visible = context.visibleRect;
+    const CRect& full = context.fullRect;
+    CDeviceContext& dc = *state.dc;
+    const int target = state.drag.targetRow;
+    const int index = context.row->rowIndex;
+    if (target >= 0 && target < state.drag.rowCount && (index == target || index == target + 1)) {
+        // In the tree column the bar starts where the dropped rows' text will
+        // (past the tree button of their level), on both rows it touches, so
+        // a drop under the row above reads as such and not as one beside it.
+        const bool treeColumn = (flags & PaintFlag::PaintHierarchy) && context.column && state.header &&
+                                state.header->GetTreeColumn() == context.column;
+        const int left = treeColumn ? std::min(visible.right, std::max(visible.left, full.left + (state.drag.level + 1) * full.Height()))
+                                    : visible.left;
+        if (!state.drag.after && index == target)
+            dc.FillSolid({left, full.top, visible.right, full.top + 2}, state.drag.markerColor);
+        else if (state.drag.after && index == target)
+            dc.FillSolid({left, full.bottom - 1, visible.right, full.bottom}, state.drag.markerColor);
+        else if (state.drag.after && index == target + 1)
+            dc.FillSolid({left, full.top, visible.right, full.top + 1}, state.drag.markerColor);
     }
-    if ((flags & PaintDropArrows) && state.drag.active && context.row && firstCell &&
-        context.row->rowKey == state.drag.targetArea && context.row->rowIndex == state.drag.targetRow) {
-        const int h = full.Height();
-        const Color outline = BlendColor(state.drag.markerColor, context.backColor, 120);
-        const CRect left{full.left + 2 + 2, full.top + 2, full.left + 2 + h - 2, full.bottom - 2};
-        dc.Polygon({{left.left, left.top}, {left.left, left.bottom}, {left.right, (left.top + left.bottom) / 2}},
-                   state.drag.markerColor);
-        dc.Line(left.left, left.top, left.right, (left.top + left.bottom) / 2, outline);
-        const int rowRight = context.row->visibleRect.right;
-        const CRect right{rowRight - 2 - h + 2, full.top + 2, rowRight - 2 - 2, full.bottom - 2};
-        dc.Polygon({{right.right, right.top}, {right.right, right.bottom}, {right.left, (right.top + right.bottom) / 2}},
-                   state.drag.markerColor);
-        dc.Line(right.right, right.top, right.left, (right.top + right.bottom) / 2, outline);
-    }
+}
 
-    if ((flags & PaintVerticalLines) && appearance.verticalLines && context.column)
-        dc.Line(full.right - 1, NextEven(full.top), full.right - 1, full.bottom, appearance.verticalLine, true);
-    if ((flags & PaintHorizontalLines) && appearance.horizontalLines)
-        dc.Line(NextEven(full.left), full.bottom - 1, full.right, full.bottom - 1, appearance.horizontalLine, true);
-    dc.PopClip();
+void CCellPaintFormat::PaintDropArrows(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    if (!(flags & PaintFlag::PaintDropArrows) || !state.drag.active || !context.row || !IsFirstCell(context) ||
+        context.row->rowKey != state.drag.targetArea || context.row->rowIndex != state.drag.targetRow)
+        return;
+    CDeviceContext& dc = *state.dc;
+    const CRect& full = context.fullRect;
+    const int h = full.Height();
+    const Color outline = BlendColor(state.drag.markerColor, context.backColor, 120);
+    const CRect left{full.left + 2 + 2, full.top + 2, full.left + 2 + h - 2, full.bottom - 2};
+    dc.Polygon({{left.left, left.top}, {left.left, left.bottom}, {left.right, (left.top + left.bottom) / 2}},
+               state.drag.markerColor);
+    dc.Line(left.left, left.top, left.right, (left.top + left.bottom) / 2, outline);
+    const int rowRight = context.row->visibleRect.right;
+    const CRect right{rowRight - 2 - h + 2, full.top + 2, rowRight - 2 - 2, full.bottom - 2};
+    dc.Polygon({{right.right, right.top}, {right.right, right.bottom}, {right.left, (right.top + right.bottom) / 2}},
+               state.drag.markerColor);
+    dc.Line(right.right, right.top, right.left, (right.top + right.bottom) / 2, outline);
+}
+
+void CCellPaintFormat::PaintVerticalLine(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    const GridAppearance& appearance = AppearanceOf(state);
+    const CRect& full = context.fullRect;
+    if ((flags & PaintFlag::PaintVerticalLines) && appearance.verticalLines && context.column)
+        state.dc->Line(full.right - 1, NextEven(full.top), full.right - 1, full.bottom, appearance.verticalLine, true);
+}
+
+void CCellPaintFormat::PaintHorizontalLine(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    const GridAppearance& appearance = AppearanceOf(state);
+    const CRect& full = context.fullRect;
+    if ((flags & PaintFlag::PaintHorizontalLines) && appearance.horizontalLines)
+        state.dc->Line(NextEven(full.left), full.bottom - 1, full.right, full.bottom - 1, appearance.horizontalLine, true);
+}
+
+int CCellPaintFormat::PaintEditorDecoration(CellDrawContext& context, PaintState& state, PaintFlags flags)
+{
+    // The hot-cell frame, a check box, a drop-down button.
+    IEditDecoration* editor = EditorOf(state);
+    const EditSettings* edit = editor ? state.edit->settings : nullptr;
+    if (!edit || !(edit->hotFrame || edit->decoration || edit->secondDecoration))
+        return 0;
+    state.dc->PushClip();
+    state.dc->IntersectClip(context.visibleRect.Intersected(state.clipRect.IsEmpty() ? context.visibleRect : state.clipRect));
+    editor->PaintDecoration(context, state, flags);
+    state.dc->PopClip();
     return 0;
 }
 

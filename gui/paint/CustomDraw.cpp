@@ -13,6 +13,7 @@
 #include "gui/paint/ColumnPaintFormat.h"
 #include "gui/paint/HeaderPaintFormat.h"
 #include "gui/paint/LinePaintFormat.h"
+#include "gui/paint/PaintPass.h"
 #include "gui/platform/DeviceContext.h"
 #include "gui/platform/QtText.h"
 
@@ -109,22 +110,8 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
     int right = context.fullRect.left;
     if (state.header) {
         for (CColumn* column : state.header->GetVisibleColumns()) {
-            const CRect full = state.header->GetColumnRect(state.scroll, column->GetFieldId());
-            const CRect visible = state.header->GetClippedColumnRect(state.scroll, column->GetFieldId());
-            CellDrawContext cell;
-            static_cast<DrawContext&>(cell) = row;
-            cell.row = &row;
-            cell.column = column;
-            cell.fullRect = {full.left, context.fullRect.top, full.right, context.fullRect.bottom};
-            cell.visibleRect = {visible.left, context.fullRect.top, visible.right, context.fullRect.bottom};
-            cell.repaintRect = cell.visibleRect.Intersected(context.repaintRect);
-            cell.format = column->GetFormat();
-            cell.images = state.images;
-            cell.imageIndex = column->GetImageIndex();
-            cell.stretchImages = state.stretchImages;
-            if (!cell.format && context.object)
-                cell.format = context.object->GetFieldFormat(column->GetFieldId());
-            right = std::max(right, full.right);
+            CellDrawContext cell = MakeCellContext(state, row, column);
+            right = std::max(right, cell.fullRect.right);
             // Cells outside the clip are not handed to the custom draw: a
             // custom draw that does not clip itself would otherwise put the
             // cells of other pages into a printed page (text drawn outside
@@ -134,9 +121,7 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
         }
     }
     // The filler right of the last column.
-    CellDrawContext filler;
-    static_cast<DrawContext&>(filler) = row;
-    filler.row = &row;
+    CellDrawContext filler = MakeCellContext(state, row, nullptr);
     filler.fullRect = {std::max(right, context.fullRect.left), context.fullRect.top, context.fullRect.right,
                        context.fullRect.bottom};
     filler.visibleRect = filler.fullRect;

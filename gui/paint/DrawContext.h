@@ -25,7 +25,6 @@ class CDeviceContext;
 class CGrid;
 class CHeader;
 class CImageList;
-class IEditInPlace;
 struct EditSettings;
 
 enum PaintFlag : std::uint32_t {
@@ -163,10 +162,24 @@ protected:
     ~IRepaintScheduler() = default;
 };
 
+struct PaintState;
+
+// The part of the grid's in-place editor (IEditInPlace) that the cell paint
+// format asks for: the flags to paint a cell with (a check box instead of
+// the text) and the cell's decoration (the hot-cell frame, a check box, a
+// drop-down button). Declared here so painting reaches the editor without
+// knowing the edit room; both read only the draw context and the paint state.
+class KESTRUM_GRIDCORE_EXPORT IEditDecoration {
+public:
+    virtual ~IEditDecoration() = default;
+    virtual void PaintDecoration(CellDrawContext& context, PaintState& state, std::uint32_t flags) = 0;
+    virtual std::uint32_t AdjustPaintFlags(CellDrawContext& context, PaintState& state, std::uint32_t flags) = 0;
+};
+
 // What a paint pass tells the in-place editor's paint operations (the flag
 // rewriting and the decoration of each cell).
 struct KESTRUM_GRIDCORE_EXPORT EditPaintInfo {
-    IEditInPlace* editor = nullptr; // null: no in-place editing on the grid
+    IEditDecoration* editor = nullptr; // null: no in-place editing on the grid
     const EditSettings* settings = nullptr;
     bool editing = false; // an edit is active
     // The cell under the mouse pointer (item, field id) and where the pointer is.

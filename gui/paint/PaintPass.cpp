@@ -5,6 +5,7 @@
 #include <QPalette>
 
 #include "common/DataObject.h"
+#include "gui/grid/CellFormat.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
 #include "gui/platform/DeviceContext.h"
@@ -45,12 +46,10 @@ CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CC
     cell.fullRect = {full.left, row.fullRect.top, full.right, row.fullRect.bottom};
     cell.visibleRect = {visible.left, row.fullRect.top, visible.right, row.fullRect.bottom};
     cell.repaintRect = cell.visibleRect.Intersected(row.repaintRect);
-    cell.format = column->GetFormat();
+    cell.format = CellFormatOf(column, row.object, column->GetFieldId(), FormatFallback::None);
     cell.images = state.images;
     cell.imageIndex = column->GetImageIndex();
     cell.stretchImages = state.stretchImages;
-    if (!cell.format && row.object)
-        cell.format = row.object->GetFieldFormat(column->GetFieldId());
     return cell;
 }
 

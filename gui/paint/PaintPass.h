@@ -35,9 +35,11 @@ struct KESTRUM_GUI_EXPORT PassRow {
 // The row's draw context: colours by the index's parity, the pass's font
 // and highlight settings, margins 2 and 2.
 KESTRUM_GUI_EXPORT RowDrawContext MakeRowContext(const PassSettings& pass, const PaintState& state, const PassRow& row);
-// The context of the row's cell in `column`, as the line paint format hands
-// it to the custom draw (for those who ask about one cell outside a paint,
-// like the tooltips). `row` must outlive it.
+// The context of the row's cell in `column` (null: the filler, whose
+// rectangles the caller sets): the one builder of cell contexts, used by the
+// line paint format for every cell it hands to the custom draw and by those
+// who ask about one cell outside a paint, like the tooltips. The format is
+// the column's, else the field's (CellFormatOf). `row` must outlive it.
 KESTRUM_GUI_EXPORT CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column);
 // Paints the row when it meets the paint state's clip rectangle.
 KESTRUM_GUI_EXPORT void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row);

@@ -360,3 +360,43 @@ TEST_F(PaintedGrid, ANumberThatDoesNotFitShowsNoneOfItsDigits)
         }
     }
 }
+
+namespace {
+// An application's cell format that replaces the background step alone.
+class CGreenBackground final : public CCellPaintFormat {
+public:
+    void PaintBackground(CellDrawContext& context, PaintState& state, PaintFlags flags) override
+    {
+        if (flags & PaintFlag::PaintBackground)
+            state.dc->FillSolid(context.repaintRect, MakeColor(0, 160, 0));
+    }
+    ICellPaintFormat* Clone() const override { return new CGreenBackground(*this); }
+};
+} // namespace
+
+TEST_F(PaintedGrid, AFormatReplacingOneStepKeepsTheOthers)
+{
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(0, "Name", 150, AlignAuto, false, -1, -1, nullptr, new CGreenBackground, nullptr, ""));
+    header->AddColumn(new CColumn(2, "Size", 100, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    delete grid.SetHeader(header);
+    grid.SelectRow(1, AreaScrollable, true);
+    QCoreApplication::processEvents();
+
+    const CRect rect = grid.GetRowRect(items[1]);
+    const QImage image = grid.viewport()->grab().toImage();
+    const int middle = rect.top + rect.Height() / 2 + 1;
+    // The replaced step: green, without the selection tint the default
+    // background would blend in.
+    EXPECT_EQ(image.pixelColor(140, middle), QColor(0, 160, 0));
+    // The kept steps: the selection frame along the row's top, and the text.
+    EXPECT_EQ(image.pixelColor(140, rect.top), ToQColor(grid.GetAppearance().selection.color));
+    int ink = 0;
+    for (int x = 2; x < 60; ++x)
+        for (int y = rect.top + 1; y < rect.bottom - 1; ++y)
+            ink += image.pixelColor(x, y).green() < 100 ? 1 : 0;
+    EXPECT_GT(ink, 0) << "the text is still drawn over the replaced background";
+    // The next column keeps the default background, tinted by the selection.
+    EXPECT_NE(image.pixelColor(180, middle), QColor(0, 160, 0));
+    EXPECT_NE(image.pixelColor(180, middle), QColor(255, 255, 255));
+}

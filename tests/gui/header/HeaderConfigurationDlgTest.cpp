@@ -22,7 +22,7 @@
 #include "gui/grid/Grid.h"
 #include "gui/header/Column.h"
 #include "gui/header/Header.h"
-#include "gui/header/HeaderConfigurationDlg.h"
+#include "gui/grid/HeaderConfigurationDlg.h"
 #include "tests/support/EventPump.h"
 
 namespace {
@@ -538,6 +538,37 @@ TEST_F(HeaderDialog, TheGridOpensTheDialogForItsHeader)
     EXPECT_EQ(grid.ShowHeaderConfiguration(), QDialog::Accepted);
     EXPECT_TRUE(seen);
     EXPECT_EQ(header->GetColumnAt(0)->GetFieldId(), kFirstField + 5);
+}
+
+// An application's grid that shows a dialog of its own for the header.
+class COwnDialogGrid final : public CGrid {
+public:
+    int ShowHeaderConfiguration() override
+    {
+        QDialog own(this);
+        own.setObjectName("ApplicationHeaderDialog");
+        return own.exec() == QDialog::Accepted ? 42 : 0;
+    }
+};
+
+TEST(HeaderConfigurationRequest, AnApplicationsOverrideShowsItsOwnDialog)
+{
+    COwnDialogGrid own;
+    own.SetHeader(new CHeader(true));
+    own.show();
+    Pump();
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        PumpUntil([] { return QApplication::activeModalWidget() != nullptr; }, 10);
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = modal->objectName();
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->accept();
+        }
+    });
+    CGrid& grid = own; // where the library and the application reach it
+    EXPECT_EQ(grid.ShowHeaderConfiguration(), 42);
+    EXPECT_EQ(shown, "ApplicationHeaderDialog");
 }
 
 } // namespace

@@ -13,6 +13,9 @@
 // through the dialog font's average character width and height.
 //
 // The header is never owned. GUI thread only.
+//
+// It lives beside the grid widget rather than with the header: it is built
+// on a grid and on in-place editing, both of which sit above the header.
 #pragma once
 
 #include "gui/platform/Export.h"

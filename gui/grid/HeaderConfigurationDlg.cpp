@@ -1,4 +1,4 @@
-#include "gui/header/HeaderConfigurationDlg.h"
+#include "gui/grid/HeaderConfigurationDlg.h"
 
 #include <QFontMetrics>
 #include <QIntValidator>
