@@ -1,6 +1,7 @@
 #include "gui/accessibility/GridAccessible.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QEvent>
 #include <QScrollBar>
 #include <algorithm>
@@ -447,6 +448,14 @@ CGridAccessible::CGridAccessible(CGrid* grid)
     g_liveInterfaces.fetch_add(1, std::memory_order_relaxed);
     m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { Flush(); });
+    // An editor takes the focus before the grid has recorded its edit: it
+    // is named once the event is done.
+    QObject::connect(qApp, &QApplication::focusChanged, &m_timer, [this](QWidget*, QWidget* now) {
+        if (!now || !m_grid || !m_grid->viewport()->isAncestorOf(now))
+            return;
+        NameEditor(now);
+        QTimer::singleShot(0, &m_timer, [this, focused = QPointer<QWidget>(now)] { NameEditor(focused); });
+    });
     auto* watch = new CFocusWatch(*this);
     watch->setParent(&m_timer);
     grid->installEventFilter(watch);
@@ -610,6 +619,29 @@ void CGridAccessible::SweepCells()
         if (cell)
             QAccessible::deleteAccessibleInterface(it.value());
         it = m_headerCells.erase(it);
+    }
+}
+
+void CGridAccessible::NameEditor(QWidget* focused)
+{
+    QWidget* control = m_grid ? m_grid->GetEditControl() : nullptr;
+    if (!focused || !control || (focused != control && !control->isAncestorOf(focused)))
+        return;
+    CColumn* column = ColumnAt(ColumnIndexOf(m_grid->GetEditField()));
+    CColumn* lead = ColumnAt(LeadColumn());
+    const HITEM item = m_grid->GetEditItem();
+    if (!column || !item)
+        return;
+    const QString caption = ToQString(column->GetCaption());
+    const QString row = lead ? PaintedText(m_grid, item, lead) : QString();
+    const QString description = QStringLiteral("Edits %1 of %2; Enter keeps the value, Esc drops it").arg(caption, row);
+    for (QWidget* widget : {control, focused}) {
+        // An application's own name for its control stays.
+        if (widget->accessibleName().isEmpty() || widget->property("kestrumNamed").toBool()) {
+            widget->setAccessibleName(caption);
+            widget->setAccessibleDescription(description);
+            widget->setProperty("kestrumNamed", true);
+        }
     }
 }
 

@@ -127,6 +127,9 @@ public:
 
 private:
     bool HeaderShown() const;
+    // The editor (and the part of it that took the focus) is named after its
+    // column and described by its row, as it takes the keyboard.
+    void NameEditor(QWidget* focused);
     void Schedule();
     // Drops the cells whose item left the rows.
     void SweepCells();

@@ -304,7 +304,7 @@ TEST_F(AccessibleGrid, AValueChangeOfAVisibleCellIsAnnouncedForItsRow)
     EXPECT_EQ(change->lastRow, 4);
 }
 
-TEST_F(AccessibleGrid, EditingThroughTheActionWritesTheValueAndCheckBoxesToggle)
+TEST_F(AccessibleGrid, EditingThroughTheActionNamesTheEditorWritesTheValueAndCheckBoxesToggle)
 {
     Fill();
     QAccessibleInterface* name = CellAt(3, 0);
@@ -313,6 +313,10 @@ TEST_F(AccessibleGrid, EditingThroughTheActionWritesTheValueAndCheckBoxesToggle)
     Actions(name)->doAction("edit");
     auto* editor = qobject_cast<QLineEdit*>(grid.GetEditControl());
     ASSERT_NE(editor, nullptr);
+    Pump();
+    ASSERT_TRUE(editor->hasFocus());
+    EXPECT_EQ(editor->accessibleName(), "Name") << "the editor is named after its column";
+    EXPECT_TRUE(editor->accessibleDescription().contains("file 0")) << editor->accessibleDescription().toStdString();
     editor->selectAll();
     QTest::keyClicks(editor, "renamed");
     QTest::keyClick(editor, Qt::Key_Return);
