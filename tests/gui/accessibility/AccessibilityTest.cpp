@@ -16,6 +16,7 @@
 #include "gui/accessibility/GridAccessible.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
+#include "gui/header/HeaderConfigurationDlg.h"
 #include "tests/support/EventPump.h"
 #include "tests/support/FakeClock.h"
 
@@ -352,6 +353,37 @@ TEST_F(AccessibleGrid, TheHeaderTellsItsSortStateAndAResortIsAnnounced)
     EXPECT_EQ(size->text(QAccessible::Description), "");
     grid.SetSortInfo(1, CSortInfo(kSize, false), true);
     EXPECT_EQ(size->text(QAccessible::Description), "Sorted ascending, level 2");
+}
+
+// Orca's check on a dialog: every button and every control that takes the
+// keyboard has a name.
+TEST_F(AccessibleGrid, TheHeaderDialogHasNoUnnamedButtonOrFocusableControl)
+{
+    CHeaderConfigurationDlg dialog(header, &grid);
+    dialog.show();
+    Pump();
+    QStringList unnamed;
+    std::vector<QAccessibleInterface*> stack{QAccessible::queryAccessibleInterface(&dialog)};
+    int seen = 0;
+    while (!stack.empty()) {
+        QAccessibleInterface* node = stack.back();
+        stack.pop_back();
+        ++seen;
+        const bool button = node->role() == QAccessible::Button;
+        const bool focusable = node->state().focusable && node->role() != QAccessible::ScrollBar &&
+                               node->role() != QAccessible::Dialog;
+        if ((button || focusable) && node->text(QAccessible::Name).isEmpty())
+            unnamed << QStringLiteral("%1 (role %2)").arg(node->object() ? node->object()->objectName() : QString())
+                           .arg(int(node->role()));
+        // The list's cells are its rows; its captions and check boxes are read above.
+        if (node->role() != QAccessible::Table && node->role() != QAccessible::Tree)
+            for (int i = 0; i < node->childCount(); ++i)
+                if (QAccessibleInterface* child = node->child(i))
+                    stack.push_back(child);
+    }
+    EXPECT_GT(seen, 10);
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
+    dialog.reject();
 }
 
 } // namespace
