@@ -268,7 +268,19 @@ void CMainFrame::UpdateStatus()
         }
     } else {
         m_walking = true;
-        setWindowTitle(QString("Kestrum - Velmora - scanning: %1 folders, %2 files, %3")
+        // The title names what is walked (a screen reader reads it first):
+        // the refreshed folder, else the roots, the first three by name.
+        QStringList walked;
+        if (CFolderData* folder = m_view->RefreshedFolder()) {
+            walked << CVelmoraView::FullNameOf(folder);
+        } else {
+            for (CFolderData* drive : m_document->Scanner().GetDrives())
+                walked << CVelmoraView::FullNameOf(drive);
+            if (walked.size() > 3)
+                walked = walked.mid(0, 3) << QString("and %1 more").arg(walked.size() - 3);
+        }
+        setWindowTitle(QString("Kestrum - Velmora - scanning %1: %2 folders, %3 files, %4")
+                           .arg(walked.join(", "))
                            .arg(progress.folders.load())
                            .arg(progress.files.load())
                            .arg(HumanBytes(progress.bytes.load())));

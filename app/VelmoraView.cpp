@@ -51,6 +51,9 @@ CVelmoraView::CVelmoraView(CVelmoraDoc& document, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grid);
+    // What a screen reader calls the grid (its rows and cells it reads itself).
+    m_grid->setAccessibleName("Folders and files");
+    m_grid->setAccessibleDescription("The walked folders and files with their sizes; Right opens a folder, Left closes it");
 
     m_grid->SetHeader(MakeDefaultHeader(m_grid->GetGridFont()));
     MeasureColumns();

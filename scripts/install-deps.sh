@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth imagemagick poppler-utils xdotool xclip
   fonts-dejavu-core adwaita-icon-theme locales-all
+  at-spi2-core dbus-x11 python3-pyatspi
   dpkg-dev fakeroot desktop-file-utils appstream lintian file
 )
 

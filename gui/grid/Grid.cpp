@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "gui/accessibility/GridAccessNotify.h"
 #include "gui/edit/EditInPlace.h"
 #include "gui/clipboard/CopyPaste.h"
 #include "gui/clipboard/DragDrop.h"
@@ -30,6 +31,7 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
     viewport()->setMouseTracking(true); // moves without a button: the resize cursor, the hot caption
     viewport()->setAcceptDrops(true);   // the drag-and-drop switch decides what is taken
     setFocusPolicy(Qt::StrongFocus);
+    InstallGridAccessibility();
     m_impl->UpdateRowHeights();
     // The in-place tooltip's control asks the grid (for its font) as it is attached.
     m_impl->tooltips = std::make_unique<CGridTooltips>(m_impl->tooltipHost);
@@ -47,6 +49,7 @@ CGrid::CGrid(QWidget* parent) : QAbstractScrollArea(parent), m_impl(std::make_un
 CGrid::~CGrid()
 {
     SetClosing();
+    ForgetAccessibleGrid(this);
     // Without writing, and without telling the listener (whose window may be
     // half destroyed when its children go).
     m_impl->edit->EndEdit(EditNoNavigation, false);

@@ -1,6 +1,7 @@
 // What the row trees and the dispatcher call back on the grid: rows changed,
 // repaints, focus, events and the row filter for the trees; what a
 // data-object change does to an item for the dispatcher.
+#include "gui/accessibility/GridAccessNotify.h"
 #include "gui/grid/GridImpl.h"
 #include "gui/platform/DeviceContext.h"
 
@@ -10,6 +11,7 @@ namespace Kestrum::GUI {
 
 void CGridSurfaceAdapter::OnRowsChanged(int area, int firstRow, bool)
 {
+    NotifyAccessibleRowsChanged(m_grid.owner);
     if (area == AreaScrollable) {
         // Fewer rows may leave the top row past the last page; only then is
         // the page measured, so a stream of added rows costs nothing here.

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "gui/accessibility/GridAccessNotify.h"
 #include "gui/clipboard/GridTransfer.h"
 #include "gui/grid/CellFormat.h"
 #include "gui/grid/Dispatcher.h"
@@ -114,6 +115,7 @@ void CGridImpl::Refilter()
 
 void CGridImpl::RaiseItemEvent(int code, CGridItem* item)
 {
+    NotifyAccessibleItemEvent(owner, code, ToHandle(item));
     if (!notificationsEnabled || !listener)
         return;
     GridItemNotification notification;
@@ -136,6 +138,7 @@ void CGridImpl::OnHeaderChanged(CHeader* changed, CColumn* column, std::int32_t 
     }
     if (changed != header)
         return;
+    NotifyAccessibleHeaderChanged(owner, code);
     int notifyCode = -1;
     switch (code) {
     case HeaderColumnAdded:

@@ -69,6 +69,9 @@ public:
     {
         m_up = MakeArrow(Qt::UpArrow, "up", [changed] { changed(-1); });
         m_down = MakeArrow(Qt::DownArrow, "down", [changed] { changed(1); });
+        // Arrows without text: a screen reader says these.
+        m_up->setAccessibleName("One fixed column fewer");
+        m_down->setAccessibleName("One fixed column more");
     }
 
 protected:
@@ -279,6 +282,12 @@ CHeaderConfigurationDlg::CHeaderConfigurationDlg(CHeader* header, QWidget* paren
     connect(static_cast<QPushButton*>(GetControl(IdUp)), &QPushButton::clicked, this, [this] { OnUp(); });
     connect(static_cast<QPushButton*>(GetControl(IdDown)), &QPushButton::clicked, this, [this] { OnDown(); });
     connect(static_cast<QPushButton*>(GetControl(IdBottom)), &QPushButton::clicked, this, [this] { OnBottom(); });
+
+    // What a screen reader says of the controls that have no text of their own.
+    m_impl->grid->setAccessibleName("Columns");
+    m_impl->grid->setAccessibleDescription("Checked columns are shown; Top, Up, Down and Bottom move the selected ones");
+    static_cast<QLabel*>(GetControl(IdFixedLabel))->setBuddy(m_impl->count);
+    m_impl->count->setAccessibleName("Fixed columns");
 
     // Initialisation: the count, then the list.
     m_fixedCount = header ? header->GetFixedColumnCount() : 0;
