@@ -1,6 +1,7 @@
 #include "app/treemap/TreemapLink.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QMenu>
@@ -21,13 +22,38 @@ using Kestrum::GUI::HITEM;
 CTreemapLink::CTreemapLink(CTreemapView& treemap, CVelmoraView& view, CVelmoraDoc& document)
     : m_treemap(treemap), m_view(view), m_document(document)
 {
-    m_view.Grid().SetListener(this);
+    m_view.Grid().installEventFilter(this);
+    m_view.Grid().viewport()->installEventFilter(this);
     m_treemap.AttachTooltip(m_view.Grid());
-    m_treemap.onActivated = [this](CDataObject* object) { RevealRow(object); };
-    FollowSort();
+    m_treemap.onActivated = [this](CDataObject* object) {
+        RevealRow(object);
+        FollowGrid();
+    };
+    FollowGrid();
 }
 
-CTreemapLink::~CTreemapLink() { m_view.Grid().SetListener(nullptr); }
+CTreemapLink::~CTreemapLink() = default;
+
+bool CTreemapLink::eventFilter(QObject*, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+        // Looked at once the grid has handled it; one look per burst.
+        if (!m_followPosted) {
+            m_followPosted = true;
+            QMetaObject::invokeMethod(this, [this] {
+                m_followPosted = false;
+                FollowGrid();
+            }, Qt::QueuedConnection);
+        }
+        break;
+    default: break;
+    }
+    return false;
+}
 
 void CTreemapLink::TakeRoots()
 {
@@ -52,6 +78,7 @@ void CTreemapLink::Tick()
     }
     if (!m_treemap.isVisible())
         return;
+    FollowGrid();
     TakeRoots();
     if (ended)
         m_treemap.Relayout();
@@ -106,27 +133,16 @@ void CTreemapLink::RevealRow(CDataObject* object)
     grid.EnsureItemVisible(item);
 }
 
-void CTreemapLink::OnGridItemNotification(const Kestrum::GUI::GridItemNotification& notification)
+void CTreemapLink::FollowGrid()
 {
-    if (notification.code != Kestrum::GUI::EventFocusChanged || m_frozen || m_closed)
+    if (m_frozen || m_closed)
         return;
-    if (notification.state & Kestrum::GUI::StateFocused)
-        m_treemap.SetFocusedObject(notification.object);
-    else if (notification.object == m_treemap.FocusedObject())
-        m_treemap.SetFocusedObject(nullptr);
-}
-
-void CTreemapLink::OnGridHeaderNotification(const Kestrum::GUI::GridHeaderNotification& notification)
-{
-    if (notification.code == Kestrum::GUI::NotifySortChanged)
-        FollowSort();
-}
-
-void CTreemapLink::FollowSort()
-{
     Kestrum::GUI::CGrid& grid = m_view.Grid();
     const std::int32_t field = grid.GetSortLevelCount() > 0 ? grid.GetSortInfo(0).GetFieldId() : FIELD_SIZE;
     m_treemap.SetAreaField(field == FIELD_SIZE_ON_DISK ? FIELD_SIZE_ON_DISK : FIELD_SIZE);
+    CDataObject* focused = m_view.FocusedObject();
+    if (focused != m_treemap.FocusedObject())
+        m_treemap.SetFocusedObject(focused);
 }
 
 void CTreemapLink::Show(bool shown)

@@ -10,6 +10,7 @@
 // object it holds and read nothing until the walk has ended.
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include "gui/grid/Grid.h"
@@ -26,10 +27,10 @@ class CTreemapView;
 class CVelmoraDoc;
 class CVelmoraView;
 
-class CTreemapLink : public Kestrum::GUI::IGridListener {
+class CTreemapLink : public QObject {
 public:
     CTreemapLink(CTreemapView& treemap, CVelmoraView& view, CVelmoraDoc& document);
-    ~CTreemapLink();
+    ~CTreemapLink() override;
     CTreemapLink(const CTreemapLink&) = delete;
     CTreemapLink& operator=(const CTreemapLink&) = delete;
 
@@ -54,11 +55,16 @@ public:
     // Writes the picture as PNG; false when the file cannot be written.
     bool SaveImage(const QString& file);
 
-    void OnGridItemNotification(const Kestrum::GUI::GridItemNotification& notification) override;
-    void OnGridHeaderNotification(const Kestrum::GUI::GridHeaderNotification& notification) override;
+    // The grid's focus and sort as the treemap last took them; the grid
+    // tells no one (Velmora keeps its notifications off: a million rows
+    // would each be announced), so they are looked at after each key,
+    // click and wheel on the grid, and with the tick.
+    void FollowGrid();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FollowSort();
     void TakeRoots();
 
     CTreemapView& m_treemap;
@@ -69,6 +75,7 @@ private:
     bool m_frozen = false;  // the tree is changing: read nothing
     bool m_walking = true;  // as the last tick saw it
     bool m_closed = false;
+    bool m_followPosted = false;
 };
 
 } // namespace Velmora

@@ -201,8 +201,9 @@ CTreemapView::~CTreemapView() = default;
 
 void CTreemapView::SetRoots(std::vector<CFolderData*> roots)
 {
-    if (roots == m_roots)
+    if (roots == m_roots && (m_reading || roots.empty()))
         return;
+    m_reading = m_reading || !roots.empty();
     m_roots = std::move(roots);
     m_stale = true;
     update();
@@ -231,6 +232,19 @@ void CTreemapView::SetStyle(Style style)
 
 void CTreemapView::Relayout()
 {
+    if (!m_reading) {
+        // Held: the picture of before, dimmed, at the new size.
+        const QSize shown = size().boundedTo(QSize(32767, 32767)).expandedTo(QSize(1, 1));
+        if (m_picture.isNull()) {
+            m_picture = QImage(shown, QImage::Format_RGB32);
+            m_picture.fill(kEmptyColour);
+        } else if (m_picture.size() != shown) {
+            m_picture = m_picture.scaled(shown);
+        }
+        m_stale = false;
+        update();
+        return;
+    }
     LayOutTiles();
     PaintTiles();
     FindFocusRects();
@@ -255,6 +269,7 @@ void CTreemapView::Forget()
     m_tiles.clear();
     m_tiles.shrink_to_fit();
     m_roots.clear();
+    m_reading = false;
     m_zoom = nullptr;
     m_focused = nullptr;
     m_hovered = nullptr;

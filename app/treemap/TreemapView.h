@@ -63,8 +63,9 @@ public:
     // Lays out again when the last layout is kRelayoutInterval old by the
     // grid clock (and the view is shown); true when it did.
     bool RelayoutIfDue();
-    // The tree is about to change under the tiles: the objects go (the
-    // picture stays, greyed, until the next SetRoots and layout).
+    // The tree is about to change under the tiles: the objects go, and the
+    // tree is not read again until roots are set (the picture stays,
+    // dimmed, meanwhile).
     void Forget();
 
     // Zoom: one folder's picture; out goes up a level, Home to the roots.
@@ -125,6 +126,7 @@ private:
     Treemap::CPalette m_palette;
     QImage m_picture;
     bool m_stale = true; // the picture is not of the current roots, zoom or size
+    bool m_reading = true; // false from Forget to the next roots
     std::int64_t m_laidOutAt = 0;
     int m_layouts = 0;
     Kestrum::Common::CDataObject* m_focused = nullptr;
