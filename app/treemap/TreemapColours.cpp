@@ -12,7 +12,7 @@ const Rgb CPalette::kColourOf[kColours] = {
     0xE69138, 0xC27BA0, 0x93C47D, 0x6D9EEB, 0xB45F06, 0x76A5AF,
 };
 
-std::string ExtensionOf(std::string_view name)
+std::string_view ExtensionOf(std::string_view name, char (&buffer)[16])
 {
     // A version after the extension ("libz.so.1.3") is passed over.
     auto allDigits = [](std::string_view part) {
@@ -24,15 +24,22 @@ std::string ExtensionOf(std::string_view name)
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size() || name.size() - dot - 1 > 12)
         return {};
-    std::string extension(name.substr(dot + 1));
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
+    const std::string_view extension = name.substr(dot + 1);
+    for (std::size_t i = 0; i < extension.size(); ++i)
+        buffer[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(extension[i])));
+    return {buffer, extension.size()};
+}
+
+std::string ExtensionOf(std::string_view name)
+{
+    char buffer[16];
+    return std::string(ExtensionOf(name, buffer));
 }
 
 Rgb CPalette::ColourOf(std::string_view name) const
 {
-    const std::string extension = ExtensionOf(name);
+    char buffer[16];
+    const std::string_view extension = ExtensionOf(name, buffer);
     if (extension.empty())
         return kOtherColour;
     for (std::size_t i = 0; i < m_chosen.size(); ++i)
@@ -43,9 +50,14 @@ Rgb CPalette::ColourOf(std::string_view name) const
 
 void CPalette::Count(std::string_view name, double area)
 {
-    std::string extension = ExtensionOf(name);
-    if (!extension.empty())
-        m_counts[std::move(extension)] += area;
+    char buffer[16];
+    const std::string_view extension = ExtensionOf(name, buffer);
+    if (extension.empty())
+        return;
+    if (auto found = m_counts.find(extension); found != m_counts.end())
+        found->second += area;
+    else
+        m_counts.emplace(std::string(extension), area);
 }
 
 bool CPalette::Assign()

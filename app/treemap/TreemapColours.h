@@ -20,6 +20,8 @@ inline constexpr Rgb kRestColour = 0x7A7A7A;   // many small entries in one tile
 // when the dot is not the first character and at most 12 characters follow;
 // numbers after it are a version ("libz.so.1.3" is "so").
 std::string ExtensionOf(std::string_view name);
+// The same, lowered into `buffer`.
+std::string_view ExtensionOf(std::string_view name, char (&buffer)[16]);
 
 class CPalette {
 public:
@@ -37,7 +39,12 @@ public:
     const std::vector<std::string>& Extensions() const { return m_chosen; }
 
 private:
-    std::unordered_map<std::string, double> m_counts;
+    // Looked up by a view of the name's extension: no string per tile.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, double, Hash, std::equal_to<>> m_counts;
     std::vector<std::string> m_chosen;
 };
 

@@ -55,8 +55,8 @@ protected:
 
 struct Options {
     // In square pixels of the bounds.
-    double minFolderArea = 36;
-    double minTileArea = 2;
+    double minFolderArea = 64;
+    double minTileArea = 4;
 };
 
 // Lays out `roots` side by side in `bounds` as one folder would be, each

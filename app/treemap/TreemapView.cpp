@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <unordered_set>
 
@@ -50,8 +51,6 @@ const double kLight[3] = {-0.09759, -0.19518, 0.9759};
 constexpr QRgb kFocusColour = qRgb(255, 255, 0);
 constexpr QRgb kFolderFrameColour = qRgb(255, 255, 255);
 constexpr QRgb kEmptyColour = qRgb(48, 48, 48);
-
-bool IsFolder(CDataObject* object) { return dynamic_cast<CFolderData*>(object) != nullptr; }
 
 CDataObject* ParentOf(CDataObject* object)
 {
@@ -103,12 +102,14 @@ public:
     CTileSink(std::vector<CTreemapView::Tile>& tiles, CPalette& palette) : m_tiles(tiles), m_palette(palette) {}
     void OnTile(const Rect& rect, const void* node, TileKind kind, int) override
     {
-        CTreemapView::Tile tile{static_cast<CDataObject*>(const_cast<void*>(node)), Edge(rect.x), Edge(rect.y),
-                                Edge(rect.x + rect.w), Edge(rect.y + rect.h)};
+        auto* object = static_cast<CDataObject*>(const_cast<void*>(node));
+        const bool folder = kind == TileKind::Folder || kind == TileKind::Folded || kind == TileKind::Rest;
+        CTreemapView::Tile tile{reinterpret_cast<std::uintptr_t>(object) | (folder && object ? 1u : 0u), Edge(rect.x),
+                                Edge(rect.y), Edge(rect.x + rect.w), Edge(rect.y + rect.h)};
         if (tile.right <= tile.left || tile.bottom <= tile.top)
             return;
         if (kind == TileKind::File)
-            m_palette.Count(static_cast<CFileData*>(tile.object)->GetName().View(),
+            m_palette.Count(static_cast<CFileData*>(object)->GetName().View(),
                             double(tile.right - tile.left) * (tile.bottom - tile.top));
         m_tiles.push_back(tile);
     }
@@ -245,9 +246,11 @@ void CTreemapView::Relayout()
         update();
         return;
     }
+    const auto start = std::chrono::steady_clock::now();
     LayOutTiles();
     PaintTiles();
     FindFocusRects();
+    m_lastLayoutMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     m_stale = false;
     m_laidOutAt = Kestrum::GUI::GridClockNow();
     ++m_layouts;
@@ -285,7 +288,7 @@ void CTreemapView::Forget()
 
 void CTreemapView::LayOutTiles()
 {
-    m_tiles.clear();
+    m_tiles.clear(); // the capacity stays: the next picture has about as many tiles
     std::vector<Entry> roots;
     if (m_zoom)
         roots.push_back({static_cast<CDataObject*>(m_zoom), SizeOf(m_zoom, m_field), true});
@@ -297,7 +300,8 @@ void CTreemapView::LayOutTiles()
     const QSize size = this->size().boundedTo(QSize(32767, 32767));
     Layout(source, roots, Rect{0, 0, double(size.width()), double(size.height())}, sink);
     m_palette.Assign();
-    m_tiles.shrink_to_fit();
+    if (m_tiles.capacity() > m_tiles.size() + m_tiles.size() / 2)
+        m_tiles.shrink_to_fit(); // a zoom or a smaller window keeps no room for the larger picture
 }
 
 void CTreemapView::PaintTiles()
@@ -311,22 +315,25 @@ void CTreemapView::PaintTiles()
         Surface surface;
     };
     std::vector<Open> open;
+    std::vector<double> ridges; // by depth
     for (std::size_t i = 0; i < m_tiles.size(); ++i) {
         const Tile& tile = m_tiles[i];
         while (!open.empty() && !Contains(open.back().tile, tile))
             open.pop_back();
         // The rest of a folder names the folder it lies in.
-        const bool rest = !tile.object || (!open.empty() && open.back().tile.object == tile.object);
-        const bool folder = !rest && IsFolder(tile.object);
+        const bool rest = !tile.tagged || (!open.empty() && open.back().tile.tagged == tile.tagged);
+        const bool folder = !rest && tile.IsFolder();
         Surface surface = open.empty() ? Surface{} : open.back().surface;
-        surface.AddRidge(tile, kRidge * std::pow(kRidgeFalloff, double(open.size())));
+        while (ridges.size() <= open.size())
+            ridges.push_back(ridges.empty() ? kRidge : ridges.back() * kRidgeFalloff);
+        surface.AddRidge(tile, ridges[open.size()]);
         if (folder && i + 1 < m_tiles.size() && Contains(tile, m_tiles[i + 1])) {
             open.push_back({tile, surface}); // its entries cover it
             continue;
         }
         const QRgb colour = rest     ? kRestColour
                             : folder ? kFoldedColour
-                                     : m_palette.ColourOf(static_cast<CFileData*>(tile.object)->GetName().View());
+                                     : m_palette.ColourOf(static_cast<CFileData*>(tile.Object())->GetName().View());
         if (m_style == Style::Cushion)
             PaintCushion(m_picture, tile, surface, colour);
         else
@@ -346,7 +353,7 @@ void CTreemapView::FindFocusRects()
         chain.push_back(object);
     std::vector<const Tile*> found(chain.size(), nullptr);
     for (const Tile& tile : m_tiles) {
-        const auto at = std::find(chain.begin(), chain.end(), tile.object);
+        const auto at = std::find(chain.begin(), chain.end(), tile.Object());
         if (at != chain.end() && !found[at - chain.begin()])
             found[at - chain.begin()] = &tile;
     }
@@ -404,14 +411,14 @@ CDataObject* CTreemapView::ObjectAt(QPoint point) const
     for (const Tile& tile : m_tiles)
         if (point.x() >= tile.left && point.x() < tile.right && point.y() >= tile.top && point.y() < tile.bottom)
             deepest = &tile;
-    return deepest ? deepest->object : nullptr;
+    return deepest ? deepest->Object() : nullptr;
 }
 
 QRect CTreemapView::TileRectOf(CDataObject* object) const
 {
     for (; object; object = ParentOf(object))
         for (const Tile& tile : m_tiles)
-            if (tile.object == object)
+            if (tile.Object() == object)
                 return RectOf(tile);
     return {};
 }

@@ -39,9 +39,16 @@ class CFolderData;
 class CTreemapView : public QWidget {
 public:
     enum class Style { Cushion, Flat };
+    // 16 bytes: whether the object is a folder rides in the pointer's low
+    // bit (objects are aligned), so painting needs no type look-up.
     struct Tile {
-        Kestrum::Common::CDataObject* object; // null: the smallest roots merged
+        std::uintptr_t tagged;                 // the object; null: the smallest roots merged
         std::int16_t left, top, right, bottom; // pixels, right and bottom excluded
+        Kestrum::Common::CDataObject* Object() const
+        {
+            return reinterpret_cast<Kestrum::Common::CDataObject*>(tagged & ~std::uintptr_t{1});
+        }
+        bool IsFolder() const { return (tagged & 1) != 0; }
     };
     // At most one layout per this many milliseconds during a walk.
     static constexpr std::int64_t kRelayoutInterval = 500;
@@ -92,6 +99,8 @@ public:
     // What the layout keeps: the tiles' bytes.
     std::size_t LayoutBytes() const { return m_tiles.capacity() * sizeof(Tile); }
     int LayoutCount() const { return m_layouts; }
+    // How long the last layout and paint took, by the steady clock.
+    double LastLayoutMs() const { return m_lastLayoutMs; }
 
     // The tooltips are the grid's kind, shown in a pop-up owned by `grid`.
     void AttachTooltip(Kestrum::GUI::CGrid& grid);
@@ -129,6 +138,7 @@ private:
     bool m_reading = true; // false from Forget to the next roots
     std::int64_t m_laidOutAt = 0;
     int m_layouts = 0;
+    double m_lastLayoutMs = 0;
     Kestrum::Common::CDataObject* m_focused = nullptr;
     QRect m_focusRect, m_folderRect;
     class CTooltip;

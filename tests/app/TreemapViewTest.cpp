@@ -43,7 +43,7 @@ CFileData* AddFile(CFolderData& folder, const char* name, std::int64_t size)
 bool HasTile(const CTreemapView& view, CDataObject* object)
 {
     for (const CTreemapView::Tile& tile : view.Tiles())
-        if (tile.object == object)
+        if (tile.Object() == object)
             return true;
     return false;
 }
