@@ -1,6 +1,7 @@
 #include "app/treemap/TreemapLink.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -151,7 +152,9 @@ void CTreemapLink::Show(bool shown)
     // Shown for the first time, it takes two fifths of the height.
     auto* splitter = qobject_cast<QSplitter*>(m_treemap.parentWidget());
     if (shown && splitter && splitter->count() == 2 && splitter->sizes().value(1) < 2 * m_treemap.minimumHeight()) {
-        const int total = splitter->sizes().value(0) + splitter->sizes().value(1);
+        // Before the window is laid out the sizes are 0: the splitter
+        // shares what it gets by these weights then.
+        const int total = std::max(1000, splitter->sizes().value(0) + splitter->sizes().value(1));
         splitter->setSizes({total - total * 2 / 5, total * 2 / 5});
     }
     if (m_show)

@@ -258,6 +258,16 @@ TEST_F(TreemapInWindow, IsRememberedInTheSettings)
     EXPECT_TRUE(ViewCommand("&Treemap")->isChecked());
     ViewCommand("&Treemap")->trigger();
     EXPECT_FALSE(Treemap().isVisible());
+    // A window that starts with it shown gives it a share of its height,
+    // also without a stored splitter.
+    settings.remove("treemapSplitter");
+    settings.sync();
+    CMainFrame next(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}),
+                    std::make_unique<QSettings>(dir.filePath("velmora.ini"), QSettings::IniFormat));
+    next.show();
+    QCoreApplication::processEvents();
+    EXPECT_GT(next.Treemap().height(), next.View().height() / 3);
+    next.Shutdown();
     // The picture as a PNG file.
     ASSERT_TRUE(frame->TreemapLink().SaveImage(dir.filePath("map.png")));
     EXPECT_EQ(QImage(dir.filePath("map.png")).size(), Treemap().Picture().size());
