@@ -184,7 +184,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     connect(copyName, &QAction::triggered, this, [this] { CopyFullName(nullptr); });
     m_view->Grid().installEventFilter(this);
     m_view->Grid().viewport()->installEventFilter(this);
-    m_treemapLink->AddCommands(file, view, settings);
+    m_treemapLink->AddCommands(view, settings);
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("&About...", this, [this] {
         CAboutBox about(this);

@@ -163,15 +163,24 @@ void CTreemapLink::Show(bool shown)
         TakeRoots(); // laid out when it is painted
 }
 
-void CTreemapLink::AddCommands(QMenu* file, QMenu* view, QMenu* settings)
+void CTreemapLink::AddCommands(QMenu* view, QMenu* settings)
 {
-    // Beside the other ways out of the window's contents, before Exit.
-    QAction* save = new QAction("Save treemap as &image...", file);
-    QAction* before = nullptr;
-    for (QAction* action : file->actions())
-        if (action->isSeparator())
-            before = action;
-    file->insertAction(before, save);
+    view->addSeparator();
+    m_show = view->addAction("Tree&map");
+    m_show->setCheckable(true);
+    m_show->setShortcut(QKeySequence(Qt::Key_F9));
+    m_show->setStatusTip("Show where the space goes, below the tree");
+    QObject::connect(m_show, &QAction::triggered, &m_treemap, [this](bool on) { Show(on); });
+    QAction* zoomIn = view->addAction("Zoom &in", &m_treemap, [this] {
+        m_treemap.ZoomInto(m_treemap.FocusedObject());
+    });
+    zoomIn->setStatusTip("Show the treemap of the focused row's folder");
+    QAction* zoomOut = view->addAction("&Zoom out", &m_treemap, [this] { m_treemap.ZoomOut(); });
+    zoomOut->setStatusTip("Show the treemap one folder up");
+    QAction* home = view->addAction("Treemap &home", &m_treemap, [this] { m_treemap.ZoomHome(); });
+    home->setStatusTip("Show the treemap of everything walked");
+    // The File menu keeps to the grid's rows; the picture is saved from here.
+    QAction* save = view->addAction("Save treemap as ima&ge...");
     save->setStatusTip("Save the treemap's picture as a PNG file");
     QObject::connect(save, &QAction::triggered, &m_treemap, [this] {
         QString name = QFileDialog::getSaveFileName(&m_treemap, "Save treemap as image",
@@ -182,27 +191,14 @@ void CTreemapLink::AddCommands(QMenu* file, QMenu* view, QMenu* settings)
             name += ".png";
         SaveImage(name);
     });
-    m_show = view->addAction("&Treemap");
-    m_show->setCheckable(true);
-    m_show->setShortcut(QKeySequence(Qt::Key_F9));
-    m_show->setStatusTip("Show where the space goes, below the tree");
-    QObject::connect(m_show, &QAction::triggered, &m_treemap, [this](bool on) { Show(on); });
-    QAction* zoomIn = view->addAction("Zoom &in", &m_treemap, [this] {
-        m_treemap.ZoomInto(m_treemap.FocusedObject());
-    });
-    zoomIn->setStatusTip("Show the treemap of the focused row's folder");
-    QAction* zoomOut = view->addAction("Zoom ou&t", &m_treemap, [this] { m_treemap.ZoomOut(); });
-    zoomOut->setStatusTip("Show the treemap one folder up");
-    QAction* home = view->addAction("Treemap &home", &m_treemap, [this] { m_treemap.ZoomHome(); });
-    home->setStatusTip("Show the treemap of everything walked");
-    m_cushions = settings->addAction("Treemap &cushions");
+    m_cushions = settings->addAction("Treemap c&ushions");
     m_cushions->setCheckable(true);
     m_cushions->setChecked(m_treemap.GetStyle() == CTreemapView::Style::Cushion);
     m_cushions->setStatusTip("Shade the treemap's tiles as cushions, or flat with frames");
     QObject::connect(m_cushions, &QAction::triggered, &m_treemap, [this](bool on) {
         m_treemap.SetStyle(on ? CTreemapView::Style::Cushion : CTreemapView::Style::Flat);
     });
-    for (QAction* action : {zoomIn, zoomOut, home})
+    for (QAction* action : {zoomIn, zoomOut, home, save})
         QObject::connect(view, &QMenu::aboutToShow, action, [this, action] { action->setEnabled(m_treemap.isVisible()); });
     m_show->setChecked(m_treemap.isVisibleTo(m_treemap.parentWidget()));
 }

@@ -45,9 +45,9 @@ public:
     // row scrolled into view.
     void RevealRow(Kestrum::Common::CDataObject* object);
 
-    // View: "&Treemap" (F9), zoom in, out and home; Settings: cushions or
-    // flat; File: "Save treemap as image...".
-    void AddCommands(QMenu* file, QMenu* view, QMenu* settings);
+    // View: "Tree&map" (F9), zoom in, out and home, "Save treemap as
+    // image..."; Settings: cushions or flat.
+    void AddCommands(QMenu* view, QMenu* settings);
     QAction* ShowCommand() const { return m_show; }
     void Show(bool shown);
     void SaveSettings(QSettings& settings) const;

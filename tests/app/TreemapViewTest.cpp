@@ -209,7 +209,7 @@ TEST_F(TreemapInWindow, ADoubleClickZoomsInAndTheCommandsZoomOut)
     const QRect zoomed = Treemap().TileRectOf(a);
     EXPECT_GT(zoomed.width() * zoomed.height(), 2 * before.width() * before.height());
     EXPECT_FALSE(HasTile(Treemap(), root->GetFiles().front())) << "outside the folder: not shown";
-    ViewCommand("Zoom ou&t")->trigger();
+    ViewCommand("&Zoom out")->trigger();
     EXPECT_EQ(Treemap().ZoomedFolder(), nullptr);
     Treemap().ZoomTo(sub);
     ViewCommand("Treemap &home")->trigger();
@@ -255,8 +255,8 @@ TEST_F(TreemapInWindow, IsRememberedInTheSettings)
     frame->LoadSettings(settings);
     EXPECT_TRUE(Treemap().isVisible());
     EXPECT_EQ(Treemap().GetStyle(), CTreemapView::Style::Flat);
-    EXPECT_TRUE(ViewCommand("&Treemap")->isChecked());
-    ViewCommand("&Treemap")->trigger();
+    EXPECT_TRUE(ViewCommand("Tree&map")->isChecked());
+    ViewCommand("Tree&map")->trigger();
     EXPECT_FALSE(Treemap().isVisible());
     // A window that starts with it shown gives it a share of its height,
     // also without a stored splitter.
