@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -31,6 +32,8 @@
 #include "app/CommandLine.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "app/treemap/TreemapLink.h"
+#include "app/treemap/TreemapView.h"
 #include "gui/header/Header.h"
 #include "gui/platform/Archive.h"
 #include "gui/print/PrintSettings.h"
@@ -76,7 +79,18 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     setWindowTitle("Kestrum - Velmora");
     setWindowIcon(ApplicationIcon());
     m_view = new CVelmoraView(*m_document, this);
-    setCentralWidget(m_view);
+    // The treemap below the tree, hidden until asked for.
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->setObjectName("treemapSplitter");
+    splitter->addWidget(m_view);
+    m_treemap = new CTreemapView;
+    m_treemap->setVisible(false);
+    splitter->addWidget(m_treemap);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    setCentralWidget(splitter);
+    m_treemapLink = std::make_unique<CTreemapLink>(*m_treemap, *m_view, *m_document);
+    m_treemap->onStatus = [this](const QString& text) { statusBar()->showMessage(text); };
 
     QMenu* file = menuBar()->addMenu("&File");
     QAction* print = AddCommand(file, ID_PRINT, "&Print...", "Print the rows of the grid", "");
@@ -170,6 +184,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     connect(copyName, &QAction::triggered, this, [this] { CopyFullName(nullptr); });
     m_view->Grid().installEventFilter(this);
     m_view->Grid().viewport()->installEventFilter(this);
+    m_treemapLink->AddCommands(view, settings);
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("&About...", this, [this] {
         CAboutBox about(this);
@@ -208,6 +223,7 @@ CMainFrame::~CMainFrame()
 {
     Shutdown();
     // The view goes before the document whose tree its rows showed.
+    m_treemapLink.reset();
     delete takeCentralWidget();
     m_view = nullptr;
     m_document.reset();
@@ -302,6 +318,7 @@ void CMainFrame::UpdateStatus()
     m_lockPanes[1]->setText(keys && keys->numLock ? "NUM" : "");
     m_lockPanes[2]->setText(keys && keys->scrollLock ? "SCRL" : "");
     m_view->FitSizeColumn();
+    m_treemapLink->Tick();
     UpdateCommands();
 }
 
@@ -368,6 +385,7 @@ void CMainFrame::Shutdown()
     m_shutDown = true;
     m_document->Scanner().RequestStop();
     m_view->Grid().SetClosing(); // a scanner call waiting for this thread returns now
+    m_treemapLink->Close();
     m_document->Scanner().Wait(0xFFFFFFFFu);
     m_view->Detach();
 }
@@ -446,6 +464,7 @@ void CMainFrame::SaveSettings(QSettings& settings)
         const auto& bytes = archive.GetBytes();
         settings.setValue("print", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     }
+    m_treemapLink->SaveSettings(settings);
     settings.sync();
 }
 
@@ -516,6 +535,7 @@ void CMainFrame::LoadSettings(QSettings& settings)
         ReportDamaged("window state");
     if (settings.contains("toolbar"))
         m_toolbar->setVisible(settings.value("toolbar").toBool());
+    m_treemapLink->LoadSettings(settings);
     UpdateCommands();
 }
 
@@ -583,6 +603,9 @@ void CMainFrame::WalkStarted()
 bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
 {
     object = CommandTarget(object);
+    if (!m_view->IsIdle() || !CVelmoraView::FolderOf(object))
+        return false;
+    m_treemapLink->TreeChanging(CVelmoraView::FolderOf(object));
     if (!m_view->Refresh(object))
         return false;
     WalkStarted();
@@ -591,6 +614,9 @@ bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
 
 bool CMainFrame::RefreshAll()
 {
+    if (!m_view->IsIdle())
+        return false;
+    m_treemapLink->TreeChanging(nullptr);
     if (!m_view->RefreshAll())
         return false;
     WalkStarted();

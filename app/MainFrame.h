@@ -25,6 +25,8 @@ namespace Velmora {
 
 class CVelmoraDoc;
 class CVelmoraView;
+class CTreemapView;
+class CTreemapLink;
 
 // Command ids of the Settings menu.
 enum CommandId : int {
@@ -67,6 +69,9 @@ public:
     ~CMainFrame() override;
 
     CVelmoraView& View() noexcept { return *m_view; }
+    // The treemap below the tree, and what ties it to the window.
+    CTreemapView& Treemap() noexcept { return *m_treemap; }
+    CTreemapLink& TreemapLink() noexcept { return *m_treemapLink; }
     CVelmoraDoc& Document() noexcept { return *m_document; }
     QAction* Command(int id) const;
     // The close sequence; safe to call more than once.
@@ -130,6 +135,8 @@ private:
 
     std::unique_ptr<CVelmoraDoc> m_document;
     CVelmoraView* m_view = nullptr;
+    CTreemapView* m_treemap = nullptr;
+    std::unique_ptr<CTreemapLink> m_treemapLink;
     QLabel* m_message = nullptr;
     QLabel* m_unreadable = nullptr;
     QLabel* m_settingsPane = nullptr;

@@ -2,7 +2,7 @@
 // Times the walk until every entry has its row, the longest stall of the GUI
 // thread (largest gap between ticks of a 10 ms timer) and the peak memory per
 // entry; then times `du -s` and `find` on the same (warm) tree.
-//   bench_velmora [--unsorted] [--input] [--cold] [--ops] DIR [RUNS]
+//   bench_velmora [--unsorted] [--input] [--cold] [--ops] [--treemap] DIR [RUNS]
 // Velmora starts sorted by size, so every growing folder moves to its place
 // as the walk goes on; --unsorted clears the sort first (rows stay in walk
 // order; --by-size, the old name of the default, is still accepted).
@@ -19,6 +19,9 @@
 // disk finds it; `du -s`, and gdu and ncdu when installed, are timed cold
 // beside Velmora in the same run. Needs root and a writable drop_caches; the
 // run stops with a message where it is not.
+// --treemap: the treemap is shown below the tree from the start, laid out
+// and painted at most twice a second during the walk and at its end; the
+// number of layouts and the longest is reported.
 // --ops: once every row is in the grid, times "&Expand all", a re-sort by
 // size in both directions (two clicks on the Size caption) with every row
 // shown, "&Collapse all" and the same re-sort with only the top rows shown,
@@ -49,6 +52,8 @@
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
 #include "app/FileSystemData.h"
+#include "app/treemap/TreemapLink.h"
+#include "app/treemap/TreemapView.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridRows.h"
 #include "gui/header/Header.h"
@@ -58,6 +63,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 bool g_unsorted = false;
+bool g_treemap = false;
 bool g_input = false;
 bool g_cold = false;
 bool g_ops = false;
@@ -360,6 +366,11 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
     frame.show();
     if (g_unsorted)
         frame.View().Grid().ClearSort(false);
+    double longestLayoutMs = 0;
+    if (g_treemap) {
+        frame.TreemapLink().Show(true);
+        frame.Treemap().onLaidOut = [&] { longestLayoutMs = std::max(longestLayoutMs, frame.Treemap().LastLayoutMs()); };
+    }
     std::unique_ptr<CInputProbe> probe;
     if (g_input)
         probe = std::make_unique<CInputProbe>(app, frame.View().Grid());
@@ -405,6 +416,9 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
             std::fprintf(stderr, "error: %zu rows for %ld entries\n", items.size(), figures.entries);
         poll.stop();
         ticker.stop();
+        if (g_treemap)
+            std::printf("treemap: %d layouts, the longest %.1f ms, %zu tiles at the end\n", frame.Treemap().LayoutCount(),
+                        longestLayoutMs, frame.Treemap().Tiles().size());
         if (g_ops)
             figures.ops = RunOps(app, frame, figures.entries);
         QApplication::quit();
@@ -419,7 +433,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
     const std::string command = std::string("'") + self + "' " + (g_unsorted ? "--unsorted " : "") +
-                                (g_input ? "--input " : "") + (g_cold ? "--cold " : "") + (g_ops ? "--ops " : "") + "'" + root +
+                                (g_input ? "--input " : "") + (g_treemap ? "--treemap " : "") + (g_cold ? "--cold " : "") + (g_ops ? "--ops " : "") + "'" + root +
                                 "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -508,6 +522,8 @@ int main(int argc, char** argv)
             g_cold = true;
         else if (flag == "--ops")
             g_ops = true;
+        else if (flag == "--treemap")
+            g_treemap = true;
         else if (flag != "--by-size") // the default now
             break;
         argv[1] = argv[0];
@@ -515,7 +531,7 @@ int main(int argc, char** argv)
         --argc;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s [--unsorted] [--input] [--cold] [--ops] DIR [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--unsorted] [--input] [--cold] [--ops] [--treemap] DIR [RUNS]\n", argv[0]);
         return 2;
     }
     if (g_cold && !CanDropCaches()) {
