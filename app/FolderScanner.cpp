@@ -15,6 +15,44 @@ CFolderScanner::CFolderScanner(std::vector<std::string> roots, std::shared_ptr<I
 {
 }
 
+CFolderScanner::CFolderScanner(std::shared_ptr<IScanImport> import, std::shared_ptr<IScanFileSystem> fileSystem)
+    : CThread(std::string()), m_import(std::move(import)), m_fileSystem(std::move(fileSystem))
+{
+}
+
+CFolderData* CFolderScanner::AddImportedDrive(const CString& path)
+{
+    auto* drive = new CFolderData(path, nullptr);
+    {
+        std::lock_guard lock(m_lock);
+        m_drives.push_back(drive);
+        // A refresh lists any mount below an imported drive's path.
+        m_driveMounts.push_back(0);
+        m_nestedDrives.push_back(false);
+    }
+    for (IScanListener* listener : m_importListeners)
+        listener->OnRootFolder(drive);
+    return drive;
+}
+
+void CFolderScanner::AnnounceFolder(CFolderData* folder)
+{
+    for (IScanListener* listener : m_importListeners)
+        listener->OnFolder(folder);
+}
+
+void CFolderScanner::AnnounceFile(CFileData* file)
+{
+    for (IScanListener* listener : m_importListeners)
+        listener->OnFile(file);
+}
+
+void CFolderScanner::MarkUnreadable(CFolderData* folder, std::int32_t error)
+{
+    folder->MarkUnreadable(error);
+    m_unreadable.fetch_add(1, std::memory_order_relaxed);
+}
+
 CFolderScanner::~CFolderScanner()
 {
     // The walk uses the drives: it must have ended before they go.
@@ -113,6 +151,13 @@ std::uint32_t CFolderScanner::Run()
         m_countingWalk = true; // a refresh counts what it finds below its folder
         Refresh(folder);
         m_fileSystem->EndWalk();
+        return 0;
+    }
+    if (m_import) {
+        // One snapshot for the whole import, as a walk takes one per folder.
+        m_importListeners = Snapshot();
+        m_import->Import(*this);
+        m_importListeners.clear();
         return 0;
     }
     const std::vector<IScanListener*> listeners = Snapshot();

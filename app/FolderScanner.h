@@ -52,12 +52,34 @@ protected:
 };
 
 
+class CFolderScanner;
+
+// A tree read rather than walked (a saved scan): the scanner's thread hands
+// it the scanner, whose AddImportedDrive and Announce* it builds the tree
+// through, polling IsStopRequested.
+class IScanImport {
+public:
+    virtual ~IScanImport() = default;
+    virtual void Import(CFolderScanner& scanner) = 0;
+};
+
 class CFolderScanner : public Kestrum::Common::CThread {
 public:
     // With no roots the drives are the machine's local mounts.
     explicit CFolderScanner(std::vector<std::string> roots = {},
                             std::shared_ptr<IScanFileSystem> fileSystem = std::make_shared<CLocalFileSystem>());
+    // The tree comes from `import`; a refresh still walks `fileSystem`.
+    CFolderScanner(std::shared_ptr<IScanImport> import, std::shared_ptr<IScanFileSystem> fileSystem);
     ~CFolderScanner() override;
+    // The import this scanner reads its tree from (null: it walks).
+    IScanImport* Import() const noexcept { return m_import.get(); }
+    // For an import, on the scanner thread: a drive made, kept and
+    // announced; a folder or file announced once linked into the tree; a
+    // folder told unreadable (counted as a walk counts it).
+    CFolderData* AddImportedDrive(const CString& path);
+    void AnnounceFolder(CFolderData* folder);
+    void AnnounceFile(CFileData* file);
+    void MarkUnreadable(CFolderData* folder, std::int32_t error);
 
     void AddListener(IScanListener* listener);
     void RemoveListener(IScanListener* listener);
@@ -108,6 +130,8 @@ private:
     void ForgetLinksBelow(const CFolderData* folder);
 
     std::vector<std::string> m_roots;
+    std::shared_ptr<IScanImport> m_import;
+    std::vector<IScanListener*> m_importListeners; // scanner thread, during an import
     std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::vector<CFolderData*> m_drives;
     std::vector<std::uint64_t> m_driveMounts;

@@ -23,6 +23,7 @@ class CDataObject;
 
 namespace Velmora {
 
+class CScanCommands;
 class CVelmoraDoc;
 class CVelmoraView;
 
@@ -93,6 +94,8 @@ public:
     void UpdateStatus();
     void UpdateCommands();
     QMenu* SettingsMenu() const { return m_settings; }
+    // Open folder, Save scan, Open scan.
+    CScanCommands& ScanCommands() noexcept { return *m_scan; }
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
@@ -130,6 +133,7 @@ private:
 
     std::unique_ptr<CVelmoraDoc> m_document;
     CVelmoraView* m_view = nullptr;
+    CScanCommands* m_scan = nullptr;
     QLabel* m_message = nullptr;
     QLabel* m_unreadable = nullptr;
     QLabel* m_settingsPane = nullptr;
