@@ -109,6 +109,8 @@ public:
     {
         if (m_skip > 0 || m_inRecord || phase == Meta)
             return StartSkip();
+        if (phase == Start)
+            return Fail("not a scan: it does not begin with the format version");
         if (m_folders == 0 || phase != Root)
             return Fail("a record where none belongs");
         m_inRecord = true;
@@ -297,8 +299,8 @@ private:
     {
         if (m_skip > 0 || m_inRecord)
             return true; // an unknown member's value, or a null
-        if (phase == Major || phase == Minor)
-            return Fail("a scan begins with its format version");
+        if (phase == Start || phase == Major || phase == Minor)
+            return Fail("not a scan: it does not begin with the format version");
         return Fail("a value where none belongs");
     }
     bool StartSkip()
