@@ -120,7 +120,8 @@ bool CScanCommands::OpenScan(const QString& file)
 void CScanCommands::WatchReading()
 {
     const ScanFile::CScanImport* import = m_frame.Document().ScanFileImport();
-    const bool reading = import && !m_frame.Document().Scanner().IsFinished();
+    // Until the last row read is in: the rows of a bad file go after it.
+    const bool reading = import && !m_frame.View().IsIdle();
     m_escape->setEnabled(reading);
     if (reading) {
         m_watch->start();
