@@ -50,9 +50,13 @@ bool CTreeBuilder::AddFile(const ScanRecord& record)
         return true; // a file beside the drives has no place to be shown
     std::int64_t allocated = record.dsize;
     // Blocks of a hard-linked inode count once, at the first link read.
+    // Some writers give the inode only on the further links (marked, without
+    // a link count), the first one going as a plain file: such a mark is a
+    // link counted already.
     const bool linked = record.Has(ScanRecord::Ino) &&
                         (record.Has(ScanRecord::Hlnkc) || (record.Has(ScanRecord::Nlink) && record.nlink > 1));
-    if (linked && !m_counted.try_emplace(InodeKey{m_stack.back().device, record.ino}, true).second)
+    const bool furtherLink = record.Has(ScanRecord::Hlnkc) && !record.Has(ScanRecord::Nlink);
+    if (linked && (!m_counted.try_emplace(InodeKey{m_stack.back().device, record.ino}, true).second || furtherLink))
         allocated = 0;
     const std::int64_t mtime = record.Has(ScanRecord::Mtime) ? ToFileTime(record.mtime, 0) : 0;
     auto* file = new CFileData(CString(record.name), parent, record.asize, 0, 0, mtime, allocated);
