@@ -10,6 +10,7 @@ packages=(
   xvfb xauth imagemagick poppler-utils xdotool xclip
   fonts-dejavu-core adwaita-icon-theme locales-all
   dpkg-dev fakeroot desktop-file-utils appstream lintian file
+  rapidjson-dev zlib1g-dev ncdu gdu tmux
 )
 
 missing=()
