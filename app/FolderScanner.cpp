@@ -15,7 +15,8 @@ CFolderScanner::CFolderScanner(std::vector<std::string> roots, std::shared_ptr<I
 {
 }
 
-CFolderScanner::CFolderScanner(std::shared_ptr<IScanImport> import, std::shared_ptr<IScanFileSystem> fileSystem)
+CFolderScanner::CFolderScanner(FromImport, std::shared_ptr<IScanImport> import,
+                               std::shared_ptr<IScanFileSystem> fileSystem)
     : CThread(std::string()), m_import(std::move(import)), m_fileSystem(std::move(fileSystem))
 {
 }

@@ -69,7 +69,8 @@ public:
     explicit CFolderScanner(std::vector<std::string> roots = {},
                             std::shared_ptr<IScanFileSystem> fileSystem = std::make_shared<CLocalFileSystem>());
     // The tree comes from `import`; a refresh still walks `fileSystem`.
-    CFolderScanner(std::shared_ptr<IScanImport> import, std::shared_ptr<IScanFileSystem> fileSystem);
+    struct FromImport {};
+    CFolderScanner(FromImport, std::shared_ptr<IScanImport> import, std::shared_ptr<IScanFileSystem> fileSystem);
     ~CFolderScanner() override;
     // The import this scanner reads its tree from (null: it walks).
     IScanImport* Import() const noexcept { return m_import.get(); }

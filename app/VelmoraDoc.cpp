@@ -15,7 +15,8 @@ CVelmoraDoc::CVelmoraDoc(std::vector<std::string> roots, std::shared_ptr<IScanFi
 std::unique_ptr<CFolderScanner> CVelmoraDoc::MakeScanner() const
 {
     if (!m_scanFile.empty())
-        return std::make_unique<CFolderScanner>(std::make_shared<ScanFile::CScanImport>(m_scanFile), m_fileSystem);
+        return std::make_unique<CFolderScanner>(CFolderScanner::FromImport{}, std::make_shared<ScanFile::CScanImport>(m_scanFile),
+                                                m_fileSystem);
     return std::make_unique<CFolderScanner>(m_roots, m_fileSystem);
 }
 

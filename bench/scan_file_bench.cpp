@@ -83,7 +83,7 @@ int main(int argc, char** argv)
         if (step == "walk")
             scanner = std::make_unique<CFolderScanner>(std::vector<std::string>{argv[2]});
         else
-            scanner = std::make_unique<CFolderScanner>(std::make_shared<ScanFile::CScanImport>(argv[2]),
+            scanner = std::make_unique<CFolderScanner>(CFolderScanner::FromImport{}, std::make_shared<ScanFile::CScanImport>(argv[2]),
                                                        std::make_shared<CLocalFileSystem>());
         scanner->Start();
         scanner->Wait(0xFFFFFFFFu);

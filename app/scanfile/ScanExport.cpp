@@ -158,6 +158,8 @@ bool ExportWalk(const std::vector<std::string>& roots, IScanFileSystem& fileSyst
         ok = CRootWalk(fileSystem, sink, stop, tally).Walk(roots[0], roots[0]);
     } else {
         ScanRecord top;
+        top.name = "/";
+        top.present = ScanRecord::Roots;
         ok = sink.OpenFolder(top);
         for (const std::string& root : roots) {
             if (!ok)

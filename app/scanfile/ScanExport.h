@@ -22,8 +22,8 @@ struct ExportCounts {
     std::int64_t unreadable = 0;
 };
 
-// Several roots are written below a root record with an empty name, each
-// named by its path. `stop` (may be empty) is polled before each folder.
+// Several roots are written below a root record named "/" and marked as a
+// holder of roots ("velmora_roots"), each named by its full path. `stop` (may be empty) is polled before each folder.
 // False when the sink refused an entry or the stop was asked.
 bool ExportWalk(const std::vector<std::string>& roots, IScanFileSystem& fileSystem, IScanSink& sink,
                 const std::function<bool()>& stop = {}, ExportCounts* counts = nullptr);

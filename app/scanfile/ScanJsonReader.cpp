@@ -61,7 +61,7 @@ private:
     bool m_stopped = false;
 };
 
-enum class Field { None, Name, Asize, Dsize, Dev, Ino, Nlink, Hlnkc, Mtime, ReadError, Excluded, NotReg, Other };
+enum class Field { None, Name, Asize, Dsize, Dev, Ino, Nlink, Hlnkc, Mtime, ReadError, Excluded, NotReg, Roots, Other };
 
 Field KeyOf(const char* text, std::size_t length)
 {
@@ -70,7 +70,8 @@ Field KeyOf(const char* text, std::size_t length)
         Field key;
     } kKeys[] = {{"name", Field::Name},   {"asize", Field::Asize}, {"dsize", Field::Dsize},          {"dev", Field::Dev},
                  {"ino", Field::Ino},     {"nlink", Field::Nlink}, {"hlnkc", Field::Hlnkc},          {"mtime", Field::Mtime},
-                 {"read_error", Field::ReadError}, {"excluded", Field::Excluded}, {"notreg", Field::NotReg}};
+                 {"read_error", Field::ReadError}, {"excluded", Field::Excluded}, {"notreg", Field::NotReg},
+                 {"velmora_roots", Field::Roots}};
     for (const auto& entry : kKeys)
         if (std::strlen(entry.name) == length && std::memcmp(entry.name, text, length) == 0)
             return entry.key;
@@ -133,19 +134,19 @@ public:
         if ((m_record.present & kHasName) == 0)
             return Fail("an entry without a name");
         const bool root = m_isFolder && m_folders == 1;
-        const bool inNamelessRoot = m_folders == 2 && m_namelessRoot;
+        const bool belowHolder = m_folders == 2 && m_rootsHolder && m_isFolder && m_record.name[0] == '/';
         if (m_record.name.empty() && !root)
             return Fail("an entry with an empty name");
         if (m_record.name.find('\0') != std::string::npos)
             return Fail("a name holding a NUL character");
-        if (!root && !inNamelessRoot &&
+        if (!root && !belowHolder &&
             (m_record.name.find('/') != std::string::npos || m_record.name == "." || m_record.name == ".."))
             return Fail("a name holding '/' (or naming . or ..) below the root");
         m_record.present &= ~kHasName;
         if (m_isFolder) {
             m_needRecord = false;
             if (root)
-                m_namelessRoot = m_record.name.empty();
+                m_rootsHolder = m_record.Has(ScanRecord::Roots);
             return Forward(m_sink.OpenFolder(m_record));
         }
         return Forward(m_sink.AddFile(m_record));
@@ -194,6 +195,7 @@ public:
         case Field::Hlnkc: return Set(ScanRecord::Hlnkc, value);
         case Field::ReadError: return Set(ScanRecord::ReadError, value);
         case Field::NotReg: return Set(ScanRecord::NotReg, value);
+        case Field::Roots: return Set(ScanRecord::Roots, value);
         case Field::Other: return true;
         default: return WrongKind();
         }
@@ -343,7 +345,7 @@ private:
     bool m_inRecord = false;
     bool m_isFolder = false;
     bool m_needRecord = false; // the open folder list's record comes next
-    bool m_namelessRoot = false;
+    bool m_rootsHolder = false;
 };
 
 } // namespace

@@ -90,6 +90,8 @@ void CScanJsonWriter::AppendRecord(const ScanRecord& record)
     }
     if (record.Has(ScanRecord::NotReg))
         m_buffer.append(",\"notreg\":true");
+    if (record.Has(ScanRecord::Roots))
+        m_buffer.append(",\"velmora_roots\":true");
     m_buffer.push_back('}');
     if (m_buffer.size() >= kFlushAt)
         Flush();

@@ -21,6 +21,10 @@ struct ScanRecord {
         ReadError = 1u << 7,
         Excluded = 1u << 8,
         NotReg = 1u << 9,
+        // The root only: a holder of several roots, each a folder below it
+        // named by its full path (written as "/", which every reader of the
+        // format takes).
+        Roots = 1u << 10,
     };
     std::string name; // bytes as the file system gave them, not necessarily UTF-8
     std::uint32_t present = 0;

@@ -23,7 +23,7 @@ bool CTreeBuilder::OpenFolder(const ScanRecord& record)
     const Frame* parent = m_stack.empty() ? nullptr : &m_stack.back();
     const std::uint64_t device = record.Has(ScanRecord::Dev) ? record.dev : parent ? parent->device : 0;
     CFolderData* folder = nullptr;
-    if (!parent && record.name.empty()) {
+    if (!parent && record.Has(ScanRecord::Roots)) {
         m_stack.push_back({nullptr, device});
         return !m_scanner.IsStopRequested();
     }
@@ -145,8 +145,11 @@ ScanRecord RecordOf(const CFileData* file, const CScanExtras* extras)
 
 bool WriteTree(const std::vector<CFolderData*>& drives, const CScanExtras* extras, IScanSink& sink)
 {
-    const bool nameless = drives.size() != 1;
-    if (nameless && !sink.OpenFolder(ScanRecord()))
+    const bool holdsRoots = drives.size() != 1;
+    ScanRecord holder;
+    holder.name = "/";
+    holder.present = ScanRecord::Roots;
+    if (holdsRoots && !sink.OpenFolder(holder))
         return false;
     struct Level {
         std::vector<CFolderData*> folders;
@@ -177,7 +180,7 @@ bool WriteTree(const std::vector<CFolderData*>& drives, const CScanExtras* extra
                 return false;
         }
     }
-    return !nameless || sink.CloseFolder();
+    return !holdsRoots || sink.CloseFolder();
 }
 
 } // namespace Velmora::ScanFile

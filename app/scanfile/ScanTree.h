@@ -67,7 +67,7 @@ public:
 
 private:
     struct Frame {
-        CFolderData* folder; // null: the nameless root above several drives
+        CFolderData* folder; // null: the holder of several roots
         std::uint64_t device;
     };
     struct InodeKey {
@@ -83,7 +83,7 @@ private:
     std::unordered_map<InodeKey, bool, InodeHash> m_counted; // hard-linked inodes whose blocks are counted
 };
 
-// Writes the drives (several below a nameless root) with what `extras`
+// Writes the drives (several below a holder of roots, as ExportWalk does) with what `extras`
 // kept of them. False when the sink refused.
 bool WriteTree(const std::vector<CFolderData*>& drives, const CScanExtras* extras, IScanSink& sink);
 

@@ -319,7 +319,7 @@ TEST(ScanExport, ImportedExportEqualsTheWalk)
         const std::string bytes = ReadAll(file);
         EXPECT_EQ(bytes.rfind("\x1f\x8b", 0) == 0, std::string(name).ends_with(".gz"));
         auto import = std::make_shared<CScanImport>(file.string());
-        CFolderScanner imported(import, fileSystem);
+        CFolderScanner imported(CFolderScanner::FromImport{}, import, fileSystem);
         RunToEnd(imported);
         ASSERT_TRUE(import->Outcome().ok) << import->Outcome().error;
         EXPECT_EQ(TotalsOf(imported), walked);
@@ -349,7 +349,7 @@ TEST(ScanTree, WritingAnImportedTreeKeepsEveryMemberRead)
     const fs::path out = tree.Root() / "out.json";
     WriteAll(in, "[1,2,{\"progname\":\"other\",\"progver\":\"9\",\"timestamp\":1},\n" + body);
     auto import = std::make_shared<CScanImport>(in.string());
-    CFolderScanner scanner(import, std::make_shared<CLocalFileSystem>());
+    CFolderScanner scanner(CFolderScanner::FromImport{}, import, std::make_shared<CLocalFileSystem>());
     RunToEnd(scanner);
     ASSERT_TRUE(import->Outcome().ok) << import->Outcome().error;
     // The hard link's blocks count once; folders' own sizes are not the
@@ -378,7 +378,9 @@ TEST(ScanTree, WritingAnImportedTreeKeepsEveryMemberRead)
               "{\"name\":\"hl\",\"asize\":3,\"dsize\":4096,\"ino\":11,\"hlnkc\":true,\"nlink\":2}]]]\n");
 }
 
-TEST(ScanTree, SeveralDrivesGoBelowANamelessRootAndComeBack)
+// Several roots go below a holder named "/" (a name every reader of the
+// format takes) and come back as drives.
+TEST(ScanTree, SeveralDrivesGoBelowAHolderOfRootsAndComeBack)
 {
     CTempTree tree;
     tree.File("one/a", 10);
@@ -393,8 +395,10 @@ TEST(ScanTree, SeveralDrivesGoBelowANamelessRootAndComeBack)
         ASSERT_TRUE(writer.Finish());
         ASSERT_TRUE(output->Close(error));
     }
+    EXPECT_NE(ReadAll(file).find("\n[{\"name\":\"/\",\"velmora_roots\":true},\n[{\"name\":\"" + tree.Root().string()),
+              std::string::npos);
     auto import = std::make_shared<CScanImport>(file.string());
-    CFolderScanner scanner(import, std::make_shared<CLocalFileSystem>());
+    CFolderScanner scanner(CFolderScanner::FromImport{}, import, std::make_shared<CLocalFileSystem>());
     RunToEnd(scanner);
     ASSERT_TRUE(import->Outcome().ok) << import->Outcome().error;
     const std::vector<CFolderData*> drives = scanner.GetDrives();

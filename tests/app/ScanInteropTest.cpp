@@ -56,7 +56,7 @@ Totals TotalsOf(CFolderScanner& scanner)
 Totals Imported(const fs::path& file)
 {
     auto import = std::make_shared<CScanImport>(file.string());
-    CFolderScanner scanner(import, std::make_shared<CLocalFileSystem>());
+    CFolderScanner scanner(CFolderScanner::FromImport{}, import, std::make_shared<CLocalFileSystem>());
     scanner.Start();
     scanner.Wait(0xFFFFFFFFu);
     EXPECT_TRUE(import->Outcome().ok) << file << ": " << import->Outcome().error;

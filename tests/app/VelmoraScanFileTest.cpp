@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -191,6 +192,36 @@ TEST(VelmoraScanFile, ABadScanFileShowsItsReasonAndNoRows)
     EXPECT_TRUE(ShownBox()->text().contains("ends too early")) << ShownBox()->text().toStdString();
     EXPECT_EQ(TotalsOf(*frame).rows, 0u);
     CloseBoxes();
+}
+
+// Esc stops the reading of a scan file: what was read stays, the status bar
+// says so. (The window's feed holds at most 16,384 rows, so the reader
+// waits for the window long before it could reach the end.)
+TEST(VelmoraScanFile, EscStopsTheReadingOfAScanFile)
+{
+    CTempTree tree;
+    tree.File("x", 1);
+    auto frame = OpenFrame(tree.Root());
+    ASSERT_TRUE(WaitIdle(*frame));
+    const fs::path big = tree.Root() / "big.json";
+    constexpr int kFiles = 200000;
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << "[1,2,{},\n[{\"name\":\"/big\"}";
+        for (int i = 0; i < kFiles; ++i)
+            out << ",\n{\"name\":\"f" << i << "\",\"asize\":1}";
+        out << "]]";
+    }
+    ASSERT_TRUE(frame->ScanCommands().OpenScan(QString::fromStdString(big.string())));
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    ASSERT_TRUE(WaitIdle(*frame));
+    PumpUntil([&] { return !frame->statusBar()->currentMessage().isEmpty(); }, 5);
+    EXPECT_TRUE(frame->statusBar()->currentMessage().contains("stopped")) << frame->statusBar()->currentMessage().toStdString();
+    const Totals shown = TotalsOf(*frame);
+    EXPECT_LT(shown.files, kFiles);
+    EXPECT_TRUE(ShownBox() == nullptr);
 }
 
 // Refresh on a folder read from a scan file walks it only where it exists
