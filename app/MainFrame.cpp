@@ -88,7 +88,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     file->addSeparator();
     QAction* exit = file->addAction("E&xit", this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // the usual key, on every desktop
-    m_scan = new CScanCommands(*this, *file);
+    m_scan = new CScanCommands(*this, *menuBar()->addMenu("S&can"));
     setWindowTitle(m_scan->Title());
     // The footer of printed pages names the application.
     m_view->Grid().SetPrintTitle("Velmora");

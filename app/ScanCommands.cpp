@@ -36,7 +36,8 @@ CScanCommands::CScanCommands(CMainFrame& frame, QMenu& fileMenu) : QObject(&fram
     auto* openScan = new QAction("Open sc&an...", &fileMenu);
     openScan->setStatusTip("Show a scan saved in the JSON export format");
     fileMenu.insertActions(first, {openFolder, openScan, save});
-    fileMenu.insertSeparator(first);
+    if (first)
+        fileMenu.insertSeparator(first);
     // Shortcuts of the window work wherever the focus is in it.
     for (QAction* action : {openFolder, save, openScan})
         frame.addAction(action);

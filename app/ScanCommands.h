@@ -1,5 +1,5 @@
-// CScanCommands: the File menu's "&Open folder...", "&Save scan..." and
-// "&Open scan..." and what goes with them: the window's title, the reading
+// CScanCommands: the "S&can" menu's "&Open folder...", "&Save scan..." and
+// "Open sc&an..." and what goes with them: the window's title, the reading
 // of a scan file (its progress, Esc to stop it, its outcome), and the
 // question a refresh of a folder read from a scan file asks first.
 #pragma once
@@ -23,7 +23,7 @@ class CMainFrame;
 
 class CScanCommands : public QObject {
 public:
-    // Adds the commands at the top of `fileMenu`.
+    // Adds the commands at the top of `fileMenu` (its own menu, after File).
     CScanCommands(CMainFrame& frame, QMenu& fileMenu);
 
     // "usr - Velmora" for a chosen folder or scan file, else the

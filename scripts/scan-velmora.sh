@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Drives Velmora's scan file commands by hand on a virtual X server: File >
+# Drives Velmora's scan file commands by hand on a virtual X server: Scan >
 # "Open folder..." (Ctrl+O) with a folder typed into its chooser, "Save
-# scan..." (Ctrl+S) to a file, then "Open scan..." (Alt+F, A) of a scan
+# scan..." (Ctrl+S) to a file, then "Open scan..." (Alt+C, A) of a scan
 # written by ncdu (or of the saved one without ncdu). Checks the window's
 # title and the saved file after each step and keeps a screenshot of each in
 # OUT (default build/scan-velmora/). Exits 0 without doing anything where
@@ -95,7 +95,7 @@ if command -v ncdu >/dev/null; then
   ncdu -0 -x -o "$out/ncdu.json" "$tree/charlie"
   scan="$out/ncdu.json"
 fi
-focus_main; xdotool key alt+f
+focus_main; xdotool key alt+c
 sleep 0.4
 xdotool key a
 answer_dialog "Open scan" "$scan" open-scan-dialog

@@ -20,6 +20,7 @@
 #include "app/ScanCommands.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "app/scanfile/ScanTree.h"
 #include "gui/grid/Grid.h"
 #include "tests/support/EventPump.h"
 
@@ -217,8 +218,8 @@ TEST(VelmoraScanFile, EscStopsTheReadingOfAScanFile)
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     QTest::keyClick(frame.get(), Qt::Key_Escape);
     ASSERT_TRUE(WaitIdle(*frame));
-    PumpUntil([&] { return !frame->statusBar()->currentMessage().isEmpty(); }, 5);
-    EXPECT_TRUE(frame->statusBar()->currentMessage().contains("stopped")) << frame->statusBar()->currentMessage().toStdString();
+    ASSERT_NE(frame->Document().ScanFileImport(), nullptr);
+    EXPECT_TRUE(frame->Document().ScanFileImport()->Outcome().stopped);
     const Totals shown = TotalsOf(*frame);
     EXPECT_LT(shown.files, kFiles);
     EXPECT_TRUE(ShownBox() == nullptr);
