@@ -128,12 +128,19 @@ std::string UsageText()
            "  --settings FILE     keep the settings in FILE (INI) instead of the user's\n"
            "                      profile; --screenshot and --export-pdf use none\n"
            "                      without it\n"
+           "  --export FILE       walk the FOLDERs (or every local disk) without a window\n"
+           "                      and write the scan to FILE in the JSON export format\n"
+           "                      ('-': standard output; gzip when FILE ends in .gz)\n"
+           "  --import FILE       show the scan saved in FILE instead of walking (also\n"
+           "                      given as a lone FILE.json or FILE.json.gz); with\n"
+           "                      --export, convert it without a window\n"
            "  --help              show this help and quit\n"
            "  --version           show the version and quit\n"
            "  --                  every later argument is a folder\n"
            "\n"
-           "Exit status: 0 on success, 1 when the picture or PDF cannot be written,\n"
-           "2 for a bad command line or a FOLDER that is not a folder.\n";
+           "Exit status: 0 on success, 1 when the picture, PDF or scan file cannot be\n"
+           "written or a scan file cannot be read, 2 for a bad command line or a FOLDER\n"
+           "that is not a folder.\n";
 }
 
 CommandLine ParseCommandLine(int argc, const char* const* argv)
@@ -168,6 +175,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             value = argument.substr(equals + 1);
             inlineValue = true;
         }
+        // "-" names standard input or output where a scan file is asked.
+        const bool dashIsValue = name == "--export" || name == "--import";
         const auto takeValue = [&](bool numeric) -> bool {
             if (inlineValue)
                 return true;
@@ -178,7 +187,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
                 return false;
             const std::string& next = arguments[i + 1];
             const bool looksNumeric = next.size() > 1 && (std::isdigit(static_cast<unsigned char>(next[1])) || next[1] == '.');
-            if (!next.empty() && next[0] == '-' && !(numeric && looksNumeric))
+            if (!next.empty() && next[0] == '-' && !(numeric && looksNumeric) && !(dashIsValue && next == "-"))
                 return false;
             value = arguments[++i];
             return true;
@@ -219,6 +228,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             result.exportPdf = value;
             continue;
         }
+        if (name == "--export" || name == "--import") {
+            if (!takeValue(false) || value.empty())
+                return Failure("option '" + name + "' needs a file name ('-' for standard " +
+                               (name == "--export" ? "output)" : "input)"));
+            (name == "--export" ? result.exportScan : result.importScan) = value;
+            continue;
+        }
         if (name == "--expand") {
             if (!takeValue(true))
                 return Failure("option '--expand' needs a number of levels");
@@ -242,6 +258,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
     }
     if (afterGiven && !result.Quits())
         return Failure("option '--after' is only used with '--screenshot' or '--export-pdf'");
+    if (!result.importScan.empty() && !result.roots.empty())
+        return Failure("option '--import' shows a scan file: no FOLDER goes with it");
+    if (!result.exportScan.empty() &&
+        (result.Quits() || result.reportLayout || result.expandLevels >= 0 || !result.settingsFile.empty()))
+        return Failure("option '--export' writes a scan file without a window: it takes no window option");
     return result;
 }
 
@@ -277,6 +298,22 @@ std::vector<std::string> CheckRoots(std::vector<std::string>& roots)
             root = path.string();
     }
     return messages;
+}
+
+void TakeScanFileRoot(CommandLine& options)
+{
+    if (options.roots.size() != 1 || !options.importScan.empty())
+        return;
+    const std::string& root = options.roots[0];
+    const auto endsWith = [&](const char* suffix) {
+        const std::string tail(suffix);
+        return root.size() > tail.size() && root.compare(root.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    struct stat st {};
+    if ((endsWith(".json") || endsWith(".json.gz")) && stat(root.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        options.importScan = root;
+        options.roots.clear();
+    }
 }
 
 std::string WhyNotWritable(const std::string& file)

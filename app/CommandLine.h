@@ -3,6 +3,8 @@
 //
 //   velmora [--expand LEVELS] [--screenshot FILE] [--export-pdf FILE]
 //           [--after SECONDS] [--report-layout] [--settings FILE] [--] [FOLDER...]
+//   velmora [OPTION...] --import FILE | FILE.json | FILE.json.gz
+//   velmora --export FILE [FOLDER...] | --import FILE --export FILE
 //   velmora --help | --version
 //
 // Options are read from left to right; "--" ends them, so every later
@@ -33,6 +35,8 @@ struct CommandLine {
     std::string settingsFile;       // empty: the profile (none for --screenshot and --export-pdf)
     bool reportLayout = false;      // print where the grid lies once the walk has ended
     double afterSeconds = 0;        // with a screenshot or PDF: the latest moment (0: none)
+    std::string exportScan;         // walk (or read) and write a scan file, without a window
+    std::string importScan;         // show (or convert) a scan file instead of walking
     std::string error;              // Fail: one line, without the program name
 
     // Saves something and quits instead of staying open.
@@ -50,6 +54,10 @@ std::string UsageText();
 // Returns one line per bad root, naming it; the roots are usable when it
 // returns none.
 std::vector<std::string> CheckRoots(std::vector<std::string>& roots);
+
+// A lone root named "*.json" or "*.json.gz" that is not a folder is a scan
+// file to show: it moves to importScan.
+void TakeScanFileRoot(CommandLine& options);
 
 // Exit code of a run that cannot write the file it was asked to save.
 inline constexpr int kCannotWriteExitCode = 1;

@@ -20,8 +20,6 @@
 // IScanFileSystem seam, which names folders by it.
 #pragma once
 
-#include <dirent.h>
-
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -33,6 +31,7 @@
 #include <vector>
 
 #include "app/FileSystemData.h"
+#include "app/LocalFileSystem.h"
 #include "common/SubscriberList.h"
 #include "common/Thread.h"
 
@@ -52,180 +51,36 @@ protected:
     ~IScanListener() = default;
 };
 
-// One entry of a folder listing.
-struct ScanEntry {
-    std::string name;
-    bool isFolder = false;
-    std::int64_t size = 0; // lstat size
-    std::int64_t creationTime = 0;
-    std::int64_t lastAccessTime = 0;
-    std::int64_t lastWriteTime = 0;
-    std::int64_t allocated = 0; // bytes of the blocks it takes
-    std::uint64_t device = 0;   // with the inode: the file's identity, for hard links
-    std::uint64_t inode = 0;
-    std::uint32_t links = 0;    // hard links; 0 when not known
-};
 
-// Fills `entry` (its name set) from the status of `name` in the open folder
-// `folderFd`, `type` being the listing's d_type; false when the entry is gone
-// since the listing was read.
-bool ReadEntryStatus(int folderFd, const char* name, unsigned char type, ScanEntry& entry);
+class CFolderScanner;
 
-// Reads the listing of an open folder (`dir` reads `folderFd`) in its
-// order, skipping "." and ".." and entries gone since the listing was read.
-// `proceed` is asked before each entry and `onEntry` is given each one (it
-// may move from it); either ends the listing by answering false. Returns
-// the errno of a failed read, else 0.
-int ReadListing(DIR* dir, int folderFd, const std::function<bool()>& proceed,
-                const std::function<bool(ScanEntry&)>& onEntry);
-
-// Listings read ahead of the walk by other threads. The listing of a folder
-// is handed over only when it was read from the very folder the walk has
-// opened (same device and inode) and read completely.
-class IListingSource {
+// A tree read rather than walked (a saved scan): the scanner's thread hands
+// it the scanner, whose AddImportedDrive and Announce* it builds the tree
+// through, polling IsStopRequested.
+class IScanImport {
 public:
-    // Moves the listing of the folder the walk lists next into `entries`, in
-    // the order its directory gave them; false when none was read (the walk
-    // then reads the folder itself). May wait for a listing being read,
-    // polling `stop` (may be empty) while it does.
-    virtual bool TakeListing(std::uint64_t device, std::uint64_t inode, std::vector<ScanEntry>& entries,
-                             const std::function<bool()>& stop) = 0;
-
-protected:
-    ~IListingSource() = default;
+    virtual ~IScanImport() = default;
+    virtual void Import(CFolderScanner& scanner) = 0;
 };
-
-// A mount the machine has, as the mount table lists it.
-struct MountEntry {
-    enum Kind { Skipped, Fixed, Ram };
-    std::uint64_t mountId = 0;
-    std::string device; // major:minor
-    std::string root;   // the mounted folder within its file system
-    std::string path;   // where it is mounted
-    std::string fsType;
-    Kind kind = Skipped;
-};
-
-// The scanner's view of the platform, so tests can give it a mount table
-// as text or make a folder unreadable.
-class IScanFileSystem {
-public:
-    virtual ~IScanFileSystem() = default;
-    // The mount table in the format of /proc/self/mountinfo.
-    virtual std::string ReadMountTable() = 0;
-    // The mount a folder belongs to; 0 when it cannot be found out.
-    virtual std::uint64_t MountOf(const std::string& path) = 0;
-    // Lists a folder that lies on `mountId` (0: any), calling `onEntry` for
-    // each entry as it is read; the listing ends early when `onEntry`
-    // returns false. False when it cannot be opened or lies on another mount.
-    // `stop` is polled while waiting.
-    virtual bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
-                            const std::function<bool(const ScanEntry&)>& onEntry) = 0;
-    // Why the last ListFolder answered false, forgetting it: an errno value,
-    // kOtherMount for a folder on another mount (a mount point, which is not
-    // a failure to read), or 0 when the file system did not say.
-    virtual int TakeListError() { return 0; }
-    // The walk has ended: resources held between listings can go.
-    virtual void EndWalk() {}
-    // How many helper threads may read folders ahead of a walk of this file
-    // system (see CReadAhead); 0: none.
-    virtual unsigned ReadAheadThreads() const { return 0; }
-    // Where ListFolder may take listings read ahead (null: none), for the
-    // walk that sets it; a file system that cannot tell a folder's identity
-    // ignores it.
-    virtual void SetListingSource(IListingSource* source) { (void)source; }
-    static constexpr int kOtherMount = -1;
-};
-
-// The real file system of this machine.
-//
-// Listings are resolved against a cursor: the descriptors of the folders on
-// the path of the last listing, each opened relative to its parent with
-// O_NOFOLLOW and identified by device and inode. A path that continues a
-// kept folder is opened from it, one component at a time, so the kernel
-// never resolves a long path and no link on the way is followed. At most
-// `descriptorBudget` of the cursor's folders stay open (the walk's root and
-// the deepest ones); a folder whose descriptor was let go is reached again
-// by "..", from the nearest open folder below it, each step checked against
-// the device and inode recorded on the way down, so a folder moved away or
-// replaced meanwhile is refused rather than entered. One walk at a time.
-// The read-ahead helpers hold one descriptor each and one for the walk's
-// root; they come out of the budget, and only a budget of at least
-// kReadAheadMinBudget has them.
-class CLocalFileSystem : public IScanFileSystem {
-public:
-    static constexpr std::size_t kDefaultDescriptorBudget = 32;
-    static constexpr unsigned kDefaultReadAheadThreads = 8;
-    static constexpr std::size_t kReadAheadMinBudget = 16;
-    explicit CLocalFileSystem(std::size_t descriptorBudget = kDefaultDescriptorBudget,
-                              unsigned readAheadThreads = kDefaultReadAheadThreads);
-    ~CLocalFileSystem() override;
-    CLocalFileSystem(const CLocalFileSystem&) = delete;
-    CLocalFileSystem& operator=(const CLocalFileSystem&) = delete;
-
-    std::string ReadMountTable() override;
-    std::uint64_t MountOf(const std::string& path) override;
-    bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
-                    const std::function<bool(const ScanEntry&)>& onEntry) override;
-    int TakeListError() override;
-    void EndWalk() override;
-    unsigned ReadAheadThreads() const override { return m_readAheadThreads; }
-    void SetListingSource(IListingSource* source) override;
-    // Listings taken from the listing source instead of read.
-    std::size_t TakenListings() const;
-    // The most descriptors this object held open at once (the cursor's and
-    // the listing's).
-    std::size_t PeakDescriptors() const;
-    // How many folders were reached again after their descriptor was let go.
-    std::size_t ReopenCount() const;
-
-private:
-    struct Level {
-        std::size_t end = 0; // the level's path is m_path[0, end)
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-        int fd = -1;
-        std::uint64_t mount = 0;
-    };
-    // The cursor's descriptor of `path`'s folder (not to be closed), or -1
-    // with errno set.
-    int Resolve(const std::string& path);
-    int Reopen(std::size_t level);
-    void CloseFrom(std::size_t level);
-    void Close(Level& level);
-    void KeepWithinBudget();
-    void NoteOpen(int delta);
-
-    const unsigned m_readAheadThreads;
-    const std::size_t m_budget;
-    // Recursive: a listener may look at the file system from a listing.
-    mutable std::recursive_mutex m_mutex;
-    std::string m_path;
-    std::vector<Level> m_levels;
-    std::deque<std::size_t> m_openLevels; // levels above the root with a descriptor, shallowest first
-    std::size_t m_open = 0;
-    std::size_t m_peak = 0;
-    std::size_t m_reopened = 0;
-    int m_lastError = 0;
-    IListingSource* m_listingSource = nullptr;
-    std::vector<ScanEntry> m_taken; // a listing handed over, reused
-    std::size_t m_takenCount = 0;
-};
-
-// Parses mountinfo text; malformed lines are skipped.
-std::vector<MountEntry> ParseMountTable(const std::string& text);
-// The drives of a mount table: fixed and RAM file systems, one per device
-// and root and one per path, ordered by mount path.
-std::vector<MountEntry> SelectDrives(const std::vector<MountEntry>& mounts);
-// File-time ticks (100 ns since 1601-01-01 UTC) of a Unix time.
-std::int64_t ToFileTime(std::int64_t seconds, std::uint32_t nanoseconds);
 
 class CFolderScanner : public Kestrum::Common::CThread {
 public:
     // With no roots the drives are the machine's local mounts.
     explicit CFolderScanner(std::vector<std::string> roots = {},
                             std::shared_ptr<IScanFileSystem> fileSystem = std::make_shared<CLocalFileSystem>());
+    // The tree comes from `import`; a refresh still walks `fileSystem`.
+    struct FromImport {};
+    CFolderScanner(FromImport, std::shared_ptr<IScanImport> import, std::shared_ptr<IScanFileSystem> fileSystem);
     ~CFolderScanner() override;
+    // The import this scanner reads its tree from (null: it walks).
+    IScanImport* Import() const noexcept { return m_import.get(); }
+    // For an import, on the scanner thread: a drive made, kept and
+    // announced; a folder or file announced once linked into the tree; a
+    // folder told unreadable (counted as a walk counts it).
+    CFolderData* AddImportedDrive(const CString& path);
+    void AnnounceFolder(CFolderData* folder);
+    void AnnounceFile(CFileData* file);
+    void MarkUnreadable(CFolderData* folder, std::int32_t error);
 
     void AddListener(IScanListener* listener);
     void RemoveListener(IScanListener* listener);
@@ -276,6 +131,8 @@ private:
     void ForgetLinksBelow(const CFolderData* folder);
 
     std::vector<std::string> m_roots;
+    std::shared_ptr<IScanImport> m_import;
+    std::vector<IScanListener*> m_importListeners; // scanner thread, during an import
     std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::vector<CFolderData*> m_drives;
     std::vector<std::uint64_t> m_driveMounts;

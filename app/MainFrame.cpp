@@ -30,6 +30,7 @@
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/ScanCommands.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
 #include "app/treemap/TreemapLink.h"
@@ -101,6 +102,8 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     file->addSeparator();
     QAction* exit = file->addAction("E&xit", this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // the usual key, on every desktop
+    m_scan = new CScanCommands(*this, *file);
+    setWindowTitle(m_scan->Title());
     // The footer of printed pages names the application.
     m_view->Grid().SetPrintTitle("Velmora");
     connect(print, &QAction::triggered, this, [this] { m_view->Grid().Print(); });
@@ -279,7 +282,7 @@ void CMainFrame::UpdateStatus()
                                          .arg(HumanBytes(onDisk))
                                          .arg(QString::number(m_elapsed.elapsed() / 1000.0, 'f', 1)),
                                      5000);
-            setWindowTitle("Kestrum - Velmora");
+            setWindowTitle(m_scan->Title());
             m_view->RepaintDerivedColumns();
         }
     } else {
@@ -295,17 +298,18 @@ void CMainFrame::UpdateStatus()
             if (walked.size() > 3)
                 walked = walked.mid(0, 3) << QString("and %1 more").arg(walked.size() - 3);
         }
-        setWindowTitle(QString("Kestrum - Velmora - scanning %1: %2 folders, %3 files, %4")
-                           .arg(walked.join(", "))
-                           .arg(progress.folders.load())
-                           .arg(progress.files.load())
-                           .arg(HumanBytes(progress.bytes.load())));
+        // One pass of arg: a folder named "%2" must not take the next value.
+        setWindowTitle(QString("%5 - scanning %1: %2 folders, %3 files, %4")
+                           .arg(walked.join(", "), QString::number(progress.folders.load()),
+                                QString::number(progress.files.load()), HumanBytes(progress.bytes.load()),
+                                m_scan->Title()));
         m_view->RepaintDerivedColumns();
         m_message->setText(QString("Scanning: %1 folders, %2 files, %3 - %4 s")
                                .arg(progress.folders.load())
                                .arg(progress.files.load())
                                .arg(HumanBytes(progress.bytes.load()))
-                               .arg(m_elapsed.elapsed() / 1000));
+                               .arg(m_elapsed.elapsed() / 1000) +
+                           (m_scan->ReadingProgress().isEmpty() ? QString() : " - " + m_scan->ReadingProgress()));
     }
     const std::int64_t unreadable = m_document->Scanner().GetUnreadableCount();
     m_unreadable->setText(unreadable == 0 ? QString()
@@ -603,7 +607,7 @@ void CMainFrame::WalkStarted()
 bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
 {
     object = CommandTarget(object);
-    if (!m_view->IsIdle() || !CVelmoraView::FolderOf(object))
+    if (!m_view->IsIdle() || !CVelmoraView::FolderOf(object) || !m_scan->MayRefresh(object))
         return false;
     m_treemapLink->TreeChanging(CVelmoraView::FolderOf(object));
     if (!m_view->Refresh(object))

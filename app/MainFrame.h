@@ -23,6 +23,7 @@ class CDataObject;
 
 namespace Velmora {
 
+class CScanCommands;
 class CVelmoraDoc;
 class CVelmoraView;
 class CTreemapView;
@@ -98,6 +99,8 @@ public:
     void UpdateStatus();
     void UpdateCommands();
     QMenu* SettingsMenu() const { return m_settings; }
+    // Open folder, Save scan, Open scan.
+    CScanCommands& ScanCommands() noexcept { return *m_scan; }
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
@@ -137,6 +140,7 @@ private:
     CVelmoraView* m_view = nullptr;
     CTreemapView* m_treemap = nullptr;
     std::unique_ptr<CTreemapLink> m_treemapLink;
+    CScanCommands* m_scan = nullptr;
     QLabel* m_message = nullptr;
     QLabel* m_unreadable = nullptr;
     QLabel* m_settingsPane = nullptr;

@@ -1,5 +1,9 @@
 #include "app/VelmoraDoc.h"
 
+#include <filesystem>
+
+#include "app/scanfile/ScanTree.h"
+
 namespace Velmora {
 
 CVelmoraDoc::CVelmoraDoc(std::vector<std::string> roots, std::shared_ptr<IScanFileSystem> fileSystem)
@@ -8,11 +12,49 @@ CVelmoraDoc::CVelmoraDoc(std::vector<std::string> roots, std::shared_ptr<IScanFi
 {
 }
 
+std::unique_ptr<CFolderScanner> CVelmoraDoc::MakeScanner() const
+{
+    if (!m_scanFile.empty())
+        return std::make_unique<CFolderScanner>(CFolderScanner::FromImport{}, std::make_shared<ScanFile::CScanImport>(m_scanFile),
+                                                m_fileSystem);
+    return std::make_unique<CFolderScanner>(m_roots, m_fileSystem);
+}
+
 void CVelmoraDoc::Renew()
 {
     m_scanner->RequestStop();
     m_scanner.reset();
-    m_scanner = std::make_unique<CFolderScanner>(m_roots, m_fileSystem);
+    m_scanner = MakeScanner();
+}
+
+namespace {
+std::string LastComponent(const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).lexically_normal().filename().string();
+    if (!name.empty())
+        return name;
+    const std::string parent = std::filesystem::path(path).lexically_normal().parent_path().filename().string();
+    return parent.empty() ? path : parent;
+}
+} // namespace
+
+void CVelmoraDoc::ShowFolder(const std::string& folder)
+{
+    m_roots = {folder};
+    m_scanFile.clear();
+    m_shownName = LastComponent(folder);
+}
+
+void CVelmoraDoc::ShowScanFile(const std::string& file)
+{
+    m_roots.clear();
+    m_scanFile = file;
+    m_shownName = LastComponent(file);
+}
+
+ScanFile::CScanImport* CVelmoraDoc::ScanFileImport() const
+{
+    return dynamic_cast<ScanFile::CScanImport*>(m_scanner->Import());
 }
 
 CVelmoraDoc::~CVelmoraDoc()

@@ -14,6 +14,10 @@
 
 namespace Velmora {
 
+namespace ScanFile {
+class CScanImport;
+}
+
 class CVelmoraDoc {
 public:
     // No roots: the machine's local disks.
@@ -28,9 +32,22 @@ public:
     // A new scanner over the same roots, not started: the old one and its
     // tree go (no row may show them any more).
     void Renew();
+    // What the next Renew shows: a walk of `folder`, or the scan saved in
+    // `file`. Either names the document (ShownName).
+    void ShowFolder(const std::string& folder);
+    void ShowScanFile(const std::string& file);
+    // The scan file being shown (null while walking).
+    ScanFile::CScanImport* ScanFileImport() const;
+    // The chosen folder's or scan file's name, for the title; empty for the
+    // roots the document was made with.
+    const std::string& ShownName() const noexcept { return m_shownName; }
 
 private:
+    std::unique_ptr<CFolderScanner> MakeScanner() const;
+
     std::vector<std::string> m_roots;
+    std::string m_scanFile; // empty: walk the roots
+    std::string m_shownName;
     std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::unique_ptr<CFolderScanner> m_scanner;
 };

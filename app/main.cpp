@@ -2,6 +2,8 @@
 //
 //   velmora [--expand LEVELS] [--screenshot FILE] [--export-pdf FILE]
 //           [--after SECONDS] [--report-layout] [--settings FILE] [--] [FOLDER...]
+//   velmora [OPTION...] --import FILE | FILE.json | FILE.json.gz
+//   velmora --export FILE [FOLDER...] | --import FILE --export FILE
 //   velmora --help | --version
 //
 // FOLDERs are shown as the roots instead of the machine's disks. The command
@@ -14,7 +16,8 @@
 // display they run offscreen. --expand alone opens the first levels once the
 // walk has ended. --report-layout prints, once the walk has ended, where the
 // grid's body, header and columns lie on the screen, for scripts that drive
-// the window with synthetic input (scripts/drive-velmora.sh).
+// the window with synthetic input (scripts/drive-velmora.sh). --export
+// writes a scan file and quits before Qt is started: it needs no display.
 #include <QApplication>
 #include <QSettings>
 #include <cstdio>
@@ -22,8 +25,10 @@
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/LocalFileSystem.h"
 #include "app/MainFrame.h"
 #include "app/VelmoraDoc.h"
+#include "app/scanfile/ExportCommand.h"
 
 using namespace Velmora;
 
@@ -42,6 +47,7 @@ int main(int argc, char** argv)
         return kUsageExitCode;
     case CommandLine::Run: break;
     }
+    TakeScanFileRoot(options);
     const std::vector<std::string> badRoots = CheckRoots(options.roots);
     for (const std::string& message : badRoots)
         std::fprintf(stderr, "velmora: %s\n", message.c_str());
@@ -57,6 +63,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "velmora: cannot write %s: %s\n", QuoteForMessage(*output).c_str(), why.c_str());
             return kCannotWriteExitCode;
         }
+    }
+
+    if (!options.exportScan.empty()) {
+        CLocalFileSystem fileSystem;
+        return ScanFile::RunExportCommand(options.exportScan, options.importScan, options.roots, fileSystem);
     }
 
     if (options.Quits() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
@@ -77,7 +88,12 @@ int main(int argc, char** argv)
     else if (!options.Quits())
         settings = std::make_unique<QSettings>(kSettingsOrganization, "Velmora");
     const bool stored = settings && settings->contains("geometry");
-    CMainFrame frame(std::make_unique<CVelmoraDoc>(options.roots), std::move(settings));
+    auto document = std::make_unique<CVelmoraDoc>(options.roots);
+    if (!options.importScan.empty()) {
+        document->ShowScanFile(options.importScan);
+        document->Renew();
+    }
+    CMainFrame frame(std::move(document), std::move(settings));
     if (!stored)
         frame.resize(CMainFrame::kDefaultSize);
     frame.show();

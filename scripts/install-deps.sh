@@ -11,6 +11,7 @@ packages=(
   fonts-dejavu-core adwaita-icon-theme locales-all
   at-spi2-core dbus-x11 python3-pyatspi
   dpkg-dev fakeroot desktop-file-utils appstream lintian file
+  rapidjson-dev zlib1g-dev ncdu gdu tmux
 )
 
 missing=()

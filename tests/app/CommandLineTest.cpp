@@ -62,6 +62,33 @@ TEST(CommandLine, ReadsTheExportAndExpandValues)
     EXPECT_FALSE(ParseCommandLine({"--expand", "0"}).Quits());
 }
 
+// Scan files: "-" is standard input or output; a lone *.json or *.json.gz
+// that is not a folder is a scan file to show.
+TEST(CommandLine, ReadsScanFilesAndTakesALoneJsonRootAsOne)
+{
+    CommandLine options = ParseCommandLine(std::vector<std::string>{"--import", "-", "--export", "-"});
+    ASSERT_EQ(options.action, CommandLine::Run) << options.error;
+    EXPECT_EQ(options.importScan, "-");
+    EXPECT_EQ(options.exportScan, "-");
+    options = ParseCommandLine(std::vector<std::string>{"--export=out.json.gz", "/a", "/b"});
+    EXPECT_EQ(options.exportScan, "out.json.gz");
+    EXPECT_EQ(options.roots, (std::vector<std::string>{"/a", "/b"}));
+
+    CTempTree tree;
+    const std::string file = tree.File("scan.json", 3).string();
+    const std::string packed = tree.File("scan.json.gz", 3).string();
+    const std::string folder = tree.Dir("folder.json").string();
+    for (const auto& [root, isScan] : {std::pair{file, true}, {packed, true}, {folder, false}}) {
+        options = ParseCommandLine(std::vector<std::string>{root});
+        TakeScanFileRoot(options);
+        EXPECT_EQ(options.importScan, isScan ? root : "") << root;
+        EXPECT_EQ(options.roots.size(), isScan ? 0u : 1u) << root;
+    }
+    options = ParseCommandLine(std::vector<std::string>{file, folder});
+    TakeScanFileRoot(options);
+    EXPECT_TRUE(options.importScan.empty()); // only a lone one
+}
+
 TEST(CommandLine, ReadsTheSettingsFile)
 {
     EXPECT_EQ(ParseCommandLine({"--settings", "v.ini", "/a"}).settingsFile, "v.ini");
@@ -127,6 +154,10 @@ const Refused kRefused[] = {
     {"help with a value", {"--help=yes"}, "'--help' takes no value"},
     {"control characters are escaped", {"--bo\ngus\x1b[2J"}, "unknown option '--bo\\x0Agus\\x1B[2J'"},
     {"a reversing control is escaped", {"--\xE2\x80\xAEgubo"}, "unknown option '--\\xE2\\x80\\xAEgubo'"},
+    {"export without a file", {"--export"}, "'--export' needs a file name ('-' for standard output)"},
+    {"import followed by an option", {"--import", "--export", "x"}, "'--import' needs a file name"},
+    {"import with folders", {"--import", "a.json", "/a"}, "no FOLDER goes with it"},
+    {"export with a window option", {"--export", "x.json", "--screenshot", "s.png"}, "takes no window option"},
 };
 } // namespace
 
@@ -145,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, CommandLineRefuses, ::testing::ValuesIn(kR
 TEST(CommandLine, HelpNamesEveryOptionAndVersionIsTheAboutText)
 {
     const std::string usage = UsageText();
-    for (const char* option : {"--screenshot FILE", "--after SECONDS", "--help", "--version", "--"})
+    for (const char* option : {"--screenshot FILE", "--after SECONDS", "--export FILE", "--import FILE", "--help",
+                               "--version", "--"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     EXPECT_STREQ(kVersionText, "Velmora version 1.0");
 }

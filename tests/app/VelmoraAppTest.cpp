@@ -141,7 +141,8 @@ TEST_F(AppFixture, TheFileMenuPrintsPreviewsAndExportsBeforeExit)
     QStringList texts;
     for (QAction* action : file->actions())
         texts << (action->isSeparator() ? QString("-") : action->text());
-    EXPECT_EQ(texts, (QStringList{"&Print...", "Print Pre&view", "&Export to PDF...", "-", "E&xit"}));
+    EXPECT_EQ(texts, (QStringList{"&Open folder...", "Open sc&an...", "&Save scan...", "-", "&Print...", "Print Pre&view",
+                                  "&Export to PDF...", "-", "E&xit"}));
     EXPECT_EQ(frame->Command(ID_PRINT)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
     for (const int id : {ID_PRINT, ID_PRINT_PREVIEW, ID_EXPORT_PDF}) {
         QAction* command = frame->Command(id);
