@@ -16,7 +16,7 @@
 #include "gui/accessibility/GridAccessible.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
-#include "gui/header/HeaderConfigurationDlg.h"
+#include "gui/grid/HeaderConfigurationDlg.h"
 #include "tests/support/EventPump.h"
 #include "tests/support/FakeClock.h"
 
