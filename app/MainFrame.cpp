@@ -1,4 +1,5 @@
 #include "app/MainFrame.h"
+#include "app/filter/FilterBar.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -152,6 +153,11 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     connect(m_bytes, &QAction::triggered, this, [this] { m_view->SetSizeUnits(false); });
     connect(m_units, &QAction::triggered, this, [this] { m_view->SetSizeUnits(true); });
     view->addSeparator();
+    m_filterBar = new CFilterBar(
+        m_view->Grid(), [this] { return m_view->Progress().folders.load() + m_view->Progress().files.load(); }, this);
+    addToolBarBreak();
+    addToolBar(m_filterBar);
+    view->addAction(m_filterBar->ShowAction());
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     QAction* refreshAll = AddCommand(view, ID_REFRESH_ALL, "Refresh &all", "Rescan everything from scratch", "");
@@ -180,6 +186,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     statusBar()->addWidget(m_message, 1);
     m_unreadable = new QLabel;
     m_unreadable->setObjectName("unreadable");
+    statusBar()->addPermanentWidget(m_filterBar->CountPane());
     statusBar()->addPermanentWidget(m_unreadable);
     m_settingsPane = new QLabel;
     m_settingsPane->setObjectName("damagedSettings");

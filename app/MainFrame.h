@@ -25,6 +25,7 @@ namespace Velmora {
 
 class CVelmoraDoc;
 class CVelmoraView;
+class CFilterBar;
 
 // Command ids of the Settings menu.
 enum CommandId : int {
@@ -93,6 +94,7 @@ public:
     void UpdateStatus();
     void UpdateCommands();
     QMenu* SettingsMenu() const { return m_settings; }
+    CFilterBar& FilterBar() const { return *m_filterBar; }
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
@@ -140,6 +142,7 @@ private:
     QAction* m_units = nullptr;
     QAction* m_bytes = nullptr;
     QToolBar* m_toolbar = nullptr;
+    CFilterBar* m_filterBar = nullptr;
     std::unique_ptr<QSettings> m_profile;
     bool m_walking = true;
     QElapsedTimer m_elapsed;

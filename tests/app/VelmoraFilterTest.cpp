@@ -1,0 +1,104 @@
+// Velmora's filter bar, offscreen on a real temporary tree, driven by keys:
+// Ctrl+F, a pattern typed, the rows narrowed to the matches and their
+// folders, the count in the status bar, Esc putting the rows back.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <filesystem>
+
+#include "TempTree.h"
+#include "app/MainFrame.h"
+#include "app/VelmoraDoc.h"
+#include "app/VelmoraView.h"
+#include "app/filter/FilterBar.h"
+#include "gui/grid/Grid.h"
+
+#include "tests/support/EventPump.h"
+
+using namespace Velmora;
+using namespace Kestrum::GUI;
+using Kestrum::Test::PumpUntil;
+
+namespace {
+
+class VelmoraFilter : public ::testing::Test {
+protected:
+    VelmoraFilter()
+    {
+        tree.File("docs/a.iso", 3000);
+        tree.File("docs/notes.txt", 10);
+        tree.File("music/deep/b.ISO", 20);
+        tree.File("music/song.ogg", 5000);
+        frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}));
+        frame->resize(CMainFrame::kDefaultSize);
+        frame->show();
+        EXPECT_TRUE(PumpUntil([&] { return frame->View().IsIdle(); }, 60));
+        QCoreApplication::processEvents();
+        frame->activateWindow();
+        grid().setFocus();
+        EXPECT_TRUE(PumpUntil([&] { return grid().hasFocus(); }, 10));
+    }
+    CGrid& grid() { return frame->View().Grid(); }
+    std::vector<std::string> Rows()
+    {
+        std::vector<std::string> names;
+        for (int row = 0; row < grid().GetRowCount(AreaScrollable); ++row)
+            names.push_back(std::filesystem::path(
+                                CVelmoraView::FullNameOf(grid().GetObject(grid().GetItemAt(row, AreaScrollable))).toStdString())
+                                .filename()
+                                .string());
+        return names;
+    }
+
+    Velmora::Test::CTempTree tree;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(VelmoraFilter, CtrlFAPatternNarrowsTheRowsAndEscPutsThemBack)
+{
+    const std::vector<std::string> before = Rows();
+    ASSERT_EQ(before.size(), 1u) << "the root, closed";
+    CFilterBar& bar = frame->FilterBar();
+    QTest::keyClick(&grid(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar.isVisible());
+    ASSERT_TRUE(PumpUntil([&] { return bar.PatternEdit()->hasFocus(); }, 10));
+
+    QTest::keyClicks(bar.PatternEdit(), "*.iso");
+    const std::string root = before[0];
+    // Sorted by size, as the window starts: music (5 KB) before docs.
+    EXPECT_EQ(Rows(), (std::vector<std::string>{root, "music", "deep", "b.ISO", "docs", "a.iso"}));
+    bar.UpdateCount();
+    EXPECT_TRUE(bar.CountPane()->isVisible());
+    EXPECT_EQ(bar.CountPane()->text().toStdString(), "2 of 8 shown"); // 4 folders with the root, 4 files
+    // Files over 1 KiB only; then folders only.
+    QTest::keyClicks(bar.MinSizeEdit(), "1k");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{root, "docs", "a.iso"}));
+    bar.MinSizeEdit()->clear();
+    bar.PatternEdit()->clear();
+    bar.KindBox()->setCurrentIndex(2);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{root, "music", "deep", "docs"}));
+    bar.KindBox()->setCurrentIndex(0);
+    // Case on request; a regular expression on request.
+    QTest::keyClicks(bar.PatternEdit(), "*.ISO");
+    QTest::mouseClick(bar.CaseBox(), Qt::LeftButton);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{root, "music", "deep", "b.ISO"}));
+    bar.PatternEdit()->setText("^(a|song)\\.");
+    bar.RegexBox()->setChecked(true);
+    bar.CaseBox()->setChecked(false);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{root, "music", "song.ogg", "docs", "a.iso"}));
+
+    bar.PatternEdit()->setFocus();
+    QTest::keyClick(bar.PatternEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+    EXPECT_FALSE(bar.CountPane()->isVisible());
+    EXPECT_EQ(Rows(), before);
+    EXPECT_TRUE(PumpUntil([&] { return grid().hasFocus(); }, 10));
+}
+
+} // namespace
