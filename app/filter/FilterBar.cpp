@@ -20,7 +20,7 @@ void MarkInvalid(QLineEdit* edit, bool invalid, const QString& why = {})
 } // namespace
 
 CFilterBar::CFilterBar(Kestrum::GUI::CGrid& grid, std::function<std::int64_t()> total, QWidget* parent)
-    : QToolBar("Filter", parent), m_grid(grid), m_total(std::move(total))
+    : QToolBar("Filter", parent), m_grid(grid), m_gridAlive(&grid), m_total(std::move(total))
 {
     setObjectName("filterBar");
     setMovable(false);
@@ -78,7 +78,8 @@ CFilterBar::CFilterBar(Kestrum::GUI::CGrid& grid, std::function<std::int64_t()> 
 
 CFilterBar::~CFilterBar()
 {
-    if (m_applied)
+    // The frame deletes the grid before its tool bars.
+    if (m_applied && m_gridAlive)
         m_grid.SetRowMatch(nullptr);
 }
 

@@ -5,6 +5,7 @@
 // status-bar pane, "N of M shown".
 #pragma once
 
+#include <QPointer>
 #include <QToolBar>
 #include <functional>
 
@@ -50,6 +51,7 @@ private:
     void Apply();
 
     Kestrum::GUI::CGrid& m_grid;
+    QPointer<Kestrum::GUI::CGrid> m_gridAlive;
     std::function<std::int64_t()> m_total;
     CFileFilter m_filter;
     bool m_applied = false;

@@ -99,6 +99,9 @@ TEST_F(VelmoraFilter, CtrlFAPatternNarrowsTheRowsAndEscPutsThemBack)
     EXPECT_FALSE(bar.CountPane()->isVisible());
     EXPECT_EQ(Rows(), before);
     EXPECT_TRUE(PumpUntil([&] { return grid().hasFocus(); }, 10));
+    // The window closes with a filter applied: the grid goes first.
+    bar.SetPattern("*.ogg");
+    EXPECT_TRUE(bar.IsApplied());
 }
 
 } // namespace
