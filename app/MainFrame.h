@@ -51,6 +51,7 @@ enum RowCommandId : int {
     ID_REFRESH_ALL = 32785,
     ID_SIZE_BYTES = 32786,
     ID_SIZE_UNITS = 32787,
+    ID_STOP = 32788,
 };
 
 // Where the settings live: the profile key of the application framework.
@@ -114,6 +115,11 @@ public:
     void CopyFullName(Kestrum::Common::CDataObject* object);
     bool RefreshObject(Kestrum::Common::CDataObject* object);
     bool RefreshAll();
+    // Stops a walk under way (Esc on the grid, the toolbar's Stop): what was
+    // found stays, the status bar and the title say it is incomplete, and
+    // F5 walks everything again. False when no walk runs.
+    bool StopWalk();
+    bool IsIncomplete() const { return m_stopped; }
     // What a row command acts on: the object named while it still has a
     // row, else nothing; null names the focused row's.
     Kestrum::Common::CDataObject* CommandTarget(Kestrum::Common::CDataObject* object) const;
@@ -145,6 +151,7 @@ private:
     CFilterBar* m_filterBar = nullptr;
     std::unique_ptr<QSettings> m_profile;
     bool m_walking = true;
+    bool m_stopped = false; // the last walk was stopped before its end
     QElapsedTimer m_elapsed;
     void ShowContextMenu(const QPoint& globalPosition, Kestrum::Common::CDataObject* object);
     void WalkStarted();

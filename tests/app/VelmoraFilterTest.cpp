@@ -1,4 +1,4 @@
-// Velmora's filter bar, offscreen on a real temporary tree, driven by keys:
+// Velmora's filter bar and the stop of a walk, offscreen on a real temporary tree, driven by keys:
 // Ctrl+F, a pattern typed, the rows narrowed to the matches and their
 // folders, the count in the status bar, Esc putting the rows back.
 #include <gtest/gtest.h>
@@ -11,8 +11,10 @@
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
+#include <thread>
 
 #include "TempTree.h"
+#include "app/FolderScanner.h"
 #include "app/MainFrame.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
@@ -105,3 +107,55 @@ TEST_F(VelmoraFilter, CtrlFAPatternNarrowsTheRowsAndEscPutsThemBack)
 }
 
 } // namespace
+
+namespace {
+// The local file system, but the folder named "slow" is listed only once the
+// walk is asked to stop: the walk is surely under way when Esc comes.
+class CSlowFolderFileSystem : public CLocalFileSystem {
+public:
+    bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
+                    const std::function<bool(const ScanEntry&)>& onEntry) override
+    {
+        if (std::filesystem::path(path).filename() == "slow")
+            while (!stop())
+                std::this_thread::yield();
+        return CLocalFileSystem::ListFolder(path, mountId, stop, onEntry);
+    }
+    unsigned ReadAheadThreads() const override { return 0; }
+};
+} // namespace
+
+TEST(VelmoraStop, EscStopsTheWalkWhatWasFoundStaysMarkedIncompleteAndF5WalksAgain)
+{
+    Velmora::Test::CTempTree tree;
+    tree.File("a/one", 100);
+    tree.File("slow/later", 50);
+    auto frame = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(
+        std::vector<std::string>{tree.Root().string()}, std::make_shared<CSlowFolderFileSystem>()));
+    frame->resize(CMainFrame::kDefaultSize);
+    frame->show();
+    frame->activateWindow();
+    CGrid& grid = frame->View().Grid();
+    grid.setFocus();
+    ASSERT_TRUE(PumpUntil([&] { return grid.hasFocus(); }, 10));
+    ASSERT_TRUE(frame->Command(ID_STOP)->isEnabled());
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    ASSERT_TRUE(PumpUntil([&] { return frame->View().IsIdle(); }, 10));
+    frame->UpdateStatus();
+    EXPECT_TRUE(frame->IsIncomplete());
+    EXPECT_TRUE(frame->windowTitle().endsWith("incomplete")) << frame->windowTitle().toStdString();
+    EXPECT_TRUE(frame->StatusMessage().startsWith("Incomplete")) << frame->StatusMessage().toStdString();
+    EXPECT_FALSE(frame->Command(ID_STOP)->isEnabled());
+    CFolderData* root = frame->Document().Scanner().GetDrives().at(0);
+    // What was found: a/one when the walk reached it before the slow
+    // folder, never slow/later.
+    EXPECT_LT(root->GetFilesCount(), 2);
+    EXPECT_EQ(root->GetSize(), root->GetFilesCount() == 1 ? 100 : 0);
+
+    // F5 walks again; the slow folder is listed when this walk is stopped too.
+    QTest::keyClick(&grid, Qt::Key_F5);
+    EXPECT_FALSE(frame->IsIncomplete());
+    EXPECT_TRUE(frame->StopWalk());
+    ASSERT_TRUE(PumpUntil([&] { return frame->View().IsIdle(); }, 10));
+    EXPECT_TRUE(frame->IsIncomplete());
+}
