@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 #include "app/filter/FilterBar.h"
+#include "app/filter/TypeAheadPane.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -190,6 +191,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     statusBar()->addWidget(m_message, 1);
     m_unreadable = new QLabel;
     m_unreadable->setObjectName("unreadable");
+    statusBar()->addPermanentWidget(new CTypeAheadPane(m_view->Grid()));
     statusBar()->addPermanentWidget(m_filterBar->CountPane());
     statusBar()->addPermanentWidget(m_unreadable);
     m_settingsPane = new QLabel;

@@ -378,6 +378,12 @@ IRowMatch* CGrid::SetRowMatch(IRowMatch* match)
 }
 IRowMatch* CGrid::GetRowMatch() { return Call<IRowMatch*>(nullptr, [&] { return m_impl->rows.GetRowMatch(); }); }
 int CGrid::GetMatchedCount() { return Call(0, [&] { return m_impl->rows.GetMatchedCount(); }); }
+std::string CGrid::GetTypedSearch()
+{
+    return Call(std::string(), [&] {
+        return m_impl->input->Search().GetTypedText(GridClockNow(), m_impl->settings.searchTimeout);
+    });
+}
 void CGrid::EnableNotifications(bool enable) { CallVoid([&] { m_impl->notificationsEnabled = enable; }); }
 bool CGrid::AreNotificationsEnabled() { return Call(false, [&] { return m_impl->notificationsEnabled; }); }
 

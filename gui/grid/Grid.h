@@ -291,6 +291,9 @@ public:
     IRowMatch* GetRowMatch();
     // How many items the match took.
     int GetMatchedCount();
+    // The incremental search's text while typing may still add to it (empty
+    // after its time-out, on the grid clock).
+    std::string GetTypedSearch();
     void EnableNotifications(bool enable);
     bool AreNotificationsEnabled();
 

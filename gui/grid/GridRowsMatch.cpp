@@ -33,6 +33,16 @@ void CGridRows::AddMatchesFrom(CGridItem* first, int delta)
 
 void CGridRows::MatchLinked(CGridItem* item)
 {
+    if (item->GetChildren().empty() && item->m_parent) {
+        // A row added: one question, and for a match a walk up.
+        if (m_match->Matches(item, item->GetObject())) {
+            item->m_flags |= CGridItem::FlagMatched;
+            AddMatchesFrom(item->m_parent, 1);
+        } else {
+            item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagMatched);
+        }
+        return;
+    }
     // The verdicts of the subtree that joined, children before parents.
     std::vector<CGridItem*> subtree;
     Preorder(item, subtree);

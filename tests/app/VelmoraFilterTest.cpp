@@ -19,9 +19,11 @@
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
 #include "app/filter/FilterBar.h"
+#include "app/filter/TypeAheadPane.h"
 #include "gui/grid/Grid.h"
 
 #include "tests/support/EventPump.h"
+#include "tests/support/FakeClock.h"
 
 using namespace Velmora;
 using namespace Kestrum::GUI;
@@ -158,4 +160,24 @@ TEST(VelmoraStop, EscStopsTheWalkWhatWasFoundStaysMarkedIncompleteAndF5WalksAgai
     EXPECT_TRUE(frame->StopWalk());
     ASSERT_TRUE(PumpUntil([&] { return frame->View().IsIdle(); }, 10));
     EXPECT_TRUE(frame->IsIncomplete());
+}
+
+TEST_F(VelmoraFilter, TypeAheadShowsWhatWasTypedUntilItsTimeOut)
+{
+    Kestrum::Test::CFakeGridClock clock;
+    auto* pane = frame->findChild<QLabel*>("typeAhead");
+    ASSERT_NE(pane, nullptr);
+    QTest::keyClick(&grid(), Qt::Key_Right); // the root opens
+    QTest::keyClicks(&grid(), "mu");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(pane->text().toLower().toStdString(), "find: mu"); // the search folds case
+    clock.Advance(999);
+    QTest::keyClicks(&grid(), "s");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pane->text().toLower().toStdString(), "find: mus");
+    clock.Advance(1001); // the grid's search time-out
+    frame->findChild<CTypeAheadPane*>()->Update();
+    EXPECT_FALSE(pane->isVisible());
+    EXPECT_TRUE(pane->text().isEmpty());
 }
