@@ -161,7 +161,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     view->addAction(m_filterBar->ShowAction());
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
-    QAction* stop = AddCommand(view, ID_STOP, "S&top", "Stop the walk; what was found stays (Esc)", "\u25A0");
+    QAction* stop = AddCommand(view, ID_STOP, "Sto&p", "Stop the walk; what was found stays (Esc)", "\u25A0");
     toolbar->addAction(stop);
     connect(stop, &QAction::triggered, this, [this] { StopWalk(); });
     QAction* refreshAll = AddCommand(view, ID_REFRESH_ALL, "Refresh &all", "Rescan everything from scratch", "");

@@ -177,7 +177,7 @@ TEST_F(VelmoraFilter, TypeAheadShowsWhatWasTypedUntilItsTimeOut)
     QCoreApplication::processEvents();
     EXPECT_EQ(pane->text().toLower().toStdString(), "find: mus");
     clock.Advance(1001); // the grid's search time-out
-    frame->findChild<CTypeAheadPane*>()->Update();
+    static_cast<CTypeAheadPane*>(pane)->Update();
     EXPECT_FALSE(pane->isVisible());
     EXPECT_TRUE(pane->text().isEmpty());
 }
