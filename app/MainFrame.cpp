@@ -1,4 +1,6 @@
 #include "app/MainFrame.h"
+#include "app/filter/FilterBar.h"
+#include "app/filter/TypeAheadPane.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -169,11 +171,20 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     connect(m_bytes, &QAction::triggered, this, [this] { m_view->SetSizeUnits(false); });
     connect(m_units, &QAction::triggered, this, [this] { m_view->SetSizeUnits(true); });
     view->addSeparator();
+    m_filterBar = new CFilterBar(
+        m_view->Grid(), [this] { return m_view->Progress().folders.load() + m_view->Progress().files.load(); }, this);
+    addToolBarBreak();
+    addToolBar(m_filterBar);
+    view->addAction(m_filterBar->ShowAction());
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    QAction* stop = AddCommand(view, ID_STOP, "Sto&p", "Stop the walk; what was found stays (Esc)", "\u25A0");
+    toolbar->addAction(stop);
+    connect(stop, &QAction::triggered, this, [this] { StopWalk(); });
     QAction* refreshAll = AddCommand(view, ID_REFRESH_ALL, "Refresh &all", "Rescan everything from scratch", "");
     refreshAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
-    connect(refresh, &QAction::triggered, this, [this] { RefreshObject(nullptr); });
+    // After a stopped walk F5 takes the walk up again, from scratch.
+    connect(refresh, &QAction::triggered, this, [this] { m_stopped ? RefreshAll() : RefreshObject(nullptr); });
     connect(refreshAll, &QAction::triggered, this, [this] { RefreshAll(); });
     // The row commands also reach the focused row without the menu.
     QAction* open = AddCommand(view, ID_OPEN, "&Open", "Open the focused row", "");
@@ -198,6 +209,8 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     statusBar()->addWidget(m_message, 1);
     m_unreadable = new QLabel;
     m_unreadable->setObjectName("unreadable");
+    statusBar()->addPermanentWidget(new CTypeAheadPane(m_view->Grid()));
+    statusBar()->addPermanentWidget(m_filterBar->CountPane());
     statusBar()->addPermanentWidget(m_unreadable);
     m_settingsPane = new QLabel;
     m_settingsPane->setObjectName("damagedSettings");
@@ -256,7 +269,7 @@ void CMainFrame::UpdateStatus()
     const ScanProgress& progress = m_view->Progress();
     // Ready once the walk has ended and its last rows are in.
     if (m_document->Scanner().IsFinished() && !m_view->HasWaitingRows()) {
-        m_message->setText("Ready");
+        m_message->setText(m_stopped ? "Incomplete: the walk was stopped (F5 walks again)" : "Ready");
         if (m_walking) {
             // The totals of what was walked, for a while, then "Ready".
             m_walking = false;
@@ -274,6 +287,8 @@ void CMainFrame::UpdateStatus()
                     onDisk += drive->GetSizeOnDisk();
                 }
             }
+            if (m_stopped)
+                done = "Stopped, incomplete";
             statusBar()->showMessage(QString("%1: %2 folders, %3 files, %4 (%5 on disk) in %6 s")
                                          .arg(done)
                                          .arg(progress.folders.load())
@@ -282,7 +297,7 @@ void CMainFrame::UpdateStatus()
                                          .arg(HumanBytes(onDisk))
                                          .arg(QString::number(m_elapsed.elapsed() / 1000.0, 'f', 1)),
                                      5000);
-            setWindowTitle(m_scan->Title());
+            setWindowTitle(m_stopped ? m_scan->Title() + " - incomplete" : m_scan->Title());
             m_view->RepaintDerivedColumns();
         }
     } else {
@@ -335,6 +350,8 @@ void CMainFrame::UpdateCommands()
     for (const int id : {ID_REFRESH, ID_REFRESH_ALL})
         if (QAction* action = Command(id))
             action->setEnabled(idle);
+    if (QAction* stop = Command(ID_STOP))
+        stop->setEnabled(!m_document->Scanner().IsFinished());
     m_units->setChecked(m_view->AreSizeUnits());
     m_bytes->setChecked(!m_view->AreSizeUnits());
 }
@@ -600,6 +617,7 @@ void CMainFrame::CopyFullName(Kestrum::Common::CDataObject* object)
 void CMainFrame::WalkStarted()
 {
     m_walking = true;
+    m_stopped = false;
     m_elapsed.restart();
     UpdateStatus();
 }
@@ -613,6 +631,16 @@ bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
     if (!m_view->Refresh(object))
         return false;
     WalkStarted();
+    return true;
+}
+
+bool CMainFrame::StopWalk()
+{
+    if (m_shutDown || m_document->Scanner().IsFinished())
+        return false;
+    m_stopped = true;
+    m_document->Scanner().RequestStop();
+    UpdateStatus();
     return true;
 }
 
@@ -667,6 +695,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     if (m_shutDown || !m_view)
         return false;
     Kestrum::GUI::CGrid& grid = m_view->Grid();
+    // Esc on the grid stops a walk; the grid still has the key.
+    if (watched == &grid && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+        StopWalk();
     if (watched == grid.viewport() && event->type() == QEvent::ContextMenu) {
         auto* menuEvent = static_cast<QContextMenuEvent*>(event);
         if (menuEvent->reason() == QContextMenuEvent::Mouse) {

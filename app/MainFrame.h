@@ -28,6 +28,7 @@ class CVelmoraDoc;
 class CVelmoraView;
 class CTreemapView;
 class CTreemapLink;
+class CFilterBar;
 
 // Command ids of the Settings menu.
 enum CommandId : int {
@@ -53,6 +54,7 @@ enum RowCommandId : int {
     ID_REFRESH_ALL = 32785,
     ID_SIZE_BYTES = 32786,
     ID_SIZE_UNITS = 32787,
+    ID_STOP = 32788,
 };
 
 // Where the settings live: the profile key of the application framework.
@@ -101,6 +103,7 @@ public:
     QMenu* SettingsMenu() const { return m_settings; }
     // Open folder, Save scan, Open scan.
     CScanCommands& ScanCommands() noexcept { return *m_scan; }
+    CFilterBar& FilterBar() const { return *m_filterBar; }
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
@@ -120,6 +123,11 @@ public:
     void CopyFullName(Kestrum::Common::CDataObject* object);
     bool RefreshObject(Kestrum::Common::CDataObject* object);
     bool RefreshAll();
+    // Stops a walk under way (Esc on the grid, the toolbar's Stop): what was
+    // found stays, the status bar and the title say it is incomplete, and
+    // F5 walks everything again. False when no walk runs.
+    bool StopWalk();
+    bool IsIncomplete() const { return m_stopped; }
     // What a row command acts on: the object named while it still has a
     // row, else nothing; null names the focused row's.
     Kestrum::Common::CDataObject* CommandTarget(Kestrum::Common::CDataObject* object) const;
@@ -151,8 +159,10 @@ private:
     QAction* m_units = nullptr;
     QAction* m_bytes = nullptr;
     QToolBar* m_toolbar = nullptr;
+    CFilterBar* m_filterBar = nullptr;
     std::unique_ptr<QSettings> m_profile;
     bool m_walking = true;
+    bool m_stopped = false; // the last walk was stopped before its end
     QElapsedTimer m_elapsed;
     void ShowContextMenu(const QPoint& globalPosition, Kestrum::Common::CDataObject* object);
     void WalkStarted();

@@ -2,7 +2,9 @@
 // Times the walk until every entry has its row, the longest stall of the GUI
 // thread (largest gap between ticks of a 10 ms timer) and the peak memory per
 // entry; then times `du -s` and `find` on the same (warm) tree.
-//   bench_velmora [--unsorted] [--input] [--cold] [--ops] [--treemap] DIR [RUNS]
+//   bench_velmora [--unsorted] [--input] [--cold] [--ops] [--treemap] [--filter=PATTERN] DIR [RUNS]
+// --filter=PATTERN: the filter bar holds the pattern from the start, so
+// every row the walk adds is asked about (the cost of a filter per row).
 // Velmora starts sorted by size, so every growing folder moves to its place
 // as the walk goes on; --unsorted clears the sort first (rows stay in walk
 // order; --by-size, the old name of the default, is still accepted).
@@ -49,6 +51,7 @@
 #include <unistd.h>
 
 #include "app/MainFrame.h"
+#include "app/filter/FilterBar.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
 #include "app/FileSystemData.h"
@@ -64,6 +67,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 bool g_unsorted = false;
 bool g_treemap = false;
+std::string g_filter; // --filter=PATTERN: the filter bar holds it from the start
 bool g_input = false;
 bool g_cold = false;
 bool g_ops = false;
@@ -371,6 +375,8 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         frame.TreemapLink().Show(true);
         frame.Treemap().onLaidOut = [&] { longestLayoutMs = std::max(longestLayoutMs, frame.Treemap().LastLayoutMs()); };
     }
+    if (!g_filter.empty())
+        frame.FilterBar().SetPattern(QString::fromStdString(g_filter));
     std::unique_ptr<CInputProbe> probe;
     if (g_input)
         probe = std::make_unique<CInputProbe>(app, frame.View().Grid());
@@ -433,7 +439,8 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
     const std::string command = std::string("'") + self + "' " + (g_unsorted ? "--unsorted " : "") +
-                                (g_input ? "--input " : "") + (g_treemap ? "--treemap " : "") + (g_cold ? "--cold " : "") + (g_ops ? "--ops " : "") + "'" + root +
+                                (g_input ? "--input " : "") + (g_treemap ? "--treemap " : "") + (g_cold ? "--cold " : "") + (g_ops ? "--ops " : "") +
+                                (g_filter.empty() ? "" : "'--filter=" + g_filter + "' ") + "'" + root +
                                 "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -524,6 +531,8 @@ int main(int argc, char** argv)
             g_ops = true;
         else if (flag == "--treemap")
             g_treemap = true;
+        else if (flag.rfind("--filter=", 0) == 0)
+            g_filter = flag.substr(9);
         else if (flag != "--by-size") // the default now
             break;
         argv[1] = argv[0];
@@ -531,7 +540,7 @@ int main(int argc, char** argv)
         --argc;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s [--unsorted] [--input] [--cold] [--ops] [--treemap] DIR [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--unsorted] [--input] [--cold] [--ops] [--treemap] [--filter=PATTERN] DIR [RUNS]\n", argv[0]);
         return 2;
     }
     if (g_cold && !CanDropCaches()) {

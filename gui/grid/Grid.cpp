@@ -374,6 +374,18 @@ void CGrid::SortByColumnClick(std::int32_t fieldId, bool shift, bool ctrl)
 IRowFilter* CGrid::SetFilter(IRowFilter* filter) { return Call<IRowFilter*>(nullptr, [&] { return m_impl->SetFilter(filter); }); }
 IRowFilter* CGrid::GetFilter() { return Call<IRowFilter*>(nullptr, [&] { return m_impl->filter; }); }
 void CGrid::Refilter() { CallVoid([&] { m_impl->Refilter(); }); }
+IRowMatch* CGrid::SetRowMatch(IRowMatch* match)
+{
+    return Call<IRowMatch*>(nullptr, [&] { return m_impl->SetRowMatch(match); });
+}
+IRowMatch* CGrid::GetRowMatch() { return Call<IRowMatch*>(nullptr, [&] { return m_impl->rows.GetRowMatch(); }); }
+int CGrid::GetMatchedCount() { return Call(0, [&] { return m_impl->rows.GetMatchedCount(); }); }
+std::string CGrid::GetTypedSearch()
+{
+    return Call(std::string(), [&] {
+        return m_impl->input->Search().GetTypedText(GridClockNow(), m_impl->settings.searchTimeout);
+    });
+}
 void CGrid::EnableNotifications(bool enable) { CallVoid([&] { m_impl->notificationsEnabled = enable; }); }
 bool CGrid::AreNotificationsEnabled() { return Call(false, [&] { return m_impl->notificationsEnabled; }); }
 

@@ -33,6 +33,7 @@
 #include "gui/edit/EditTypes.h"
 #include "gui/grid/GridSettings.h"
 #include "gui/grid/GridTypes.h"
+#include "gui/grid/RowMatch.h"
 #include "gui/header/Header.h"
 #include "gui/paint/DrawContext.h"
 #include "gui/print/PrintSettings.h"
@@ -284,6 +285,17 @@ public:
     IRowFilter* SetFilter(IRowFilter* filter);
     IRowFilter* GetFilter();
     void Refilter();
+    // The row match (not owned; null clears it): only what it matches shows,
+    // with the path to it, live as rows arrive and objects change; clearing
+    // it puts the expanded rows back and keeps the focused row in view.
+    // Changed criteria: set the same match again. Returns the previous one.
+    IRowMatch* SetRowMatch(IRowMatch* match);
+    IRowMatch* GetRowMatch();
+    // How many items the match took.
+    int GetMatchedCount();
+    // The incremental search's text while typing may still add to it (empty
+    // after its time-out, on the grid clock).
+    std::string GetTypedSearch();
     void EnableNotifications(bool enable);
     bool AreNotificationsEnabled();
 

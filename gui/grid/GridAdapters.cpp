@@ -83,6 +83,8 @@ void CGridDispatchAdapter::ApplyUpdate(CGridItem* item, Common::FieldId field)
     CGridRows& rows = m_grid.rows;
     if (m_grid.filter && rows.RefilterItem(item))
         m_grid.SetFocus(-1, 0, true, false);
+    else if (!m_grid.filter && rows.GetRowMatch())
+        rows.RefilterItem(item);
     if (tree->IsSorted())
         rows.Reposition(item);
     if (item->HasRow()) {

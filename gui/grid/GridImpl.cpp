@@ -113,6 +113,16 @@ void CGridImpl::Refilter()
     UpdateViewport();
 }
 
+IRowMatch* CGridImpl::SetRowMatch(IRowMatch* match)
+{
+    IRowMatch* previous = rows.SetRowMatch(match);
+    RefreshScrollBars();
+    if (CGridItem* focused = FocusedItem())
+        EnsureVisible(-1, focused);
+    UpdateViewport();
+    return previous;
+}
+
 void CGridImpl::RaiseItemEvent(int code, CGridItem* item)
 {
     NotifyAccessibleItemEvent(owner, code, ToHandle(item));

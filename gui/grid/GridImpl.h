@@ -332,6 +332,7 @@ public:
     CHeader* SetHeader(CHeader* newHeader);
     IRowFilter* SetFilter(IRowFilter* newFilter);
     void Refilter();
+    IRowMatch* SetRowMatch(IRowMatch* match);
     void OnHeaderChanged(CHeader* changed, CColumn* column, std::int32_t code) override;
     void UpdateHeaderHeight();
     void UpdateRowHeights();

@@ -80,6 +80,10 @@ public:
     // Heights are kept in 16 bits (at most 32767 pixels).
     void SetRowHeight(int height) noexcept { m_rowHeight = ClampHeight(height); }
     int GetVisibleDescendantCount() const noexcept { return m_branch ? m_branch->visibleDescendants : 0; }
+    // Under a row match (CGridRows::SetRowMatch): whether the item matched,
+    // and how many items below it did.
+    bool IsMatched() const noexcept { return (m_flags & FlagMatched) != 0; }
+    int GetMatchesBelow() const noexcept { return m_branch ? m_branch->matchesBelow : 0; }
     // Depth: -1 for a root, 0 for its children.
     int GetLevel() const;
     bool IsDescendantOf(const CGridItem* ancestor) const;
@@ -115,7 +119,16 @@ private:
     friend class CGridRows;
     friend class CRowList;
     // The flags byte also holds how many sort keys are kept (0 to 5).
-    enum : std::uint8_t { FlagExpanded = 1, FlagSelected = 2, KeyCountShift = 2, KeyCountMask = 7 << KeyCountShift };
+    // FlagSavedExpanded keeps the expanded flag a row match found, to be put
+    // back when the match is cleared.
+    enum : std::uint8_t {
+        FlagExpanded = 1,
+        FlagSelected = 2,
+        KeyCountShift = 2,
+        KeyCountMask = 7 << KeyCountShift,
+        FlagMatched = 32,
+        FlagSavedExpanded = 64
+    };
     int KeyCount() const noexcept { return (m_flags & KeyCountMask) >> KeyCountShift; }
     void SetKeyCount(int count) noexcept
     {
@@ -141,6 +154,7 @@ private:
     struct Branch {
         CChildArray children;
         int visibleDescendants = 0;
+        int matchesBelow = 0;
         std::unique_ptr<Common::CValue[]> moreKeys;
         std::unique_ptr<ChangeStamps> stamps;
         std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> embedded;

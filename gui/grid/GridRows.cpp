@@ -79,7 +79,12 @@ void CGridRows::RaiseEvent(int code, CGridItem* item)
     m_surface->RaiseEvent(code, item);
 }
 
-bool CGridRows::IsFilteredOut(CGridItem* item) { return m_surface && m_surface->IsFilteredOut(item); }
+bool CGridRows::IsFilteredOut(CGridItem* item)
+{
+    if (m_match && !item->IsMatched() && item->GetMatchesBelow() == 0)
+        return true;
+    return m_surface && m_surface->IsFilteredOut(item);
+}
 
 int CGridRows::RowIndexOf(CGridItem* item)
 {
@@ -152,6 +157,14 @@ void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, 
         children.SetPrefix(std::min(children.Prefix(), at - 1));
     item->m_parent = parent;
     item->m_hint = at;
+    if (m_match) {
+        MatchLinked(item);
+        // A match below rows not shown yet brings the path to it.
+        if (show && parent->m_parent && !parent->HasRow() && !IsFilteredOut(item)) {
+            ShowWithAncestors(item);
+            return;
+        }
+    }
     if ((!parent->m_parent || parent->HasRow()) && show && parent->IsExpanded()) {
         ShowRow(parent, item, false);
         if (item->HasRow() && tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() < 0 &&
@@ -225,6 +238,10 @@ void CGridRows::RemoveFromParent(CGridItem* item)
     item->m_hint = -1;
     if (parent->HasRow() && parent->GetChildren().empty() && m_surface)
         m_surface->RepaintRow(tree.GetKind(), RowIndexOf(parent));
+    if (const int matches = m_match ? (item->IsMatched() ? 1 : 0) + item->GetMatchesBelow() : 0) {
+        AddMatchesFrom(parent, -matches);
+        HideUnmatchedFrom(parent);
+    }
     if (tree.GetKind() == AreaScrollable && m_surface && m_surface->GetTopRow() >= tree.GetRowCount())
         m_surface->SetTopRow(tree.GetRowCount() - 1);
 }
@@ -279,6 +296,7 @@ void CGridRows::ClearTree(CItemTree& tree)
     ++m_removalCount;
     const std::vector<CGridItem*> children = root->Children().TakeAll();
     root->ClearVisibleDescendants();
+    root->GetBranch().matchesBelow = 0;
     for (CGridItem* child : children) {
         std::vector<CGridItem*> subtree;
         Preorder(child, subtree);
@@ -324,7 +342,10 @@ bool CGridRows::AttachLinked(CGridItem* item, HITEM parent, HITEM position)
         // The item's own place among its new siblings.
         Reposition(item);
     }
-    ShowSubtree(item);
+    if (m_match)
+        ShowWithAncestors(item);
+    else
+        ShowSubtree(item);
     RaiseEvent(EventItemAttached, item);
     return true;
 }

@@ -25,6 +25,7 @@
 
 #include "gui/grid/GridItem.h"
 #include "gui/grid/GridTypes.h"
+#include "gui/grid/RowMatch.h"
 
 namespace Kestrum::GUI {
 
@@ -145,6 +146,17 @@ public:
     // changed whether it has a row.
     bool RefilterItem(CGridItem* item);
 
+    // The row match (not owned; null clears it), both trees at once. Setting
+    // one opens every ancestor of a match, and an ancestor whose first match
+    // below arrives later; clearing it puts back the expanded flags of before
+    // (with what was expanded or collapsed by call meanwhile) and opens the
+    // path to the focused row, which keeps the focus (else the row focused
+    // before the match gets it back). Returns the previous match.
+    IRowMatch* SetRowMatch(IRowMatch* match);
+    IRowMatch* GetRowMatch() const noexcept { return m_match; }
+    // The items of both trees the match took (0 without one).
+    int GetMatchedCount() const;
+
     // The row index of an item in its area, or -1.
     int RowIndexOf(CGridItem* item);
 
@@ -207,6 +219,16 @@ private:
     void RestoreFocus(CGridItem* focused);
     bool IsFilteredOut(CGridItem* item);
     void RefilterChildren(CGridItem* parent);
+    // The row match (GridRowsMatch.cpp).
+    void MatchLinked(CGridItem* item);
+    void AddMatchesFrom(CGridItem* first, int delta);
+    bool Rematch(CGridItem* item);
+    void ShowWithAncestors(CGridItem* item);
+    void HideUnmatchedFrom(CGridItem* first);
+    void RebuildRows(CItemTree& tree);
+    void SaveExpanded(CGridItem* item, bool subtree);
+    IRowMatch* m_match = nullptr;
+    HITEM m_focusBeforeMatch = 0;
 
     IGridSurface* m_surface;
     IDispatchTarget* m_dispatchTarget = nullptr;

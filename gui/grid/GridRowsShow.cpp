@@ -223,12 +223,14 @@ void CGridRows::Expand(HITEM handle, bool recursive)
     // opens in one pass.
     if (recursive && !HearsItemEvents()) {
         ExpandSubtree(item);
+        SaveExpanded(item, true);
         return;
     }
     if (!item->IsExpanded()) {
         item->m_flags |= CGridItem::FlagExpanded;
         RaiseEvent(EventExpandedChanged, item);
     }
+    SaveExpanded(item, false);
     const std::vector<CGridItem*> children = item->GetChildren().ToVector();
     for (CGridItem* child : children) {
         if (recursive && Validate(ToHandle(child)))
@@ -296,6 +298,7 @@ void CGridRows::Collapse(HITEM handle, bool recursive)
     // Without anyone to hear each item's events, the subtree closes in one pass.
     if (recursive && !HearsItemEvents()) {
         CollapseSubtree(item);
+        SaveExpanded(item, true);
         return;
     }
     const bool isRoot = item->m_parent == nullptr;
@@ -304,6 +307,7 @@ void CGridRows::Collapse(HITEM handle, bool recursive)
             item->m_flags &= static_cast<std::uint8_t>(~CGridItem::FlagExpanded);
             RaiseEvent(EventExpandedChanged, item);
         }
+        SaveExpanded(item, false);
         for (CGridItem* child : item->GetChildren().ToVector())
             if (child->HasRow())
                 HideSubtree(child);
@@ -341,8 +345,10 @@ bool CGridRows::RefilterItem(CGridItem* item)
 {
     if (!Validate(ToHandle(item)))
         return false;
-    CGridItem* parent = item->m_parent;
     const bool hadRow = item->HasRow();
+    if (m_match && Rematch(item))
+        return hadRow != item->HasRow();
+    CGridItem* parent = item->m_parent;
     const bool hidden = IsFilteredOut(item);
     if (hidden && hadRow)
         HideSubtree(item);

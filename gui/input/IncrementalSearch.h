@@ -39,6 +39,12 @@ public:
     void Cancel() noexcept { m_searching = false; }
     bool IsSearching() const noexcept { return m_searching; }
     const std::string& GetText() const noexcept { return m_text; }
+    // The text a next character would add to (empty once the time-out has
+    // passed since the last one): what a window shows as typed.
+    std::string GetTypedText(std::int64_t now, std::int64_t timeoutMs) const
+    {
+        return m_typed && now - m_lastTyped <= timeoutMs ? m_text : std::string();
+    }
 
     // Whether `text` starts with `prefix`, comparing ASCII letters in either case.
     static bool StartsWith(const std::string& text, const std::string& prefix);

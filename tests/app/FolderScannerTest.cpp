@@ -521,6 +521,54 @@ TEST(FolderScanner, StopEndsTheWalkWithinASecondAndNothingFollows)
     }
 }
 
+namespace {
+// Stops the walk at its n-th file and keeps the totals of what it was told.
+class CStopAtFile : public IScanListener {
+public:
+    CFolderScanner* scanner = nullptr;
+    int stopAt = 0;
+    int files = 0;
+    std::int64_t bytes = 0;
+    std::chrono::steady_clock::time_point requested;
+    void OnRootFolder(CFolderData*) override {}
+    void OnFolder(CFolderData*) override {}
+    void OnFile(CFileData* file) override
+    {
+        ++files;
+        bytes += file->GetSize();
+        if (files == stopAt) {
+            requested = std::chrono::steady_clock::now();
+            scanner->RequestStop();
+        }
+    }
+};
+} // namespace
+
+TEST(FolderScanner, AStoppedWalkEndsWithin50MsAndItsTotalsAreWhatItFound)
+{
+    CTempTree tree;
+    for (int f = 0; f < 40; ++f)
+        for (int i = 0; i < 100; ++i)
+            tree.File("d" + std::to_string(f) + "/" + std::to_string(i), static_cast<std::size_t>(f + i));
+    CFolderScanner scanner({tree.Root().string()});
+    CStopAtFile listener;
+    listener.scanner = &scanner;
+    listener.stopAt = 1500;
+    scanner.AddListener(&listener);
+    scanner.Start();
+    // The thread's end is read from its finished flag, polled without sleeping.
+    while (!scanner.IsFinished())
+        std::this_thread::yield();
+    const auto stopped = std::chrono::steady_clock::now() - listener.requested;
+    scanner.Wait(0xFFFFFFFFu);
+    EXPECT_LT(stopped, std::chrono::milliseconds(50));
+    EXPECT_EQ(listener.files, 1500);
+    CFolderData* root = scanner.GetDrives().at(0);
+    EXPECT_EQ(root->GetFilesCount(), listener.files);
+    EXPECT_EQ(root->GetSize(), listener.bytes);
+    EXPECT_FALSE(root->IsPopulating());
+}
+
 TEST(FolderScanner, AStopAskedByOneListenerReachesNoLaterListener)
 {
     CTempTree tree;
