@@ -54,7 +54,7 @@ CFilterBar::CFilterBar(Kestrum::GUI::CGrid& grid, std::function<std::int64_t()> 
     close->setToolTip("Close the filter (Esc)");
     connect(close, &QAction::triggered, this, [this] { Close(); });
 
-    m_show = new QAction("F&ilter...", this);
+    m_show = new QAction("Fi&lter...", this);
     m_show->setShortcut(QKeySequence::Find);
     m_show->setStatusTip("Show only the rows whose name, size and kind match");
     connect(m_show, &QAction::triggered, this, [this] { Open(); });
