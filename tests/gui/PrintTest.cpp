@@ -15,6 +15,7 @@
 #include "common/DynamicObject.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
+#include "gui/paint/CellPaintFormat.h"
 #include "gui/paint/CustomDraw.h"
 #include "gui/platform/Archive.h"
 #include "gui/platform/DeviceContext.h"
@@ -392,6 +393,36 @@ TEST_F(PrintFixture, PrintedCellsGoThroughTheCustomDrawWithoutScreenTints)
     for (int x = 0; x < left - 2; ++x) // the margin stays blank
         EXPECT_EQ(page.pixelColor(x, top + header + 5), QColor(255, 255, 255)) << x;
     grid.SetCustomDraw(nullptr);
+}
+
+namespace {
+// An application's cell format that replaces the background step alone.
+class CGreenBackground final : public CCellPaintFormat {
+public:
+    void PaintBackground(CellDrawContext& context, PaintState& state, PaintFlags flags) override
+    {
+        if (flags & PaintFlag::PaintBackground)
+            state.dc->FillSolid(context.repaintRect, MakeColor(0, 160, 0));
+    }
+    ICellPaintFormat* Clone() const override { return new CGreenBackground(*this); }
+};
+} // namespace
+
+// The printer paints through the same steps: a replaced one shows on paper.
+TEST_F(PrintFixture, AReplacedCellPaintStepIsPrinted)
+{
+    auto* header = new CHeader(true);
+    header->AddColumn(new CColumn(kName, "Name", 200, AlignAuto, false, -1, -1, nullptr, nullptr, nullptr, ""));
+    header->AddColumn(new CColumn(kValue, "Value", 100, AlignAuto, false, -1, -1, nullptr, new CGreenBackground, nullptr, ""));
+    grid.SetHeader(header);
+    AddRows(3);
+    Export();
+    const QImage page = RenderPage(File("print.pdf"), 1, File("page"));
+    ASSERT_FALSE(page.isNull());
+    const int left = 38, top = 38; // 10 mm margins at 96 pixels per inch
+    const int y = top + grid.GetHeader()->GetHeight() + 3;
+    EXPECT_EQ(page.pixelColor(left + 200 + 90, y), QColor(0, 160, 0));
+    EXPECT_EQ(page.pixelColor(left + 190, y), QColor(255, 255, 255));
 }
 
 TEST_F(PrintFixture, PrintSettingsTravelRightAfterTheGridsArchive)
