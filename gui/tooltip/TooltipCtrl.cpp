@@ -2,6 +2,7 @@
 #include "gui/grid/GridDefaults.h"
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -211,6 +212,12 @@ void CTooltipCtrl::ShowAt(CPoint topLeft, QSize size, const TooltipSettings& set
     m_shownWith = settings;
     FitOnScreen(topLeft, size, VirtualScreen(topLeft));
     m_window->setGeometry(topLeft.x, topLeft.y, size.width(), size.height());
+    // A screen reader reads the pop-up's text as its name.
+    if (m_window->accessibleName() != m_text) {
+        m_window->setAccessibleName(m_text);
+        QAccessibleEvent changed(m_window.data(), QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
     if (!m_window->isVisible())
         m_window->show();
     m_window->update();

@@ -5,6 +5,7 @@
 // placement beside the cursor and over a clipped cell, what hides them, the
 // controls' and sources' ownership, and the pixels of a pop-up.
 #include <gtest/gtest.h>
+#include <QAccessible>
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -330,6 +331,18 @@ TEST_F(TooltipGrid, AFittingTextShowsNothingAndOnePixelTooNarrowShowsItOverTheCe
     EXPECT_EQ(Popup(true)->geometry(),
               QRect(corner, QSize(TextWidth(kNoteText) + 2 * settings.marginX, cell.Height())));
     EXPECT_EQ(dynamic_cast<CTooltipCtrl*>(grid->GetTooltipCtrl(true))->GetText(), QString(kNoteText));
+}
+
+// Assistive technology reads a shown pop-up's text as its name.
+TEST_F(TooltipGrid, AShownTooltipTellsItsTextToAssistiveTechnology)
+{
+    FitNote(-1);
+    Move(NotePoint(1, 60));
+    Rest();
+    ASSERT_TRUE(Shown(true));
+    QAccessibleInterface* popup = QAccessible::queryAccessibleInterface(Popup(true));
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->text(QAccessible::Name), QString(kNoteText));
 }
 
 TEST_F(TooltipGrid, TheInPlaceTooltipStartsWhereTheTreeColumnsTextStarts)
