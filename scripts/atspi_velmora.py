@@ -93,7 +93,7 @@ def main():
         if node.name:
             continue
         if role in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON):
-            unnamed.append("%s %s" % (node.getRoleName(), node.description))
+            unnamed.append("%s %s (in %s %r)" % (node.getRoleName(), node.description, node.parent.getRoleName() if node.parent else "-", node.parent.name if node.parent else ""))
         elif states.contains(pyatspi.STATE_FOCUSABLE) and states.contains(pyatspi.STATE_SHOWING) and role not in (
                 pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_SCROLL_BAR):
             unnamed.append("focusable %s" % node.getRoleName())

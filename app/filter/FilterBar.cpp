@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QShortcut>
 #include <QTimer>
+#include <QToolButton>
 
 namespace Velmora {
 
@@ -31,6 +32,10 @@ CFilterBar::CFilterBar(Kestrum::GUI::CGrid& grid, std::function<std::int64_t()> 
     m_pattern->setObjectName("filterPattern");
     m_pattern->setPlaceholderText("name, e.g. *.iso");
     m_pattern->setClearButtonEnabled(true);
+    m_pattern->setAccessibleName("Name pattern");
+    // The line edit's own clear button comes without a name.
+    for (QToolButton* button : m_pattern->findChildren<QToolButton*>())
+        button->setAccessibleName("Clear the pattern");
     m_pattern->setMinimumWidth(220);
     addWidget(m_pattern);
     m_regex = new QCheckBox("Re&gular expression");
@@ -45,13 +50,17 @@ CFilterBar::CFilterBar(Kestrum::GUI::CGrid& grid, std::function<std::int64_t()> 
     m_minSize->setObjectName("filterMinSize");
     m_minSize->setPlaceholderText("e.g. 1G");
     m_minSize->setMaximumWidth(90);
+    m_minSize->setAccessibleName("Minimum size");
     addWidget(m_minSize);
     m_kind = new QComboBox;
     m_kind->setObjectName("filterKind");
     m_kind->addItems({"Files and folders", "Files", "Folders"});
+    m_kind->setAccessibleName("Files, folders or both");
     addWidget(m_kind);
     QAction* close = addAction("\u2715");
     close->setToolTip("Close the filter (Esc)");
+    if (QWidget* button = widgetForAction(close))
+        button->setAccessibleName("Close the filter");
     connect(close, &QAction::triggered, this, [this] { Close(); });
 
     m_show = new QAction("Fi&lter...", this);
