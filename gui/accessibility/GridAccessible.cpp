@@ -11,9 +11,11 @@
 
 #include "common/DataObject.h"
 #include "gui/accessibility/AccessibleCells.h"
+#include "gui/accessibility/DateTimeAccessible.h"
 #include "gui/accessibility/GridAccessNotify.h"
 #include "gui/edit/CheckBoxReflector.h"
 #include "gui/edit/EditInPlace.h"
+#include "gui/edit/EmbeddedDateTimeCtrl.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridClock.h"
 #include "gui/grid/GridDefaults.h"
@@ -89,6 +91,8 @@ QAccessibleInterface* GridFactory(const QString&, QObject* object)
 {
     if (auto* grid = dynamic_cast<CGrid*>(object))
         return new CGridAccessible(grid);
+    if (auto* date = dynamic_cast<CEmbeddedDateTimeCtrl*>(object))
+        return new CDateTimeCtrlAccessible(date);
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "gui/edit/EmbeddedDateTimeCtrl.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QBasicTimer>
 #include <QCalendarWidget>
@@ -138,6 +139,9 @@ struct CEmbeddedDateTimeCtrl::Impl {
     explicit Impl(std::int32_t flags) : segments(flags) {}
 
     CDateTimeSegments segments;
+    // What assistive technology was last told.
+    QString announcedText;
+    int announcedSegment = -1;
     int digitWidth = 8;
     int repeatInterval = kFirstRepeatDelay;
     QPointer<CCalendarPopup> popup;
@@ -414,8 +418,30 @@ bool CEmbeddedDateTimeCtrl::event(QEvent* event)
     return QWidget::event(event);
 }
 
+// Every change of the segments repaints, so the paint tells assistive
+// technology which segment is selected and what the value reads now.
+void CEmbeddedDateTimeCtrl::AnnounceChanges()
+{
+    const int selected = m->segments.Selected();
+    const QString text = Text();
+    if (text != m->announcedText) {
+        m->announcedText = text;
+        QAccessibleValueChangeEvent changed(this, text);
+        QAccessible::updateAccessibility(&changed);
+    }
+    if (selected != m->announcedSegment) {
+        m->announcedSegment = selected;
+        if (selected >= 0 && hasFocus()) {
+            QAccessibleEvent focus(this, QAccessible::Focus);
+            focus.setChild(selected);
+            QAccessible::updateAccessibility(&focus);
+        }
+    }
+}
+
 void CEmbeddedDateTimeCtrl::paintEvent(QPaintEvent*)
 {
+    AnnounceChanges();
     QPainter painter(this);
     CDeviceContext dc(painter);
     dc.SelectFont(font());

@@ -107,6 +107,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    void AnnounceChanges();
     // Once the pop-up has closed: the keyboard comes back to the control.
     void TakeFocusBack();
 

@@ -11,9 +11,11 @@
 #include <memory>
 #include <vector>
 
+#include "common/DateFormats.h"
 #include "common/DynamicObject.h"
 #include "common/IntegerFormats.h"
 #include "gui/accessibility/GridAccessible.h"
+#include "gui/edit/EmbeddedDateTimeCtrl.h"
 #include "gui/grid/Grid.h"
 #include "gui/header/Header.h"
 #include "gui/grid/HeaderConfigurationDlg.h"
@@ -387,3 +389,32 @@ TEST_F(AccessibleGrid, TheHeaderDialogHasNoUnnamedButtonOrFocusableControl)
 }
 
 } // namespace
+
+// The date editor reads as a spin box of named segments, the selected one focused.
+TEST_F(AccessibleGrid, TheDateEditorsSegmentsAreNamedValuedAndTheSelectedOneFocused)
+{
+    auto* editor = new CEmbeddedDateTimeCtrl(Kestrum::Common::DF_YEAR4 | Kestrum::Common::DF_MONTH | Kestrum::Common::DF_DAY |
+                                             Kestrum::Common::DF_HOUR | Kestrum::Common::DF_MINUTE, grid.viewport());
+    editor->setGeometry(0, 0, 200, 20);
+    editor->show();
+    editor->setFocus();
+    editor->SelectSegment(editor->FindSegment(Kestrum::Common::DF_MONTH));
+    Pump();
+    QAccessibleInterface* date = QAccessible::queryAccessibleInterface(editor);
+    ASSERT_NE(date, nullptr);
+    EXPECT_EQ(date->role(), QAccessible::SpinBox);
+    EXPECT_EQ(date->text(QAccessible::Value), editor->Text());
+    ASSERT_EQ(date->childCount(), editor->SegmentCount());
+    QStringList names;
+    for (int index = 0; index < date->childCount(); ++index) {
+        QAccessibleInterface* segment = date->child(index);
+        names << segment->text(QAccessible::Name);
+        EXPECT_EQ(segment->text(QAccessible::Value), editor->SegmentText(index));
+        EXPECT_EQ(segment->state().focused, index == editor->SelectedSegment()) << index;
+        EXPECT_EQ(date->indexOfChild(segment), index);
+    }
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"Day", "Hour", "Minute", "Month", "Year"}));
+    EXPECT_EQ(date->child(editor->SelectedSegment())->text(QAccessible::Name), QString("Month"));
+    delete editor;
+}
