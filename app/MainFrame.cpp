@@ -37,6 +37,7 @@
 #include "app/VelmoraView.h"
 #include "app/treemap/TreemapLink.h"
 #include "app/treemap/TreemapView.h"
+#include "app/unreadable/UnreadableFolders.h"
 #include "gui/header/Header.h"
 #include "gui/platform/Archive.h"
 #include "gui/print/PrintSettings.h"
@@ -199,6 +200,10 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     m_view->Grid().installEventFilter(this);
     m_view->Grid().viewport()->installEventFilter(this);
     m_treemapLink->AddCommands(view, settings);
+    m_unreadableFolders = new CUnreadableFolders(*m_view, *m_document, this);
+    view->addSeparator();
+    view->addAction("U&nreadable folders", this, [this] { m_unreadableFolders->Open(); })
+        ->setStatusTip("List the folders that could not be read, and why");
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("&About...", this, [this] {
         CAboutBox about(this);
@@ -209,6 +214,8 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     statusBar()->addWidget(m_message, 1);
     m_unreadable = new QLabel;
     m_unreadable->setObjectName("unreadable");
+    m_unreadable->setTextFormat(Qt::RichText);
+    connect(m_unreadable, &QLabel::linkActivated, this, [this] { m_unreadableFolders->Open(); });
     statusBar()->addPermanentWidget(new CTypeAheadPane(m_view->Grid()));
     statusBar()->addPermanentWidget(m_filterBar->CountPane());
     statusBar()->addPermanentWidget(m_unreadable);
@@ -299,6 +306,7 @@ void CMainFrame::UpdateStatus()
                                      5000);
             setWindowTitle(m_stopped ? m_scan->Title() + " - incomplete" : m_scan->Title());
             m_view->RepaintDerivedColumns();
+            m_unreadableFolders->Refresh();
         }
     } else {
         m_walking = true;
@@ -327,10 +335,14 @@ void CMainFrame::UpdateStatus()
                            (m_scan->ReadingProgress().isEmpty() ? QString() : " - " + m_scan->ReadingProgress()));
     }
     const std::int64_t unreadable = m_document->Scanner().GetUnreadableCount();
-    m_unreadable->setText(unreadable == 0 ? QString()
-                                          : QString(unreadable == 1 ? "%1 folder could not be read"
-                                                                    : "%1 folders could not be read")
-                                                .arg(unreadable));
+    const QString text = unreadable == 0 ? QString()
+                                         : QString(unreadable == 1 ? "%1 folder could not be read"
+                                                                   : "%1 folders could not be read")
+                                               .arg(unreadable);
+    if (text != m_unreadableText) {
+        m_unreadableText = text;
+        m_unreadable->setText(QString("<a href=\"unreadable\">%1</a>").arg(text));
+    }
     m_unreadable->setVisible(unreadable != 0);
     const std::optional<LockKeyState> keys = ReadLockKeys();
     m_lockPanes[0]->setText(keys && keys->capsLock ? "CAP" : "");
@@ -358,7 +370,7 @@ void CMainFrame::UpdateCommands()
 
 QString CMainFrame::StatusMessage() const { return m_message->text(); }
 QString CMainFrame::DamagedSettingsPane() const { return m_settingsPane->isVisibleTo(this) ? m_settingsPane->text() : QString(); }
-QString CMainFrame::UnreadablePane() const { return m_unreadable->text(); }
+QString CMainFrame::UnreadablePane() const { return m_unreadableText; }
 QString CMainFrame::LockPane(int index) const { return index >= 0 && index < 3 ? m_lockPanes[index]->text() : QString(); }
 
 bool CMainFrame::ExportPdf(const QString& file, QString* why)
@@ -407,6 +419,8 @@ void CMainFrame::Shutdown()
     m_document->Scanner().RequestStop();
     m_view->Grid().SetClosing(); // a scanner call waiting for this thread returns now
     m_treemapLink->Close();
+    m_unreadableFolders->Forget();
+    m_unreadableFolders->close();
     m_document->Scanner().Wait(0xFFFFFFFFu);
     m_view->Detach();
 }
@@ -628,6 +642,7 @@ bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
     if (!m_view->IsIdle() || !CVelmoraView::FolderOf(object) || !m_scan->MayRefresh(object))
         return false;
     m_treemapLink->TreeChanging(CVelmoraView::FolderOf(object));
+    m_unreadableFolders->Forget();
     if (!m_view->Refresh(object))
         return false;
     WalkStarted();
@@ -649,6 +664,7 @@ bool CMainFrame::RefreshAll()
     if (!m_view->IsIdle())
         return false;
     m_treemapLink->TreeChanging(nullptr);
+    m_unreadableFolders->Forget();
     if (!m_view->RefreshAll())
         return false;
     WalkStarted();

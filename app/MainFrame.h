@@ -29,6 +29,7 @@ class CVelmoraView;
 class CTreemapView;
 class CTreemapLink;
 class CFilterBar;
+class CUnreadableFolders;
 
 // Command ids of the Settings menu.
 enum CommandId : int {
@@ -104,6 +105,9 @@ public:
     // Open folder, Save scan, Open scan.
     CScanCommands& ScanCommands() noexcept { return *m_scan; }
     CFilterBar& FilterBar() const { return *m_filterBar; }
+    // View > "U&nreadable folders", also opened by the status bar's count.
+    CUnreadableFolders& UnreadableFolders() const { return *m_unreadableFolders; }
+    QLabel* UnreadableLink() const { return m_unreadable; }
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
@@ -151,6 +155,8 @@ private:
     CScanCommands* m_scan = nullptr;
     QLabel* m_message = nullptr;
     QLabel* m_unreadable = nullptr;
+    QString m_unreadableText;
+    CUnreadableFolders* m_unreadableFolders = nullptr;
     QLabel* m_settingsPane = nullptr;
     QStringList m_damaged; // the lines told about damaged settings
     QLabel* m_lockPanes[3] = {};

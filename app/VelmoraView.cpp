@@ -242,6 +242,28 @@ QString CVelmoraView::FullNameOf(Kestrum::Common::CDataObject* object)
     return object ? ToQString(object->GetMfcString(FIELD_FULL_NAME)) : QString();
 }
 
+bool CVelmoraView::RevealRow(Kestrum::Common::CDataObject* object)
+{
+    if (!object)
+        return false;
+    // Parents first: a row is only shown under expanded rows.
+    std::vector<CFolderData*> chain;
+    for (CFolderData* up = FolderOf(object); up; up = up->GetParent())
+        if (up != object)
+            chain.push_back(up);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        if (const HITEM item = m_grid->GetItem(*it); item && !m_grid->IsExpanded(item))
+            m_grid->Expand(item);
+    const HITEM item = m_grid->GetItem(object);
+    if (!item)
+        return false;
+    m_grid->ClearSelection();
+    m_grid->SelectItem(item, true);
+    m_grid->SetFocusedRow(m_grid->GetVisibleIndex(item), m_grid->GetArea(item));
+    m_grid->EnsureItemVisible(item);
+    return true;
+}
+
 bool CVelmoraView::IsIdle() { return m_document.Scanner().IsFinished() && !m_feed.IsBusy() && !m_detached; }
 
 bool CVelmoraView::Refresh(Kestrum::Common::CDataObject* object)

@@ -58,6 +58,9 @@ public:
     bool HasRow(Kestrum::Common::CDataObject* object) { return object && m_grid->GetItem(object) != 0; }
     // The object of the focused row, or null.
     Kestrum::Common::CDataObject* FocusedObject();
+    // Focuses and selects the object's row, its parents expanded and the
+    // row scrolled into view; false while the row is still in the feed.
+    bool RevealRow(Kestrum::Common::CDataObject* object);
     // The row's folder itself, or a file's folder.
     static CFolderData* FolderOf(Kestrum::Common::CDataObject* object);
     static QString FullNameOf(Kestrum::Common::CDataObject* object);

@@ -18,7 +18,6 @@
 namespace Velmora {
 
 using Kestrum::Common::CDataObject;
-using Kestrum::GUI::HITEM;
 
 CTreemapLink::CTreemapLink(CTreemapView& treemap, CVelmoraView& view, CVelmoraDoc& document)
     : m_treemap(treemap), m_view(view), m_document(document)
@@ -114,24 +113,8 @@ void CTreemapLink::Close()
 
 void CTreemapLink::RevealRow(CDataObject* object)
 {
-    Kestrum::GUI::CGrid& grid = m_view.Grid();
-    if (!object || m_frozen || m_closed)
-        return;
-    // Parents first: a row is only shown under expanded rows.
-    std::vector<CFolderData*> chain;
-    for (CFolderData* up = CVelmoraView::FolderOf(object); up; up = up->GetParent())
-        if (up != object)
-            chain.push_back(up);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        if (const HITEM item = grid.GetItem(*it); item && !grid.IsExpanded(item))
-            grid.Expand(item);
-    const HITEM item = grid.GetItem(object);
-    if (!item)
-        return; // its row is still in the feed
-    grid.ClearSelection();
-    grid.SelectItem(item, true);
-    grid.SetFocusedRow(grid.GetVisibleIndex(item), grid.GetArea(item));
-    grid.EnsureItemVisible(item);
+    if (!m_frozen && !m_closed)
+        m_view.RevealRow(object);
 }
 
 void CTreemapLink::FollowGrid()
