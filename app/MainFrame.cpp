@@ -1,4 +1,5 @@
 #include "app/MainFrame.h"
+#include "app/filetypes/FileTypesWindow.h"
 #include "app/filter/FilterBar.h"
 #include "app/filter/TypeAheadPane.h"
 
@@ -176,6 +177,8 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     addToolBarBreak();
     addToolBar(m_filterBar);
     view->addAction(m_filterBar->ShowAction());
+    m_fileTypes = new CFileTypesWindow(*m_document, *m_view, *m_filterBar, this);
+    m_fileTypes->AddCommand(view);
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     QAction* stop = AddCommand(view, ID_STOP, "Sto&p", "Stop the walk; what was found stays (Esc)", "\u25A0");
@@ -338,6 +341,7 @@ void CMainFrame::UpdateStatus()
     m_lockPanes[2]->setText(keys && keys->scrollLock ? "SCRL" : "");
     m_view->FitSizeColumn();
     m_treemapLink->Tick();
+    m_fileTypes->Tick();
     UpdateCommands();
 }
 
@@ -407,6 +411,7 @@ void CMainFrame::Shutdown()
     m_document->Scanner().RequestStop();
     m_view->Grid().SetClosing(); // a scanner call waiting for this thread returns now
     m_treemapLink->Close();
+    m_fileTypes->Close();
     m_document->Scanner().Wait(0xFFFFFFFFu);
     m_view->Detach();
 }
@@ -628,6 +633,7 @@ bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
     if (!m_view->IsIdle() || !CVelmoraView::FolderOf(object) || !m_scan->MayRefresh(object))
         return false;
     m_treemapLink->TreeChanging(CVelmoraView::FolderOf(object));
+    m_fileTypes->TreeChanging(CVelmoraView::FolderOf(object));
     if (!m_view->Refresh(object))
         return false;
     WalkStarted();
@@ -649,6 +655,7 @@ bool CMainFrame::RefreshAll()
     if (!m_view->IsIdle())
         return false;
     m_treemapLink->TreeChanging(nullptr);
+    m_fileTypes->TreeChanging(nullptr);
     if (!m_view->RefreshAll())
         return false;
     WalkStarted();

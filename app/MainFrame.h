@@ -29,6 +29,7 @@ class CVelmoraView;
 class CTreemapView;
 class CTreemapLink;
 class CFilterBar;
+class CFileTypesWindow;
 
 // Command ids of the Settings menu.
 enum CommandId : int {
@@ -104,6 +105,8 @@ public:
     // Open folder, Save scan, Open scan.
     CScanCommands& ScanCommands() noexcept { return *m_scan; }
     CFilterBar& FilterBar() const { return *m_filterBar; }
+    // View > "File t&ypes".
+    CFileTypesWindow& FileTypes() const { return *m_fileTypes; }
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
@@ -160,6 +163,7 @@ private:
     QAction* m_bytes = nullptr;
     QToolBar* m_toolbar = nullptr;
     CFilterBar* m_filterBar = nullptr;
+    CFileTypesWindow* m_fileTypes = nullptr;
     std::unique_ptr<QSettings> m_profile;
     bool m_walking = true;
     bool m_stopped = false; // the last walk was stopped before its end
