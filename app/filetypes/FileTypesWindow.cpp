@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QVBoxLayout>
 
@@ -209,14 +210,19 @@ bool CFileTypesWindow::eventFilter(QObject* watched, QEvent* event)
     const bool enter = event->type() == QEvent::KeyPress &&
                        (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
                         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
-    // The press before a double click has focused the row.
-    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick && watched == m_grid->viewport();
-    if (!enter && !doubleClick)
-        return false;
-    const int row = m_grid->GetFocusedRow();
-    if (row >= 0)
-        Choose(m_grid->GetObject(m_grid->GetItemAt(row, m_grid->GetFocusedArea())));
-    return true;
+    if (enter) {
+        if (const int row = m_grid->GetFocusedRow(); row >= 0)
+            Choose(m_grid->GetObject(m_grid->GetItemAt(row, m_grid->GetFocusedArea())));
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && watched == m_grid->viewport()) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (const HITEM item = m_grid->HitTest({at.x(), at.y()})) {
+            Choose(m_grid->GetObject(item));
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace Velmora
