@@ -1,4 +1,5 @@
 #include "app/MainFrame.h"
+#include "app/filetypes/FileTypesWindow.h"
 #include "app/filter/FilterBar.h"
 #include "app/filter/TypeAheadPane.h"
 
@@ -177,6 +178,8 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     addToolBarBreak();
     addToolBar(m_filterBar);
     view->addAction(m_filterBar->ShowAction());
+    m_fileTypes = new CFileTypesWindow(*m_document, *m_view, *m_filterBar, this);
+    m_fileTypes->AddCommand(view);
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     QAction* stop = AddCommand(view, ID_STOP, "Sto&p", "Stop the walk; what was found stays (Esc)", "\u25A0");
@@ -350,6 +353,7 @@ void CMainFrame::UpdateStatus()
     m_lockPanes[2]->setText(keys && keys->scrollLock ? "SCRL" : "");
     m_view->FitSizeColumn();
     m_treemapLink->Tick();
+    m_fileTypes->Tick();
     UpdateCommands();
 }
 
@@ -421,6 +425,7 @@ void CMainFrame::Shutdown()
     m_treemapLink->Close();
     m_unreadableFolders->Forget();
     m_unreadableFolders->close();
+    m_fileTypes->Close();
     m_document->Scanner().Wait(0xFFFFFFFFu);
     m_view->Detach();
 }
@@ -643,6 +648,7 @@ bool CMainFrame::RefreshObject(Kestrum::Common::CDataObject* object)
         return false;
     m_treemapLink->TreeChanging(CVelmoraView::FolderOf(object));
     m_unreadableFolders->Forget();
+    m_fileTypes->TreeChanging(CVelmoraView::FolderOf(object));
     if (!m_view->Refresh(object))
         return false;
     WalkStarted();
@@ -665,6 +671,7 @@ bool CMainFrame::RefreshAll()
         return false;
     m_treemapLink->TreeChanging(nullptr);
     m_unreadableFolders->Forget();
+    m_fileTypes->TreeChanging(nullptr);
     if (!m_view->RefreshAll())
         return false;
     WalkStarted();

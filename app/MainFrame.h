@@ -30,6 +30,7 @@ class CTreemapView;
 class CTreemapLink;
 class CFilterBar;
 class CUnreadableFolders;
+class CFileTypesWindow;
 
 // Command ids of the Settings menu.
 enum CommandId : int {
@@ -108,6 +109,8 @@ public:
     // View > "U&nreadable folders", also opened by the status bar's count.
     CUnreadableFolders& UnreadableFolders() const { return *m_unreadableFolders; }
     QLabel* UnreadableLink() const { return m_unreadable; }
+    // View > "File t&ypes".
+    CFileTypesWindow& FileTypes() const { return *m_fileTypes; }
 
     // Window geometry and state, toolbar, font, lines, units, the whole
     // header (through its archive bytes) and the print settings (their own
@@ -166,6 +169,7 @@ private:
     QAction* m_bytes = nullptr;
     QToolBar* m_toolbar = nullptr;
     CFilterBar* m_filterBar = nullptr;
+    CFileTypesWindow* m_fileTypes = nullptr;
     std::unique_ptr<QSettings> m_profile;
     bool m_walking = true;
     bool m_stopped = false; // the last walk was stopped before its end

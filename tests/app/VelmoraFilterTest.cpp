@@ -9,15 +9,19 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "TempTree.h"
 #include "app/FolderScanner.h"
 #include "app/MainFrame.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "app/filetypes/FileTypesWindow.h"
 #include "app/filter/FilterBar.h"
 #include "app/filter/TypeAheadPane.h"
 #include "gui/grid/Grid.h"
@@ -180,4 +184,39 @@ TEST_F(VelmoraFilter, TypeAheadShowsWhatWasTypedUntilItsTimeOut)
     static_cast<CTypeAheadPane*>(pane)->Update();
     EXPECT_FALSE(pane->isVisible());
     EXPECT_TRUE(pane->text().isEmpty());
+}
+
+TEST_F(VelmoraFilter, FileTypesListsTheExtensionsAndADoubleClickFiltersByOne)
+{
+    QAction* command = nullptr;
+    for (QAction* menu : frame->menuBar()->actions())
+        if (menu->menu())
+            for (QAction* action : menu->menu()->actions())
+                if (action->text() == "File t&ypes")
+                    command = action;
+    ASSERT_NE(command, nullptr);
+    command->trigger();
+    CFileTypesWindow& window = frame->FileTypes();
+    ASSERT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isWindow());
+
+    // Largest first: ogg, then iso (a.iso and b.ISO), then txt.
+    CGrid& types = window.Grid();
+    auto cells = [&](int row) {
+        CDataObject* object = types.GetObject(types.GetItemAt(row, AreaScrollable));
+        return std::tuple(object->GetMfcString(0).ToStdString(), object->GetInt64(1), object->GetInt64(2));
+    };
+    ASSERT_EQ(types.GetRowCount(AreaScrollable), 3);
+    EXPECT_EQ(cells(0), std::tuple(std::string("ogg"), std::int64_t{1}, std::int64_t{5000}));
+    EXPECT_EQ(cells(1), std::tuple(std::string("iso"), std::int64_t{2}, std::int64_t{3020}));
+    EXPECT_EQ(cells(2), std::tuple(std::string("txt"), std::int64_t{1}, std::int64_t{10}));
+    EXPECT_EQ(window.Table().Size(), CVelmoraView::FolderOf(grid().GetObject(grid().GetItemAt(0, AreaScrollable)))->GetSize());
+
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const CRect rect = types.GetRowRect(types.GetItemAt(1, AreaScrollable));
+    QTest::mouseDClick(types.viewport(), Qt::LeftButton, {}, QPoint(20, rect.top + rect.Height() / 2));
+    CFilterBar& bar = frame->FilterBar();
+    EXPECT_TRUE(bar.isVisible());
+    EXPECT_EQ(bar.PatternEdit()->text(), "*.iso");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{Rows()[0], "music", "deep", "b.ISO", "docs", "a.iso"}));
 }

@@ -1,0 +1,228 @@
+#include "app/filetypes/FileTypesWindow.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QMenu>
+#include <QVBoxLayout>
+
+#include "app/FileSystemData.h"
+#include "app/SizeUnitsFormat.h"
+#include "app/VelmoraDoc.h"
+#include "app/VelmoraView.h"
+#include "app/filter/FilterBar.h"
+#include "common/DataObject.h"
+#include "common/FieldMap.h"
+#include "gui/grid/GridClock.h"
+#include "gui/header/Header.h"
+
+#include <QCheckBox>
+
+namespace Velmora {
+
+using Kestrum::Common::CString;
+using namespace Kestrum::GUI;
+
+namespace {
+enum FileTypeField : Kestrum::Common::FieldId {
+    FIELD_EXTENSION = 0,
+    FIELD_TYPE_FILES = 1,
+    FIELD_TYPE_SIZE = 2,
+    FIELD_TYPE_SIZE_ON_DISK = 3,
+    FIELD_TYPE_SHARE = 4,
+};
+} // namespace
+
+// One row of the window: an extension and its sums.
+class CFileTypeObject : public Kestrum::Common::CDataObject {
+    KESTRUM_DECLARE_FIELD_MAP();
+
+public:
+    explicit CFileTypeObject(std::string extension) : m_extension(std::move(extension)) {}
+
+    const std::string& Extension() const { return m_extension; }
+    CString GetExtension() const { return CString(m_extension.empty() ? CFileTypeTable::kNoExtension : m_extension); }
+    std::int64_t GetFiles() const { return m_row.files; }
+    std::int64_t GetSize() const { return m_row.size; }
+    std::int64_t GetSizeOnDisk() const { return m_row.sizeOnDisk; }
+    double GetShare() const { return m_row.share; }
+
+    void Update(const FileTypeRow& row)
+    {
+        std::set<Kestrum::Common::FieldId> changed;
+        if (row.files != m_row.files)
+            changed.insert(FIELD_TYPE_FILES);
+        if (row.size != m_row.size)
+            changed.insert(FIELD_TYPE_SIZE);
+        if (row.sizeOnDisk != m_row.sizeOnDisk)
+            changed.insert(FIELD_TYPE_SIZE_ON_DISK);
+        if (row.share != m_row.share)
+            changed.insert(FIELD_TYPE_SHARE);
+        m_row = row;
+        if (!changed.empty())
+            NotifyFieldsChanged(changed);
+    }
+
+private:
+    std::string m_extension;
+    FileTypeRow m_row;
+};
+
+KESTRUM_REGISTER_FIELDS(CFileTypeObject)
+{
+    map.Add(FIELD_EXTENSION, KESTRUM_FIELD(FIELD_EXTENSION, "Extension", &CFileTypeObject::GetExtension, 0, nullptr));
+    map.Add(FIELD_TYPE_FILES, KESTRUM_FIELD(FIELD_TYPE_FILES, "Files", &CFileTypeObject::GetFiles, 0, nullptr));
+    map.Add(FIELD_TYPE_SIZE, KESTRUM_FIELD(FIELD_TYPE_SIZE, "Size", &CFileTypeObject::GetSize, 0, nullptr));
+    map.Add(FIELD_TYPE_SIZE_ON_DISK,
+            KESTRUM_FIELD(FIELD_TYPE_SIZE_ON_DISK, "Size on disk", &CFileTypeObject::GetSizeOnDisk, 0, nullptr));
+    map.Add(FIELD_TYPE_SHARE, KESTRUM_FIELD(FIELD_TYPE_SHARE, "Share", &CFileTypeObject::GetShare, 0, new CPercentFormat));
+}
+
+CFileTypesWindow::CFileTypesWindow(CVelmoraDoc& document, CVelmoraView& view, CFilterBar& filter, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_document(document), m_view(view), m_filter(filter), m_grid(new CGrid(this))
+{
+    setWindowTitle("File types - Velmora");
+    resize(560, 420);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_grid);
+    m_grid->setAccessibleName("File types");
+    m_grid->setAccessibleDescription("Each extension with its files and sizes; Enter filters the main window by it");
+    auto* header = new CHeader(true);
+    const std::pair<FileTypeField, const char*> columns[] = {{FIELD_EXTENSION, "Extension"},
+                                                             {FIELD_TYPE_FILES, "Files"},
+                                                             {FIELD_TYPE_SIZE, "Size"},
+                                                             {FIELD_TYPE_SIZE_ON_DISK, "Size on disk"},
+                                                             {FIELD_TYPE_SHARE, "Share"}};
+    for (const auto& [field, caption] : columns)
+        header->AddColumn(new CColumn(field, caption, field == FIELD_EXTENSION ? 130 : 100, AlignAuto, false, -1, -1,
+                                      nullptr, nullptr, nullptr, ""));
+    header->SetSortInfo(0, CSortInfo(FIELD_TYPE_SIZE, true));
+    m_grid->SetHeader(header);
+    m_grid->EnableNotifications(false);
+    m_grid->installEventFilter(this);
+    m_grid->viewport()->installEventFilter(this);
+}
+
+CFileTypesWindow::~CFileTypesWindow()
+{
+    // The grid holds the rows' objects: it lets go of them first.
+    m_grid->Clear();
+}
+
+QAction* CFileTypesWindow::AddCommand(QMenu* view)
+{
+    QAction* open = view->addAction("File t&ypes", this, [this] { Open(); });
+    open->setStatusTip("List the extensions with their files and sizes");
+    return open;
+}
+
+void CFileTypesWindow::Open()
+{
+    show();
+    raise();
+    activateWindow();
+    if (!m_frozen && !m_closed)
+        Recount();
+}
+
+void CFileTypesWindow::Tick()
+{
+    if (m_closed)
+        return;
+    const bool walking = !m_view.IsIdle();
+    const bool ended = m_walking && !walking;
+    m_walking = walking;
+    if (m_frozen) {
+        if (walking)
+            return;
+        m_frozen = false;
+        m_counted = false;
+    }
+    if (!isVisible())
+        return;
+    const bool due = Kestrum::GUI::GridClockNow() - m_countedAt >= kRecountInterval;
+    if (ended || !m_counted || (walking && due))
+        Recount();
+}
+
+void CFileTypesWindow::TreeChanging(CFolderData* folder)
+{
+    m_frozen = folder != nullptr;
+    m_walking = true;
+}
+
+void CFileTypesWindow::Close() { m_closed = true; }
+
+void CFileTypesWindow::Recount()
+{
+    m_table.Clear();
+    for (CFolderData* drive : m_document.Scanner().GetDrives())
+        if (drive && !m_document.Scanner().IsNestedRoot(drive)) // counted inside its outer root
+            m_table.AddTree(*drive);
+    m_countedAt = Kestrum::GUI::GridClockNow();
+    m_counted = true;
+    std::map<std::string, std::unique_ptr<CFileTypeObject>> rows;
+    for (const FileTypeRow& row : m_table.Rows()) {
+        auto found = m_rows.find(row.extension);
+        std::unique_ptr<CFileTypeObject> object;
+        if (found != m_rows.end()) {
+            object = std::move(found->second);
+            m_rows.erase(found);
+        } else {
+            object = std::make_unique<CFileTypeObject>(row.extension);
+            m_grid->Add(object.get());
+        }
+        object->Update(row);
+        rows.emplace(row.extension, std::move(object));
+    }
+    // Extensions a refresh took away.
+    for (auto& [extension, object] : m_rows)
+        if (const HITEM item = m_grid->GetItem(object.get()))
+            m_grid->Remove(item);
+    m_rows = std::move(rows);
+    m_grid->Resort();
+}
+
+void CFileTypesWindow::Choose(Kestrum::Common::CDataObject* object)
+{
+    auto* row = dynamic_cast<CFileTypeObject*>(object);
+    if (!row)
+        return;
+    // The table folds case, so the filter does too.
+    m_filter.CaseBox()->setChecked(false);
+    if (row->Extension().empty()) {
+        m_filter.SetPattern(R"(^\.?[^.]*$)");
+        m_filter.RegexBox()->setChecked(true);
+    } else {
+        // A glob's special characters in an extension stand for themselves.
+        QString pattern = "*.";
+        for (const QChar c : QString::fromStdString(row->Extension()))
+            pattern += c == '*' || c == '?' || c == '[' ? QString("[%1]").arg(c) : QString(c);
+        m_filter.SetPattern(pattern);
+    }
+    if (QWidget* frame = parentWidget())
+        frame->activateWindow();
+}
+
+bool CFileTypesWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool enter = event->type() == QEvent::KeyPress &&
+                       (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+    if (enter) {
+        if (const int row = m_grid->GetFocusedRow(); row >= 0)
+            Choose(m_grid->GetObject(m_grid->GetItemAt(row, m_grid->GetFocusedArea())));
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && watched == m_grid->viewport()) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (const HITEM item = m_grid->HitTest({at.x(), at.y()})) {
+            Choose(m_grid->GetObject(item));
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace Velmora

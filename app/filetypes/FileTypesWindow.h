@@ -1,0 +1,69 @@
+// CFileTypesWindow: View > "File t&ypes", a window beside the main one that
+// lists the extensions of everything walked (files, size, size on disk,
+// share), largest first, in a grid of its own. It follows the walk, counted
+// again at most every half second; Enter or a double click on a row puts
+// its extension into the filter bar.
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/filetypes/FileTypeTable.h"
+#include "gui/grid/Grid.h"
+
+class QAction;
+class QMenu;
+
+namespace Velmora {
+
+class CFilterBar;
+class CFolderData;
+class CVelmoraDoc;
+class CVelmoraView;
+class CFileTypeObject;
+
+class CFileTypesWindow : public QWidget {
+public:
+    // Counted again no sooner than this after the last count (grid clock).
+    static constexpr std::int64_t kRecountInterval = 500;
+
+    CFileTypesWindow(CVelmoraDoc& document, CVelmoraView& view, CFilterBar& filter, QWidget* parent);
+    ~CFileTypesWindow() override;
+
+    // Adds View > "File t&ypes", which opens this window.
+    QAction* AddCommand(QMenu* view);
+    void Open();
+    // The frame's quarter-second tick.
+    void Tick();
+    // As CTreemapLink's: a refresh deletes objects while it runs, so
+    // nothing is read until it ends; `Close` stops reading for good.
+    void TreeChanging(CFolderData* folder);
+    void Close();
+    // Counts the tree again and brings the rows up to date.
+    void Recount();
+    // Filters the main grid by the extension of the row's object.
+    void Choose(Kestrum::Common::CDataObject* object);
+
+    const CFileTypeTable& Table() const { return m_table; }
+    Kestrum::GUI::CGrid& Grid() { return *m_grid; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    CVelmoraDoc& m_document;
+    CVelmoraView& m_view;
+    CFilterBar& m_filter;
+    Kestrum::GUI::CGrid* m_grid;
+    CFileTypeTable m_table;
+    std::map<std::string, std::unique_ptr<CFileTypeObject>> m_rows;
+    std::int64_t m_countedAt = 0;
+    bool m_counted = false;
+    bool m_walking = true; // as the last tick saw it
+    bool m_frozen = false;
+    bool m_closed = false;
+};
+
+} // namespace Velmora
