@@ -128,6 +128,10 @@ std::string UsageText()
            "  --settings FILE     keep the settings in FILE (INI) instead of the user's\n"
            "                      profile; --screenshot and --export-pdf use none\n"
            "                      without it\n"
+           "  --exclude PATTERN   do not enter folders whose full path matches PATTERN\n"
+           "                      ('*' within a name, '**' across folders, e.g.\n"
+           "                      '**/node_modules'); may be repeated, adds to the\n"
+           "                      settings' excluded folders\n"
            "  --export FILE       walk the FOLDERs (or every local disk) without a window\n"
            "                      and write the scan to FILE in the JSON export format\n"
            "                      ('-': standard output; gzip when FILE ends in .gz)\n"
@@ -208,6 +212,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             if (!takeValue(false) || value.empty())
                 return Failure("option '--screenshot' needs a file name");
             result.screenshot = value;
+            continue;
+        }
+        if (name == "--exclude") {
+            if (!takeValue(false) || value.empty())
+                return Failure("option '--exclude' needs a pattern");
+            result.exclude.push_back(value);
             continue;
         }
         if (name == "--settings") {

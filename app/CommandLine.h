@@ -2,9 +2,10 @@
 // exists:
 //
 //   velmora [--expand LEVELS] [--screenshot FILE] [--export-pdf FILE]
-//           [--after SECONDS] [--report-layout] [--settings FILE] [--] [FOLDER...]
+//           [--after SECONDS] [--report-layout] [--settings FILE]
+//           [--exclude PATTERN]... [--] [FOLDER...]
 //   velmora [OPTION...] --import FILE | FILE.json | FILE.json.gz
-//   velmora --export FILE [FOLDER...] | --import FILE --export FILE
+//   velmora --export FILE [--exclude PATTERN]... [FOLDER...] | --import FILE --export FILE
 //   velmora --help | --version
 //
 // Options are read from left to right; "--" ends them, so every later
@@ -37,6 +38,7 @@ struct CommandLine {
     double afterSeconds = 0;        // with a screenshot or PDF: the latest moment (0: none)
     std::string exportScan;         // walk (or read) and write a scan file, without a window
     std::string importScan;         // show (or convert) a scan file instead of walking
+    std::vector<std::string> exclude; // folders the walk does not enter (glob patterns)
     std::string error;              // Fail: one line, without the program name
 
     // Saves something and quits instead of staying open.

@@ -117,10 +117,15 @@ public:
     // The scanner could not list this folder: the error number (errno), or
     // kUnknownReadError when the file system did not say why. 0 when the
     // folder was read.
-    bool IsUnreadable() const noexcept { return GetReadError() != 0; }
+    bool IsUnreadable() const noexcept { return GetReadError() != 0 && GetReadError() != kExcluded; }
     std::int32_t GetReadError() const noexcept { return m_readError.load(std::memory_order_relaxed); }
     void MarkUnreadable(std::int32_t error) noexcept;
     static constexpr std::int32_t kUnknownReadError = -1;
+    // Left out of the walk by an exclude pattern: never opened, no size.
+    // Kept where the read error is, as a folder is one or the other.
+    bool IsExcluded() const noexcept { return GetReadError() == kExcluded; }
+    void MarkExcluded() noexcept { m_readError.store(kExcluded, std::memory_order_relaxed); }
+    static constexpr std::int32_t kExcluded = -2;
 
     // Takes ownership, subscribes to the child, then announces 2 and 3
     // (also for a null child).

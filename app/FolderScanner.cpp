@@ -67,6 +67,12 @@ CFolderScanner::~CFolderScanner()
         delete drive;
 }
 
+void CFolderScanner::SetExcludePatterns(CExcludePatterns patterns)
+{
+    std::lock_guard lock(m_lock);
+    m_nextExclude = std::move(patterns);
+}
+
 void CFolderScanner::AddListener(IScanListener* listener) { m_listeners.Add(listener); }
 
 void CFolderScanner::RemoveListener(IScanListener* listener) { m_listeners.Remove(listener); }
@@ -148,6 +154,10 @@ std::uint32_t CFolderScanner::Run()
         std::atomic<bool>& flag;
         ~CFinished() { flag = true; }
     } finished{m_finished};
+    {
+        std::lock_guard lock(m_lock);
+        m_exclude = m_nextExclude;
+    }
     if (CFolderData* folder = m_refreshTarget.exchange(nullptr)) {
         m_countingWalk = true; // a refresh counts what it finds below its folder
         Refresh(folder);
@@ -219,6 +229,9 @@ bool CFolderScanner::ListAndAnnounce(CFolderData* folder, std::uint64_t mountId,
             return false;
         if (entry.isFolder) {
             auto* child = new CFolderData(CString(entry.name), folder);
+            // Marked before it is announced, so its row shows it at once.
+            if (!m_exclude.IsEmpty() && m_exclude.Matches(path + (path.ends_with('/') ? "" : "/") + entry.name))
+                child->MarkExcluded();
             folder->AddFolder(child);
             for (IScanListener* listener : listeners)
                 listener->OnFolder(child);
@@ -269,7 +282,10 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
     std::vector<Level> stack;
     // Helpers read ahead in walk order; a folder's place in it is the index
     // of each subfolder on the way down from the root. Joined on return.
-    CReadAhead readAhead(rootPath, m_fileSystem->ReadAheadThreads());
+    if (m_exclude.Matches(rootPath))
+        folder->MarkExcluded();
+    // An excluded root is not opened by the helpers either.
+    CReadAhead readAhead(rootPath, folder->IsExcluded() ? 0 : m_fileSystem->ReadAheadThreads());
     CReadAhead::Key key;
     // Listings the helpers read whole stand for the walk's own, from this
     // walk only: the file system lets go of the helpers before they stop.
@@ -279,6 +295,8 @@ void CFolderScanner::ScanFolder(CFolderData* folder, std::uint64_t mountId, cons
         ~CListingSourceScope() { fileSystem.SetListingSource(nullptr); }
     } sourceScope(*m_fileSystem, readAhead.IsActive() ? &readAhead : nullptr);
     const auto enter = [&](CFolderData* entered) {
+        if (entered->IsExcluded())
+            return; // never opened: no size, no populating mark
         readAhead.Expect(key);
         if (!ListAndAnnounce(entered, mountId, path, announce))
             return; // stopped: this folder's walk ends without its populating marks

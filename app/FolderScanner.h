@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExcludePatterns.h"
 #include "app/FileSystemData.h"
 #include "app/LocalFileSystem.h"
 #include "common/SubscriberList.h"
@@ -99,6 +100,9 @@ public:
     // ancestor move by the difference. A stop before the replacement
     // leaves the tree as it was. False while a walk runs.
     bool StartRefresh(CFolderData* folder);
+    // Folders the next walk or refresh leaves out (any thread): shown,
+    // marked excluded, never opened; a given root too.
+    void SetExcludePatterns(CExcludePatterns patterns);
     // How many refreshes replaced their folder's contents.
     std::int64_t GetRefreshCount() const noexcept { return m_refreshes.load(); }
     // A given folder that lies inside another given folder (on its mount)
@@ -131,6 +135,8 @@ private:
     void ForgetLinksBelow(const CFolderData* folder);
 
     std::vector<std::string> m_roots;
+    CExcludePatterns m_nextExclude;  // guarded by m_lock
+    CExcludePatterns m_exclude;      // scanner thread: this walk's
     std::shared_ptr<IScanImport> m_import;
     std::vector<IScanListener*> m_importListeners; // scanner thread, during an import
     std::shared_ptr<IScanFileSystem> m_fileSystem;

@@ -27,7 +27,11 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
 #include <QSettings>
+#include <QVBoxLayout>
 #include <QUrl>
 #include <cstdio>
 
@@ -131,6 +135,7 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     QAction* collapse = AddCommand(settings, ID_COLLAPSE_ALL, "&Collapse all", "Collapses all rows", "-");
     QAction* lines = AddCommand(settings, ID_SHOW_LINES, "&Show lines", "Show horizontal and vertical lines", "#");
     QAction* columns = AddCommand(settings, ID_HEADER_COLUMNS, "&Header columns", "Select columns", "||");
+    settings->addAction("E&xcluded folders...", this, [this] { EditExcludedFolders(); });
     // None of these keys is one the grid takes (Ctrl+C, V, X, A, Del, the
     // arrows): the grid keeps them while it has the focus.
     increase->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
@@ -504,6 +509,7 @@ void CMainFrame::SaveSettings(QSettings& settings)
         const auto& bytes = archive.GetBytes();
         settings.setValue("print", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     }
+    settings.setValue("excluded", QString::fromStdString(m_document->ExcludedFolders()));
     m_treemapLink->SaveSettings(settings);
     settings.sync();
 }
@@ -566,6 +572,7 @@ void CMainFrame::LoadSettings(QSettings& settings)
             throw Kestrum::GUI::CArchiveException(Kestrum::GUI::CArchiveException::Generic, "bytes follow the print settings");
         m_view->Grid().SetPrintSettings(print);
     });
+    m_document->SetExcludedFolders(settings.value("excluded").toString().toStdString());
     if (settings.value("lines", false).toBool() != m_view->AreLinesShown())
         m_view->ToggleLines();
     m_view->SetSizeUnits(settings.value("units", false).toBool());
@@ -764,6 +771,28 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     Shutdown();
     event->accept();
+}
+
+void CMainFrame::EditExcludedFolders()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle("Excluded folders");
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel("Folders the walk does not enter, one pattern per line of their full path\n"
+                                 "('*' within a name, '**' across folders: /mnt/backup, **/node_modules).\n"
+                                 "They apply from the next walk or refresh."));
+    auto* text = new QPlainTextEdit(QString::fromStdString(m_document->ExcludedFolders()));
+    text->setObjectName("excludedFolders");
+    layout->addWidget(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_document->SetExcludedFolders(text->toPlainText().toStdString());
+    if (m_profile)
+        m_profile->setValue("excluded", text->toPlainText());
 }
 
 } // namespace Velmora

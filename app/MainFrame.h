@@ -151,6 +151,8 @@ private:
     void ReportDamaged(const QString& what, const QString& why = {});
     void ReportSettingsProblem(const QString& line, const QString& what);
 
+    // Settings > Excluded folders: edits the stored patterns.
+    void EditExcludedFolders();
     std::unique_ptr<CVelmoraDoc> m_document;
     CVelmoraView* m_view = nullptr;
     CTreemapView* m_treemap = nullptr;

@@ -174,8 +174,8 @@ void CReadAhead::Listed(const Key& key, const std::string& path, const std::vect
         child.push_back(0);
         for (std::size_t i = 0; i < subfolders.size(); ++i) {
             child.back() = static_cast<std::uint32_t>(i);
-            if (IsKnown(child))
-                continue;
+            if (IsKnown(child) || subfolders[i]->IsExcluded())
+                continue; // an excluded folder is never opened
             std::string childPath = relative;
             if (!childPath.empty())
                 childPath.push_back('/');

@@ -17,7 +17,30 @@ std::unique_ptr<CFolderScanner> CVelmoraDoc::MakeScanner() const
     if (!m_scanFile.empty())
         return std::make_unique<CFolderScanner>(CFolderScanner::FromImport{}, std::make_shared<ScanFile::CScanImport>(m_scanFile),
                                                 m_fileSystem);
-    return std::make_unique<CFolderScanner>(m_roots, m_fileSystem);
+    auto scanner = std::make_unique<CFolderScanner>(m_roots, m_fileSystem);
+    scanner->SetExcludePatterns(ExcludePatterns());
+    return scanner;
+}
+
+CExcludePatterns CVelmoraDoc::ExcludePatterns() const
+{
+    std::vector<std::string> patterns = m_commandLineExcludes;
+    const CExcludePatterns fromText = CExcludePatterns::FromText(m_excludedText);
+    const std::vector<std::string>& stored = fromText.Patterns();
+    patterns.insert(patterns.end(), stored.begin(), stored.end());
+    return CExcludePatterns(patterns);
+}
+
+void CVelmoraDoc::SetCommandLineExcludes(std::vector<std::string> patterns)
+{
+    m_commandLineExcludes = std::move(patterns);
+    m_scanner->SetExcludePatterns(ExcludePatterns());
+}
+
+void CVelmoraDoc::SetExcludedFolders(const std::string& text)
+{
+    m_excludedText = text;
+    m_scanner->SetExcludePatterns(ExcludePatterns());
 }
 
 void CVelmoraDoc::Renew()

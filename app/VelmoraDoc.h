@@ -42,12 +42,21 @@ public:
     // roots the document was made with.
     const std::string& ShownName() const noexcept { return m_shownName; }
 
+    // Folders the next walk or refresh leaves out: the command line's
+    // patterns and the settings' text (one pattern per line), together.
+    void SetCommandLineExcludes(std::vector<std::string> patterns);
+    void SetExcludedFolders(const std::string& text);
+    const std::string& ExcludedFolders() const noexcept { return m_excludedText; }
+
 private:
     std::unique_ptr<CFolderScanner> MakeScanner() const;
+    CExcludePatterns ExcludePatterns() const;
 
     std::vector<std::string> m_roots;
     std::string m_scanFile; // empty: walk the roots
     std::string m_shownName;
+    std::vector<std::string> m_commandLineExcludes;
+    std::string m_excludedText;
     std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::unique_ptr<CFolderScanner> m_scanner;
 };

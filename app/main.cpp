@@ -67,7 +67,8 @@ int main(int argc, char** argv)
 
     if (!options.exportScan.empty()) {
         CLocalFileSystem fileSystem;
-        return ScanFile::RunExportCommand(options.exportScan, options.importScan, options.roots, fileSystem);
+        return ScanFile::RunExportCommand(options.exportScan, options.importScan, options.roots, fileSystem,
+                                          CExcludePatterns(options.exclude));
     }
 
     if (options.Quits() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
@@ -89,6 +90,7 @@ int main(int argc, char** argv)
         settings = std::make_unique<QSettings>(kSettingsOrganization, "Velmora");
     const bool stored = settings && settings->contains("geometry");
     auto document = std::make_unique<CVelmoraDoc>(options.roots);
+    document->SetCommandLineExcludes(options.exclude);
     if (!options.importScan.empty()) {
         document->ShowScanFile(options.importScan);
         document->Renew();

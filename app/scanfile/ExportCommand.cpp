@@ -16,7 +16,7 @@ void Say(const std::string& line) { std::fprintf(stderr, "velmora: %s\n", line.c
 } // namespace
 
 int RunExportCommand(const std::string& output, const std::string& input, const std::vector<std::string>& roots,
-                     IScanFileSystem& fileSystem)
+                     IScanFileSystem& fileSystem, const CExcludePatterns& exclude)
 {
     // A closed pipe ("velmora --export - | head") is a write error, not a
     // silent death.
@@ -49,7 +49,7 @@ int RunExportCommand(const std::string& output, const std::string& input, const 
         if (walked.empty())
             for (const MountEntry& mount : SelectDrives(ParseMountTable(fileSystem.ReadMountTable())))
                 walked.push_back(mount.path);
-        ExportWalk(walked, fileSystem, writer);
+        ExportWalk(walked, fileSystem, writer, {}, nullptr, exclude);
     }
     const bool written = writer.Finish() & target->Close(why);
     if (!written) {

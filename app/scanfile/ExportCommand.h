@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExcludePatterns.h"
 #include "app/ScanFileSystem.h"
 
 namespace Velmora::ScanFile {
@@ -13,6 +14,6 @@ namespace Velmora::ScanFile {
 // Returns the exit code: 0, or 1 when the input cannot be read or the
 // output written. With no roots the machine's local disks are walked.
 int RunExportCommand(const std::string& output, const std::string& input, const std::vector<std::string>& roots,
-                     IScanFileSystem& fileSystem);
+                     IScanFileSystem& fileSystem, const CExcludePatterns& exclude = {});
 
 } // namespace Velmora::ScanFile

@@ -46,8 +46,9 @@ ScanRecord FileRecord(const ScanEntry& entry)
 
 class CRootWalk {
 public:
-    CRootWalk(IScanFileSystem& fileSystem, IScanSink& sink, const std::function<bool()>& stop, ExportCounts& counts)
-        : m_fileSystem(fileSystem), m_sink(sink), m_stop(stop), m_counts(counts)
+    CRootWalk(IScanFileSystem& fileSystem, IScanSink& sink, const std::function<bool()>& stop, ExportCounts& counts,
+              const CExcludePatterns& exclude)
+        : m_fileSystem(fileSystem), m_sink(sink), m_stop(stop), m_counts(counts), m_exclude(exclude)
     {
     }
 
@@ -102,14 +103,15 @@ private:
         ++m_counts.folders;
         m_files.clear();
         std::vector<Pending> subfolders;
-        const bool listed = m_fileSystem.ListFolder(path, m_mount, m_stop, [&](const ScanEntry& entry) {
+        const bool excluded = m_exclude.Matches(path);
+        const bool listed = !excluded && m_fileSystem.ListFolder(path, m_mount, m_stop, [&](const ScanEntry& entry) {
             if (entry.isFolder)
                 subfolders.push_back({entry.name, 0, 0, kUnknownTime});
             else
                 m_files.push_back(FileRecord(entry));
             return true;
         });
-        const int error = m_fileSystem.TakeListError();
+        const int error = excluded ? 0 : m_fileSystem.TakeListError();
         ScanRecord record;
         record.name = folder.name;
         if (folder.mtime != kUnknownTime) {
@@ -121,7 +123,10 @@ private:
             record.present |= ScanRecord::Dev;
             record.dev = folder.device;
         }
-        if (!listed && error == IScanFileSystem::kOtherMount) {
+        if (excluded) {
+            record.present |= ScanRecord::Excluded;
+            record.excluded = "pattern";
+        } else if (!listed && error == IScanFileSystem::kOtherMount) {
             record.present |= ScanRecord::Excluded;
             record.excluded = "othfs";
         } else if (!listed) {
@@ -142,6 +147,7 @@ private:
     IScanSink& m_sink;
     const std::function<bool()>& m_stop;
     ExportCounts& m_counts;
+    const CExcludePatterns& m_exclude;
     std::uint64_t m_mount = 0;
     std::vector<Level> m_levels;
     std::vector<ScanRecord> m_files; // reused from folder to folder
@@ -149,13 +155,13 @@ private:
 } // namespace
 
 bool ExportWalk(const std::vector<std::string>& roots, IScanFileSystem& fileSystem, IScanSink& sink,
-                const std::function<bool()>& stop, ExportCounts* counts)
+                const std::function<bool()>& stop, ExportCounts* counts, const CExcludePatterns& exclude)
 {
     ExportCounts ignored;
     ExportCounts& tally = counts ? *counts : ignored;
     bool ok = true;
     if (roots.size() == 1) {
-        ok = CRootWalk(fileSystem, sink, stop, tally).Walk(roots[0], roots[0]);
+        ok = CRootWalk(fileSystem, sink, stop, tally, exclude).Walk(roots[0], roots[0]);
     } else {
         ScanRecord top;
         top.name = "/";
@@ -164,7 +170,7 @@ bool ExportWalk(const std::vector<std::string>& roots, IScanFileSystem& fileSyst
         for (const std::string& root : roots) {
             if (!ok)
                 break;
-            ok = CRootWalk(fileSystem, sink, stop, tally).Walk(root, root);
+            ok = CRootWalk(fileSystem, sink, stop, tally, exclude).Walk(root, root);
         }
         ok = ok && sink.CloseFolder();
     }

@@ -3,7 +3,8 @@
 // so an export of any tree costs little more memory than its deepest path.
 // Like a walk for the window it never follows a symbolic link or leaves a
 // root's file system: a folder on another one is written as excluded
-// ("othfs"), one that cannot be listed with read_error.
+// ("othfs"), one an exclude pattern matches as excluded ("pattern", never
+// opened), one that cannot be listed with read_error.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExcludePatterns.h"
 #include "app/ScanFileSystem.h"
 #include "app/scanfile/ScanRecord.h"
 
@@ -26,7 +28,8 @@ struct ExportCounts {
 // holder of roots ("velmora_roots"), each named by its full path. `stop` (may be empty) is polled before each folder.
 // False when the sink refused an entry or the stop was asked.
 bool ExportWalk(const std::vector<std::string>& roots, IScanFileSystem& fileSystem, IScanSink& sink,
-                const std::function<bool()>& stop = {}, ExportCounts* counts = nullptr);
+                const std::function<bool()>& stop = {}, ExportCounts* counts = nullptr,
+                const CExcludePatterns& exclude = {});
 
 // Seconds since 1970 of a file time (100 ns ticks since 1601).
 std::int64_t UnixSeconds(std::int64_t fileTime) noexcept;

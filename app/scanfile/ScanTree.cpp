@@ -37,6 +37,8 @@ bool CTreeBuilder::OpenFolder(const ScanRecord& record)
     folder->BeginPopulate();
     if (record.Has(ScanRecord::ReadError))
         m_scanner.MarkUnreadable(folder, CFolderData::kUnknownReadError);
+    else if (record.Has(ScanRecord::Excluded) && record.excluded == "pattern")
+        folder->MarkExcluded();
     if (record.present != 0)
         m_extras.Keep(folder, record);
     m_stack.push_back({folder, device});
@@ -119,6 +121,10 @@ ScanRecord RecordOf(const CFolderData* folder, const CScanExtras* extras)
     record.name = folder->GetName().ToStdString();
     if (folder->IsUnreadable())
         record.present |= ScanRecord::ReadError;
+    if (folder->IsExcluded()) {
+        record.present |= ScanRecord::Excluded;
+        record.excluded = "pattern";
+    }
     return record;
 }
 

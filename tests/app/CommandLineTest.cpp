@@ -104,6 +104,15 @@ TEST(CommandLine, ReadsTheSettingsFile)
     }
 }
 
+TEST(CommandLine, ReadsRepeatedExcludePatterns)
+{
+    const CommandLine line = ParseCommandLine({"--exclude", "**/node_modules", "/a", "--exclude=/home/*/.cache"});
+    EXPECT_EQ(line.action, CommandLine::Run) << line.error;
+    EXPECT_EQ(line.exclude, (std::vector<std::string>{"**/node_modules", "/home/*/.cache"}));
+    EXPECT_EQ(line.roots, std::vector<std::string>{"/a"});
+    EXPECT_EQ(ParseCommandLine({"--export", "x.json", "--exclude", "/mnt"}).exclude, std::vector<std::string>{"/mnt"});
+}
+
 TEST_P(CommandLineAccepts, AndReadsEveryValue)
 {
     const Accepted& c = GetParam();
@@ -154,6 +163,8 @@ const Refused kRefused[] = {
     {"help with a value", {"--help=yes"}, "'--help' takes no value"},
     {"control characters are escaped", {"--bo\ngus\x1b[2J"}, "unknown option '--bo\\x0Agus\\x1B[2J'"},
     {"a reversing control is escaped", {"--\xE2\x80\xAEgubo"}, "unknown option '--\\xE2\\x80\\xAEgubo'"},
+    {"exclude without a pattern", {"/a", "--exclude"}, "'--exclude' needs a pattern"},
+    {"exclude followed by an option", {"--exclude", "--expand", "1"}, "'--exclude' needs a pattern"},
     {"export without a file", {"--export"}, "'--export' needs a file name ('-' for standard output)"},
     {"import followed by an option", {"--import", "--export", "x"}, "'--import' needs a file name"},
     {"import with folders", {"--import", "a.json", "/a"}, "no FOLDER goes with it"},
@@ -176,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, CommandLineRefuses, ::testing::ValuesIn(kR
 TEST(CommandLine, HelpNamesEveryOptionAndVersionIsTheAboutText)
 {
     const std::string usage = UsageText();
-    for (const char* option : {"--screenshot FILE", "--after SECONDS", "--export FILE", "--import FILE", "--help",
+    for (const char* option : {"--screenshot FILE", "--after SECONDS", "--export FILE", "--import FILE", "--exclude PATTERN", "--help",
                                "--version", "--"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     EXPECT_STREQ(kVersionText, "Velmora version 1.0");

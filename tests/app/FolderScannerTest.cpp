@@ -93,11 +93,13 @@ std::pair<std::int64_t, std::int64_t> FindTotals(const fs::path& root)
 class CBlockingFileSystem : public CLocalFileSystem {
 public:
     std::set<std::string> blocked;
+    std::multiset<std::string> listed; // every listing asked for
     std::string mountTable;
     std::string ReadMountTable() override { return mountTable; }
     bool ListFolder(const std::string& path, std::uint64_t mountId, const std::function<bool()>& stop,
                     const std::function<bool(const ScanEntry&)>& onEntry) override
     {
+        listed.insert(path);
         if (blocked.count(path))
             return false;
         return CLocalFileSystem::ListFolder(path, mountId, stop, onEntry);
@@ -193,6 +195,52 @@ TEST(FolderScanner, UnreadableFolderStaysEmptyAndIsAnnouncedOnce)
     EXPECT_EQ(root->GetSize(), 1);
     for (CFolderData* folder : root->GetFolders())
         EXPECT_FALSE(folder->IsPopulating());
+}
+
+TEST(FolderScanner, ExcludedFoldersAreShownButNeverListed)
+{
+    CTempTree tree;
+    tree.File("keep/a", 1);
+    tree.File("node_modules/x", 10);
+    tree.File("sub/node_modules/y", 100);
+    tree.File("cache/z", 1000);
+    const std::string root = tree.Root().string();
+    auto fileSystem = std::make_shared<CBlockingFileSystem>();
+    CFolderScanner scanner({root}, fileSystem);
+    scanner.SetExcludePatterns(CExcludePatterns({"**/node_modules", root + "/c*"}));
+    CRecordingListener listener;
+    scanner.AddListener(&listener);
+    RunToEnd(scanner);
+    const std::vector<std::string> excluded = {root + "/node_modules", root + "/sub/node_modules", root + "/cache"};
+    const auto events = listener.Events();
+    for (const std::string& path : excluded) {
+        EXPECT_EQ(fileSystem->listed.count(path), 0u) << path;
+        EXPECT_EQ(std::count(events.begin(), events.end(), "D " + path), 1) << path;
+    }
+    EXPECT_EQ(fileSystem->listed.count(root + "/keep"), 1u);
+    CFolderData* drive = scanner.GetDrives().at(0);
+    EXPECT_EQ(drive->GetSize(), 1);
+    EXPECT_EQ(scanner.GetUnreadableCount(), 0);
+    for (CFolderData* folder : drive->GetFolders()) {
+        const std::string name = folder->GetName().ToStdString();
+        EXPECT_EQ(folder->IsExcluded(), name != "keep" && name != "sub") << name;
+        EXPECT_FALSE(folder->IsUnreadable());
+        EXPECT_FALSE(folder->IsPopulating());
+    }
+
+    // Patterns take effect from the next walk: a refresh without them
+    // enters the folders and clears their mark.
+    scanner.SetExcludePatterns(CExcludePatterns());
+    CFolderData* cache = nullptr;
+    for (CFolderData* folder : drive->GetFolders())
+        if (folder->GetName().ToStdString() == "cache")
+            cache = folder;
+    ASSERT_TRUE(cache && scanner.StartRefresh(cache));
+    scanner.Wait(0xFFFFFFFFu);
+    EXPECT_FALSE(cache->IsExcluded());
+    EXPECT_EQ(drive->GetSize(), 1001);
+    EXPECT_EQ(fileSystem->listed.count(root + "/cache"), 1u);
+    scanner.RemoveListener(&listener);
 }
 
 TEST(FolderScanner, TotalsMatchFindOnAnAwkwardTree)
