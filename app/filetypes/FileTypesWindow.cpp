@@ -108,6 +108,10 @@ CFileTypesWindow::~CFileTypesWindow()
 {
     // The grid holds the rows' objects: it lets go of them first.
     m_grid->Clear();
+    // The grid is destroyed after this body, with the window's children:
+    // its last events must not reach this filter.
+    m_grid->viewport()->removeEventFilter(this);
+    m_grid->removeEventFilter(this);
 }
 
 QAction* CFileTypesWindow::AddCommand(QMenu* view)

@@ -48,6 +48,10 @@ CUnreadableFolders::CUnreadableFolders(CVelmoraView& view, CVelmoraDoc& document
 CUnreadableFolders::~CUnreadableFolders()
 {
     Forget();
+    // A grid being destroyed still sends events; they must not reach a
+    // filter that asks the half-destroyed grid for its viewport.
+    m_grid->viewport()->removeEventFilter(this);
+    m_grid->removeEventFilter(this);
     delete m_grid;
 }
 
