@@ -25,13 +25,7 @@ fi
 velmora="$root/build/app/velmora"
 build_if_missing velmora "$velmora"
 
-tree="$(mktemp -d /tmp/atspi-velmora-XXXXXX)"
-cleanup() {
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree" "$tree.home"
-}
-trap cleanup EXIT
-make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/zero >"$tree/$1"; }
+make_scratch_tree .home
 make_file alpha/notes.txt 1000
 make_file bravo/disk.img 90000
 make_file charlie/inner/photo.jpg 20000

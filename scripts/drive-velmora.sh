@@ -20,15 +20,7 @@ mkdir -p "$out"
 rm -f "$out"/*.png
 
 # A small tree whose folders differ in size, so the sort is visible.
-tree="$(mktemp -d /tmp/drive-velmora-XXXXXX)"
-log="$tree.log"
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree" "$log"
-}
-trap cleanup EXIT
-make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/zero >"$tree/$1"; }
+make_scratch_tree
 make_file alpha/notes.txt 1000
 make_file bravo/disk.img 900000
 make_file bravo/more/part.bin 300000

@@ -20,16 +20,9 @@ velmora="$root/build/app/velmora"
 mkdir -p "$out"
 rm -f "$out"/*.png
 
-tree="$(mktemp -d /tmp/everyday-velmora-XXXXXX)"
-log="$tree.log"
+make_scratch_tree .ini .fresh.ini
 settings="$tree.ini"
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree" "$log" "$settings" "$tree.fresh.ini"
-}
-trap cleanup EXIT
-make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/urandom >"$tree/$1"; }
+fill=/dev/urandom
 make_file alpha/notes.txt 1000
 make_file bravo/disk.img 900000
 make_file bravo/more/part.bin 300000

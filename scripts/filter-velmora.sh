@@ -20,15 +20,7 @@ build_if_missing velmora "$velmora"
 mkdir -p "$out"
 rm -f "$out"/*.png
 
-tree="$(mktemp -d /tmp/filter-velmora-XXXXXX)"
-log="$tree.log"
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree" "$log"
-}
-trap cleanup EXIT
-make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/zero >"$tree/$1"; }
+make_scratch_tree
 make_file images/debian.iso 3000000
 make_file images/small.iso 2000
 make_file images/readme.txt 1000

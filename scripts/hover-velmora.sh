@@ -19,14 +19,7 @@ rm -f "$out"/*.png
 
 # Rows once all is open: tree, projects, archive, 2009, the long name, its
 # file, readme.txt (the sort is by size, largest first).
-tree="$(mktemp -d /tmp/hover-velmora-XXXXXX)"
-log="$tree.log"
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree" "$log"
-}
-trap cleanup EXIT
+make_scratch_tree
 long="photographs from the long summer holiday at the seaside cottage"
 mkdir -p "$tree/projects/archive/2009/$long"
 head -c 4000 /dev/zero >"$tree/projects/archive/2009/$long/img.jpg"

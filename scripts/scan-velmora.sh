@@ -18,14 +18,7 @@ build_if_missing velmora "$velmora"
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/saved.json
 
-tree="$(mktemp -d /tmp/scan-velmora-XXXXXX)"
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree"
-}
-trap cleanup EXIT
-make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/zero >"$tree/$1"; }
+make_scratch_tree
 make_file bravo/disk.img 900000
 make_file charlie/photo.jpg 200000
 make_file charlie/inner/deeper/file.dat 50000

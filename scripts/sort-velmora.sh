@@ -25,15 +25,7 @@ rm -f "$out"/*.png
 # Folders whose files count is not in size order, files between them by
 # size, and files whose write times are not in size order; twelve folders
 # of ten files make the page scroll once all is open.
-tree="$(mktemp -d /tmp/sort-velmora-XXXXXX)"
-log="$tree.log"
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tree" "$log"
-}
-trap cleanup EXIT
-make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" /dev/zero >"$tree/$1"; }
+make_scratch_tree
 for i in 1 2 3 4 5 6; do make_file many/f$i 100000; done
 make_file one/only 400000
 make_file file2 500000

@@ -1,5 +1,5 @@
 # Sourced by the scripts that drive a program by hand on a virtual X server
-# (drive-velmora, hover-velmora, everyday-velmora, drag-demo). Expects `root`
+# (the *-velmora scripts and drag-demo). Expects `root`
 # (the checkout) and `name` (the script's name, for its messages).
 
 # Exits 0 with a message where one of the tools is missing, so CI may run the
@@ -38,3 +38,22 @@ start_xvfb() {
   fi
   unset QT_QPA_PLATFORM
 }
+
+# A scratch tree (`tree`) and its log (`log`) for the run, removed on exit
+# together with the program (`app`), the X server and the paths named by the
+# given suffixes of the tree's own path (".ini" removes "$tree.ini").
+make_scratch_tree() { # [SUFFIX...]
+  tree="$(mktemp -d "/tmp/$name-XXXXXX")"
+  log="$tree.log"
+  scratch_suffixes=("$@")
+  trap session_cleanup EXIT
+}
+session_cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+  local suffix
+  for suffix in "${scratch_suffixes[@]}"; do rm -rf "$tree$suffix"; done
+  rm -rf "$tree" "$log"
+}
+# A file of SIZE bytes under the tree: zeros, or what `fill` names.
+make_file() { mkdir -p "$(dirname "$tree/$1")"; head -c "$2" "${fill:-/dev/zero}" >"$tree/$1"; }
