@@ -2,7 +2,7 @@
 // Times the walk until every entry has its row, the longest stall of the GUI
 // thread (largest gap between ticks of a 10 ms timer) and the peak memory per
 // entry; then times `du -s` and `find` on the same (warm) tree.
-//   bench_velmora [--unsorted] [--input] [--cold] [--ops] [--treemap] [--filter=PATTERN] DIR [RUNS]
+//   bench_velmora [--unsorted] [--input] [--cold] [--ops] [--treemap] [--accessible] [--filter=PATTERN] DIR [RUNS]
 // --filter=PATTERN: the filter bar holds the pattern from the start, so
 // every row the walk adds is asked about (the cost of a filter per row).
 // Velmora starts sorted by size, so every growing folder moves to its place
@@ -57,6 +57,7 @@
 #include "app/FileSystemData.h"
 #include "app/treemap/TreemapLink.h"
 #include "app/treemap/TreemapView.h"
+#include "gui/accessibility/GridAccessible.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridRows.h"
 #include "gui/header/Header.h"
@@ -67,6 +68,8 @@ using Clock = std::chrono::steady_clock;
 namespace {
 bool g_unsorted = false;
 bool g_treemap = false;
+bool g_accessible = false; // --accessible: a screen reader listens from the start
+long g_accessibleEvents = 0;
 std::string g_filter; // --filter=PATTERN: the filter bar holds it from the start
 bool g_input = false;
 bool g_cold = false;
@@ -377,6 +380,13 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
     }
     if (!g_filter.empty())
         frame.FilterBar().SetPattern(QString::fromStdString(g_filter));
+    if (g_accessible) {
+        // As a screen reader does: it asks for the grid's interface, which
+        // turns the grid's notices on, and hears every announcement (counted
+        // here: the offscreen platform has no bus to hand them to).
+        Kestrum::GUI::CGridAccessible::SetEventObserver([](QAccessibleEvent*) { ++g_accessibleEvents; });
+        QAccessible::queryAccessibleInterface(&frame.View().Grid());
+    }
     std::unique_ptr<CInputProbe> probe;
     if (g_input)
         probe = std::make_unique<CInputProbe>(app, frame.View().Grid());
@@ -425,6 +435,8 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         if (g_treemap)
             std::printf("treemap: %d layouts, the longest %.1f ms, %zu tiles at the end\n", frame.Treemap().LayoutCount(),
                         longestLayoutMs, frame.Treemap().Tiles().size());
+        if (g_accessible)
+            std::printf("accessibility: %ld events heard\n", g_accessibleEvents);
         if (g_ops)
             figures.ops = RunOps(app, frame, figures.entries);
         QApplication::quit();
@@ -439,7 +451,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
 bool RunChild(const char* self, const std::string& root, std::map<std::string, double>& figures, bool echo = true)
 {
     const std::string command = std::string("'") + self + "' " + (g_unsorted ? "--unsorted " : "") +
-                                (g_input ? "--input " : "") + (g_treemap ? "--treemap " : "") + (g_cold ? "--cold " : "") + (g_ops ? "--ops " : "") +
+                                (g_input ? "--input " : "") + (g_treemap ? "--treemap " : "") + (g_accessible ? "--accessible " : "") + (g_cold ? "--cold " : "") + (g_ops ? "--ops " : "") +
                                 (g_filter.empty() ? "" : "'--filter=" + g_filter + "' ") + "'" + root +
                                 "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
@@ -531,6 +543,8 @@ int main(int argc, char** argv)
             g_ops = true;
         else if (flag == "--treemap")
             g_treemap = true;
+        else if (flag == "--accessible")
+            g_accessible = true;
         else if (flag.rfind("--filter=", 0) == 0)
             g_filter = flag.substr(9);
         else if (flag != "--by-size") // the default now
