@@ -783,6 +783,7 @@ void CMainFrame::EditExcludedFolders()
                                  "They apply from the next walk or refresh."));
     auto* text = new QPlainTextEdit(QString::fromStdString(m_document->ExcludedFolders()));
     text->setObjectName("excludedFolders");
+    text->setAccessibleName("Excluded folder patterns");
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
