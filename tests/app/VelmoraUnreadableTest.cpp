@@ -215,7 +215,8 @@ TEST(Excluded, TheRowReadsExcludedInGreyAndItsTooltipSaysWhy)
 }
 
 // Settings > Excluded folders, by the keyboard: the typed patterns are kept
-// in the settings and the next walk leaves the matching folder out.
+// in the settings and the next walk leaves the matching folder out. Settings
+// > Enter other file systems is kept beside them.
 TEST(Excluded, TheDialogKeepsTheTypedPatternsAndTheNextWalkHonoursThem)
 {
     CTempTree tree;
@@ -282,6 +283,16 @@ TEST(Excluded, TheDialogKeepsTheTypedPatternsAndTheNextWalkHonoursThem)
     }
     EXPECT_EQ(excluded, 2);
 
+    // Beside them, the choice to enter other file systems, off until checked.
+    EXPECT_FALSE(frame->Document().EntersOtherFileSystems());
+    QTest::keyClick(&grid, Qt::Key_S, Qt::AltModifier);
+    menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    QTest::keyClick(menu, Qt::Key_O);
+    EXPECT_TRUE(frame->Document().EntersOtherFileSystems());
+
     frame.reset();
-    EXPECT_EQ(QSettings(settingsFile, QSettings::IniFormat).value("excluded").toString(), "/nowhere\n**/cache");
+    const QSettings stored(settingsFile, QSettings::IniFormat);
+    EXPECT_EQ(stored.value("excluded").toString(), "/nowhere\n**/cache");
+    EXPECT_TRUE(stored.value("enterOtherFileSystems").toBool());
 }
