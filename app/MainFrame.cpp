@@ -193,6 +193,9 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     view->addAction(m_filterBar->ShowAction());
     m_fileTypes = new CFileTypesWindow(*m_document, *m_view, *m_filterBar, this);
     m_fileTypes->AddCommand(view);
+    // One table ranks the extensions for both windows: the treemap's colours
+    // are the file types window's.
+    m_treemap->colourSource = [this]() -> const Treemap::CPalette& { return m_fileTypes->Colours(); };
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     QAction* stop = AddCommand(view, ID_STOP, "Sto&p", "Stop the walk; what was found stays (Esc)", "\u25A0");
