@@ -191,6 +191,36 @@ void CFolderData::MarkUnreadable(std::int32_t error) noexcept
     m_readError.store(error != 0 ? error : kUnknownReadError, std::memory_order_relaxed);
 }
 
+namespace {
+// The text an excluded folder shows in place of a field's value; null: the value's own.
+const char* ExcludedText(FieldId id)
+{
+    switch (id) {
+    case FIELD_SIZE:
+    case FIELD_SIZE_ON_DISK: return CFolderData::kExcludedText;
+    case FIELD_FILES_COUNT:
+    case FIELD_PERCENT_OF_PARENT: return "";
+    default: return nullptr;
+    }
+}
+} // namespace
+
+std::string CFolderData::GetValueText(FieldId id, CFormat* format)
+{
+    if (IsExcluded())
+        if (const char* text = ExcludedText(id))
+            return text;
+    return CDataObject::GetValueText(id, format);
+}
+
+CString CFolderData::GetValueTextAsCString(FieldId id, CFormat* format)
+{
+    if (IsExcluded())
+        if (const char* text = ExcludedText(id))
+            return CString(text);
+    return CDataObject::GetValueTextAsCString(id, format);
+}
+
 void CFolderData::AddToTotals(std::int64_t size, std::int32_t files, std::int64_t allocated)
 {
     if (size == 0 && files == 0 && allocated == 0)

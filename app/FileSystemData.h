@@ -126,6 +126,12 @@ public:
     bool IsExcluded() const noexcept { return GetReadError() == kExcluded; }
     void MarkExcluded() noexcept { m_readError.store(kExcluded, std::memory_order_relaxed); }
     static constexpr std::int32_t kExcluded = -2;
+    // An excluded folder's sizes read "excluded" (its count and share
+    // nothing), for every reader of cell texts: the painting, the
+    // accessible cells, a copy. Its values stay 0 for sorting.
+    std::string GetValueText(FieldId id, Kestrum::Common::CFormat* format) override;
+    CString GetValueTextAsCString(FieldId id, Kestrum::Common::CFormat* format) override;
+    static constexpr const char* kExcludedText = "excluded";
 
     // Takes ownership, subscribes to the child, then announces 2 and 3
     // (also for a null child).

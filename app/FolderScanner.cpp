@@ -73,6 +73,12 @@ void CFolderScanner::SetExcludePatterns(CExcludePatterns patterns)
     m_nextExclude = std::move(patterns);
 }
 
+void CFolderScanner::SetEnterOtherFileSystems(bool enter)
+{
+    std::lock_guard lock(m_lock);
+    m_nextEnterOthers = enter;
+}
+
 void CFolderScanner::AddListener(IScanListener* listener) { m_listeners.Add(listener); }
 
 void CFolderScanner::RemoveListener(IScanListener* listener) { m_listeners.Remove(listener); }
@@ -135,7 +141,8 @@ std::vector<std::pair<std::string, std::uint64_t>> CFolderScanner::GivenRoots(co
     return roots;
 }
 
-std::vector<bool> CFolderScanner::NestedRoots(const std::vector<std::pair<std::string, std::uint64_t>>& roots)
+std::vector<bool> CFolderScanner::NestedRoots(const std::vector<std::pair<std::string, std::uint64_t>>& roots,
+                                              bool anyMount)
 {
     // A root below another one on the same mount is walked again by that
     // one's walk (which never leaves its mount): it is shown, but its
@@ -143,7 +150,8 @@ std::vector<bool> CFolderScanner::NestedRoots(const std::vector<std::pair<std::s
     std::vector<bool> nested(roots.size(), false);
     for (std::size_t i = 0; i < roots.size(); ++i)
         for (std::size_t j = 0; j < roots.size() && !nested[i]; ++j)
-            nested[i] = i != j && roots[i].second == roots[j].second && IsBelowPath(roots[i].first, roots[j].first);
+            nested[i] = i != j && (anyMount || roots[i].second == roots[j].second) &&
+                        IsBelowPath(roots[i].first, roots[j].first);
     return nested;
 }
 
@@ -157,6 +165,7 @@ std::uint32_t CFolderScanner::Run()
     {
         std::lock_guard lock(m_lock);
         m_exclude = m_nextExclude;
+        m_enterOthers = m_nextEnterOthers;
     }
     if (CFolderData* folder = m_refreshTarget.exchange(nullptr)) {
         m_countingWalk = true; // a refresh counts what it finds below its folder
@@ -179,7 +188,7 @@ std::uint32_t CFolderScanner::Run()
     } else {
         roots = GivenRoots(m_roots, *m_fileSystem);
     }
-    const std::vector<bool> nested = NestedRoots(roots);
+    const std::vector<bool> nested = NestedRoots(roots, m_enterOthers);
     // Every drive is created and announced before any is walked.
     for (std::size_t i = 0; i < roots.size(); ++i) {
         auto* drive = new CFolderData(CString(roots[i].first), nullptr);
@@ -200,7 +209,8 @@ std::uint32_t CFolderScanner::Run()
             drive = m_drives[i];
         }
         m_countingWalk = !nested[i];
-        ScanFolder(drive, roots[i].second, roots[i].first);
+        // Mount 0: a listing on any mount.
+        ScanFolder(drive, m_enterOthers ? 0 : roots[i].second, roots[i].first);
     }
     m_countingWalk = true;
     m_fileSystem->EndWalk();
@@ -383,7 +393,7 @@ void CFolderScanner::Refresh(CFolderData* folder)
             drive = drive->GetParent();
         std::lock_guard lock(m_lock);
         for (std::size_t i = 0; i < m_drives.size(); ++i)
-            if (m_drives[i] == drive)
+            if (m_drives[i] == drive && !m_enterOthers)
                 mountId = m_driveMounts[i];
     }
     folder->BeginPopulate();

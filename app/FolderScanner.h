@@ -9,7 +9,8 @@
 // removed during a step may still be called by it: stop the scanner first.
 // The stop flag is polled at the start of each folder, before each entry and
 // before each file announcement. The walk never follows symbolic links and
-// never leaves the file system of its drive, and a folder's listing is
+// does not leave the file system of its drive unless told to enter other
+// file systems (SetEnterOtherFileSystems), and a folder's listing is
 // closed before its subfolders are walked. The walk is a loop over an
 // explicit stack, so no depth of folders can exhaust the thread's stack.
 //
@@ -103,6 +104,9 @@ public:
     // Folders the next walk or refresh leaves out (any thread): shown,
     // marked excluded, never opened; a given root too.
     void SetExcludePatterns(CExcludePatterns patterns);
+    // Whether the next walk or refresh goes on into folders on other file
+    // systems than its drive's (mount points below it); no by default.
+    void SetEnterOtherFileSystems(bool enter);
     // How many refreshes replaced their folder's contents.
     std::int64_t GetRefreshCount() const noexcept { return m_refreshes.load(); }
     // A given folder that lies inside another given folder (on its mount)
@@ -117,8 +121,10 @@ public:
     // read), in the order first given.
     static std::vector<std::pair<std::string, std::uint64_t>> GivenRoots(const std::vector<std::string>& paths,
                                                                          IScanFileSystem& fileSystem);
-    // For each root, whether it lies below another on the same mount.
-    static std::vector<bool> NestedRoots(const std::vector<std::pair<std::string, std::uint64_t>>& roots);
+    // For each root, whether it lies below another on the same mount (on
+    // any mount, for a walk that enters other file systems).
+    static std::vector<bool> NestedRoots(const std::vector<std::pair<std::string, std::uint64_t>>& roots,
+                                         bool anyMount = false);
 
 protected:
     std::uint32_t Run() override;
@@ -137,6 +143,8 @@ private:
     std::vector<std::string> m_roots;
     CExcludePatterns m_nextExclude;  // guarded by m_lock
     CExcludePatterns m_exclude;      // scanner thread: this walk's
+    bool m_nextEnterOthers = false;  // guarded by m_lock
+    bool m_enterOthers = false;      // scanner thread: this walk's
     std::shared_ptr<IScanImport> m_import;
     std::vector<IScanListener*> m_importListeners; // scanner thread, during an import
     std::shared_ptr<IScanFileSystem> m_fileSystem;

@@ -136,6 +136,14 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     QAction* lines = AddCommand(settings, ID_SHOW_LINES, "&Show lines", "Show horizontal and vertical lines", "#");
     QAction* columns = AddCommand(settings, ID_HEADER_COLUMNS, "&Header columns", "Select columns", "||");
     settings->addAction("E&xcluded folders...", this, [this] { EditExcludedFolders(); });
+    m_enterOthers = settings->addAction("Enter &other file systems");
+    m_enterOthers->setCheckable(true);
+    m_enterOthers->setStatusTip("From the next walk, go on into folders on other file systems (mount points)");
+    connect(m_enterOthers, &QAction::triggered, this, [this](bool enter) {
+        m_document->SetEnterOtherFileSystems(enter);
+        if (m_profile)
+            m_profile->setValue("enterOtherFileSystems", enter);
+    });
     // None of these keys is one the grid takes (Ctrl+C, V, X, A, Del, the
     // arrows): the grid keeps them while it has the focus.
     increase->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
@@ -185,6 +193,9 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     view->addAction(m_filterBar->ShowAction());
     m_fileTypes = new CFileTypesWindow(*m_document, *m_view, *m_filterBar, this);
     m_fileTypes->AddCommand(view);
+    // One table ranks the extensions for both windows: the treemap's colours
+    // are the file types window's.
+    m_treemap->colourSource = [this]() -> const Treemap::CPalette& { return m_fileTypes->Colours(); };
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     QAction* stop = AddCommand(view, ID_STOP, "Sto&p", "Stop the walk; what was found stays (Esc)", "\u25A0");
@@ -367,6 +378,7 @@ void CMainFrame::UpdateCommands()
     if (m_shutDown)
         return;
     m_lines->setChecked(m_view->AreLinesShown());
+    m_enterOthers->setChecked(m_document->EntersOtherFileSystems());
     const bool idle = m_view->IsIdle();
     for (const int id : {ID_REFRESH, ID_REFRESH_ALL})
         if (QAction* action = Command(id))
@@ -510,6 +522,7 @@ void CMainFrame::SaveSettings(QSettings& settings)
         settings.setValue("print", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     }
     settings.setValue("excluded", QString::fromStdString(m_document->ExcludedFolders()));
+    settings.setValue("enterOtherFileSystems", m_document->EntersOtherFileSystems());
     m_treemapLink->SaveSettings(settings);
     settings.sync();
 }
@@ -573,6 +586,7 @@ void CMainFrame::LoadSettings(QSettings& settings)
         m_view->Grid().SetPrintSettings(print);
     });
     m_document->SetExcludedFolders(settings.value("excluded").toString().toStdString());
+    m_document->SetEnterOtherFileSystems(settings.value("enterOtherFileSystems", false).toBool());
     if (settings.value("lines", false).toBool() != m_view->AreLinesShown())
         m_view->ToggleLines();
     m_view->SetSizeUnits(settings.value("units", false).toBool());
@@ -783,6 +797,7 @@ void CMainFrame::EditExcludedFolders()
                                  "They apply from the next walk or refresh."));
     auto* text = new QPlainTextEdit(QString::fromStdString(m_document->ExcludedFolders()));
     text->setObjectName("excludedFolders");
+    text->setAccessibleName("Excluded folder patterns");
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

@@ -167,6 +167,7 @@ private:
     QLabel* m_lockPanes[3] = {};
     QMenu* m_settings = nullptr;
     QAction* m_lines = nullptr;
+    QAction* m_enterOthers = nullptr;
     QAction* m_units = nullptr;
     QAction* m_bytes = nullptr;
     QToolBar* m_toolbar = nullptr;

@@ -20,10 +20,11 @@ CDataObject* NameRowObject(const CellDrawContext& cell)
     return cell.row->object;
 }
 
-const CFolderData* UnreadableFolder(CDataObject* object)
+// A folder whose row says why it has no size: unreadable or excluded.
+const CFolderData* UnwalkedFolder(CDataObject* object)
 {
     const auto* folder = dynamic_cast<const CFolderData*>(object);
-    return folder && folder->IsUnreadable() ? folder : nullptr;
+    return folder && folder->GetReadError() != 0 ? folder : nullptr;
 }
 } // namespace
 
@@ -32,7 +33,7 @@ bool CPathTooltip::HasTooltip(CGrid* grid, CellDrawContext& cell)
     CDataObject* object = NameRowObject(cell);
     if (!object)
         return false;
-    return UnreadableFolder(object) || !CInPlaceTooltipCtrl::IsCellTextClipped(grid, cell);
+    return UnwalkedFolder(object) || !CInPlaceTooltipCtrl::IsCellTextClipped(grid, cell);
 }
 
 QString CPathTooltip::GetTooltipText(CGrid*, CellDrawContext& cell)
@@ -41,13 +42,15 @@ QString CPathTooltip::GetTooltipText(CGrid*, CellDrawContext& cell)
     if (!object)
         return {};
     QString text = ToQString(object->GetValueText(FIELD_FULL_NAME, nullptr));
-    if (const CFolderData* folder = UnreadableFolder(object))
+    if (const CFolderData* folder = UnwalkedFolder(object))
         text += QLatin1Char('\n') + ReadErrorText(folder->GetReadError());
     return text;
 }
 
 QString CPathTooltip::ReadErrorText(std::int32_t error)
 {
+    if (error == CFolderData::kExcluded)
+        return QStringLiteral("Excluded by a pattern: not walked");
     if (error == CFolderData::kUnknownReadError || error <= 0)
         return QStringLiteral("Could not be read");
     return QStringLiteral("Could not be read: %1").arg(QString::fromLocal8Bit(std::strerror(error)));

@@ -1,8 +1,8 @@
 // CPathTooltip: the source of the view's regular tooltips. Over the Name
 // column it shows the row's full path, and for a folder the walk could not
-// read, the reason on a second line. A name that does not fit its cell is
-// left to the in-place tooltip, which shows it whole where it stands,
-// unless the folder is unreadable: the reason matters more.
+// read or left out by an exclude pattern, why on a second line. A name that
+// does not fit its cell is left to the in-place tooltip, which shows it
+// whole where it stands, unless there is such a second line: it matters more.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ public:
     bool HasTooltip(Kestrum::GUI::CGrid* grid, Kestrum::GUI::CellDrawContext& cell) override;
     QString GetTooltipText(Kestrum::GUI::CGrid* grid, Kestrum::GUI::CellDrawContext& cell) override;
 
-    // What the second line says of a folder's read error.
+    // What the second line says of a folder's read error (kExcluded too).
     static QString ReadErrorText(std::int32_t error);
 };
 

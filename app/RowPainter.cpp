@@ -144,7 +144,12 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
             } else if (const auto* folder = dynamic_cast<const CFolderData*>(object); folder && folder->IsUnreadable()) {
                 iconPixmap = WithPadlock(iconPixmap);
                 cell.textColor = kUnreadableTextColor;
+            } else if (folder && folder->IsExcluded()) {
+                cell.textColor = kUnreadableTextColor;
             }
+        } else if (const auto* folder = dynamic_cast<const CFolderData*>(object);
+                   folder && folder->IsExcluded() && (field == FIELD_SIZE || field == FIELD_SIZE_ON_DISK)) {
+            cell.textColor = kUnreadableTextColor;
         } else if (field == FIELD_SIZE && object->GetBool(FIELD_POPULATING)) {
             decoration = &m_frames[static_cast<std::size_t>(state.now % 4000 / 1000)];
             if (state.repaint)

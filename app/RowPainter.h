@@ -1,7 +1,8 @@
 // CRowPainter: the view's custom draw. Pale column colours, system icons in
 // the Name column, files in italics and red, bold sizes, and an animation in
 // the Size cell of a folder that is still being walked. A folder that could
-// not be read has a padlock on its icon and its name in grey.
+// not be read has a padlock on its icon and its name in grey; one left out
+// by an exclude pattern has its name and its "excluded" sizes in grey.
 #pragma once
 
 #include <QHash>

@@ -19,6 +19,7 @@ std::unique_ptr<CFolderScanner> CVelmoraDoc::MakeScanner() const
                                                 m_fileSystem);
     auto scanner = std::make_unique<CFolderScanner>(m_roots, m_fileSystem);
     scanner->SetExcludePatterns(ExcludePatterns());
+    scanner->SetEnterOtherFileSystems(m_enterOthers);
     return scanner;
 }
 
@@ -41,6 +42,12 @@ void CVelmoraDoc::SetExcludedFolders(const std::string& text)
 {
     m_excludedText = text;
     m_scanner->SetExcludePatterns(ExcludePatterns());
+}
+
+void CVelmoraDoc::SetEnterOtherFileSystems(bool enter)
+{
+    m_enterOthers = enter;
+    m_scanner->SetEnterOtherFileSystems(enter);
 }
 
 void CVelmoraDoc::Renew()

@@ -47,6 +47,10 @@ public:
     void SetCommandLineExcludes(std::vector<std::string> patterns);
     void SetExcludedFolders(const std::string& text);
     const std::string& ExcludedFolders() const noexcept { return m_excludedText; }
+    // Whether the next walk or refresh enters other file systems than its
+    // drives' (no by default).
+    void SetEnterOtherFileSystems(bool enter);
+    bool EntersOtherFileSystems() const noexcept { return m_enterOthers; }
 
 private:
     std::unique_ptr<CFolderScanner> MakeScanner() const;
@@ -57,6 +61,7 @@ private:
     std::string m_shownName;
     std::vector<std::string> m_commandLineExcludes;
     std::string m_excludedText;
+    bool m_enterOthers = false;
     std::shared_ptr<IScanFileSystem> m_fileSystem;
     std::unique_ptr<CFolderScanner> m_scanner;
 };

@@ -15,6 +15,9 @@
 #include "common/FieldMap.h"
 #include "gui/grid/GridClock.h"
 #include "gui/header/Header.h"
+#include "gui/paint/CustomDraw.h"
+#include "gui/paint/DrawContext.h"
+#include "gui/platform/DeviceContext.h"
 
 #include <QCheckBox>
 
@@ -78,6 +81,50 @@ KESTRUM_REGISTER_FIELDS(CFileTypeObject)
     map.Add(FIELD_TYPE_SHARE, KESTRUM_FIELD(FIELD_TYPE_SHARE, "Share", &CFileTypeObject::GetShare, 0, new CPercentFormat));
 }
 
+namespace {
+// The Extension column starts with a square of the extension's treemap colour.
+class CSwatchPainter final : public CCustomDraw {
+public:
+    explicit CSwatchPainter(const Treemap::CPalette& palette) : CCustomDraw(true), m_palette(palette) {}
+
+    void PaintCell(CellDrawContext& context, PaintState& state, PaintFlags flags) override
+    {
+        const auto* row = RowOf(context);
+        if (!row) {
+            CCustomDraw::PaintCell(context, state, flags);
+            return;
+        }
+        const int side = context.fullRect.Height();
+        CellDrawContext cell = context;
+        cell.leftMargin += side;
+        CCustomDraw::PaintCell(cell, state, flags);
+        const Treemap::Rgb rgb = m_palette.ColourOfExtension(row->Extension());
+        const int inset = std::max(2, side / 5);
+        const CRect swatch{context.fullRect.left + inset, context.fullRect.top + inset,
+                           context.fullRect.left + side - inset, context.fullRect.bottom - inset};
+        state.dc->PushClip();
+        state.dc->IntersectClip(context.visibleRect.Intersected(context.repaintRect));
+        state.dc->FillSolid(swatch, MakeColor(int(rgb >> 16) & 255, int(rgb >> 8) & 255, int(rgb) & 255));
+        state.dc->FrameRect(swatch, MakeColor(96, 96, 96));
+        state.dc->PopClip();
+    }
+    int GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags) override
+    {
+        const int width = CCustomDraw::GetCellWidth(context, state, flags);
+        return RowOf(context) ? width + (context.fullRect.Height() > 0 ? context.fullRect.Height() : 16) : width;
+    }
+
+private:
+    static const CFileTypeObject* RowOf(const CellDrawContext& context)
+    {
+        if (!context.column || context.column->GetFieldId() != FIELD_EXTENSION || !context.row)
+            return nullptr;
+        return dynamic_cast<const CFileTypeObject*>(context.row->object);
+    }
+    const Treemap::CPalette& m_palette;
+};
+} // namespace
+
 CFileTypesWindow::CFileTypesWindow(CVelmoraDoc& document, CVelmoraView& view, CFilterBar& filter, QWidget* parent)
     : QWidget(parent, Qt::Window), m_document(document), m_view(view), m_filter(filter), m_grid(new CGrid(this))
 {
@@ -99,6 +146,7 @@ CFileTypesWindow::CFileTypesWindow(CVelmoraDoc& document, CVelmoraView& view, CF
                                       nullptr, nullptr, nullptr, ""));
     header->SetSortInfo(0, CSortInfo(FIELD_TYPE_SIZE, true));
     m_grid->SetHeader(header);
+    m_grid->SetCustomDraw(new CSwatchPainter(m_palette));
     m_grid->EnableNotifications(false);
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
@@ -154,6 +202,18 @@ void CFileTypesWindow::TreeChanging(CFolderData* folder)
 {
     m_frozen = folder != nullptr;
     m_walking = true;
+    m_counted = m_counted && m_frozen; // a new walk: counted afresh
+}
+
+const Treemap::CPalette& CFileTypesWindow::Colours()
+{
+    if (m_closed || m_frozen)
+        return m_palette;
+    const bool idle = m_view.IsIdle();
+    const bool due = Kestrum::GUI::GridClockNow() - m_countedAt >= kRecountInterval;
+    if (!m_counted || (!m_countedIdle && (idle || due)))
+        Recount();
+    return m_palette;
 }
 
 void CFileTypesWindow::Close() { m_closed = true; }
@@ -166,6 +226,9 @@ void CFileTypesWindow::Recount()
             m_table.AddTree(*drive);
     m_countedAt = Kestrum::GUI::GridClockNow();
     m_counted = true;
+    m_countedIdle = m_view.IsIdle();
+    if (m_palette.Assign(m_table))
+        m_grid->viewport()->update(); // the swatches
     std::map<std::string, std::unique_ptr<CFileTypeObject>> rows;
     for (const FileTypeRow& row : m_table.Rows()) {
         auto found = m_rows.find(row.extension);

@@ -2,7 +2,8 @@
 // lists the extensions of everything walked (files, size, size on disk,
 // share), largest first, in a grid of its own. It follows the walk, counted
 // again at most every half second; Enter or a double click on a row puts
-// its extension into the filter bar.
+// its extension into the filter bar. Its table also chooses the treemap's
+// colours (Colours): each row shows its extension's colour as a swatch.
 #pragma once
 
 #include <QWidget>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "app/filetypes/FileTypeTable.h"
+#include "app/treemap/TreemapColours.h"
 #include "gui/grid/Grid.h"
 
 class QAction;
@@ -46,6 +48,11 @@ public:
     // Filters the main grid by the extension of the row's object.
     void Choose(Kestrum::Common::CDataObject* object);
 
+    // The palette chosen from the table, counted again first when it is
+    // older than the walk (at most every kRecountInterval while it runs),
+    // whether or not the window is shown.
+    const Treemap::CPalette& Colours();
+
     const CFileTypeTable& Table() const { return m_table; }
     Kestrum::GUI::CGrid& Grid() { return *m_grid; }
 
@@ -58,9 +65,11 @@ private:
     CFilterBar& m_filter;
     Kestrum::GUI::CGrid* m_grid;
     CFileTypeTable m_table;
+    Treemap::CPalette m_palette;
     std::map<std::string, std::unique_ptr<CFileTypeObject>> m_rows;
     std::int64_t m_countedAt = 0;
     bool m_counted = false;
+    bool m_countedIdle = false; // the last count saw the walk ended
     bool m_walking = true; // as the last tick saw it
     bool m_frozen = false;
     bool m_closed = false;

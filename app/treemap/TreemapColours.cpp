@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/filetypes/FileTypeTable.h"
+
 namespace Velmora::Treemap {
 
 // Hues far apart, of a middle lightness so that the cushions' light and
@@ -36,10 +38,10 @@ std::string ExtensionOf(std::string_view name)
     return std::string(ExtensionOf(name, buffer));
 }
 
-Rgb CPalette::ColourOf(std::string_view name) const
+Rgb CPalette::ColourOf(std::string_view name) const { return ColourOfExtension(FileExtensionOf(name)); }
+
+Rgb CPalette::ColourOfExtension(std::string_view extension) const
 {
-    char buffer[16];
-    const std::string_view extension = ExtensionOf(name, buffer);
     if (extension.empty())
         return kOtherColour;
     for (std::size_t i = 0; i < m_chosen.size(); ++i)
@@ -50,14 +52,13 @@ Rgb CPalette::ColourOf(std::string_view name) const
 
 void CPalette::Count(std::string_view name, double area)
 {
-    char buffer[16];
-    const std::string_view extension = ExtensionOf(name, buffer);
+    const std::string extension = FileExtensionOf(name);
     if (extension.empty())
         return;
     if (auto found = m_counts.find(extension); found != m_counts.end())
         found->second += area;
     else
-        m_counts.emplace(std::string(extension), area);
+        m_counts.emplace(extension, area);
 }
 
 bool CPalette::Assign()
@@ -72,6 +73,22 @@ bool CPalette::Assign()
     std::vector<std::string> top;
     for (std::size_t i = 0; i < ranked.size() && i < kColours; ++i)
         top.push_back(ranked[i].second);
+    m_counts.clear();
+    return Choose(top);
+}
+
+bool CPalette::Assign(const CFileTypeTable& table)
+{
+    // The table's order: size, then name.
+    std::vector<std::string> top;
+    for (const FileTypeRow& row : table.Rows())
+        if (!row.extension.empty() && row.size > 0 && top.size() < kColours)
+            top.push_back(row.extension);
+    return Choose(top);
+}
+
+bool CPalette::Choose(const std::vector<std::string>& top)
+{
     // An extension that stays among the largest keeps its colour while the
     // walk goes on; the new ones take the free colours, largest first.
     std::vector<std::string> chosen(kColours);
@@ -86,7 +103,6 @@ bool CPalette::Assign()
             ++free;
         chosen[free] = extension;
     }
-    m_counts.clear();
     const bool changed = chosen != m_chosen;
     m_chosen = std::move(chosen);
     return changed;

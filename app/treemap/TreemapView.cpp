@@ -99,7 +99,8 @@ std::int16_t Edge(double at)
 // nested tiles stay inside their folder's.
 class CTileSink : public ISink {
 public:
-    CTileSink(std::vector<CTreemapView::Tile>& tiles, CPalette& palette) : m_tiles(tiles), m_palette(palette) {}
+    // A null palette: the areas are not counted.
+    CTileSink(std::vector<CTreemapView::Tile>& tiles, CPalette* palette) : m_tiles(tiles), m_palette(palette) {}
     void OnTile(const Rect& rect, const void* node, TileKind kind, int) override
     {
         auto* object = static_cast<CDataObject*>(const_cast<void*>(node));
@@ -108,15 +109,15 @@ public:
                                 Edge(rect.y), Edge(rect.x + rect.w), Edge(rect.y + rect.h)};
         if (tile.right <= tile.left || tile.bottom <= tile.top)
             return;
-        if (kind == TileKind::File)
-            m_palette.Count(static_cast<CFileData*>(object)->GetName().View(),
+        if (kind == TileKind::File && m_palette)
+            m_palette->Count(static_cast<CFileData*>(object)->GetName().View(),
                             double(tile.right - tile.left) * (tile.bottom - tile.top));
         m_tiles.push_back(tile);
     }
 
 private:
     std::vector<CTreemapView::Tile>& m_tiles;
-    CPalette& m_palette;
+    CPalette* m_palette;
 };
 
 bool Contains(const CTreemapView::Tile& outer, const CTreemapView::Tile& inner)
@@ -296,10 +297,15 @@ void CTreemapView::LayOutTiles()
         for (CFolderData* root : m_roots)
             roots.push_back({static_cast<CDataObject*>(root), SizeOf(root, m_field), true});
     CLiveSource source(m_field);
-    CTileSink sink(m_tiles, m_palette);
+    CTileSink sink(m_tiles, colourSource ? nullptr : &m_palette);
     const QSize size = this->size().boundedTo(QSize(32767, 32767));
     Layout(source, roots, Rect{0, 0, double(size.width()), double(size.height())}, sink);
-    m_palette.Assign();
+    if (colourSource) {
+        m_colours = &colourSource();
+    } else {
+        m_palette.Assign();
+        m_colours = &m_palette;
+    }
     if (m_tiles.capacity() > m_tiles.size() + m_tiles.size() / 2)
         m_tiles.shrink_to_fit(); // a zoom or a smaller window keeps no room for the larger picture
 }
@@ -333,7 +339,7 @@ void CTreemapView::PaintTiles()
         }
         const QRgb colour = rest     ? kRestColour
                             : folder ? kFoldedColour
-                                     : m_palette.ColourOf(static_cast<CFileData*>(tile.Object())->GetName().View());
+                                     : m_colours->ColourOf(static_cast<CFileData*>(tile.Object())->GetName().View());
         if (m_style == Style::Cushion)
             PaintCushion(m_picture, tile, surface, colour);
         else

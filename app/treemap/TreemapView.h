@@ -107,6 +107,12 @@ public:
     // The tooltip's text while one is shown (empty: none).
     QString TooltipText() const;
 
+    // Where the colours come from at each layout: the file types window's
+    // palette, kept up to date from its table (empty: the view's own,
+    // chosen by the areas in the picture).
+    std::function<const Treemap::CPalette&()> colourSource;
+    const Treemap::CPalette& Colours() const { return *m_colours; }
+
     std::function<void(Kestrum::Common::CDataObject*)> onActivated;
     std::function<void(const QString&)> onStatus;
     // After every layout (the bench and tests time and count them).
@@ -133,6 +139,7 @@ private:
     Style m_style = Style::Cushion;
     std::vector<Tile> m_tiles;
     Treemap::CPalette m_palette;
+    const Treemap::CPalette* m_colours = &m_palette; // the last layout's
     QImage m_picture;
     bool m_stale = true; // the picture is not of the current roots, zoom or size
     bool m_reading = true; // false from Forget to the next roots

@@ -448,6 +448,25 @@ TEST(FolderScannerMounts, TheWalkAsksForItsDrivesMountInEveryFolder)
     EXPECT_EQ(scanner.GetDrives().at(0)->GetSize(), 5);
 }
 
+// Told to enter other file systems, the walk goes on into the folder on the
+// foreign mount, and a root below another one on any mount is nested.
+TEST(FolderScannerMounts, ToldToEnterOtherFileSystemsTheWalkGoesOnIntoAnotherMount)
+{
+    CTempTree tree;
+    tree.File("own/deep/file", 5);
+    tree.File("other/hidden", 50);
+    tree.File("other/below/more", 500);
+    auto fileSystem = std::make_shared<CForeignMountFileSystem>();
+    fileSystem->foreign = (tree.Root() / "other").string();
+    CFolderScanner scanner({tree.Root().string()}, fileSystem);
+    scanner.SetEnterOtherFileSystems(true);
+    RunToEnd(scanner);
+    EXPECT_EQ(scanner.GetDrives().at(0)->GetSize(), 555);
+    const std::vector<std::pair<std::string, std::uint64_t>> roots = {{"/a", 1}, {"/a/b", 2}};
+    EXPECT_EQ(CFolderScanner::NestedRoots(roots, true), (std::vector<bool>{false, true}));
+    EXPECT_EQ(CFolderScanner::NestedRoots(roots), (std::vector<bool>{false, false}));
+}
+
 namespace {
 // Builds a chain of nested folders with *at calls: its paths are longer than
 // any path the system accepts.

@@ -1,7 +1,8 @@
 // The treemap on the screen: tiles at their places in their colours, the
 // picture following a growing tree at most twice a second, and, in the
 // window, the grid's focus framing a tile, a click focusing a row, zooming
-// in and out, the hover's tooltip, a refresh and the settings.
+// in and out, the hover's tooltip, a refresh and the settings; its colours
+// and the file types window's swatches, from one table.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,12 +14,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
+#include <map>
+#include <random>
+#include <set>
 
 #include "TempTree.h"
 #include "app/FileSystemData.h"
 #include "app/MainFrame.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "app/filetypes/FileTypesWindow.h"
 #include "app/treemap/TreemapLink.h"
 #include "app/treemap/TreemapView.h"
 #include "gui/grid/Grid.h"
@@ -274,3 +279,78 @@ TEST_F(TreemapInWindow, IsRememberedInTheSettings)
 }
 
 } // namespace
+
+// A generated tree of more extensions than there are colours (some with a
+// version after them, some without any): each file's tile has the colour of
+// its extension's swatch in the file types window, and the coloured
+// extensions are the table's largest.
+TEST(TreemapColours, TheTreemapAndTheFileTypesWindowColourEachExtensionAlike)
+{
+    Velmora::Test::CTempTree tree;
+    std::mt19937 random(35);
+    const std::vector<std::string> endings = {".ISO", ".mkv", ".tar.gz", ".so.1", ".jpg", ".png", ".txt", ".log",
+                                              ".db",  ".bin", ".o",      ".a",    ".h",   ".cpp", ".py",  ".json",
+                                              "",     ".zip", ".deb",    ".pdf"};
+    for (int i = 0; i < 120; ++i) {
+        const std::string& ending = endings[random() % endings.size()];
+        tree.File("d" + std::to_string(random() % 6) + "/f" + std::to_string(i) + ending, 1000 + random() % 60000);
+    }
+    CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{tree.Root().string()}));
+    frame.resize(1000, 800);
+    frame.show();
+    ASSERT_TRUE(PumpUntil([&] { return frame.View().IsIdle(); }, 60));
+    CFileTypesWindow& types = frame.FileTypes();
+    types.resize(600, 1000);
+    types.Open();
+    frame.TreemapLink().Show(true);
+    CTreemapView& treemap = frame.Treemap();
+    treemap.SetStyle(CTreemapView::Style::Flat);
+    treemap.Relayout();
+
+    std::set<std::string> largest;
+    for (const FileTypeRow& row : types.Table().Rows())
+        if (!row.extension.empty() && largest.size() < Treemap::CPalette::kColours)
+            largest.insert(row.extension);
+    CGrid& list = types.Grid();
+    const QImage swatches = list.viewport()->grab().toImage();
+    std::map<std::string, QRgb> swatchOf;
+    for (int index = 0; index < list.GetRowCount(AreaScrollable); ++index) {
+        const HITEM item = list.GetItemAt(index, AreaScrollable);
+        const CRect cell = list.GetCellRect(item, 0);
+        std::string extension = list.GetObject(item)->GetValueText(0, nullptr);
+        if (extension == CFileTypeTable::kNoExtension)
+            extension.clear();
+        swatchOf[extension] = swatches.pixel(cell.left + cell.Height() / 2, (cell.top + cell.bottom) / 2);
+    }
+    ASSERT_EQ(swatchOf.size(), types.Table().Rows().size());
+
+    // At home and zoomed into one folder, where other extensions take the
+    // most area: the colours stay the table's.
+    for (const bool zoomed : {false, true}) {
+        if (zoomed)
+            treemap.ZoomTo(frame.Document().Scanner().GetDrives().at(0)->GetFolders().at(0));
+        treemap.Relayout();
+        const QImage picture = treemap.grab().toImage();
+        std::set<std::string> coloured, seen;
+        for (const CTreemapView::Tile& tile : treemap.Tiles()) {
+            const auto* file = dynamic_cast<const CFileData*>(tile.Object());
+            if (tile.IsFolder() || !file || tile.right - tile.left < 5 || tile.bottom - tile.top < 5)
+                continue;
+            const std::string extension = FileExtensionOf(file->GetName().View());
+            const QRgb colour = picture.pixel((tile.left + tile.right) / 2, (tile.top + tile.bottom) / 2);
+            ASSERT_TRUE(swatchOf.count(extension)) << extension;
+            EXPECT_EQ(colour, swatchOf[extension]) << file->GetName().ToStdString() << (zoomed ? " zoomed" : "");
+            seen.insert(extension);
+            if (colour != Colour(Treemap::kOtherColour))
+                coloured.insert(extension);
+        }
+        std::set<std::string> largestSeen;
+        for (const std::string& extension : largest)
+            if (seen.count(extension))
+                largestSeen.insert(extension);
+        EXPECT_EQ(coloured, largestSeen) << (zoomed ? "zoomed" : "");
+        if (!zoomed) {
+            EXPECT_GT(seen.size(), Treemap::CPalette::kColours) << "some extensions are left grey";
+        }
+    }
+}

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "TempTree.h"
@@ -342,4 +343,20 @@ TEST(VelmoraScanFile, ExportAndConversionRunWithoutADisplay)
     run = RunHeadless({"--export", "/nonexistent-velmora/x.json", root});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("cannot write '/nonexistent-velmora/x.json'")) << run.err.toStdString();
+}
+
+// --export with --exclude: the matching folder is written as the format marks
+// a folder left out by a pattern, with nothing of what it holds.
+TEST(VelmoraScanFile, ExportWritesAnExcludedFolderAsAPatternExclusionWithoutItsContents)
+{
+    CTempTree tree;
+    MakeTree(tree);
+    const ProgramRun run =
+        RunHeadless({"--export", "-", "--exclude", "**/deep", QString::fromStdString(tree.Root().string())});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const std::string written = run.out.toStdString();
+    EXPECT_TRUE(std::regex_search(written, std::regex(R"(\[\{"name":"deep"(,"[a-z]+":[0-9]+)*,"excluded":"pattern"\}\])")))
+        << written;
+    EXPECT_EQ(written.find("b.bin"), std::string::npos) << written;
+    EXPECT_NE(written.find("{\"name\":\"a.txt\""), std::string::npos) << written;
 }
