@@ -36,7 +36,8 @@ inline QRect ToGlobal(CGrid* grid, const CRect& rect)
     return QRect(topLeft, QSize(rect.Width(), rect.Height()));
 }
 
-// The text the paint pass draws in the cell.
+// The text the paint pass draws in the cell: the same context, format
+// resolved by the same custom draw.
 inline QString PaintedText(CGrid* grid, HITEM item, CColumn* column)
 {
     PaintState state;
@@ -48,7 +49,8 @@ inline QString PaintedText(CGrid* grid, HITEM item, CColumn* column)
     row.object = grid->GetObject(item);
     row.rowKey = grid->GetArea(item);
     row.rowIndex = grid->GetVisibleIndex(item);
-    return CellText(MakeCellContext(state, row, column));
+    ICustomDraw* draw = grid->GetCustomDraw() ? grid->GetCustomDraw() : GridDefaults::Instance().GetCustomDraw();
+    return CellText(MakeCellContext(state, row, column, draw));
 }
 
 inline QString SortText(CHeader* header, std::int32_t fieldId)
