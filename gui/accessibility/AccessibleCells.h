@@ -77,6 +77,11 @@ inline const QString& CollapseAction()
     static const QString name = QStringLiteral("collapse");
     return name;
 }
+inline const QString& AddSortLevelAction()
+{
+    static const QString name = QStringLiteral("add sort level");
+    return name;
+}
 inline const QString& EditAction()
 {
     static const QString name = QStringLiteral("edit");
@@ -135,16 +140,26 @@ public:
     {
         return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
     }
-    // A press is a click on the caption: the header's sort rule.
+    // A press is a click on the caption, "add sort level" a Ctrl+click: the
+    // header's sort rule either way (ApplyHeaderClick).
     QStringList actionNames() const override
     {
         CHeader* header = m_table->Header();
-        return header && header->IsSortingEnabled() ? QStringList{pressAction()} : QStringList{};
+        return header && header->IsSortingEnabled() ? QStringList{pressAction(), AddSortLevelAction()} : QStringList{};
+    }
+    QString localizedActionDescription(const QString& name) const override
+    {
+        if (name == pressAction())
+            return QStringLiteral("Sorts by this column; again reverses the order");
+        if (name == AddSortLevelAction())
+            return QStringLiteral("Sorts by this column within the columns sorted by already; again reverses it");
+        return QAccessibleActionInterface::localizedActionDescription(name);
     }
     void doAction(const QString& name) override
     {
-        if (name == pressAction() && isValid())
-            m_table->Grid()->SortByColumnClick(m_field, false, false);
+        if (!isValid() || (name != pressAction() && name != AddSortLevelAction()))
+            return;
+        m_table->Grid()->SortByColumnClick(m_field, false, name == AddSortLevelAction());
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 

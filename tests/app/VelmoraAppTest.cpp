@@ -1,6 +1,7 @@
 // Velmora's window on a real temporary tree, offscreen: commands and pixels.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -313,6 +314,69 @@ TEST_F(AppFixture, TheMenuKeysReachTheirCommandsAndTheGridKeepsItsKeys)
     Grid().setFocus();
     QTest::keyClick(&Grid(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(frame->isVisible());
+}
+
+// Sorting without the mouse: View > Sort by with its keys, and a caption's
+// accessible press, each a click on the caption; the menu's check and text
+// follow the sort, whoever set it.
+TEST_F(AppFixture, SortByIsReachedByKeysAndTheCaptionsByTheirAccessiblePress)
+{
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    Grid().setFocus();
+    // Alt+V, S, then the column's own letter; returns the item's text before the choice.
+    auto sortByKeys = [&](const QString& caption) {
+        QTest::keyClick(&Grid(), Qt::Key_V, Qt::AltModifier);
+        QWidget* view = QApplication::activePopupWidget();
+        EXPECT_NE(view, nullptr);
+        if (!view)
+            return QString();
+        QTest::keyClick(view, Qt::Key_S);
+        auto* sortBy = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        EXPECT_EQ(sortBy, frame->SortMenu());
+        if (!sortBy)
+            return QString();
+        ExpectDistinctMnemonics(sortBy);
+        QString text;
+        for (QAction* action : sortBy->actions())
+            if (QString(action->text()).remove('&').startsWith(caption + " (") || QString(action->text()).remove('&') == caption)
+                text = action->text();
+        EXPECT_FALSE(text.isEmpty()) << caption.toStdString();
+        const QChar key = Mnemonic(text);
+        QTest::keyClick(sortBy, key.unicode() - 'a' + Qt::Key_A);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        return text;
+    };
+    sortByKeys("Size on disk");
+    ASSERT_GE(Grid().GetSortLevelCount(), 1);
+    EXPECT_EQ(Grid().GetSortInfo(0).GetFieldId(), FIELD_SIZE_ON_DISK);
+    const bool descending = Grid().GetSortInfo(0).IsDescending();
+    // Chosen again it is reversed, and the menu said the order it had.
+    const QString before = sortByKeys("Size on disk");
+    EXPECT_TRUE(before.endsWith(descending ? " (descending)" : " (ascending)")) << before.toStdString();
+    EXPECT_EQ(Grid().GetSortInfo(0).IsDescending(), !descending);
+    EXPECT_EQ(frame->SortMenu()->menuAction()->text(), "&Sort by");
+
+    // A screen reader's press on the Name caption.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&Grid());
+    ASSERT_NE(table, nullptr);
+    QAccessibleInterface* name = nullptr;
+    for (int i = 0; i < table->childCount() && !name; ++i)
+        if (table->child(i)->role() == QAccessible::ColumnHeader && table->child(i)->text(QAccessible::Name) == "Name")
+            name = table->child(i);
+    ASSERT_NE(name, nullptr);
+    name->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(Grid().GetSortInfo(0).GetFieldId(), FIELD_NAME);
+    EXPECT_TRUE(name->text(QAccessible::Description).startsWith("Sorted "));
+    frame->SortMenu()->popup(QPoint(0, 0)); // filled as it opens
+    int checked = 0;
+    for (QAction* action : frame->SortMenu()->actions())
+        if (action->isChecked()) {
+            ++checked;
+            EXPECT_TRUE(QString(action->text()).remove('&').startsWith("Name (")) << action->text().toStdString();
+        }
+    EXPECT_EQ(checked, 1);
+    frame->SortMenu()->close();
 }
 
 // File > Export to PDF into a folder that is not there: a message box says
