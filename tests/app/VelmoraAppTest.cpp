@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +30,8 @@
 #include "app/RowPainter.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "app/treemap/TreemapLink.h"
+#include "app/treemap/TreemapView.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
@@ -233,6 +236,75 @@ TEST_F(AppFixture, TheExportedPageShowsTheRowsAsTheScreenDoes)
         else
             EXPECT_EQ(fileColoured, 0) << "row " << row;
     }
+}
+
+namespace {
+// The page count pdfinfo reads (0: not read).
+int PdfPageCount(const QString& pdf)
+{
+    QProcess process;
+    process.start("pdfinfo", {pdf});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return 0;
+    const QRegularExpression pages("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption);
+    return pages.match(QString::fromUtf8(process.readAllStandardOutput())).captured(1).toInt();
+}
+
+QImage RenderPage(const QString& pdf, int page, const QString& prefix)
+{
+    QProcess process;
+    const QString number = QString::number(page);
+    process.start("pdftoppm", {"-r", "96", "-f", number, "-l", number, "-png", "-singlefile", pdf, prefix});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return {};
+    return QImage(prefix + ".png");
+}
+} // namespace
+
+// With the treemap shown a print ends with a page of its picture: the PDF
+// has one page more, and that page has the picture's tile colours over
+// areas in proportion to the picture's.
+TEST_F(AppFixture, APdfExportedWithTheTreemapShownEndsWithItsPicture)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(frame->ExportPdf(folder.filePath("rows.pdf")));
+    const int rowPages = PdfPageCount(folder.filePath("rows.pdf"));
+    ASSERT_GT(rowPages, 0) << "pdfinfo (poppler-utils) is needed";
+    frame->Treemap().SetStyle(CTreemapView::Style::Flat); // flat tiles: one colour each
+    frame->TreemapLink().Show(true);
+    PumpUntil([&] { return frame->Treemap().isVisible() && frame->Treemap().height() > 100; }, 5);
+    ASSERT_TRUE(frame->ExportPdf(folder.filePath("treemap.pdf")));
+    ASSERT_EQ(PdfPageCount(folder.filePath("treemap.pdf")), rowPages + 1);
+    const QImage page = RenderPage(folder.filePath("treemap.pdf"), rowPages + 1, folder.filePath("last"));
+    ASSERT_FALSE(page.isNull()) << "pdftoppm (poppler-utils) is needed";
+    const QImage picture = frame->Treemap().Picture().convertToFormat(QImage::Format_RGB32);
+    std::map<QRgb, double> inPicture;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            ++inPicture[picture.pixel(x, y)];
+    // The page's pixels near a colour (the PDF's image is resampled and compressed).
+    const QImage rendered = page.convertToFormat(QImage::Format_RGB32);
+    auto onPage = [&](QRgb colour) {
+        double count = 0;
+        for (int y = 0; y < rendered.height(); ++y)
+            for (int x = 0; x < rendered.width(); ++x)
+                count += ColourDistance(rendered.pixelColor(x, y), QColor(colour)) <= 9;
+        return count;
+    };
+    // The two largest colours, each over the same share of the picture's area.
+    std::vector<std::pair<double, QRgb>> largest;
+    for (const auto& [colour, count] : inPicture)
+        largest.emplace_back(count, colour);
+    std::sort(largest.rbegin(), largest.rend());
+    ASSERT_GE(largest.size(), 2u);
+    const double ratio = onPage(largest[0].second) / largest[0].first;
+    EXPECT_GT(ratio, 0.5) << "the picture is drawn at least about its size";
+    EXPECT_NEAR(onPage(largest[1].second) / largest[1].first, ratio, ratio * 0.1)
+        << QColor(largest[1].second).name().toStdString();
+    // Hidden again, the print is the rows alone.
+    frame->TreemapLink().Show(false);
+    ASSERT_TRUE(frame->ExportPdf(folder.filePath("hidden.pdf")));
+    EXPECT_EQ(PdfPageCount(folder.filePath("hidden.pdf")), rowPages);
 }
 
 namespace {
