@@ -123,6 +123,8 @@ std::string UsageText()
            "  --export-pdf FILE   the same, saving the rows as a PDF file\n"
            "  --after SECONDS     with --screenshot or --export-pdf: save after SECONDS\n"
            "                      at the latest, even if the walk goes on\n"
+           "  --treemap           show the treemap below the tree, as View > Treemap does;\n"
+           "                      with --export-pdf it is the PDF's last page\n"
            "  --report-layout     once the walk has ended, print where the grid's body,\n"
            "                      header and columns lie on the screen (for scripts)\n"
            "  --settings FILE     keep the settings in FILE (INI) instead of the user's\n"
@@ -226,10 +228,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             result.settingsFile = value;
             continue;
         }
-        if (name == "--report-layout") {
+        if (name == "--report-layout" || name == "--treemap") {
             if (inlineValue)
                 return Failure("option '" + name + "' takes no value");
-            result.reportLayout = true;
+            (name == "--treemap" ? result.treemap : result.reportLayout) = true;
             continue;
         }
         if (name == "--export-pdf") {
@@ -270,8 +272,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         return Failure("option '--after' is only used with '--screenshot' or '--export-pdf'");
     if (!result.importScan.empty() && !result.roots.empty())
         return Failure("option '--import' shows a scan file: no FOLDER goes with it");
-    if (!result.exportScan.empty() &&
-        (result.Quits() || result.reportLayout || result.expandLevels >= 0 || !result.settingsFile.empty()))
+    if (!result.exportScan.empty() && (result.Quits() || result.reportLayout || result.treemap ||
+                                       result.expandLevels >= 0 || !result.settingsFile.empty()))
         return Failure("option '--export' writes a scan file without a window: it takes no window option");
     return result;
 }

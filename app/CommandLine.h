@@ -35,6 +35,7 @@ struct CommandLine {
     int expandLevels = -1;          // levels opened once the walk has ended (-1: none asked)
     std::string settingsFile;       // empty: the profile (none for --screenshot and --export-pdf)
     bool reportLayout = false;      // print where the grid lies once the walk has ended
+    bool treemap = false;           // show the treemap below the tree (and print it)
     double afterSeconds = 0;        // with a screenshot or PDF: the latest moment (0: none)
     std::string exportScan;         // walk (or read) and write a scan file, without a window
     std::string importScan;         // show (or convert) a scan file instead of walking

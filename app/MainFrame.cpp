@@ -30,6 +30,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QSettings>
 #include <QVBoxLayout>
 #include <QUrl>
@@ -43,13 +44,35 @@
 #include "app/treemap/TreemapLink.h"
 #include "app/treemap/TreemapView.h"
 #include "app/unreadable/UnreadableFolders.h"
+#include "gui/header/Column.h"
 #include "gui/header/Header.h"
 #include "gui/platform/Archive.h"
+#include "gui/platform/QtText.h"
 #include "gui/print/PrintSettings.h"
 
 namespace Velmora {
 
 namespace {
+// The caption with its mnemonic on the first letter that starts a word,
+// else on any letter, that no earlier item took.
+QString WithMnemonic(const QString& caption, QSet<QChar>& taken)
+{
+    QString text = caption;
+    text.replace('&', "&&");
+    for (const bool wordStarts : {true, false}) {
+        for (qsizetype i = 0; i < caption.size(); ++i) {
+            const QChar c = caption[i];
+            if (!c.isLetterOrNumber() || (wordStarts && i > 0 && caption[i - 1].isLetterOrNumber()))
+                continue;
+            if (taken.contains(c.toLower()))
+                continue;
+            taken.insert(c.toLower());
+            return text.insert(i + caption.left(i).count('&'), '&');
+        }
+    }
+    return text;
+}
+
 QString HumanBytes(std::int64_t bytes)
 {
     const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
@@ -185,6 +208,13 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     m_bytes->setChecked(true);
     connect(m_bytes, &QAction::triggered, this, [this] { m_view->SetSizeUnits(false); });
     connect(m_units, &QAction::triggered, this, [this] { m_view->SetSizeUnits(true); });
+    // Sorting without the mouse: each visible column, chosen as its caption
+    // is clicked. Filled when it opens, as the columns are then.
+    m_sortBy = view->addMenu("&Sort by");
+    m_sortBy->setObjectName("sortBy");
+    m_sortBy->setAccessibleName("Sort by");
+    m_sortBy->menuAction()->setStatusTip("Sort the rows by a column, as a click on its caption does");
+    connect(m_sortBy, &QMenu::aboutToShow, this, [this] { FillSortMenu(); });
     view->addSeparator();
     m_filterBar = new CFilterBar(
         m_view->Grid(), [this] { return m_view->Progress().folders.load() + m_view->Progress().files.load(); }, this);
@@ -259,6 +289,35 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     // "Scanning" from the first moment, not only after the first tick.
     UpdateStatus();
     UpdateCommands();
+}
+
+void CMainFrame::FillSortMenu()
+{
+    using namespace Kestrum::GUI;
+    m_sortBy->clear();
+    CHeader* header = m_view->Grid().GetHeader();
+    if (!header)
+        return;
+    const bool sorted = header->GetSortLevelCount() > 0;
+    const CSortInfo first = sorted ? header->GetSortInfo(0) : CSortInfo();
+    QSet<QChar> taken;
+    for (CColumn* column : header->GetVisibleColumns()) {
+        const QString caption = ToQString(column->GetCaption());
+        if (caption.isEmpty())
+            continue;
+        const std::int32_t field = column->GetFieldId();
+        const bool current = sorted && first.GetFieldId() == field;
+        QString text = WithMnemonic(caption, taken);
+        // The order is in the text: a screen reader reads it with the check.
+        if (current)
+            text += first.IsDescending() ? " (descending)" : " (ascending)";
+        QAction* action = m_sortBy->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(current);
+        action->setEnabled(header->IsSortingEnabled());
+        action->setStatusTip(current ? "Reverse the order" : "Sort the rows by " + caption);
+        connect(action, &QAction::triggered, this, [this, field] { m_view->Grid().SortByColumnClick(field, false, false); });
+    }
 }
 
 CMainFrame::~CMainFrame()

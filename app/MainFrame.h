@@ -103,6 +103,8 @@ public:
     void UpdateStatus();
     void UpdateCommands();
     QMenu* SettingsMenu() const { return m_settings; }
+    // View > "&Sort by": the visible columns, each a click on its caption.
+    QMenu* SortMenu() const { return m_sortBy; }
     // Open folder, Save scan, Open scan.
     CScanCommands& ScanCommands() noexcept { return *m_scan; }
     CFilterBar& FilterBar() const { return *m_filterBar; }
@@ -153,6 +155,7 @@ private:
 
     // Settings > Excluded folders: edits the stored patterns.
     void EditExcludedFolders();
+    void FillSortMenu();
     std::unique_ptr<CVelmoraDoc> m_document;
     CVelmoraView* m_view = nullptr;
     CTreemapView* m_treemap = nullptr;
@@ -166,6 +169,7 @@ private:
     QStringList m_damaged; // the lines told about damaged settings
     QLabel* m_lockPanes[3] = {};
     QMenu* m_settings = nullptr;
+    QMenu* m_sortBy = nullptr;
     QAction* m_lines = nullptr;
     QAction* m_enterOthers = nullptr;
     QAction* m_units = nullptr;

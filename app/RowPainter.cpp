@@ -158,8 +158,6 @@ void CRowPainter::PaintCell(CellDrawContext& context, PaintState& state, PaintFl
     }
     if (field == FIELD_SIZE)
         font.setWeight(QFont::Black);
-    if (m_units && (field == FIELD_SIZE || field == FIELD_SIZE_ON_DISK))
-        cell.format = m_unitsFormat.get();
     cell.font = &font;
     if (field == FIELD_PERCENT_OF_PARENT && object) {
         CCustomDraw::PaintCell(cell, state, flags);
@@ -202,13 +200,19 @@ ICellPaintFormat* CRowPainter::GetCellPaintFormat(CColumn* column, Kestrum::Comm
     return CCustomDraw::GetCellPaintFormat(column, object, item, rowKey, rowIndex);
 }
 
+Kestrum::Common::CFormat* CRowPainter::GetCellFormat(const CellDrawContext& context)
+{
+    const std::int32_t field = context.column ? context.column->GetFieldId() : Kestrum::Common::FIELD_NONE;
+    if (m_units && (field == FIELD_SIZE || field == FIELD_SIZE_ON_DISK))
+        return m_unitsFormat.get();
+    return CCustomDraw::GetCellFormat(context);
+}
+
 int CRowPainter::GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags)
 {
     const std::int32_t field = context.column ? context.column->GetFieldId() : Kestrum::Common::FIELD_NONE;
     const int height = context.fullRect.Height() > 0 ? context.fullRect.Height() : 16;
     CellDrawContext cell = context;
-    if (m_units && (field == FIELD_SIZE || field == FIELD_SIZE_ON_DISK))
-        cell.format = m_unitsFormat.get();
     if (field == FIELD_NAME)
         return CCustomDraw::GetCellWidth(cell, state, flags) + height;
     if (field == FIELD_SIZE && state.dc) {

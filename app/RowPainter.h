@@ -28,7 +28,10 @@ public:
     Kestrum::GUI::ICellPaintFormat* GetCellPaintFormat(Kestrum::GUI::CColumn* column, Kestrum::Common::CDataObject* object,
                                                        Kestrum::GUI::CGridItem* item, int rowKey, int rowIndex) override;
 
-    // Both size columns in binary units instead of grouped bytes.
+    // Both size columns in binary units instead of grouped bytes, for
+    // every reader of the cell's text (painting, widths, tooltips, the
+    // accessible text).
+    Kestrum::Common::CFormat* GetCellFormat(const Kestrum::GUI::CellDrawContext& context) override;
     void SetSizeUnits(bool units) { m_units = units; }
     bool AreSizeUnits() const { return m_units; }
     static constexpr Kestrum::GUI::Color kPercentBarColor = 0xD2A064; // a soft blue

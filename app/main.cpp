@@ -27,6 +27,7 @@
 #include "app/CommandLine.h"
 #include "app/LocalFileSystem.h"
 #include "app/MainFrame.h"
+#include "app/treemap/TreemapLink.h"
 #include "app/VelmoraDoc.h"
 #include "app/scanfile/ExportCommand.h"
 
@@ -98,6 +99,8 @@ int main(int argc, char** argv)
     CMainFrame frame(std::move(document), std::move(settings));
     if (!stored)
         frame.resize(CMainFrame::kDefaultSize);
+    if (options.treemap)
+        frame.TreemapLink().Show(true);
     frame.show();
     if (options.Quits() || options.expandLevels >= 0)
         new CScreenshot(frame, QString::fromLocal8Bit(options.screenshot.c_str()), options.afterSeconds,

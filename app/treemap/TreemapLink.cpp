@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QPainter>
 #include <QMenu>
 #include <QSettings>
 #include <QSplitter>
@@ -30,9 +32,44 @@ CTreemapLink::CTreemapLink(CTreemapView& treemap, CVelmoraView& view, CVelmoraDo
         FollowGrid();
     };
     FollowGrid();
+    m_view.Grid().SetExtraPrintPages(this);
 }
 
-CTreemapLink::~CTreemapLink() = default;
+CTreemapLink::~CTreemapLink()
+{
+    if (m_view.Grid().GetExtraPrintPages() == this)
+        m_view.Grid().SetExtraPrintPages(nullptr);
+}
+
+int CTreemapLink::GetExtraPageCount() { return m_treemap.isVisibleTo(m_treemap.parentWidget()) ? 1 : 0; }
+
+void CTreemapLink::PaintExtraPage(int, QPainter& painter, const QRect& rect)
+{
+    QStringList shown;
+    if (m_treemap.ZoomedFolder())
+        shown << CVelmoraView::FullNameOf(m_treemap.ZoomedFolder());
+    else
+        for (CFolderData* root : m_treemap.Roots())
+            shown << CVelmoraView::FullNameOf(root);
+    // In the grid's pixels, as the rows' pages are: a pixel size, not points.
+    QFont font = m_view.Grid().GetGridFont();
+    font.setPixelSize(std::max(1, QFontMetrics(font).height()));
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const int line = QFontMetrics(font).height();
+    painter.drawText(QRect(rect.left(), rect.top(), rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(font).elidedText("Treemap of " + shown.join(", "), Qt::ElideMiddle, rect.width()));
+    // The picture as it is on the screen, as large as fits below the line.
+    const QImage& picture = m_treemap.CurrentPicture();
+    const QRect room = rect.adjusted(0, line + line / 2, 0, 0);
+    if (picture.isNull() || room.isEmpty())
+        return;
+    QSize size = picture.size();
+    size.scale(room.size(), Qt::KeepAspectRatio);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(room.topLeft(), size), picture);
+}
 
 bool CTreemapLink::eventFilter(QObject*, QEvent* event)
 {

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include "gui/grid/Grid.h"
+#include "gui/print/GridPrinter.h"
 
 class QAction;
 class QMenu;
@@ -27,7 +28,9 @@ class CTreemapView;
 class CVelmoraDoc;
 class CVelmoraView;
 
-class CTreemapLink : public QObject {
+// Also the grid's extra print pages: while the treemap is shown, every
+// print, preview and PDF export ends with a page of its picture.
+class CTreemapLink : public QObject, public Kestrum::GUI::IExtraPrintPages {
 public:
     CTreemapLink(CTreemapView& treemap, CVelmoraView& view, CVelmoraDoc& document);
     ~CTreemapLink() override;
@@ -60,6 +63,11 @@ public:
     // would each be announced), so they are looked at after each key,
     // click and wheel on the grid, and with the tick.
     void FollowGrid();
+
+    // IExtraPrintPages: one page while the treemap is shown, its picture
+    // under a line naming what it shows.
+    int GetExtraPageCount() override;
+    void PaintExtraPage(int index, QPainter& painter, const QRect& rect) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -436,12 +436,14 @@ QString CTreemapView::DescriptionOf(CDataObject* object)
     return QString("%1\n%2").arg(CVelmoraView::FullNameOf(object), HumanSize(SizeOf(object, FIELD_SIZE)));
 }
 
-bool CTreemapView::SaveImage(const QString& file)
+const QImage& CTreemapView::CurrentPicture()
 {
     if (m_stale || m_picture.isNull())
         Relayout();
-    return m_picture.save(file, "PNG");
+    return m_picture;
 }
+
+bool CTreemapView::SaveImage(const QString& file) { return CurrentPicture().save(file, "PNG"); }
 
 void CTreemapView::AttachTooltip(Kestrum::GUI::CGrid& grid)
 {

@@ -94,6 +94,8 @@ public:
     static QString DescriptionOf(Kestrum::Common::CDataObject* object);
 
     const QImage& Picture() const { return m_picture; }
+    // The picture, laid out first when it is out of date (saved, printed).
+    const QImage& CurrentPicture();
     bool SaveImage(const QString& file);
     const std::vector<Tile>& Tiles() const { return m_tiles; }
     // What the layout keeps: the tiles' bytes.

@@ -36,7 +36,8 @@ inline QRect ToGlobal(CGrid* grid, const CRect& rect)
     return QRect(topLeft, QSize(rect.Width(), rect.Height()));
 }
 
-// The text the paint pass draws in the cell.
+// The text the paint pass draws in the cell: the same context, format
+// resolved by the same custom draw.
 inline QString PaintedText(CGrid* grid, HITEM item, CColumn* column)
 {
     PaintState state;
@@ -48,7 +49,8 @@ inline QString PaintedText(CGrid* grid, HITEM item, CColumn* column)
     row.object = grid->GetObject(item);
     row.rowKey = grid->GetArea(item);
     row.rowIndex = grid->GetVisibleIndex(item);
-    return CellText(MakeCellContext(state, row, column));
+    ICustomDraw* draw = grid->GetCustomDraw() ? grid->GetCustomDraw() : GridDefaults::Instance().GetCustomDraw();
+    return CellText(MakeCellContext(state, row, column, draw));
 }
 
 inline QString SortText(CHeader* header, std::int32_t fieldId)
@@ -73,6 +75,11 @@ inline const QString& ExpandAction()
 inline const QString& CollapseAction()
 {
     static const QString name = QStringLiteral("collapse");
+    return name;
+}
+inline const QString& AddSortLevelAction()
+{
+    static const QString name = QStringLiteral("add sort level");
     return name;
 }
 inline const QString& EditAction()
@@ -133,16 +140,26 @@ public:
     {
         return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
     }
-    // A press is a click on the caption: the header's sort rule.
+    // A press is a click on the caption, "add sort level" a Ctrl+click: the
+    // header's sort rule either way (ApplyHeaderClick).
     QStringList actionNames() const override
     {
         CHeader* header = m_table->Header();
-        return header && header->IsSortingEnabled() ? QStringList{pressAction()} : QStringList{};
+        return header && header->IsSortingEnabled() ? QStringList{pressAction(), AddSortLevelAction()} : QStringList{};
+    }
+    QString localizedActionDescription(const QString& name) const override
+    {
+        if (name == pressAction())
+            return QStringLiteral("Sorts by this column; again reverses the order");
+        if (name == AddSortLevelAction())
+            return QStringLiteral("Sorts by this column within the columns sorted by already; again reverses it");
+        return QAccessibleActionInterface::localizedActionDescription(name);
     }
     void doAction(const QString& name) override
     {
-        if (name == pressAction() && isValid())
-            m_table->Grid()->SortByColumnClick(m_field, false, false);
+        if (!isValid() || (name != pressAction() && name != AddSortLevelAction()))
+            return;
+        m_table->Grid()->SortByColumnClick(m_field, false, name == AddSortLevelAction());
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 

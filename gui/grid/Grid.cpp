@@ -487,6 +487,11 @@ PrintSettings CGrid::GetPrintSettings() { return Call(PrintSettings{}, [&] { ret
 void CGrid::SetPrintSettings(const PrintSettings& settings) { CallVoid([&] { m_impl->settings.print = settings; }); }
 void CGrid::SetPrintTitle(const QString& title) { CallVoid([&] { m_impl->printTitle = title; }); }
 QString CGrid::GetPrintTitle() { return Call(QString(), [&] { return m_impl->printTitle; }); }
+void CGrid::SetExtraPrintPages(IExtraPrintPages* pages) { CallVoid([&] { m_impl->extraPrintPages = pages; }); }
+IExtraPrintPages* CGrid::GetExtraPrintPages()
+{
+    return Call<IExtraPrintPages*>(nullptr, [&] { return m_impl->extraPrintPages; });
+}
 bool CGrid::Print() { return Call(false, [&] { return CGridPrinter(m_impl->print).PrintWithDialog(); }); }
 void CGrid::PrintPreview() { CallVoid([&] { CGridPrinter(m_impl->print).Preview(); }); }
 bool CGrid::ExportPdf(const QString& file, IPrintProgress* progress)

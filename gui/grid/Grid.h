@@ -54,6 +54,7 @@ class ICustomDraw;
 class IDragDrop;
 class IEditInPlace;
 class IPrintProgress;
+class IExtraPrintPages;
 class IKeyManager;
 class ITooltipCtrl;
 class ITooltipSource;
@@ -360,6 +361,10 @@ public:
     void SetPrintSettings(const PrintSettings& settings);
     void SetPrintTitle(const QString& title);
     QString GetPrintTitle();
+    // Pages printed after the rows by every print, preview and PDF export
+    // (not owned; null: none). Remove it before it is destroyed.
+    void SetExtraPrintPages(IExtraPrintPages* pages);
+    IExtraPrintPages* GetExtraPrintPages();
     // The print dialog, then the print with a progress dialog; true when printed.
     bool Print();
     // The print preview window (modal).

@@ -270,6 +270,8 @@ void CGridImpl::AutoFitColumn(std::int32_t fieldId)
             cell.row = &rowContext;
             cell.column = column;
             cell.format = CellFormatOf(column, rowContext.object, column->GetFieldId(), FormatFallback::None);
+            if (rowContext.object)
+                cell.format = Draw()->GetCellFormat(cell);
             widest = std::max(widest, Draw()->GetCellWidth(cell, state, settings.paintFlags));
         }
     }

@@ -301,6 +301,7 @@ public:
     std::optional<FontRecord> loadedFontRecord;
     GridStoredSettings settings; // what the archive stores besides header and font
     QString printTitle; // the document title of printed pages (empty: the application's name)
+    IExtraPrintPages* extraPrintPages = nullptr; // the application's pages after the rows
     bool notificationsEnabled = true;
     ScrollState scroll;
     FocusState focus;

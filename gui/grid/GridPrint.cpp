@@ -26,6 +26,8 @@ GridPrintJob CGridPrintAdapter::MakePrintJob(std::int32_t which)
     job.screenDpiX = g.Viewport()->logicalDpiX();
     job.screenDpiY = g.Viewport()->logicalDpiY();
     job.title = g.printTitle.isEmpty() ? QGuiApplication::applicationDisplayName() : g.printTitle;
+    job.extraPages = g.extraPrintPages;
+    job.extraPageCount = job.extraPages ? job.extraPages->GetExtraPageCount() : 0;
     std::vector<CGridItem*> items;
     for (const int area : {AreaFixed, AreaScrollable}) {
         items.clear();
@@ -47,8 +49,9 @@ GridPrintJob CGridPrintAdapter::MakePrintJob(std::int32_t which)
     // The items stay alive while nothing is removed from the trees and the
     // objects that paint them stay in place.
     job.isIntact = [guard = QPointer<CGrid>(g.owner), &g, removals = g.rows.GetRemovalCount(), header = g.header,
-                    draw = job.draw] {
-        return guard && !g.closing && g.rows.GetRemovalCount() == removals && g.header == header && g.Draw() == draw;
+                    draw = job.draw, pages = job.extraPages] {
+        return guard && !g.closing && g.rows.GetRemovalCount() == removals && g.header == header && g.Draw() == draw &&
+               g.extraPrintPages == pages;
     };
     return job;
 }

@@ -49,7 +49,7 @@ bool CGridTooltipHost::CellAt(CPoint point, TooltipHostCell& cell)
     state.highlightEnabled = m_grid.settings.highlightEnabled;
     state.now = GridClockNow();
     cell.row = MakeRowContext(m_grid.PassOf(), state, PassRow{area, row, item, m_grid.RowRect(area, row)});
-    cell.context = MakeCellContext(state, cell.row, column);
+    cell.context = MakeCellContext(state, cell.row, column, m_grid.Draw());
     cell.format = m_grid.Draw()->GetCellPaintFormat(column, cell.row.object, item, area, row);
     return true;
 }

@@ -110,7 +110,7 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
     int right = context.fullRect.left;
     if (state.header) {
         for (CColumn* column : state.header->GetVisibleColumns()) {
-            CellDrawContext cell = MakeCellContext(state, row, column);
+            CellDrawContext cell = MakeCellContext(state, row, column, customDraw);
             right = std::max(right, cell.fullRect.right);
             // Cells outside the clip are not handed to the custom draw: a
             // custom draw that does not clip itself would otherwise put the
@@ -121,7 +121,7 @@ void CLinePaintFormat::Paint(RowDrawContext& context, PaintState& state, PaintFl
         }
     }
     // The filler right of the last column.
-    CellDrawContext filler = MakeCellContext(state, row, nullptr);
+    CellDrawContext filler = MakeCellContext(state, row, nullptr, customDraw);
     filler.fullRect = {std::max(right, context.fullRect.left), context.fullRect.top, context.fullRect.right,
                        context.fullRect.bottom};
     filler.visibleRect = filler.fullRect;

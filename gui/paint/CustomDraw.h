@@ -15,6 +15,7 @@
 
 namespace Kestrum::Common {
 class CDataObject;
+class CFormat;
 }
 
 namespace Kestrum::GUI {
@@ -34,6 +35,13 @@ public:
     virtual int GetHeaderHeight(HeaderDrawContext& context, PaintState& state, PaintFlags flags) = 0;
     virtual int GetRowHeight(const QFont* font, CDeviceContext* dc) = 0;
     virtual int GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags) = 0;
+    // The format the cell's value is shown through. `context.format` comes
+    // as the column's (else the field's); an application that shows a cell
+    // otherwise (sizes in units, say) returns its own here, never by
+    // swapping formats inside PaintCell: MakeCellContext asks this once, so
+    // the painted text, the measured width, the tooltip and the accessible
+    // text all read the same format.
+    virtual Common::CFormat* GetCellFormat(const CellDrawContext& context) = 0;
 };
 
 class KESTRUM_GUI_EXPORT CCustomDraw : public ICustomDraw, public virtual IAutoDelete {
@@ -51,6 +59,7 @@ public:
     int GetHeaderHeight(HeaderDrawContext& context, PaintState& state, PaintFlags flags) override;
     int GetRowHeight(const QFont* font, CDeviceContext* dc) override;
     int GetCellWidth(CellDrawContext& context, PaintState& state, PaintFlags flags) override;
+    Common::CFormat* GetCellFormat(const CellDrawContext& context) override { return context.format; }
 
 private:
     bool m_autoDelete;

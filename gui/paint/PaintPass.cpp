@@ -33,7 +33,7 @@ RowDrawContext MakeRowContext(const PassSettings& pass, const PaintState& state,
     return context;
 }
 
-CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column)
+CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column, ICustomDraw* draw)
 {
     CellDrawContext cell;
     static_cast<DrawContext&>(cell) = row;
@@ -47,6 +47,8 @@ CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CC
     cell.visibleRect = {visible.left, row.fullRect.top, visible.right, row.fullRect.bottom};
     cell.repaintRect = cell.visibleRect.Intersected(row.repaintRect);
     cell.format = CellFormatOf(column, row.object, column->GetFieldId(), FormatFallback::None);
+    if (draw && row.object)
+        cell.format = draw->GetCellFormat(cell);
     cell.images = state.images;
     cell.imageIndex = column->GetImageIndex();
     cell.stretchImages = state.stretchImages;

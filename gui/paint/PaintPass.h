@@ -38,9 +38,12 @@ KESTRUM_GUI_EXPORT RowDrawContext MakeRowContext(const PassSettings& pass, const
 // The context of the row's cell in `column` (null: the filler, whose
 // rectangles the caller sets): the one builder of cell contexts, used by the
 // line paint format for every cell it hands to the custom draw and by those
-// who ask about one cell outside a paint, like the tooltips. The format is
-// the column's, else the field's (CellFormatOf). `row` must outlive it.
-KESTRUM_GUI_EXPORT CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column);
+// who ask about one cell outside a paint, like the tooltips and the
+// accessible text. The format is the column's, else the field's
+// (CellFormatOf), as the pass's custom draw `draw` resolves it
+// (GetCellFormat). `row` must outlive it.
+KESTRUM_GUI_EXPORT CellDrawContext MakeCellContext(const PaintState& state, RowDrawContext& row, CColumn* column,
+                                                   ICustomDraw* draw);
 // Paints the row when it meets the paint state's clip rectangle.
 KESTRUM_GUI_EXPORT void PaintPassRow(const PassSettings& pass, PaintState& state, const PassRow& row);
 // Paints the header strip of the paint state's header at the top (y 0).

@@ -74,6 +74,7 @@ public:
     CPageRun(GridPrintJob& job, const CPrintLayout& layout, QPainter& painter, DeviceScale scale,
              IPrintProgress* progress, std::int64_t total)
         : m_job(job), m_layout(layout), m_painter(painter), m_scale(scale), m_progress(progress), m_total(total),
+          m_pageCount(layout.GetPageCount() + (job.extraPages ? job.extraPageCount : 0)),
           m_font(AtScreenSize(job.font, job.screenDpiY)),
           m_headerFont(AtScreenSize(job.header && job.header->GetFont() ? *job.header->GetFont() : job.font, job.screenDpiY))
     {
@@ -97,9 +98,15 @@ public:
         return PrintResult::Printed;
     }
 
+    int PageCount() const { return m_pageCount; }
+
     PrintResult PaintPage(int page)
     {
-        PaintContent(page);
+        const int rowPages = m_layout.GetPageCount();
+        if (page < rowPages)
+            PaintContent(page);
+        else
+            PaintExtra(page - rowPages);
         PaintFooter(page);
         return m_result;
     }
@@ -156,6 +163,18 @@ private:
         m_painter.restore();
     }
 
+    void PaintExtra(int index)
+    {
+        const CPrintLayout::PageMetrics& metrics = m_layout.GetPage();
+        const QRect rect(0, 0, metrics.width, metrics.height - metrics.footerHeight);
+        m_painter.save();
+        m_painter.scale(m_scale.x, m_scale.y);
+        m_painter.setClipRect(rect);
+        m_job.extraPages->PaintExtraPage(index, m_painter, rect);
+        m_painter.restore();
+        m_result = Report();
+    }
+
     void PaintFooter(int page)
     {
         const CPrintLayout::PageMetrics& metrics = m_layout.GetPage();
@@ -165,7 +184,7 @@ private:
         dc.SelectFont(m_font);
         const int top = metrics.height - metrics.footerHeight;
         dc.Line(0, top + 1, metrics.width - 1, top + 1, kFooterRule);
-        const QString number = QString("Page %1 of %2").arg(page + 1).arg(m_layout.GetPageCount());
+        const QString number = QString("Page %1 of %2").arg(page + 1).arg(m_pageCount);
         const CRect text{0, top + kFooterPadding / 2, metrics.width, metrics.height - kFooterPadding / 2};
         const int numberWidth = dc.TextWidth(number);
         dc.Text({text.left, text.top, std::max(text.left, text.right - numberWidth - 2 * kFooterPadding), text.bottom},
@@ -180,6 +199,7 @@ private:
     DeviceScale m_scale;
     IPrintProgress* m_progress;
     std::int64_t m_total;
+    int m_pageCount;
     std::int64_t m_done = 0;
     PrintResult m_result = PrintResult::Printed;
     QFont m_font;
@@ -208,10 +228,12 @@ PrintResult Run(GridPrintJob& job, bool fitToWidth, QPrinter& printer, IPrintPro
     if (printer.docName().isEmpty())
         printer.setDocName(job.title);
     const CPrintLayout layout = CGridPrinter::LayoutOf(job, printer, fitToWidth);
+    const int pageCount = layout.GetPageCount() + (job.extraPages ? std::max(job.extraPageCount, 0) : 0);
+    job.extraPageCount = pageCount - layout.GetPageCount();
     int first = 0, last = 0;
-    PageRange(printer, layout.GetPageCount(), first, last);
+    PageRange(printer, pageCount, first, last);
     std::int64_t total = 0;
-    for (int page = first; page <= last; ++page) {
+    for (int page = first; page <= last && page < layout.GetPageCount(); ++page) {
         const CPrintLayout::RowRange rows = layout.GetRows(layout.VerticalPageOf(page));
         total += rows.last - rows.first;
     }

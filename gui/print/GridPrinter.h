@@ -9,7 +9,8 @@
 // the rows; then the pages are painted one after another and streamed to
 // the printer, which keeps no page images. Every page repeats the header
 // strip at its top and carries the document title and "Page N of M" in its
-// footer; the margins are the page layout's.
+// footer; the margins are the page layout's. An application's extra pages
+// (IExtraPrintPages) follow the rows, with the same footer.
 //
 // What is not printed: the selection and focus tints and frames, the update
 // highlight, the mouse selection rectangle, drop markers and the background
@@ -39,7 +40,9 @@
 #include "gui/print/PrintLayout.h"
 #include "gui/print/PrintSettings.h"
 
+class QPainter;
 class QPrinter;
+class QRect;
 class QWidget;
 
 namespace Kestrum::GUI {
@@ -53,6 +56,21 @@ public:
 
 protected:
     ~IPrintProgress() = default;
+};
+
+// Pages an application prints after the rows (a chart of them, say), set on
+// the grid (CGrid::SetExtraPrintPages). A print asks for the count when it
+// starts, then paints each page in turn: the painter is scaled to the grid's
+// pixels and clipped to `rect`, the page above the footer, which stays the
+// printer's (the title, and "Page N of M" counting these pages too). On the
+// grid's thread.
+class KESTRUM_GUI_EXPORT IExtraPrintPages {
+public:
+    virtual int GetExtraPageCount() = 0;
+    virtual void PaintExtraPage(int index, QPainter& painter, const QRect& rect) = 0;
+
+protected:
+    ~IExtraPrintPages() = default;
 };
 
 struct KESTRUM_GUI_EXPORT PrintRow {
@@ -77,6 +95,9 @@ struct KESTRUM_GUI_EXPORT GridPrintJob {
     int screenDpiY = 96;
     QString title;
     std::vector<PrintRow> rows; // display order, fixed rows first
+    // After the rows' pages (null or 0: none).
+    IExtraPrintPages* extraPages = nullptr;
+    int extraPageCount = 0;
     // False once the rows above may be gone.
     std::function<bool()> isIntact;
 };

@@ -161,6 +161,8 @@ const Refused kRefused[] = {
     {"unknown short option", {"-x", "/a"}, "unknown option '-x'"},
     {"unknown option with a value", {"--colour=red"}, "unknown option '--colour'"},
     {"help with a value", {"--help=yes"}, "'--help' takes no value"},
+    {"treemap with a value", {"--treemap=yes"}, "'--treemap' takes no value"},
+    {"export with the treemap", {"--export", "x.json", "--treemap"}, "takes no window option"},
     {"control characters are escaped", {"--bo\ngus\x1b[2J"}, "unknown option '--bo\\x0Agus\\x1B[2J'"},
     {"a reversing control is escaped", {"--\xE2\x80\xAEgubo"}, "unknown option '--\\xE2\\x80\\xAEgubo'"},
     {"exclude without a pattern", {"/a", "--exclude"}, "'--exclude' needs a pattern"},

@@ -1,6 +1,7 @@
 // Velmora's window on a real temporary tree, offscreen: commands and pixels.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +30,8 @@
 #include "app/RowPainter.h"
 #include "app/VelmoraDoc.h"
 #include "app/VelmoraView.h"
+#include "app/treemap/TreemapLink.h"
+#include "app/treemap/TreemapView.h"
 #include "gui/grid/Grid.h"
 #include "gui/grid/GridItem.h"
 #include "gui/header/Header.h"
@@ -235,6 +239,75 @@ TEST_F(AppFixture, TheExportedPageShowsTheRowsAsTheScreenDoes)
 }
 
 namespace {
+// The page count pdfinfo reads (0: not read).
+int PdfPageCount(const QString& pdf)
+{
+    QProcess process;
+    process.start("pdfinfo", {pdf});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return 0;
+    const QRegularExpression pages("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption);
+    return pages.match(QString::fromUtf8(process.readAllStandardOutput())).captured(1).toInt();
+}
+
+QImage RenderPage(const QString& pdf, int page, const QString& prefix)
+{
+    QProcess process;
+    const QString number = QString::number(page);
+    process.start("pdftoppm", {"-r", "96", "-f", number, "-l", number, "-png", "-singlefile", pdf, prefix});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return {};
+    return QImage(prefix + ".png");
+}
+} // namespace
+
+// With the treemap shown a print ends with a page of its picture: the PDF
+// has one page more, and that page has the picture's tile colours over
+// areas in proportion to the picture's.
+TEST_F(AppFixture, APdfExportedWithTheTreemapShownEndsWithItsPicture)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(frame->ExportPdf(folder.filePath("rows.pdf")));
+    const int rowPages = PdfPageCount(folder.filePath("rows.pdf"));
+    ASSERT_GT(rowPages, 0) << "pdfinfo (poppler-utils) is needed";
+    frame->Treemap().SetStyle(CTreemapView::Style::Flat); // flat tiles: one colour each
+    frame->TreemapLink().Show(true);
+    PumpUntil([&] { return frame->Treemap().isVisible() && frame->Treemap().height() > 100; }, 5);
+    ASSERT_TRUE(frame->ExportPdf(folder.filePath("treemap.pdf")));
+    ASSERT_EQ(PdfPageCount(folder.filePath("treemap.pdf")), rowPages + 1);
+    const QImage page = RenderPage(folder.filePath("treemap.pdf"), rowPages + 1, folder.filePath("last"));
+    ASSERT_FALSE(page.isNull()) << "pdftoppm (poppler-utils) is needed";
+    const QImage picture = frame->Treemap().Picture().convertToFormat(QImage::Format_RGB32);
+    std::map<QRgb, double> inPicture;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            ++inPicture[picture.pixel(x, y)];
+    // The page's pixels near a colour (the PDF's image is resampled and compressed).
+    const QImage rendered = page.convertToFormat(QImage::Format_RGB32);
+    auto onPage = [&](QRgb colour) {
+        double count = 0;
+        for (int y = 0; y < rendered.height(); ++y)
+            for (int x = 0; x < rendered.width(); ++x)
+                count += ColourDistance(rendered.pixelColor(x, y), QColor(colour)) <= 9;
+        return count;
+    };
+    // The two largest colours, each over the same share of the picture's area.
+    std::vector<std::pair<double, QRgb>> largest;
+    for (const auto& [colour, count] : inPicture)
+        largest.emplace_back(count, colour);
+    std::sort(largest.rbegin(), largest.rend());
+    ASSERT_GE(largest.size(), 2u);
+    const double ratio = onPage(largest[0].second) / largest[0].first;
+    EXPECT_GT(ratio, 0.5) << "the picture is drawn at least about its size";
+    EXPECT_NEAR(onPage(largest[1].second) / largest[1].first, ratio, ratio * 0.1)
+        << QColor(largest[1].second).name().toStdString();
+    // Hidden again, the print is the rows alone.
+    frame->TreemapLink().Show(false);
+    ASSERT_TRUE(frame->ExportPdf(folder.filePath("hidden.pdf")));
+    EXPECT_EQ(PdfPageCount(folder.filePath("hidden.pdf")), rowPages);
+}
+
+namespace {
 // The letter after a single '&' of a menu text, lower case; 0 for none.
 QChar Mnemonic(const QString& text)
 {
@@ -313,6 +386,69 @@ TEST_F(AppFixture, TheMenuKeysReachTheirCommandsAndTheGridKeepsItsKeys)
     Grid().setFocus();
     QTest::keyClick(&Grid(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(frame->isVisible());
+}
+
+// Sorting without the mouse: View > Sort by with its keys, and a caption's
+// accessible press, each a click on the caption; the menu's check and text
+// follow the sort, whoever set it.
+TEST_F(AppFixture, SortByIsReachedByKeysAndTheCaptionsByTheirAccessiblePress)
+{
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    Grid().setFocus();
+    // Alt+V, S, then the column's own letter; returns the item's text before the choice.
+    auto sortByKeys = [&](const QString& caption) {
+        QTest::keyClick(&Grid(), Qt::Key_V, Qt::AltModifier);
+        QWidget* view = QApplication::activePopupWidget();
+        EXPECT_NE(view, nullptr);
+        if (!view)
+            return QString();
+        QTest::keyClick(view, Qt::Key_S);
+        auto* sortBy = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        EXPECT_EQ(sortBy, frame->SortMenu());
+        if (!sortBy)
+            return QString();
+        ExpectDistinctMnemonics(sortBy);
+        QString text;
+        for (QAction* action : sortBy->actions())
+            if (QString(action->text()).remove('&').startsWith(caption + " (") || QString(action->text()).remove('&') == caption)
+                text = action->text();
+        EXPECT_FALSE(text.isEmpty()) << caption.toStdString();
+        const QChar key = Mnemonic(text);
+        QTest::keyClick(sortBy, key.unicode() - 'a' + Qt::Key_A);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        return text;
+    };
+    sortByKeys("Size on disk");
+    ASSERT_GE(Grid().GetSortLevelCount(), 1);
+    EXPECT_EQ(Grid().GetSortInfo(0).GetFieldId(), FIELD_SIZE_ON_DISK);
+    const bool descending = Grid().GetSortInfo(0).IsDescending();
+    // Chosen again it is reversed, and the menu said the order it had.
+    const QString before = sortByKeys("Size on disk");
+    EXPECT_TRUE(before.endsWith(descending ? " (descending)" : " (ascending)")) << before.toStdString();
+    EXPECT_EQ(Grid().GetSortInfo(0).IsDescending(), !descending);
+    EXPECT_EQ(frame->SortMenu()->menuAction()->text(), "&Sort by");
+
+    // A screen reader's press on the Name caption.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&Grid());
+    ASSERT_NE(table, nullptr);
+    QAccessibleInterface* name = nullptr;
+    for (int i = 0; i < table->childCount() && !name; ++i)
+        if (table->child(i)->role() == QAccessible::ColumnHeader && table->child(i)->text(QAccessible::Name) == "Name")
+            name = table->child(i);
+    ASSERT_NE(name, nullptr);
+    name->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(Grid().GetSortInfo(0).GetFieldId(), FIELD_NAME);
+    EXPECT_TRUE(name->text(QAccessible::Description).startsWith("Sorted "));
+    frame->SortMenu()->popup(QPoint(0, 0)); // filled as it opens
+    int checked = 0;
+    for (QAction* action : frame->SortMenu()->actions())
+        if (action->isChecked()) {
+            ++checked;
+            EXPECT_TRUE(QString(action->text()).remove('&').startsWith("Name (")) << action->text().toStdString();
+        }
+    EXPECT_EQ(checked, 1);
+    frame->SortMenu()->close();
 }
 
 // File > Export to PDF into a folder that is not there: a message box says

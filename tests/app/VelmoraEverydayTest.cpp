@@ -4,6 +4,7 @@
 // share of the parent, the units mode.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -496,6 +498,60 @@ TEST(VelmoraColumns, TheUnitsModeWritesBothSizeColumnsInBinaryUnits)
     const CRect cell = grid.GetCellRect(root, FIELD_SIZE);
     const QRect rect(cell.left, cell.top, cell.Width(), cell.Height());
     EXPECT_NE(units.copy(rect), bytes.copy(rect));
+}
+
+// The accessible text of both size columns is the painted text in either
+// mode: the units are the custom draw's format for every reader, so the
+// painted ink is as wide as the accessible text set in the cell's font.
+TEST(VelmoraColumns, TheAccessibleTextOfTheSizeCellsIsThePaintedTextInEitherMode)
+{
+    Velmora::Test::CTempTree tree;
+    tree.File("big", 3 * 1024 * 1024 + 512 * 1024);
+    auto frame = OpenFrame(tree.Root());
+    frame->resize(1400, 400);
+    ASSERT_TRUE(WaitIdle(*frame));
+    CGrid& grid = frame->View().Grid();
+    const HITEM root = grid.GetItemAt(0, AreaScrollable);
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&grid);
+    ASSERT_TRUE(table && table->tableInterface());
+    const std::vector<CColumn*> columns = grid.GetHeader()->GetVisibleColumns();
+    auto columnOf = [&](std::int32_t field) {
+        return static_cast<int>(std::find_if(columns.begin(), columns.end(),
+                                             [&](CColumn* c) { return c->GetFieldId() == field; }) -
+                                columns.begin());
+    };
+    // The width of the dark pixels in the cell: the painted text.
+    auto inkWidth = [&](const QImage& image, const CRect& cell) {
+        int left = cell.right, right = cell.left - 1;
+        for (int y = cell.top; y < cell.bottom; ++y)
+            for (int x = cell.left; x < cell.right; ++x)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return right - left + 1;
+    };
+    for (const bool units : {true, false}) {
+        frame->Command(units ? ID_SIZE_UNITS : ID_SIZE_BYTES)->trigger();
+        grid.viewport()->repaint();
+        const QImage image = grid.viewport()->grab().toImage();
+        for (const std::int32_t field : {FIELD_SIZE, FIELD_SIZE_ON_DISK}) {
+            SCOPED_TRACE(testing::Message() << (units ? "units " : "bytes ") << field);
+            QAccessibleInterface* cell =
+                table->tableInterface()->cellAt(grid.GetRowCount(AreaFixed) + grid.GetVisibleIndex(root), columnOf(field));
+            ASSERT_TRUE(cell);
+            const QString text = cell->text(QAccessible::Name);
+            if (field == FIELD_SIZE)
+                EXPECT_EQ(units ? text : QString(text).remove(QRegularExpression("\\D")), units ? "3.5 MiB" : "3670016");
+            else
+                EXPECT_EQ(text.endsWith("iB"), units) << text.toStdString();
+            QFont font = grid.GetGridFont();
+            if (field == FIELD_SIZE)
+                font.setWeight(QFont::Black);
+            const int expected = QFontMetrics(font).tightBoundingRect(text).width();
+            EXPECT_NEAR(inkWidth(image, grid.GetCellRect(root, field)), expected, 2) << text.toStdString();
+        }
+    }
 }
 
 // --- the row commands ----------------------------------------------------------

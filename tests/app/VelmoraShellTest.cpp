@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -361,6 +362,30 @@ TEST(VelmoraShell, TheWindowOpensWithEveryColumnInView)
     const int bodyWidth = words[4].toInt();
     EXPECT_LE(words.last().toInt(), bodyWidth) << run.out.toStdString();
     EXPECT_EQ(words[words.size() - 3], "%_of_parent");
+}
+
+// --treemap shows the treemap as View > Treemap does: an exported PDF ends
+// with its page.
+TEST(VelmoraShell, TheTreemapOptionAddsItsPageToTheExportedPdf)
+{
+    CTempTree tree;
+    tree.File("docs/a.txt", 4096);
+    tree.File("b.bin", 1024);
+    const QString root = QString::fromStdString(tree.Root().string());
+    auto pages = [](const QString& pdf) {
+        QProcess info;
+        info.start("pdfinfo", {pdf});
+        info.waitForFinished(60000);
+        const QRegularExpression count("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption);
+        return count.match(QString::fromUtf8(info.readAllStandardOutput())).captured(1).toInt();
+    };
+    const ProgramRun rows = RunVelmora({"--export-pdf", root + "/rows.pdf", root});
+    ASSERT_EQ(rows.exitCode, 0) << rows.err.toStdString();
+    const ProgramRun treemap = RunVelmora({"--treemap", "--export-pdf", root + "/treemap.pdf", root});
+    ASSERT_EQ(treemap.exitCode, 0) << treemap.err.toStdString();
+    ASSERT_GT(pages(root + "/rows.pdf"), 0) << "pdfinfo (poppler-utils) is needed";
+    EXPECT_EQ(pages(root + "/treemap.pdf"), pages(root + "/rows.pdf") + 1);
+    EXPECT_TRUE(RunVelmora({"--help"}).out.contains("--treemap"));
 }
 
 // A PDF asked for in a place that cannot be written is refused at once,

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -337,6 +338,65 @@ TEST_F(PrintFixture, APageRangePrintsThosePagesNumberedInTheWhole)
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_TRUE(pages[0].contains(QString("Page 2 of %1").arg(count)));
     EXPECT_TRUE(pages[1].contains(QString("Page 3 of %1").arg(count)));
+}
+
+// An application's pages after the rows: numbered in the whole, with the
+// footer, each painted in its own rectangle above the footer.
+struct CExtraPages final : IExtraPrintPages {
+    int count = 2;
+    std::vector<QRect> rects;
+    int GetExtraPageCount() override { return count; }
+    void PaintExtraPage(int index, QPainter& painter, const QRect& rect) override
+    {
+        rects.push_back(rect);
+        painter.fillRect(rect.adjusted(-50, -50, 50, 50), Qt::green); // clipped to the rectangle
+        painter.setPen(Qt::black);
+        painter.drawText(rect, Qt::AlignCenter, QString("Extra %1").arg(index + 1));
+    }
+};
+
+TEST_F(PrintFixture, ExtraPagesFollowTheRowsNumberedInTheWholeAndClippedAboveTheFooter)
+{
+    NarrowColumns();
+    AddRows(150);
+    const std::size_t rowPages = Export("rows.pdf").size();
+    CExtraPages extra;
+    grid.SetExtraPrintPages(&extra);
+    const std::vector<QString> pages = Export();
+    ASSERT_EQ(pages.size(), rowPages + 2);
+    for (std::size_t page = rowPages; page < pages.size(); ++page) {
+        EXPECT_TRUE(pages[page].contains(QString("Extra %1").arg(page - rowPages + 1))) << page;
+        EXPECT_TRUE(pages[page].contains(QString("Page %1 of %2").arg(page + 1).arg(pages.size()))) << page;
+        EXPECT_TRUE(pages[page].contains("Kestrum print test")) << page;
+        EXPECT_FALSE(pages[page].contains("Row ")) << page;
+    }
+    ASSERT_EQ(extra.rects.size(), 2u);
+    const QImage last = RenderPage(File("print.pdf"), static_cast<int>(pages.size()), File("last"));
+    ASSERT_FALSE(last.isNull());
+    // Green from the top margin down to the footer, which stays white.
+    const QRect green = last.rect().adjusted(5, 5, -5, -5);
+    int greenTop = -1, greenBottom = -1;
+    for (int y = green.top(); y < green.bottom(); ++y)
+        if (last.pixelColor(green.left() + 60, y) == QColor(Qt::green)) {
+            greenTop = greenTop < 0 ? y : greenTop;
+            greenBottom = y;
+        }
+    EXPECT_GT(greenTop, 5) << "the margin above stays white";
+    EXPECT_NEAR(greenBottom - greenTop + 1, extra.rects[1].height(), 2);
+    EXPECT_LT(greenBottom, last.height() - 40) << "the footer and the margin below stay white";
+    // A range of the extra page alone; none when the application has none.
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(File("range.pdf"));
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(static_cast<int>(pages.size()), static_cast<int>(pages.size()));
+    ASSERT_TRUE(grid.PrintTo(printer));
+    const std::vector<QString> range = PdfPages(File("range.pdf"));
+    ASSERT_EQ(range.size(), 1u);
+    EXPECT_TRUE(range[0].contains("Extra 2"));
+    extra.count = 0;
+    EXPECT_EQ(Export("none.pdf").size(), rowPages);
+    grid.SetExtraPrintPages(nullptr);
 }
 
 TEST_F(PrintFixture, AHighResolutionPrinterPutsTheSameTextOnTheSamePages)

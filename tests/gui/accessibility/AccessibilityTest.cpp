@@ -357,6 +357,31 @@ TEST_F(AccessibleGrid, TheHeaderTellsItsSortStateAndAResortIsAnnounced)
     EXPECT_EQ(size->text(QAccessible::Description), "Sorted ascending, level 2");
 }
 
+// Sorting without the mouse: a caption's two actions are a click and a
+// Ctrl+click on it.
+TEST_F(AccessibleGrid, TheCaptionsSortAsAClickAndAddLevelsAsACtrlClick)
+{
+    Fill();
+    QAccessibleInterface* nameHeader = table->child(0);
+    QAccessibleInterface* size = table->child(1);
+    EXPECT_EQ(Actions(size)->actionNames(), QStringList({QAccessibleActionInterface::pressAction(), "add sort level"}));
+    Actions(size)->doAction(QAccessibleActionInterface::pressAction());
+    Actions(size)->doAction(QAccessibleActionInterface::pressAction());
+    Settle();
+    EXPECT_EQ(size->text(QAccessible::Description), "Sorted descending") << "a second press reverses";
+    EXPECT_EQ(Name(2, 0), "folder");
+    Actions(nameHeader)->doAction("add sort level");
+    EXPECT_EQ(grid.GetSortLevelCount(), 2);
+    EXPECT_EQ(nameHeader->text(QAccessible::Description), "Sorted descending, level 2");
+    Actions(nameHeader)->doAction("add sort level");
+    EXPECT_EQ(nameHeader->text(QAccessible::Description), "Sorted ascending, level 2");
+    grid.GetHeader()->EnableSorting(false);
+    const int levels = grid.GetSortLevelCount();
+    EXPECT_TRUE(Actions(size)->actionNames().isEmpty());
+    Actions(size)->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(grid.GetSortLevelCount(), levels);
+}
+
 // Orca's check on a dialog: every button and every control that takes the
 // keyboard has a name.
 TEST_F(AccessibleGrid, TheHeaderDialogHasNoUnnamedButtonOrFocusableControl)
