@@ -24,6 +24,10 @@
 // --treemap: the treemap is shown below the tree from the start, laid out
 // and painted at most twice a second during the walk and at its end; the
 // number of layouts and the longest is reported.
+// At the end (after the disk tools) the window is closed as a user closes
+// it, from the event loop: the close is timed until the window is hidden,
+// until the frame is destroyed and, with several runs, until the process
+// has ended (measured by the parent, on the same monotonic clock).
 // --ops: once every row is in the grid, times "&Expand all", a re-sort by
 // size in both directions (two clicks on the Size caption) with every row
 // shown, "&Collapse all" and the same re-sort with only the top rows shown,
@@ -93,17 +97,30 @@ public:
         const auto probe = probes.find(event);
         const bool probed = probe != probes.end();
         Clock::time_point posted;
+        bool awaitsRepaint = false;
         if (probed) {
-            posted = probe->second;
+            posted = probe->second.posted;
+            awaitsRepaint = probe->second.awaitsRepaint;
             probes.erase(probe);
             inputWaitMs.push_back(std::chrono::duration<double, std::milli>(start - posted).count());
         }
         const bool ofWatched = watched && (type == QEvent::Paint || type == QEvent::UpdateRequest || type == QEvent::Timer) &&
                                (receiver == watched || receiver->parent() == watched);
+        if (type == QEvent::Hide && receiver == closing && hiddenAt == Clock::time_point())
+            hiddenAt = start;
         const bool result = QApplication::notify(receiver, event);
-        if (probed)
+        if (probed) {
             inputHandledMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
+            if (awaitsRepaint)
+                awaitingRepaint.push_back(posted);
+        }
         const auto end = Clock::now();
+        // The first repaint of the grid after an input was handled shows its effect.
+        if (type == QEvent::Paint && repainted && (receiver == repainted || receiver->parent() == repainted)) {
+            for (const Clock::time_point inputPosted : awaitingRepaint)
+                inputRepaintMs.push_back(std::chrono::duration<double, std::milli>(end - inputPosted).count());
+            awaitingRepaint.clear();
+        }
         if (ofWatched) {
             lastWatchedEnd = end;
             if (type == QEvent::Paint && firstPaintEnd == Clock::time_point())
@@ -126,9 +143,11 @@ public:
         return result;
     }
     // Posts an input event for the probe and remembers when.
+    // A release (of a key or of a click's button) shows nothing new: only
+    // the other inputs wait for the repaint.
     void PostInput(QObject* receiver, QEvent* event)
     {
-        probes[event] = Clock::now();
+        probes[event] = {Clock::now(), event->type() != QEvent::KeyRelease && event->type() != QEvent::MouseButtonRelease};
         QCoreApplication::postEvent(receiver, event);
     }
     bool measuring = true; // while the walk goes on
@@ -152,9 +171,21 @@ public:
     };
     std::vector<LongEvent> longEvents;
     const Clock::time_point created = Clock::now();
-    std::unordered_map<const QEvent*, Clock::time_point> probes;
+    struct Probe {
+        Clock::time_point posted;
+        bool awaitsRepaint;
+    };
+    std::unordered_map<const QEvent*, Probe> probes;
     std::vector<double> inputWaitMs;
     std::vector<double> inputHandledMs;
+    // --input: the grid whose paints end an input's wait, the inputs handled
+    // and not yet shown, and from posting to the end of that paint.
+    QObject* repainted = nullptr;
+    // The window being closed, and when it was hidden.
+    QObject* closing = nullptr;
+    Clock::time_point hiddenAt;
+    std::vector<Clock::time_point> awaitingRepaint;
+    std::vector<double> inputRepaintMs;
 };
 
 // The user the --input probe plays: one step every 20 ms.
@@ -356,16 +387,19 @@ struct WalkFigures {
     std::size_t inputEvents = 0;
     std::vector<OpFigure> ops;
     double inputWaitWorst = 0, inputWaitP99 = 0, inputHandledWorst = 0, inputHandledP99 = 0;
+    std::size_t inputRepaintCount = 0;
+    std::vector<double> inputRepaint; // p50, p90, p99, worst
 };
 
-WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
+WalkFigures RunWalk(CTimedApplication& app, const std::string& root, std::unique_ptr<CMainFrame>& owner)
 {
     WalkFigures figures;
     app.measuring = true;
     const auto start = Clock::now();
     const double guiCpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double processCpuStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
+    owner = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
+    CMainFrame& frame = *owner;
     frame.resize(1000, 700);
     frame.show();
     if (g_unsorted)
@@ -378,8 +412,10 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
     if (!g_filter.empty())
         frame.FilterBar().SetPattern(QString::fromStdString(g_filter));
     std::unique_ptr<CInputProbe> probe;
-    if (g_input)
+    if (g_input) {
         probe = std::make_unique<CInputProbe>(app, frame.View().Grid());
+        app.repainted = &frame.View().Grid();
+    }
     QElapsedTimer tick;
     tick.start();
     qint64 last = 0;
@@ -394,6 +430,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
     });
     ticker.start(10);
     QTimer poll;
+    QEventLoop walking;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!frame.Document().Scanner().IsFinished())
             return;
@@ -414,6 +451,10 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         figures.inputWaitP99 = Percentile(app.inputWaitMs, 0.99);
         figures.inputHandledWorst = Percentile(app.inputHandledMs, 1.0);
         figures.inputHandledP99 = Percentile(app.inputHandledMs, 0.99);
+        app.repainted = nullptr;
+        figures.inputRepaintCount = app.inputRepaintMs.size();
+        for (const double fraction : {0.5, 0.9, 0.99, 1.0})
+            figures.inputRepaint.push_back(Percentile(app.inputRepaintMs, fraction));
         const ScanProgress& progress = frame.View().Progress();
         figures.entries = progress.folders + progress.files;
         std::vector<Kestrum::GUI::HITEM> items;
@@ -427,12 +468,38 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
                         longestLayoutMs, frame.Treemap().Tiles().size());
         if (g_ops)
             figures.ops = RunOps(app, frame, figures.entries);
-        QApplication::quit();
+        walking.quit(); // not the application's quit, which would close the window
     });
     poll.start(5);
-    app.exec();
-    frame.Shutdown();
+    walking.exec();
     return figures;
+}
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Closes the window as a user does (its close event, from the event loop,
+// which the last window's close ends) and destroys it, as Velmora's main
+// does; prints when the close began for the parent, which sees the exit.
+void CloseWindow(CTimedApplication& app, std::unique_ptr<CMainFrame> frame)
+{
+    app.measuring = false;
+    Pump(300);
+    const auto start = Clock::now();
+    std::printf("figure closeat %.6f\n", std::chrono::duration<double>(start.time_since_epoch()).count());
+    std::fflush(stdout);
+    CMainFrame* window = frame.get();
+    app.closing = window;
+    QTimer::singleShot(0, window, &QWidget::close);
+    QTimer::singleShot(10000, [] { QApplication::quit(); }); // the close did not end the loop: no hang
+    app.exec();
+    const double hidden = app.hiddenAt == Clock::time_point() ? -1 : std::chrono::duration<double>(app.hiddenAt - start).count();
+    const double loopEnded = Since(start);
+    frame.reset();
+    const double destroyed = Since(start);
+    std::printf("close:                 hidden after %.1f ms, loop ended %.1f ms, frame destroyed %.1f ms\n",
+                hidden * 1e3, loopEnded * 1e3, destroyed * 1e3);
+    std::printf("figure closehidden %.6f\nfigure closedestroyed %.6f\n", hidden, destroyed);
+    std::fflush(stdout);
 }
 
 // Runs this program once more on the root and reads its figures.
@@ -454,7 +521,13 @@ bool RunChild(const char* self, const std::string& root, std::map<std::string, d
         if (std::sscanf(line, "figure %63s %lf", key, &value) == 2)
             figures[key] = value;
     }
-    return pclose(pipe) == 0 && figures.count("walk") != 0;
+    const bool ended = pclose(pipe) == 0;
+    if (figures.count("closeat"))
+        figures["closeexit"] = std::chrono::duration<double>(Clock::now().time_since_epoch()).count() - figures["closeat"];
+    figures.erase("closeat");
+    if (echo && figures.count("closeexit"))
+        std::printf("close to the process's end: %.1f ms\n", figures["closeexit"] * 1e3);
+    return ended && figures.count("walk") != 0;
 }
 
 int RunSeveral(const char* self, const std::string& root, int runs)
@@ -471,7 +544,7 @@ int RunSeveral(const char* self, const std::string& root, int runs)
         }
         ratios.push_back(figures["walk"] / figures["du"]);
         for (const auto& [key, value] : figures) {
-            const bool worstCounts = key == "stall" || key == "bytes" || key == "growth" || key.rfind("input", 0) == 0;
+            const bool worstCounts = key == "stall" || key.rfind("close", 0) == 0 || key == "bytes" || key == "growth" || key.rfind("input", 0) == 0;
             if (run == 0 || (worstCounts ? value > best[key] : value < best[key]))
                 best[key] = value;
         }
@@ -494,7 +567,12 @@ int RunSeveral(const char* self, const std::string& root, int runs)
     if (g_input)
         std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms (handled: worst %.1f, p99 %.1f ms)\n",
                     best["inputworst"], best["inputp99"], best["inputhandledworst"], best["inputhandledp99"]);
+    if (g_input)
+        std::printf("input to its repaint:  worst of the runs' p50 %.1f ms, p90 %.1f ms, p99 %.1f ms\n",
+                    best["inputrepaintp50"], best["inputrepaintp90"], best["inputrepaintp99"]);
     std::printf("peak memory per entry: %.0f bytes\n", best["bytes"]);
+    std::printf("close (worst):         hidden after %.1f ms, frame destroyed %.1f ms, process ended %.1f ms\n",
+                best["closehidden"] * 1e3, best["closedestroyed"] * 1e3, best["closeexit"] * 1e3);
     if (g_ops) {
         for (const char* op : {"expand", "resort-expanded-ascending", "resort-expanded", "collapse",
                                "resort-collapsed-ascending", "resort-collapsed"})
@@ -558,7 +636,8 @@ int main(int argc, char** argv)
     CTimedApplication app(argc, argv);
     const long baseKib = StatusKib("VmRSS:");
 
-    const WalkFigures walk = RunWalk(app, root);
+    std::unique_ptr<CMainFrame> frame;
+    const WalkFigures walk = RunWalk(app, root, frame);
     const double du = TimeCommand("du -s '" + root + "'");
     // Cold, the peers that walk differently (gdu in parallel, ncdu keeping a
     // tree) are timed instead of find.
@@ -595,6 +674,11 @@ int main(int argc, char** argv)
         std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms\n", walk.inputWaitWorst, walk.inputWaitP99);
         std::printf("input handled:         worst %.1f ms, 99th percentile %.1f ms after posting\n", walk.inputHandledWorst,
                     walk.inputHandledP99);
+        std::printf("input to its repaint:  p50 %.1f ms, p90 %.1f ms, p99 %.1f ms, worst %.1f ms (%zu inputs)\n",
+                    walk.inputRepaint[0], walk.inputRepaint[1], walk.inputRepaint[2], walk.inputRepaint[3],
+                    walk.inputRepaintCount);
+        std::printf("figure inputrepaintp50 %.3f\nfigure inputrepaintp90 %.3f\nfigure inputrepaintp99 %.3f\n",
+                    walk.inputRepaint[0], walk.inputRepaint[1], walk.inputRepaint[2]);
         std::printf("figure inputworst %.3f\nfigure inputp99 %.3f\nfigure inputhandledworst %.3f\nfigure inputhandledp99 %.3f\n",
                     walk.inputWaitWorst, walk.inputWaitP99, walk.inputHandledWorst, walk.inputHandledP99);
     }
@@ -608,5 +692,7 @@ int main(int argc, char** argv)
     std::printf("figure walk %.6f\nfigure du %.6f\nfigure find %.6f\nfigure stall %lld\nfigure bytes %.1f\n",
                 walk.walkSeconds, du, find, static_cast<long long>(walk.longestStall), bytes);
     std::printf("figure growth %.0f\nfigure entries %ld\n", (walk.peakKib - baseKib) * 1024.0, walk.entries);
+    std::fflush(stdout);
+    CloseWindow(app, std::move(frame));
     return 0;
 }
