@@ -21,7 +21,8 @@
 // --cold: the page cache is dropped (sync, then 3 written to
 // /proc/sys/vm/drop_caches) before each tool's walk, as a first walk of a
 // disk finds it; `du -s`, and gdu and ncdu when installed, are timed cold
-// beside Velmora in the same run. Needs root and a writable drop_caches; the
+// beside Velmora in the same run. The kernel's time per entry of Velmora,
+// du and gdu is printed (warm or cold). Needs root and a writable drop_caches; the
 // run stops with a message where it is not.
 // --treemap: the treemap is shown below the tree from the start, laid out
 // and painted at most twice a second during the walk and at its end; the
@@ -55,6 +56,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "app/MainFrame.h"
@@ -302,14 +304,27 @@ bool HasCommand(const char* name)
     return std::system((std::string("command -v ") + name + " > /dev/null 2>&1").c_str()) == 0;
 }
 
+double SystemSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// The kernel time of the last command timed (its whole process tree).
+double g_commandSystemSeconds = 0;
+
 double TimeCommand(const std::string& command)
 {
     if (g_cold)
         DropCaches();
+    const double systemBefore = SystemSeconds(RUSAGE_CHILDREN);
     const auto start = Clock::now();
     if (std::system((command + " > /dev/null 2>&1").c_str()) != 0)
         std::fprintf(stderr, "warning: '%s' failed\n", command.c_str());
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    g_commandSystemSeconds = SystemSeconds(RUSAGE_CHILDREN) - systemBefore;
+    return seconds;
 }
 
 double CpuSeconds(clockid_t clock)
@@ -386,6 +401,7 @@ struct WalkFigures {
     double scanSeconds = 0;
     double guiCpu = 0;
     double otherCpu = 0;
+    double systemSeconds = 0; // the kernel's time for the whole process
     long peakKib = 0;
     long entries = 0;
     qint64 longestStall = 0;
@@ -404,6 +420,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root, std::unique
     const auto start = Clock::now();
     const double guiCpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double processCpuStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double systemStart = SystemSeconds(RUSAGE_SELF);
     owner = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
     CMainFrame& frame = *owner;
     frame.resize(1000, 700);
@@ -451,6 +468,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root, std::unique
         figures.walkSeconds = std::chrono::duration<double>(Clock::now() - start).count();
         figures.guiCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
         figures.otherCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart - figures.guiCpu;
+        figures.systemSeconds = SystemSeconds(RUSAGE_SELF) - systemStart;
         // Read before the count below, whose item list is the benchmark's own memory.
         figures.peakKib = StatusKib("VmHWM:");
         app.measuring = false;
@@ -650,13 +668,17 @@ int main(int argc, char** argv)
     std::unique_ptr<CMainFrame> frame;
     const WalkFigures walk = RunWalk(app, root, frame);
     const double du = TimeCommand("du -s '" + root + "'");
+    const double duSystem = g_commandSystemSeconds;
     // Cold, the peers that walk differently (gdu in parallel, ncdu keeping a
     // tree) are timed instead of find.
     double find = 0, gdu = -1, ncdu = -1;
     if (!g_cold)
         find = TimeCommand("find '" + root + "' -printf '%s\\n'");
-    if (g_cold && HasCommand("gdu"))
+    double gduSystem = -1;
+    if (g_cold && HasCommand("gdu")) {
         gdu = TimeCommand("gdu -n -p '" + root + "'");
+        gduSystem = g_commandSystemSeconds;
+    }
     if (g_cold && HasCommand("ncdu"))
         ncdu = TimeCommand("ncdu -0 -x -o /dev/null '" + root + "'");
     const double bytes = (walk.peakKib - baseKib) * 1024.0 / std::max(walk.entries, 1L);
@@ -665,6 +687,13 @@ int main(int argc, char** argv)
     std::printf("walk ended after:      %.3f s\n", walk.scanSeconds);
     std::printf("CPU: GUI thread %.3f s, other threads %.3f s\n", walk.guiCpu, walk.otherCpu);
     std::printf("du -s:                 %.3f s   ratio %.2f\n", du, walk.walkSeconds / du);
+    const double perEntry = 1e6 / static_cast<double>(std::max(walk.entries, 1L));
+    std::printf("system time per entry: velmora %.2f us, du -s %.2f us", walk.systemSeconds * perEntry, duSystem * perEntry);
+    if (gduSystem >= 0)
+        std::printf(", gdu %.2f us", gduSystem * perEntry);
+    std::printf("\nfigure sysvelmora %.4f\nfigure sysdu %.4f\n", walk.systemSeconds * perEntry, duSystem * perEntry);
+    if (gduSystem >= 0)
+        std::printf("figure sysgdu %.4f\n", gduSystem * perEntry);
     if (!g_cold)
         std::printf("find -printf:          %.3f s   ratio %.2f\n", find, walk.walkSeconds / find);
     if (gdu >= 0)
