@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -102,15 +103,24 @@ bool ReadEntryStatus(int folderFd, const char* name, unsigned char type, ScanEnt
     return true;
 }
 
-int ReadListing(DIR* dir, int folderFd, const std::function<bool()>& proceed,
-                const std::function<bool(ScanEntry&)>& onEntry)
+int ReadListing(int folderFd, const std::function<bool()>& proceed, const std::function<bool(ScanEntry&)>& onEntry)
 {
+    // The folder's records straight from the kernel into a buffer large
+    // enough for most folders in one call (a DIR stream's is half of it and
+    // costs an fcntl to open).
+    constexpr std::size_t kBufferBytes = 64 * 1024;
+    thread_local const std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
     ScanEntry scanned; // reused: its name keeps its storage
+    long filled = 0, offset = 0;
     while (proceed()) {
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (!entry)
-            return errno;
+        if (offset >= filled) {
+            filled = getdents64(folderFd, buffer.get(), kBufferBytes);
+            if (filled <= 0)
+                return filled < 0 ? errno : 0;
+            offset = 0;
+        }
+        const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + offset);
+        offset += entry->d_reclen;
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
@@ -466,29 +476,16 @@ bool CLocalFileSystem::ListFolder(const std::string& path, std::uint64_t mountId
         m_taken.clear();
         return true;
     }
-    // The listing reads through its own descriptor; the cursor's stays for
-    // opening the subfolders.
-    const int listFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (listFd < 0) {
+    // The cursor's descriptor reads the listing from its start; its position
+    // does not matter for opening the subfolders.
+    if (lseek(fd, 0, SEEK_SET) != 0) {
         m_lastError = errno;
         return false;
     }
-    NoteOpen(1);
-    DIR* dir = fdopendir(listFd);
-    if (!dir) {
-        m_lastError = errno;
-        close(listFd);
-        NoteOpen(-1);
-        return false;
-    }
-    rewinddir(dir); // the duplicate shares the position of the cursor's descriptor
-    const int error = ReadListing(dir, fd, [&] { return !(stop && stop()); }, onEntry);
+    const int error = ReadListing(fd, [&] { return !(stop && stop()); }, onEntry);
     if (error != 0)
         m_lastError = error;
-    const bool complete = error == 0;
-    closedir(dir);
-    NoteOpen(-1);
-    return complete;
+    return error == 0;
 }
 
 void CLocalFileSystem::SetListingSource(IListingSource* source)

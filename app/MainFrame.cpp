@@ -496,6 +496,11 @@ void CMainFrame::Shutdown()
     if (m_profile)
         SaveSettings(*m_profile);
     m_shutDown = true;
+    // Off the screen before the teardown, which takes a while with a million
+    // rows: the user sees the close at once.
+    m_unreadableFolders->hide();
+    m_fileTypes->hide();
+    hide();
     m_document->Scanner().RequestStop();
     m_view->Grid().SetClosing(); // a scanner call waiting for this thread returns now
     m_treemapLink->Close();

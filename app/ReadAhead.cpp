@@ -301,11 +301,6 @@ bool CReadAhead::Read(const Key& key, const std::string& relative, Listing& list
     }
     listing.device = static_cast<std::uint64_t>(st.stx_dev_major) << 32 | st.stx_dev_minor;
     listing.inode = st.stx_ino;
-    DIR* dir = fdopendir(fd);
-    if (!dir) {
-        close(fd);
-        return false;
-    }
     // The same requests as the walk's listing, in the same order.
     bool whole = true;
     std::size_t count = 0;
@@ -319,13 +314,13 @@ bool CReadAhead::Read(const Key& key, const std::string& relative, Listing& list
         }
         return true;
     };
-    const int error = ReadListing(dir, fd, proceed, [&](ScanEntry& entry) {
+    const int error = ReadListing(fd, proceed, [&](ScanEntry& entry) {
         listing.entries.push_back(std::move(entry));
         entry = ScanEntry{};
         return true;
     });
     whole = whole && error == 0;
-    closedir(dir);
+    close(fd);
     if (whole)
         m_read.fetch_add(1, std::memory_order_relaxed);
     return whole;

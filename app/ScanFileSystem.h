@@ -30,13 +30,12 @@ struct ScanEntry {
 // since the listing was read.
 bool ReadEntryStatus(int folderFd, const char* name, unsigned char type, ScanEntry& entry);
 
-// Reads the listing of an open folder (`dir` reads `folderFd`) in its
-// order, skipping "." and ".." and entries gone since the listing was read.
+// Reads the listing of an open folder from its descriptor's position, in
+// its order, skipping "." and ".." and entries gone since it was read.
 // `proceed` is asked before each entry and `onEntry` is given each one (it
 // may move from it); either ends the listing by answering false. Returns
 // the errno of a failed read, else 0.
-int ReadListing(DIR* dir, int folderFd, const std::function<bool()>& proceed,
-                const std::function<bool(ScanEntry&)>& onEntry);
+int ReadListing(int folderFd, const std::function<bool()>& proceed, const std::function<bool(ScanEntry&)>& onEntry);
 
 // Listings read ahead of the walk by other threads. The listing of a folder
 // is handed over only when it was read from the very folder the walk has

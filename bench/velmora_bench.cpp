@@ -11,7 +11,9 @@
 // --input: while the walk runs, a user is played: every 20 ms a key (arrows,
 // Right to open the focused folder, page keys, a search letter), a click on
 // a row or a wheel notch is posted to the grid, and the time from posting to
-// the start (wait) and to the end (handled) of its delivery is measured.
+// the start (wait) and to the end (handled) of its delivery is measured, and
+// to the end of the grid's next paint for an input that changed the top row,
+// the focused row, the selection or the number of rows.
 // With several runs (each in a fresh process, as the browser starts, and
 // alternating with the disk tools) it reports the best time of each side,
 // because timings on a shared machine vary between identical runs, and the
@@ -19,11 +21,16 @@
 // --cold: the page cache is dropped (sync, then 3 written to
 // /proc/sys/vm/drop_caches) before each tool's walk, as a first walk of a
 // disk finds it; `du -s`, and gdu and ncdu when installed, are timed cold
-// beside Velmora in the same run. Needs root and a writable drop_caches; the
+// beside Velmora in the same run. The kernel's time per entry of Velmora,
+// du and gdu is printed (warm or cold). Needs root and a writable drop_caches; the
 // run stops with a message where it is not.
 // --treemap: the treemap is shown below the tree from the start, laid out
 // and painted at most twice a second during the walk and at its end; the
 // number of layouts and the longest is reported.
+// At the end (after the disk tools) the window is closed as a user closes
+// it, from the event loop: the close is timed until the window is hidden,
+// until the frame is destroyed and, with several runs, until the process
+// has ended (measured by the parent, on the same monotonic clock).
 // --ops: once every row is in the grid, times "&Expand all", a re-sort by
 // size in both directions (two clicks on the Size caption) with every row
 // shown, "&Collapse all" and the same re-sort with only the top rows shown,
@@ -38,6 +45,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -48,6 +56,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "app/MainFrame.h"
@@ -96,24 +105,39 @@ public:
         const auto probe = probes.find(event);
         const bool probed = probe != probes.end();
         Clock::time_point posted;
+        bool awaitsRepaint = false;
         if (probed) {
-            posted = probe->second;
+            posted = probe->second.posted;
+            awaitsRepaint = probe->second.awaitsRepaint;
             probes.erase(probe);
             inputWaitMs.push_back(std::chrono::duration<double, std::milli>(start - posted).count());
         }
+        const std::array<int, 4> before = probed && awaitsRepaint && gridState ? gridState() : std::array<int, 4>{};
         const bool ofWatched = watched && (type == QEvent::Paint || type == QEvent::UpdateRequest || type == QEvent::Timer) &&
                                (receiver == watched || receiver->parent() == watched);
+        if (type == QEvent::Hide && receiver == closing && hiddenAt == Clock::time_point())
+            hiddenAt = start;
         const bool result = QApplication::notify(receiver, event);
-        if (probed)
+        if (probed) {
             inputHandledMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
+            // Only an input that changed what the grid shows waits for a repaint.
+            if (awaitsRepaint && (!gridState || gridState() != before))
+                awaitingRepaint.push_back(posted);
+        }
         const auto end = Clock::now();
+        // The first repaint of the grid after an input was handled shows its effect.
+        if (type == QEvent::Paint && repainted && (receiver == repainted || receiver->parent() == repainted)) {
+            for (const Clock::time_point inputPosted : awaitingRepaint)
+                inputRepaintMs.push_back(std::chrono::duration<double, std::milli>(end - inputPosted).count());
+            awaitingRepaint.clear();
+        }
         if (ofWatched) {
             lastWatchedEnd = end;
             if (type == QEvent::Paint && firstPaintEnd == Clock::time_point())
                 firstPaintEnd = end;
         }
         const double ms = std::chrono::duration<double, std::milli>(end - start).count();
-        if (measuring && ms > kLongEventMs && longEvents.size() < 10 && onGui) {
+        if (measuring && ms > kLongEventMs && onGui) {
             timespec cpuEnd{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuEnd);
             const double cpuMs = static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) * 1e3 +
@@ -129,9 +153,11 @@ public:
         return result;
     }
     // Posts an input event for the probe and remembers when.
+    // A release (of a key or of a click's button) shows nothing new: only
+    // the other inputs wait for the repaint.
     void PostInput(QObject* receiver, QEvent* event)
     {
-        probes[event] = Clock::now();
+        probes[event] = {Clock::now(), event->type() != QEvent::KeyRelease && event->type() != QEvent::MouseButtonRelease};
         QCoreApplication::postEvent(receiver, event);
     }
     bool measuring = true; // while the walk goes on
@@ -142,7 +168,7 @@ public:
     double longestMs = 0;
     int longestType = 0;
     std::string longestReceiver;
-    // The first GUI events of the walk that took longer than a frame's
+    // The GUI events of the walk that took longer than a frame's
     // budget: when, what and to whom, and how much of it the thread ran
     // (the rest it waited: for a lock, a page, or a core).
     static constexpr double kLongEventMs = 15;
@@ -155,9 +181,22 @@ public:
     };
     std::vector<LongEvent> longEvents;
     const Clock::time_point created = Clock::now();
-    std::unordered_map<const QEvent*, Clock::time_point> probes;
+    struct Probe {
+        Clock::time_point posted;
+        bool awaitsRepaint;
+    };
+    std::unordered_map<const QEvent*, Probe> probes;
     std::vector<double> inputWaitMs;
     std::vector<double> inputHandledMs;
+    // --input: the grid whose paints end an input's wait, the inputs handled
+    // and not yet shown, and from posting to the end of that paint.
+    QObject* repainted = nullptr;
+    std::function<std::array<int, 4>()> gridState; // top row, focused row, selection, rows
+    // The window being closed, and when it was hidden.
+    QObject* closing = nullptr;
+    Clock::time_point hiddenAt;
+    std::vector<Clock::time_point> awaitingRepaint;
+    std::vector<double> inputRepaintMs;
 };
 
 // The user the --input probe plays: one step every 20 ms.
@@ -268,14 +307,27 @@ bool HasCommand(const char* name)
     return std::system((std::string("command -v ") + name + " > /dev/null 2>&1").c_str()) == 0;
 }
 
+double SystemSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// The kernel time of the last command timed (its whole process tree).
+double g_commandSystemSeconds = 0;
+
 double TimeCommand(const std::string& command)
 {
     if (g_cold)
         DropCaches();
+    const double systemBefore = SystemSeconds(RUSAGE_CHILDREN);
     const auto start = Clock::now();
     if (std::system((command + " > /dev/null 2>&1").c_str()) != 0)
         std::fprintf(stderr, "warning: '%s' failed\n", command.c_str());
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    g_commandSystemSeconds = SystemSeconds(RUSAGE_CHILDREN) - systemBefore;
+    return seconds;
 }
 
 double CpuSeconds(clockid_t clock)
@@ -352,6 +404,7 @@ struct WalkFigures {
     double scanSeconds = 0;
     double guiCpu = 0;
     double otherCpu = 0;
+    double systemSeconds = 0; // the kernel's time for the whole process
     long peakKib = 0;
     long entries = 0;
     qint64 longestStall = 0;
@@ -359,16 +412,20 @@ struct WalkFigures {
     std::size_t inputEvents = 0;
     std::vector<OpFigure> ops;
     double inputWaitWorst = 0, inputWaitP99 = 0, inputHandledWorst = 0, inputHandledP99 = 0;
+    std::size_t inputRepaintCount = 0;
+    std::vector<double> inputRepaint; // p50, p90, p99, worst
 };
 
-WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
+WalkFigures RunWalk(CTimedApplication& app, const std::string& root, std::unique_ptr<CMainFrame>& owner)
 {
     WalkFigures figures;
     app.measuring = true;
     const auto start = Clock::now();
     const double guiCpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double processCpuStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    CMainFrame frame(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
+    const double systemStart = SystemSeconds(RUSAGE_SELF);
+    owner = std::make_unique<CMainFrame>(std::make_unique<CVelmoraDoc>(std::vector<std::string>{root}));
+    CMainFrame& frame = *owner;
     frame.resize(1000, 700);
     frame.show();
     if (g_unsorted)
@@ -388,8 +445,14 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         QAccessible::queryAccessibleInterface(&frame.View().Grid());
     }
     std::unique_ptr<CInputProbe> probe;
-    if (g_input)
+    if (g_input) {
         probe = std::make_unique<CInputProbe>(app, frame.View().Grid());
+        app.repainted = &frame.View().Grid();
+        app.gridState = [&grid = frame.View().Grid()] {
+            return std::array<int, 4>{grid.GetTopRow(), grid.GetFocusedRow(), grid.GetSelectedCount(),
+                                      grid.GetRowCount(Kestrum::GUI::AreaScrollable)};
+        };
+    }
     QElapsedTimer tick;
     tick.start();
     qint64 last = 0;
@@ -404,6 +467,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
     });
     ticker.start(10);
     QTimer poll;
+    QEventLoop walking;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!frame.Document().Scanner().IsFinished())
             return;
@@ -414,6 +478,7 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         figures.walkSeconds = std::chrono::duration<double>(Clock::now() - start).count();
         figures.guiCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
         figures.otherCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart - figures.guiCpu;
+        figures.systemSeconds = SystemSeconds(RUSAGE_SELF) - systemStart;
         // Read before the count below, whose item list is the benchmark's own memory.
         figures.peakKib = StatusKib("VmHWM:");
         app.measuring = false;
@@ -424,6 +489,11 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
         figures.inputWaitP99 = Percentile(app.inputWaitMs, 0.99);
         figures.inputHandledWorst = Percentile(app.inputHandledMs, 1.0);
         figures.inputHandledP99 = Percentile(app.inputHandledMs, 0.99);
+        app.repainted = nullptr;
+        app.gridState = nullptr;
+        figures.inputRepaintCount = app.inputRepaintMs.size();
+        for (const double fraction : {0.5, 0.9, 0.99, 1.0})
+            figures.inputRepaint.push_back(Percentile(app.inputRepaintMs, fraction));
         const ScanProgress& progress = frame.View().Progress();
         figures.entries = progress.folders + progress.files;
         std::vector<Kestrum::GUI::HITEM> items;
@@ -439,12 +509,38 @@ WalkFigures RunWalk(CTimedApplication& app, const std::string& root)
             std::printf("accessibility: %ld events heard\n", g_accessibleEvents);
         if (g_ops)
             figures.ops = RunOps(app, frame, figures.entries);
-        QApplication::quit();
+        walking.quit(); // not the application's quit, which would close the window
     });
     poll.start(5);
-    app.exec();
-    frame.Shutdown();
+    walking.exec();
     return figures;
+}
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Closes the window as a user does (its close event, from the event loop,
+// which the last window's close ends) and destroys it, as Velmora's main
+// does; prints when the close began for the parent, which sees the exit.
+void CloseWindow(CTimedApplication& app, std::unique_ptr<CMainFrame> frame)
+{
+    app.measuring = false;
+    Pump(300);
+    const auto start = Clock::now();
+    std::printf("figure closeat %.6f\n", std::chrono::duration<double>(start.time_since_epoch()).count());
+    std::fflush(stdout);
+    CMainFrame* window = frame.get();
+    app.closing = window;
+    QTimer::singleShot(0, window, &QWidget::close);
+    QTimer::singleShot(10000, [] { QApplication::quit(); }); // the close did not end the loop: no hang
+    app.exec();
+    const double hidden = app.hiddenAt == Clock::time_point() ? -1 : std::chrono::duration<double>(app.hiddenAt - start).count();
+    const double loopEnded = Since(start);
+    frame.reset();
+    const double destroyed = Since(start);
+    std::printf("close:                 hidden after %.1f ms, loop ended %.1f ms, frame destroyed %.1f ms\n",
+                hidden * 1e3, loopEnded * 1e3, destroyed * 1e3);
+    std::printf("figure closehidden %.6f\nfigure closedestroyed %.6f\n", hidden, destroyed);
+    std::fflush(stdout);
 }
 
 // Runs this program once more on the root and reads its figures.
@@ -466,7 +562,13 @@ bool RunChild(const char* self, const std::string& root, std::map<std::string, d
         if (std::sscanf(line, "figure %63s %lf", key, &value) == 2)
             figures[key] = value;
     }
-    return pclose(pipe) == 0 && figures.count("walk") != 0;
+    const bool ended = pclose(pipe) == 0;
+    if (figures.count("closeat"))
+        figures["closeexit"] = std::chrono::duration<double>(Clock::now().time_since_epoch()).count() - figures["closeat"];
+    figures.erase("closeat");
+    if (echo && figures.count("closeexit"))
+        std::printf("close to the process's end: %.1f ms\n", figures["closeexit"] * 1e3);
+    return ended && figures.count("walk") != 0;
 }
 
 int RunSeveral(const char* self, const std::string& root, int runs)
@@ -483,7 +585,7 @@ int RunSeveral(const char* self, const std::string& root, int runs)
         }
         ratios.push_back(figures["walk"] / figures["du"]);
         for (const auto& [key, value] : figures) {
-            const bool worstCounts = key == "stall" || key == "bytes" || key == "growth" || key.rfind("input", 0) == 0;
+            const bool worstCounts = key == "stall" || key.rfind("close", 0) == 0 || key == "bytes" || key == "growth" || key.rfind("input", 0) == 0;
             if (run == 0 || (worstCounts ? value > best[key] : value < best[key]))
                 best[key] = value;
         }
@@ -506,7 +608,12 @@ int RunSeveral(const char* self, const std::string& root, int runs)
     if (g_input)
         std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms (handled: worst %.1f, p99 %.1f ms)\n",
                     best["inputworst"], best["inputp99"], best["inputhandledworst"], best["inputhandledp99"]);
+    if (g_input)
+        std::printf("input to its repaint:  worst of the runs' p50 %.1f ms, p90 %.1f ms, p99 %.1f ms\n",
+                    best["inputrepaintp50"], best["inputrepaintp90"], best["inputrepaintp99"]);
     std::printf("peak memory per entry: %.0f bytes\n", best["bytes"]);
+    std::printf("close (worst):         hidden after %.1f ms, frame destroyed %.1f ms, process ended %.1f ms\n",
+                best["closehidden"] * 1e3, best["closedestroyed"] * 1e3, best["closeexit"] * 1e3);
     if (g_ops) {
         for (const char* op : {"expand", "resort-expanded-ascending", "resort-expanded", "collapse",
                                "resort-collapsed-ascending", "resort-collapsed"})
@@ -572,15 +679,20 @@ int main(int argc, char** argv)
     CTimedApplication app(argc, argv);
     const long baseKib = StatusKib("VmRSS:");
 
-    const WalkFigures walk = RunWalk(app, root);
+    std::unique_ptr<CMainFrame> frame;
+    const WalkFigures walk = RunWalk(app, root, frame);
     const double du = TimeCommand("du -s '" + root + "'");
+    const double duSystem = g_commandSystemSeconds;
     // Cold, the peers that walk differently (gdu in parallel, ncdu keeping a
     // tree) are timed instead of find.
     double find = 0, gdu = -1, ncdu = -1;
     if (!g_cold)
         find = TimeCommand("find '" + root + "' -printf '%s\\n'");
-    if (g_cold && HasCommand("gdu"))
+    double gduSystem = -1;
+    if (g_cold && HasCommand("gdu")) {
         gdu = TimeCommand("gdu -n -p '" + root + "'");
+        gduSystem = g_commandSystemSeconds;
+    }
     if (g_cold && HasCommand("ncdu"))
         ncdu = TimeCommand("ncdu -0 -x -o /dev/null '" + root + "'");
     const double bytes = (walk.peakKib - baseKib) * 1024.0 / std::max(walk.entries, 1L);
@@ -589,6 +701,13 @@ int main(int argc, char** argv)
     std::printf("walk ended after:      %.3f s\n", walk.scanSeconds);
     std::printf("CPU: GUI thread %.3f s, other threads %.3f s\n", walk.guiCpu, walk.otherCpu);
     std::printf("du -s:                 %.3f s   ratio %.2f\n", du, walk.walkSeconds / du);
+    const double perEntry = 1e6 / static_cast<double>(std::max(walk.entries, 1L));
+    std::printf("system time per entry: velmora %.2f us, du -s %.2f us", walk.systemSeconds * perEntry, duSystem * perEntry);
+    if (gduSystem >= 0)
+        std::printf(", gdu %.2f us", gduSystem * perEntry);
+    std::printf("\nfigure sysvelmora %.4f\nfigure sysdu %.4f\n", walk.systemSeconds * perEntry, duSystem * perEntry);
+    if (gduSystem >= 0)
+        std::printf("figure sysgdu %.4f\n", gduSystem * perEntry);
     if (!g_cold)
         std::printf("find -printf:          %.3f s   ratio %.2f\n", find, walk.walkSeconds / find);
     if (gdu >= 0)
@@ -601,7 +720,13 @@ int main(int argc, char** argv)
     std::printf("walk per entry:        %.3f us\n", walk.walkSeconds / std::max(walk.entries, 1L) * 1e6);
     std::printf("longest GUI event:     %.1f ms (event type %d to a %s)\n", app.longestMs, app.longestType,
                 app.longestReceiver.c_str());
-    for (const auto& event : app.longEvents)
+    // The longest ten, in the order they came.
+    std::vector<CTimedApplication::LongEvent> longest = app.longEvents;
+    std::stable_sort(longest.begin(), longest.end(), [](const auto& a, const auto& b) { return a.ms > b.ms; });
+    longest.resize(std::min<std::size_t>(longest.size(), 10));
+    std::stable_sort(longest.begin(), longest.end(), [](const auto& a, const auto& b) { return a.atMs < b.atMs; });
+    std::printf("GUI events over %.0f ms: %zu, the longest ten:\n", CTimedApplication::kLongEventMs, app.longEvents.size());
+    for (const auto& event : longest)
         std::printf("  over %.0f ms: %.1f ms (CPU %.1f ms) at %.0f ms (event type %d to a %s)\n",
                     CTimedApplication::kLongEventMs, event.ms, event.cpuMs, event.atMs, event.type, event.receiver.c_str());
     if (g_input) {
@@ -609,6 +734,11 @@ int main(int argc, char** argv)
         std::printf("input wait:            worst %.1f ms, 99th percentile %.1f ms\n", walk.inputWaitWorst, walk.inputWaitP99);
         std::printf("input handled:         worst %.1f ms, 99th percentile %.1f ms after posting\n", walk.inputHandledWorst,
                     walk.inputHandledP99);
+        std::printf("input to its repaint:  p50 %.1f ms, p90 %.1f ms, p99 %.1f ms, worst %.1f ms (%zu inputs)\n",
+                    walk.inputRepaint[0], walk.inputRepaint[1], walk.inputRepaint[2], walk.inputRepaint[3],
+                    walk.inputRepaintCount);
+        std::printf("figure inputrepaintp50 %.3f\nfigure inputrepaintp90 %.3f\nfigure inputrepaintp99 %.3f\n",
+                    walk.inputRepaint[0], walk.inputRepaint[1], walk.inputRepaint[2]);
         std::printf("figure inputworst %.3f\nfigure inputp99 %.3f\nfigure inputhandledworst %.3f\nfigure inputhandledp99 %.3f\n",
                     walk.inputWaitWorst, walk.inputWaitP99, walk.inputHandledWorst, walk.inputHandledP99);
     }
@@ -622,5 +752,7 @@ int main(int argc, char** argv)
     std::printf("figure walk %.6f\nfigure du %.6f\nfigure find %.6f\nfigure stall %lld\nfigure bytes %.1f\n",
                 walk.walkSeconds, du, find, static_cast<long long>(walk.longestStall), bytes);
     std::printf("figure growth %.0f\nfigure entries %ld\n", (walk.peakKib - baseKib) * 1024.0, walk.entries);
+    std::fflush(stdout);
+    CloseWindow(app, std::move(frame));
     return 0;
 }

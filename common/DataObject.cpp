@@ -154,6 +154,11 @@ void CDataObject::FreeSinks() noexcept
 
 void CDataObject::NotifyDispose()
 {
+    // Nobody to tell: no lock to take. Whoever destroys an object has
+    // synchronized with its last user, so the list reads without the lock
+    // (a closing window frees a million objects nobody listens to).
+    if (!m_impl)
+        return;
     std::vector<ISink*> sinks;
     {
         std::lock_guard lock(SinkLockOf(this));

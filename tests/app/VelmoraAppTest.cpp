@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "TempTree.h"
+#include "app/FileSystemData.h"
 #include "app/MainFrame.h"
 #include "app/RowPainter.h"
 #include "app/VelmoraDoc.h"
@@ -618,6 +619,58 @@ TEST(VelmoraAnimation, APopulatingFolderAnimatesUntilItsWalkEnds)
     PumpUntil([&] { return false; }, 1);
     EXPECT_FALSE(grid.GetObject(root)->GetBool(FIELD_POPULATING));
     EXPECT_EQ(CountAnimationPixels(grid, root), 0);
+}
+
+// A subscriber still attached when the window closes hears each disposal
+// once, in the tree's order, and nothing else; the window is off the screen
+// before the teardown starts (every row still there).
+TEST_F(AppFixture, ASubscriberAttachedAtTheCloseHearsOnlyTheDisposalsAfterTheWindowIsHidden)
+{
+    // How many rows the grid still holds when the window hides.
+    struct CHideWatch : QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Hide && rowsAtHide < 0) {
+                std::vector<HITEM> items;
+                grid->GetAllItems(MaskBoth, items);
+                rowsAtHide = static_cast<int>(items.size());
+            }
+            return false;
+        }
+        CGrid* grid = nullptr;
+        int rowsAtHide = -1;
+    } hideWatch;
+    hideWatch.grid = &Grid();
+    frame->installEventFilter(&hideWatch);
+    struct CRecorder : Kestrum::Common::CDataObject::ISink {
+        void OnFieldChanged(Kestrum::Common::FieldId, Kestrum::Common::CDataObject* object) override
+        {
+            heard.push_back("changed " + names.at(object));
+        }
+        void OnDispose(Kestrum::Common::CDataObject* object) override
+        {
+            heard.push_back(std::string(window->isVisible() ? "shown " : "hidden ") + "disposed " + names.at(object));
+        }
+        CMainFrame* window = nullptr;
+        std::map<Kestrum::Common::CDataObject*, std::string> names;
+        std::vector<std::string> heard;
+    } recorder;
+    recorder.window = frame.get();
+    CFolderData* root = frame->Document().Scanner().GetDrives().at(0);
+    CFolderData* folder = root->GetFolders().at(0);
+    std::vector<Kestrum::Common::CDataObject*> watched = {root, folder, root->GetFiles().at(0),
+                                                         folder->GetFiles().at(0)};
+    for (Kestrum::Common::CDataObject* object : watched) {
+        recorder.names[object] = object->GetValueText(FIELD_NAME, nullptr);
+        object->Subscribe(&recorder);
+    }
+    ASSERT_TRUE(frame->isVisible());
+    frame->close();
+    frame.reset();
+    // A folder's files go first, then its subfolders' subtrees, itself last.
+    EXPECT_EQ(recorder.heard, (std::vector<std::string>{"hidden disposed file.txt", "hidden disposed inner.txt",
+                                                        "hidden disposed folder", "hidden disposed " + recorder.names[root]}));
+    EXPECT_EQ(hideWatch.rowsAtHide, 6); // the root, 2 folders, 3 files: none removed yet
 }
 
 TEST(VelmoraClosing, TwoHundredClosesAtRandomMomentsOfAWalk)
