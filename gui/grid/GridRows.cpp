@@ -225,6 +225,9 @@ HITEM CGridRows::Add(Common::CDataObject* object, HITEM parent, HITEM position, 
 
 void CGridRows::RaiseRemovingEvents(CGridItem* item)
 {
+    // Nothing would be raised: the walk would only merge waiting tails.
+    if (!m_eventsEnabled || !m_surface)
+        return;
     // Deepest first, last child first, the item itself last.
     std::vector<std::pair<CGridItem*, std::size_t>> stack = {{item, item->GetChildren().size()}};
     while (!stack.empty()) {
