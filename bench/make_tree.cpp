@@ -1,8 +1,11 @@
 // Makes a realistic test tree, the same for the same seed:
 //   bench_make_tree DIR [SCALE] [SEED]
+//   bench_make_tree DIR --huge FILES [SEED]
 // SCALE 1 gives about 110,000 entries; 10 about 1.1 million. Big folders of
 // 50,000 / 12,000 / 5,000 files (times SCALE/10), many small folders, a deep
 // chain, names with spaces and non-ASCII bytes, sparse large files, links.
+// --huge: DIR/huge holding FILES files of random sizes and nothing else, the
+// worst case of sorted inserts into one folder.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,10 +44,21 @@ const char* const kNames[] = {"report", "Übersicht", "photo 2024", "данны�
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DIR [SCALE] [SEED]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR [SCALE] [SEED]\n       %s DIR --huge FILES [SEED]\n", argv[0], argv[0]);
         return 2;
     }
     const fs::path root = argv[1];
+    if (argc > 3 && std::string(argv[2]) == "--huge") {
+        const long files = std::atol(argv[3]);
+        std::mt19937 random(argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 2026u);
+        MakeDir(root);
+        const fs::path folder = root / "huge";
+        MakeDir(folder);
+        for (long i = 0; i < files; ++i)
+            MakeFile(folder / ("file " + std::to_string(i)), random() % 65536);
+        std::printf("%ld entries under %s\n", g_entries, root.c_str());
+        return 0;
+    }
     const double scale = argc > 2 ? std::atof(argv[2]) : 1.0;
     std::mt19937 random(argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 2026u);
     MakeDir(root);

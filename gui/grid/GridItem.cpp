@@ -183,6 +183,16 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
 
 constinit const CChildArray CGridItem::s_noChildren;
 
+void CGridItem::SettleChildren() const
+{
+    CChildArray& children = m_branch->children;
+    CItemTree* tree = GetTree();
+    if (tree)
+        MergeChildTail(children, tree->GetSortLevels());
+    else
+        children.SetTail(0);
+}
+
 CGridItem::Branch& CGridItem::GetBranch()
 {
     if (!m_branch)

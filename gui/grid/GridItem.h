@@ -73,7 +73,19 @@ public:
     // Read by the dispatcher on other threads: the tree pointer is atomic.
     CItemTree* GetTree() const noexcept { return m_tree.load(std::memory_order_acquire); }
     bool HasRow() const noexcept { return m_leaf != nullptr; }
-    const CChildArray& GetChildren() const noexcept { return m_branch ? m_branch->children : s_noChildren; }
+    // The children in order: an unsorted tail waiting under a collapsed
+    // folder is merged in first.
+    const CChildArray& GetChildren() const
+    {
+        if (!m_branch)
+            return s_noChildren;
+        if (m_branch->children.Tail() != 0)
+            SettleChildren();
+        return m_branch->children;
+    }
+    // Counts that need no order: they leave a tail waiting.
+    std::size_t GetChildCount() const noexcept { return m_branch ? m_branch->children.size() : 0; }
+    bool HasChildItems() const noexcept { return GetChildCount() != 0; }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
     int GetRowHeight() const noexcept { return m_rowHeight; }
@@ -162,7 +174,17 @@ private:
     void DropEmbeddedControls();
     Branch& GetBranch();
     // The children to change; makes the branch when the item has none.
-    CChildArray& Children() { return GetBranch().children; }
+    CChildArray& Children()
+    {
+        Branch& branch = GetBranch();
+        if (branch.children.Tail() != 0)
+            SettleChildren();
+        return branch.children;
+    }
+    // The children as stored, tail included, for walks that need no order.
+    const CChildArray& StoredChildren() const noexcept { return m_branch ? m_branch->children : s_noChildren; }
+    // Merges the unsorted tail into its place by the tree's sort levels.
+    void SettleChildren() const;
     static const CChildArray s_noChildren; // what a leaf shows as its children
 
     // A large tree holds one item per row, so the members are ordered to
@@ -182,6 +204,11 @@ private:
 #if defined(__GNUC__) && defined(__x86_64__)
 static_assert(sizeof(CGridItem) <= 56, "a grid item packs into 56 bytes");
 #endif
+
+// Sorts the last children.Tail() children (stable) and merges them into the
+// sorted rest, each after the siblings that compare equal: the order the
+// same children would have had inserted one by one (GridRowsSort.cpp).
+void MergeChildTail(CChildArray& children, const std::vector<CSortInfo>& levels);
 
 class KESTRUM_GRIDCORE_EXPORT CItemTree {
 public:
@@ -231,6 +258,7 @@ private:
     std::vector<CSortInfo> m_sortLevels;
     std::set<CGridItem*> m_selected;
     CPointerSet<CGridItem> m_all;
+    bool m_mayHaveTails = false; // a child array got an unsorted tail since the last settling walk
     TreeKind m_kind;
     mutable std::recursive_mutex m_detachedLock; // used by the detached tree only
 };

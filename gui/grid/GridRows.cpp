@@ -141,9 +141,26 @@ void CGridRows::MoveSubtreeToTree(CGridItem* item, CItemTree& tree)
     }
 }
 
-void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show)
+void CGridRows::InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show, bool mayDefer)
 {
     CItemTree& tree = *parent->GetTree();
+    const bool showsBelow = (!parent->m_parent || parent->HasRow()) && show && parent->IsExpanded();
+    if (mayDefer && !showsBelow && !m_match && tree.IsSorted()) {
+        // Sorted inserts into one folder move, on average, half of it: a
+        // folder of many files would cost the square of its size. Its new
+        // children wait unsorted until the order is read (GetChildren).
+        CChildArray& stored = parent->GetBranch().children;
+        if (stored.Tail() != 0 || stored.size() >= m_deferFrom) {
+            item->RefreshSortKeys(tree.GetSortLevels());
+            const std::size_t tail = stored.Tail();
+            stored.push_back(item);
+            stored.SetTail(tail + 1);
+            tree.m_mayHaveTails = true;
+            item->m_parent = parent;
+            item->m_hint = static_cast<int>(stored.size()) - 1;
+            return;
+        }
+    }
     CChildArray& children = parent->Children();
     int at = ResolvePosition(parent, position);
     if (tree.IsSorted()) {
@@ -199,7 +216,7 @@ HITEM CGridRows::Add(Common::CDataObject* object, HITEM parent, HITEM position, 
     // cost two more handle-set updates per row.
     auto* item = new CGridItem(parentItem->GetTree());
     item->Bind(object);
-    InsertChild(parentItem, item, position, true);
+    InsertChild(parentItem, item, position, true, true);
     if (foreign && m_surface)
         m_surface->OnForeignInsert();
     RaiseEvent(EventItemAdded, item);
@@ -208,6 +225,9 @@ HITEM CGridRows::Add(Common::CDataObject* object, HITEM parent, HITEM position, 
 
 void CGridRows::RaiseRemovingEvents(CGridItem* item)
 {
+    // Nothing would be raised: the walk would only merge waiting tails.
+    if (!m_eventsEnabled || !m_surface)
+        return;
     // Deepest first, last child first, the item itself last.
     std::vector<std::pair<CGridItem*, std::size_t>> stack = {{item, item->GetChildren().size()}};
     while (!stack.empty()) {
@@ -297,9 +317,13 @@ void CGridRows::ClearTree(CItemTree& tree)
     const std::vector<CGridItem*> children = root->Children().TakeAll();
     root->ClearVisibleDescendants();
     root->GetBranch().matchesBelow = 0;
+    tree.m_mayHaveTails = false;
     for (CGridItem* child : children) {
-        std::vector<CGridItem*> subtree;
-        Preorder(child, subtree);
+        // Every item goes: waiting tails need no merging first.
+        std::vector<CGridItem*> subtree = {child};
+        for (std::size_t i = 0; i < subtree.size(); ++i)
+            for (CGridItem* below : subtree[i]->StoredChildren())
+                subtree.push_back(below);
         for (CGridItem* member : subtree) {
             member->Bind(nullptr);
             member->ClearVisibleDescendants();
@@ -465,7 +489,7 @@ void CGridRows::GetChildren(HITEM parentHandle, std::vector<HITEM>& children, bo
 bool CGridRows::HasChildren(HITEM parentHandle) const
 {
     CGridItem* parent = ResolveParent(parentHandle);
-    return parent && !parent->GetChildren().empty();
+    return parent && parent->HasChildItems();
 }
 
 HITEM CGridRows::GetItem(Common::CDataObject* object)

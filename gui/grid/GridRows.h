@@ -135,6 +135,10 @@ public:
     void Resort();
     // Empties both trees' levels; the order stays.
     void ClearTreeSortLevels();
+    // How many children a folder that shows no rows below it has before new
+    // ones wait unsorted (see InsertChild); SIZE_MAX inserts every child in
+    // its place at once.
+    void SetDeferFrom(std::size_t count) noexcept { m_deferFrom = count; }
     // Moves an item to its sorted place after its keys may have changed.
     void Reposition(CGridItem* item);
     // Applies a click on a header caption to the header's sort levels.
@@ -169,6 +173,9 @@ public:
     std::uint64_t GetRemovalCount() const noexcept { return m_removalCount; }
 
 private:
+    // From this many children on, a folder that shows no rows below it takes
+    // new ones unsorted (smaller arrays insert in place cheaply).
+    std::size_t m_deferFrom = 256;
     std::uint64_t m_resortCount = 0;
     std::uint64_t m_removalCount = 0;
     // The row of the parent that last had a row added under it: while rows
@@ -182,7 +189,9 @@ private:
     CGridItem* ResolveParent(HITEM parent) const;
     void RaiseEvent(int code, CGridItem* item);
     void RaiseRemovingEvents(CGridItem* item);
-    void InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show);
+    // `mayDefer`: under a sorted parent that shows no rows below it, a large
+    // child array takes the item into its unsorted tail.
+    void InsertChild(CGridItem* parent, CGridItem* item, HITEM position, bool show, bool mayDefer = false);
     int ResolvePosition(CGridItem* parent, HITEM position);
     bool LinkDetached(CGridItem* item, HITEM parent, HITEM position, bool show);
     bool AttachLinked(CGridItem* item, HITEM parent, HITEM position);
@@ -208,6 +217,8 @@ private:
     void AddVisibleCount(CGridItem* parent, int delta);
     void ClearTree(CItemTree& tree);
     void SortSubtree(CGridItem* item, const std::vector<CSortInfo>& levels);
+    // Merges every unsorted tail of the tree (before its levels change).
+    static void SettleTails(CItemTree& tree);
     // Refreshes the keys of every item of the tree, sorts it and puts its
     // rows in the new order.
     void SortTree(CItemTree& tree, const std::vector<CSortInfo>& levels);

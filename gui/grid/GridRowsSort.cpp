@@ -84,6 +84,53 @@ void SortChildren(CGridItem** items, std::size_t size, const std::vector<CSortIn
 
 } // namespace
 
+void MergeChildTail(CChildArray& children, const std::vector<CSortInfo>& levels)
+{
+    const std::size_t size = children.size();
+    const std::size_t tail = children.Tail();
+    children.SetTail(0);
+    if (tail == 0 || levels.empty())
+        return;
+    CGridItem** items = children.begin();
+    const std::size_t sorted = size - tail;
+    SortChildren(items + sorted, tail, levels);
+    // From the back: the later of the two heads goes last, and on a tie the
+    // one that arrived later, the tail's, as an insertion after its equals
+    // would have put it. The sorted part is read backwards, a few items
+    // ahead, since its items lie scattered over the heap.
+    const std::vector<CGridItem*> arrived(items + sorted, items + size);
+    constexpr std::size_t kItemsAhead = 8;
+    std::size_t old = sorted, fresh = tail, out = size;
+    while (fresh > 0 && old > 0) {
+        if (old > kItemsAhead)
+            __builtin_prefetch(items[old - 1 - kItemsAhead]);
+        if (GoesBefore(*arrived[fresh - 1], *items[old - 1], levels))
+            items[--out] = items[--old];
+        else
+            items[--out] = arrived[--fresh];
+    }
+    while (fresh > 0)
+        items[--out] = arrived[--fresh];
+    // Children before `out` kept their places and their index hints.
+    children.SetPrefix(std::min(children.Prefix(), static_cast<int>(out) - 1));
+}
+
+void CGridRows::SettleTails(CItemTree& tree)
+{
+    if (!tree.m_mayHaveTails)
+        return;
+    tree.m_mayHaveTails = false;
+    std::vector<CGridItem*> stack = {tree.GetRoot()};
+    while (!stack.empty()) {
+        CGridItem* current = stack.back();
+        stack.pop_back();
+        const CChildArray& children = current->GetChildren();
+        for (CGridItem* child : children)
+            if (child->GetChildCount() != 0)
+                stack.push_back(child);
+    }
+}
+
 int CGridRows::SortedPosition(const CChildArray& siblings, int low, int high, const CGridItem& item,
                               const std::vector<CSortInfo>& levels)
 {
@@ -114,7 +161,7 @@ void CGridRows::SortSubtree(CGridItem* item, const std::vector<CSortInfo>& level
     while (!stack.empty()) {
         CGridItem* current = stack.back();
         stack.pop_back();
-        if (current->GetChildren().empty())
+        if (!current->HasChildItems())
             continue; // a leaf: no branch is made for it
         CChildArray& children = current->Children();
         SortChildren(children.begin(), children.size(), levels);
@@ -140,7 +187,7 @@ void CGridRows::SortTree(CItemTree& tree, const std::vector<CSortInfo>& levels)
         stack.pop_back();
         if (current->HasRow())
             shown.push_back(current);
-        if (current->GetChildren().empty())
+        if (!current->HasChildItems())
             continue; // a leaf: no branch is made for it
         CChildArray& children = current->Children();
         RefreshChildKeys(children, levels);
@@ -162,6 +209,8 @@ void CGridRows::Resort()
         levels.resize(kMaxSortLevels);
     for (CItemTree* tree : {m_scrollable.get(), m_fixed.get()}) {
         const int bit = MaskOfArea(tree->GetKind());
+        // Waiting tails take their places by the levels they arrived under.
+        SettleTails(*tree);
         tree->m_sortLevels.clear();
         if (!(m_sortAreas & bit) || levels.empty())
             continue;
@@ -179,6 +228,8 @@ void CGridRows::Resort()
 
 void CGridRows::ClearTreeSortLevels()
 {
+    SettleTails(*m_scrollable);
+    SettleTails(*m_fixed);
     m_scrollable->m_sortLevels.clear();
     m_fixed->m_sortLevels.clear();
 }

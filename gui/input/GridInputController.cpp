@@ -174,7 +174,7 @@ bool CGridInputController::ToggleTreeButton(CGridItem* item, CPoint point)
 {
     CHeader* header = m_host.Header();
     CColumn* treeColumn = header ? header->GetTreeColumn() : nullptr;
-    if (!treeColumn || !m_host.ShowsTreeButtons() || item->GetChildren().empty())
+    if (!treeColumn || !m_host.ShowsTreeButtons() || !item->HasChildItems())
         return false;
     const CRect visible = header->GetClippedColumnRect(m_host.ScrollPosition(), treeColumn->GetFieldId());
     const CRect full = header->GetColumnRect(m_host.ScrollPosition(), treeColumn->GetFieldId());

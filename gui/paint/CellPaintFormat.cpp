@@ -110,8 +110,8 @@ bool IsDrawnExpanded(CGridItem* item, const PaintState& state) { return state.al
 bool HasButton(CGridItem* item, const PaintState& state)
 {
     if (state.allExpanded)
-        return !item->GetChildren().empty();
-    return item->IsExpanded() ? item->GetVisibleDescendantCount() > 0 : !item->GetChildren().empty();
+        return item->HasChildItems();
+    return item->IsExpanded() ? item->GetVisibleDescendantCount() > 0 : item->HasChildItems();
 }
 
 Color GreyText() { return FromQColor(QApplication::palette().color(QPalette::Disabled, QPalette::Text)); }

@@ -25,7 +25,7 @@ CChildArray::iterator CChildArray::insert(const_iterator position, CGridItem* ch
         if (fresh) {
             m_block->size = 0;
             m_block->prefix = -1;
-            m_block->unused = 0;
+            m_block->tail = 0;
         }
         m_block->capacity = static_cast<std::uint32_t>(capacity);
     }

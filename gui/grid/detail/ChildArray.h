@@ -3,7 +3,11 @@
 // nothing; a vector would cost them 24 bytes each.
 //
 // The block also keeps the validated prefix of the lazy child index
-// (children 0..Prefix() carry their true index); without a block it is -1.
+// (children 0..Prefix() carry their true index); without a block it is -1,
+// and the length of the unsorted tail: the last Tail() children arrived
+// under a sorted parent without rows shown and wait, in their order of
+// arrival, to be merged into the sorted rest (CGridItem settles it before
+// anyone reads the order).
 #pragma once
 
 #include <cstddef>
@@ -62,12 +66,19 @@ public:
             m_block->prefix = prefix;
     }
 
+    std::size_t Tail() const noexcept { return m_block ? m_block->tail : 0; }
+    void SetTail(std::size_t tail) noexcept
+    {
+        if (m_block)
+            m_block->tail = static_cast<std::uint32_t>(tail);
+    }
+
 private:
     struct Block {
         std::uint32_t size;
         std::uint32_t capacity;
         std::int32_t prefix;
-        std::uint32_t unused;
+        std::uint32_t tail;
     };
     static_assert(sizeof(Block) % alignof(CGridItem*) == 0, "children follow the header");
 
