@@ -1,14 +1,17 @@
 // Walks a folder with a listener that only counts, and times `find` on the
 // same tree in the same run (warm cache: the tree is walked once first).
 // Also says where the tree's heap goes per entry: the file objects (their
-// pool), the folder objects and their child lists, and the names.
+// pool), the folder objects and their child lists, and the names; and how
+// long a walk stopped half-way takes to end (the Stop command's wait).
 //   bench_scan DIR [HELPERS]   (read-ahead helper threads, default the browser's)
 #include <malloc.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "app/FolderScanner.h"
 
@@ -24,6 +27,48 @@ public:
     void OnFile(CFileData*) override { ++entries; }
 };
 
+unsigned g_helpers = CLocalFileSystem::kDefaultReadAheadThreads;
+
+// Asks the walk to stop at the given entry and notes when.
+class CStoppingListener : public IScanListener {
+public:
+    CFolderScanner* scanner = nullptr;
+    long stopAt = 0, entries = 0;
+    Clock::time_point asked;
+    void OnRootFolder(CFolderData*) override {}
+    void OnFolder(CFolderData*) override { Count(); }
+    void OnFile(CFileData*) override { Count(); }
+
+private:
+    void Count()
+    {
+        if (++entries == stopAt) {
+            asked = Clock::now();
+            scanner->RequestStop();
+        }
+    }
+};
+
+// Milliseconds from the stop request to the walk's thread having ended, in a
+// walk stopped after `stopAt` entries (the best of three).
+double StopMilliseconds(const std::string& root, long stopAt)
+{
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        CFolderScanner scanner({root}, std::make_shared<CLocalFileSystem>(CLocalFileSystem::kDefaultDescriptorBudget, g_helpers));
+        CStoppingListener listener;
+        listener.scanner = &scanner;
+        listener.stopAt = stopAt;
+        scanner.AddListener(&listener);
+        scanner.Start();
+        while (!scanner.IsFinished())
+            std::this_thread::yield();
+        best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - listener.asked).count());
+        scanner.Wait(24 * 3600 * 1000u);
+    }
+    return best;
+}
+
 std::size_t HeapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
@@ -36,8 +81,6 @@ struct TreeFigures {
     std::size_t filePool = 0; // of which the file objects
     std::size_t nameBytes = 0; // name characters, without any overhead
 };
-
-unsigned g_helpers = CLocalFileSystem::kDefaultReadAheadThreads;
 
 double ScanSeconds(const std::string& root, long& entries, TreeFigures* tree = nullptr)
 {
@@ -100,6 +143,8 @@ int main(int argc, char** argv)
     std::printf("scanner: %ld entries in %.3f s (%.0f entries/s)\n", entries, scan, entries / scan);
     std::printf("find:    %ld lines in %.3f s (%.0f lines/s)\n", lines, find, lines / find);
     std::printf("scanner / find time: %.2f\n", scan / find);
+    if (entries > 1)
+        std::printf("stopped half-way:    ended %.1f ms after the request\n", StopMilliseconds(root, entries / 2));
     const double count = static_cast<double>(tree.folders + tree.files);
     if (count > 0) {
         std::printf("heap per entry:      %.1f bytes (%ld folders, %ld files)\n", tree.heap / count, tree.folders,
