@@ -174,40 +174,33 @@ void CFileTypesWindow::Open()
     show();
     raise();
     activateWindow();
-    if (!m_frozen && !m_closed)
+    if (m_follower.MayRead())
         Recount();
 }
 
 void CFileTypesWindow::Tick()
 {
-    if (m_closed)
+    const CWalkFollower::Tick tick = m_follower.Next(!m_view.IsIdle());
+    if (!tick.read)
         return;
-    const bool walking = !m_view.IsIdle();
-    const bool ended = m_walking && !walking;
-    m_walking = walking;
-    if (m_frozen) {
-        if (walking)
-            return;
-        m_frozen = false;
+    if (tick.thawed)
         m_counted = false;
-    }
     if (!isVisible())
         return;
     const bool due = Kestrum::GUI::GridClockNow() - m_countedAt >= kRecountInterval;
-    if (ended || !m_counted || (walking && due))
+    if (tick.ended || !m_counted || (tick.walking && due))
         Recount();
 }
 
 void CFileTypesWindow::TreeChanging(CFolderData* folder)
 {
-    m_frozen = folder != nullptr;
-    m_walking = true;
-    m_counted = m_counted && m_frozen; // a new walk: counted afresh
+    m_follower.TreeChanging(folder != nullptr);
+    m_counted = m_counted && folder != nullptr; // a new walk: counted afresh
 }
 
 const Treemap::CPalette& CFileTypesWindow::Colours()
 {
-    if (m_closed || m_frozen)
+    if (!m_follower.MayRead())
         return m_palette;
     const bool idle = m_view.IsIdle();
     const bool due = Kestrum::GUI::GridClockNow() - m_countedAt >= kRecountInterval;
@@ -216,7 +209,7 @@ const Treemap::CPalette& CFileTypesWindow::Colours()
     return m_palette;
 }
 
-void CFileTypesWindow::Close() { m_closed = true; }
+void CFileTypesWindow::Close() { m_follower.Close(); }
 
 void CFileTypesWindow::Recount()
 {

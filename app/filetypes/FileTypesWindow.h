@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/WalkFollower.h"
 #include "app/filetypes/FileTypeTable.h"
 #include "app/treemap/TreemapColours.h"
 #include "gui/grid/Grid.h"
@@ -70,9 +71,7 @@ private:
     std::int64_t m_countedAt = 0;
     bool m_counted = false;
     bool m_countedIdle = false; // the last count saw the walk ended
-    bool m_walking = true; // as the last tick saw it
-    bool m_frozen = false;
-    bool m_closed = false;
+    CWalkFollower m_follower;
 };
 
 } // namespace Velmora

@@ -103,23 +103,14 @@ void CTreemapLink::TakeRoots()
 
 void CTreemapLink::Tick()
 {
-    if (m_closed)
-        return;
-    const bool walking = !m_view.IsIdle();
-    const bool ended = m_walking && !walking;
-    m_walking = walking;
-    if (m_frozen) {
-        if (walking)
-            return;
-        m_frozen = false;
-    }
-    if (!m_treemap.isVisible())
+    const CWalkFollower::Tick tick = m_follower.Next(!m_view.IsIdle());
+    if (!tick.read || !m_treemap.isVisible())
         return;
     FollowGrid();
     TakeRoots();
-    if (ended)
+    if (tick.ended)
         m_treemap.Relayout();
-    else if (walking)
+    else if (tick.walking)
         m_treemap.RelayoutIfDue();
 }
 
@@ -136,27 +127,24 @@ void CTreemapLink::TreeChanging(CFolderData* folder)
     m_treemap.Forget();
     if (zoom)
         m_treemap.ZoomTo(zoom);
-    // A refresh deletes the old entries on the scanner thread while it
-    // runs; a new walk's tree only grows, and can be read as it does.
-    m_frozen = folder != nullptr;
-    m_walking = true;
+    m_follower.TreeChanging(folder != nullptr);
 }
 
 void CTreemapLink::Close()
 {
     m_treemap.Forget();
-    m_closed = true;
+    m_follower.Close();
 }
 
 void CTreemapLink::RevealRow(CDataObject* object)
 {
-    if (!m_frozen && !m_closed)
+    if (m_follower.MayRead())
         m_view.RevealRow(object);
 }
 
 void CTreemapLink::FollowGrid()
 {
-    if (m_frozen || m_closed)
+    if (!m_follower.MayRead())
         return;
     Kestrum::GUI::CGrid& grid = m_view.Grid();
     const std::int32_t field = grid.GetSortLevelCount() > 0 ? grid.GetSortInfo(0).GetFieldId() : FIELD_SIZE;
@@ -179,7 +167,7 @@ void CTreemapLink::Show(bool shown)
     }
     if (m_show)
         m_show->setChecked(shown);
-    if (shown && !m_frozen && !m_closed)
+    if (shown && m_follower.MayRead())
         TakeRoots(); // laid out when it is painted
 }
 

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include "app/WalkFollower.h"
 #include "gui/grid/Grid.h"
 #include "gui/print/GridPrinter.h"
 
@@ -80,9 +81,7 @@ private:
     CVelmoraDoc& m_document;
     QAction* m_show = nullptr;
     QAction* m_cushions = nullptr;
-    bool m_frozen = false;  // the tree is changing: read nothing
-    bool m_walking = true;  // as the last tick saw it
-    bool m_closed = false;
+    CWalkFollower m_follower;
     bool m_followPosted = false;
 };
 
