@@ -60,7 +60,7 @@ std::int64_t AddSaturating(std::int64_t total, std::int64_t amount) noexcept;
 void AddSaturating(std::atomic<std::int64_t>& total, std::int64_t amount) noexcept;
 void AddSaturating(std::atomic<std::int32_t>& total, std::int32_t amount) noexcept;
 
-class CFileData : public CDataObject, public CDataObject::ISink {
+class CFileData final : public CDataObject, public CDataObject::ISink {
     KESTRUM_DECLARE_FIELD_MAP();
     // A tree holds a million of them: no heap header or rounding per file.
     KESTRUM_POOLED_ALLOCATION(CFileData)

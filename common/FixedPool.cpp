@@ -162,8 +162,21 @@ void CFixedPool::Deallocate(void* slot) noexcept
 {
     if (!slot)
         return;
-    Block* block = reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(slot) & ~(kBlockBytes - 1));
     std::lock_guard lock(m_lock);
+    Release(slot);
+}
+
+void CFixedPool::DeallocateMany(void* const* slots, std::size_t count) noexcept
+{
+    std::lock_guard lock(m_lock);
+    for (std::size_t i = 0; i < count; ++i)
+        if (slots[i])
+            Release(slots[i]);
+}
+
+void CFixedPool::Release(void* slot) noexcept
+{
+    Block* block = reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(slot) & ~(kBlockBytes - 1));
     *static_cast<void**>(slot) = block->freeSlots;
     block->freeSlots = slot;
     KESTRUM_POISON(slot, m_slotSize);

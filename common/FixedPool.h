@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 namespace Kestrum::Common {
 
@@ -34,6 +35,8 @@ public:
     void* Allocate();
     // `slot` must come from this pool's Allocate; null is ignored.
     void Deallocate(void* slot) noexcept;
+    // The same for many slots under one taking of the lock.
+    void DeallocateMany(void* const* slots, std::size_t count) noexcept;
 
     // Figures for tests and benchmarks.
     std::size_t BlockCount() const; // blocks holding objects
@@ -52,6 +55,7 @@ private:
         void Remove(Block* block) noexcept;
     };
     Block* TakeEmptyBlock();
+    void Release(void* slot) noexcept; // the lock held
     void BlockEmptied(Block* block) noexcept;
 
     const std::size_t m_slotSize;
@@ -80,6 +84,15 @@ public:                                                                         
             Class::Pool().Deallocate(pointer);                                                                 \
         else                                                                                                   \
             ::operator delete(pointer);                                                                        \
+    }                                                                                                          \
+                                                                                                               \
+    /* Destroys objects of exactly this class and returns their slots under one taking of the pool's lock. */   \
+    static void DestroyMany(Class* const* objects, std::size_t count) noexcept                                \
+    {                                                                                                          \
+        static_assert(!std::is_polymorphic_v<Class> || std::is_final_v<Class>, "no derived class may be batched"); \
+        for (std::size_t i = 0; i < count; ++i)                                                                \
+            objects[i]->~Class();                                                                              \
+        Class::Pool().DeallocateMany(reinterpret_cast<void* const*>(objects), count);                        \
     }                                                                                                          \
                                                                                                                \
 private:                                                                                                       \

@@ -237,6 +237,15 @@ bool CItemTree::Contains(const CGridItem* item) const
     return m_all.Contains(item);
 }
 
+std::size_t CItemTree::Size() const
+{
+    if (m_kind == TreeDetached) {
+        std::lock_guard lock(m_detachedLock);
+        return m_all.Size();
+    }
+    return m_all.Size();
+}
+
 void CItemTree::Adopt(CGridItem* item)
 {
     std::unique_lock lock(m_detachedLock, std::defer_lock);

@@ -224,6 +224,8 @@ public:
     TreeKind GetKind() const noexcept { return m_kind; }
     CGridItem* GetRoot() const noexcept { return m_root; }
     bool Contains(const CGridItem* item) const;
+    // The number of members, the root among them.
+    std::size_t Size() const;
     int GetRowCount() const noexcept { return m_rows.Size(); }
     CGridItem* GetItemAt(int row) const;
     // The item's row index, or -1.

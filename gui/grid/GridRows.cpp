@@ -1,6 +1,8 @@
 #include "gui/grid/GridRows.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 #include "gui/grid/ObjectRegistry.h"
 #include "gui/header/Header.h"
@@ -308,8 +310,11 @@ bool CGridRows::RemoveAt(int row, int areaMask)
 void CGridRows::ClearTree(CItemTree& tree)
 {
     CGridItem* root = tree.GetRoot();
-    for (auto it = root->GetChildren().rbegin(); it != root->GetChildren().rend(); ++it)
-        RaiseRemovingEvents(*it);
+    // Without a listener of item events the removals would reach only the
+    // accessible side, which the area's rows-changed notice tells at once.
+    if (HearsItemEvents())
+        for (auto it = root->GetChildren().rbegin(); it != root->GetChildren().rend(); ++it)
+            RaiseRemovingEvents(*it);
     tree.m_rows.Clear();
     if (m_surface)
         m_surface->OnAreaCleared(tree.GetKind());
@@ -318,19 +323,44 @@ void CGridRows::ClearTree(CItemTree& tree)
     root->ClearVisibleDescendants();
     root->GetBranch().matchesBelow = 0;
     tree.m_mayHaveTails = false;
-    for (CGridItem* child : children) {
-        // Every item goes: waiting tails need no merging first.
-        std::vector<CGridItem*> subtree = {child};
-        for (std::size_t i = 0; i < subtree.size(); ++i)
-            for (CGridItem* below : subtree[i]->StoredChildren())
-                subtree.push_back(below);
-        for (CGridItem* member : subtree) {
-            member->Bind(nullptr);
-            member->ClearVisibleDescendants();
+    // Every item goes: waiting tails need no merging first. When the tree
+    // holds a large share of the registry its pairs go in one sweep, and its
+    // members and selection are dropped whole; then one pass frees the items.
+    CObjectRegistry& registry = CObjectRegistry::Instance();
+    const bool swept = registry.SweepTree(tree);
+    std::vector<Common::CDataObject*> unpaired;
+    if (swept)
+        unpaired.reserve(tree.Size());
+    tree.m_all.Clear();
+    tree.m_selected.clear();
+    tree.Adopt(root); // the root stays a member
+    std::vector<CGridItem*> stack(children.rbegin(), children.rend());
+    // Freed in batches: one taking of the pool's lock per batch.
+    std::array<CGridItem*, 256> batch;
+    std::size_t batched = 0;
+    while (!stack.empty()) {
+        CGridItem* member = stack.back();
+        stack.pop_back();
+        if (member->m_branch) {
+            CChildArray& below = member->m_branch->children;
+            stack.insert(stack.end(), below.rbegin(), below.rend());
+            below.clear();
         }
-        child->m_parent = nullptr;
-        delete child;
+        if (!swept)
+            member->Bind(nullptr);
+        else if (member->m_object)
+            unpaired.push_back(std::exchange(member->m_object, nullptr));
+        member->m_tree.store(nullptr, std::memory_order_release);
+        member->m_parent = nullptr;
+        batch[batched++] = member;
+        if (batched == batch.size()) {
+            CGridItem::DestroyMany(batch.data(), batched);
+            batched = 0;
+        }
     }
+    CGridItem::DestroyMany(batch.data(), batched);
+    if (swept)
+        registry.UnsubscribeUnpaired(unpaired);
 }
 
 bool CGridRows::Clear(int areaMask)

@@ -2,6 +2,8 @@
 
 #include "gui/grid/GridItem.h"
 
+#include <algorithm>
+
 namespace Kestrum::GUI {
 
 Common::CDataObject* CObjectRegistry::ObjectOfItem::operator()(const CGridItem* item) const noexcept
@@ -50,6 +52,31 @@ void CObjectRegistry::Unregister(Common::CDataObject* object, CGridItem* item)
     }
     if (unsubscribe)
         object->Unsubscribe(unsubscribe);
+}
+
+bool CObjectRegistry::SweepTree(const CItemTree& tree)
+{
+    std::lock_guard lock(m_lock);
+    const std::size_t pairs = m_pairs.Size();
+    if (pairs == 0 || tree.Size() * 4 < pairs)
+        return false;
+    m_pairs.EraseIf([&](const CGridItem* item) { return tree.Contains(item); });
+    return true;
+}
+
+void CObjectRegistry::UnsubscribeUnpaired(std::vector<Common::CDataObject*>& objects)
+{
+    Common::CDataObject::ISink* unsubscribe = nullptr;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_disposing || !m_sink)
+            return;
+        unsubscribe = m_sink;
+        // An object paired again since the sweep keeps its subscription.
+        std::erase_if(objects, [&](Common::CDataObject* object) { return m_pairs.ContainsKey(object); });
+    }
+    for (Common::CDataObject* object : objects)
+        object->Unsubscribe(unsubscribe); // a second call for the same object finds nothing
 }
 
 bool CObjectRegistry::Contains(Common::CDataObject* object, CGridItem* item) const

@@ -17,6 +17,7 @@ namespace Kestrum::GUI {
 
 class CGridItem;
 class CGridRows;
+class CItemTree;
 
 class KESTRUM_GRIDCORE_EXPORT CObjectRegistry {
 public:
@@ -35,6 +36,14 @@ public:
     // the item is unregistered or its object erased.
     void Register(Common::CDataObject* object, CGridItem* item);
     void Unregister(Common::CDataObject* object, CGridItem* item);
+    // A whole tree is going at once. When its items are a large share of the
+    // registry, its pairs go in one sweep over the table (its membership
+    // tells its items without reading them) and the answer is true: the
+    // caller then hands the objects of the items to UnsubscribeUnpaired.
+    // Otherwise nothing is done: the items unregister one by one.
+    bool SweepTree(const CItemTree& tree);
+    // Unsubscribes each object that has no item left (listed once or more).
+    void UnsubscribeUnpaired(std::vector<Common::CDataObject*>& objects);
     // Reads nothing of the item, which may be gone.
     bool Contains(Common::CDataObject* object, CGridItem* item) const;
     bool ContainsObject(Common::CDataObject* object) const;

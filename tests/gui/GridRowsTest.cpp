@@ -665,3 +665,68 @@ TEST_P(ExpandAllShapes, InOnePassBelowOneItemAndBelowAHiddenOne)
 INSTANTIATE_TEST_SUITE_P(Trees, ExpandAllShapes,
                          ::testing::Combine(::testing::Values(CShapedGrid::Deep, CShapedGrid::Wide, CShapedGrid::Mixed),
                                             ::testing::Values(1u, 2u)));
+
+// Clearing a whole area drops its registry pairs in bulk: a sweep when the
+// area holds a large share of the registry, pair by pair when it holds a
+// small one. Either way an object shown by another grid keeps its items and
+// its subscription, one shown only by the cleared area is unsubscribed, and
+// a listener still hears every item's removal.
+class RegistryClear : public ::testing::TestWithParam<int> {};
+
+TEST_P(RegistryClear, KeepsWhatOtherGridsShowAndUnsubscribesTheRest)
+{
+    struct CSink : Kestrum::Common::CDataObject::ISink {
+        void OnFieldChanged(Kestrum::Common::FieldId, Kestrum::Common::CDataObject*) override {}
+    } sink;
+    CObjectRegistry& registry = CObjectRegistry::Instance();
+    Kestrum::Common::CDataObject::ISink* previous = registry.GetSink();
+    registry.SetSink(&sink);
+    {
+        const int cleared = GetParam(), kept = 300;
+        std::vector<std::unique_ptr<CDynamicObject>> objects;
+        for (int i = 0; i < cleared + kept; ++i)
+            objects.push_back(std::make_unique<CDynamicObject>(false));
+        CFakeSurface surfaceA, surfaceB;
+        CGridRows a(&surfaceA), b(&surfaceB);
+        surfaceA.rows = &a;
+        surfaceB.rows = &b;
+        // Grid a shows the first `cleared` objects under folders of ten, the
+        // first hundred a second time in its fixed area; grid b shows every
+        // third object and the `kept` objects after them.
+        HITEM folder = 0;
+        for (int i = 0; i < cleared; ++i) {
+            const HITEM item = a.Add(objects[i].get(), i % 10 == 0 ? GRID_ROOT : folder, GRID_LAST);
+            if (i % 10 == 0)
+                folder = item;
+            if (i < 100)
+                a.Add(objects[i].get(), GRID_FIXED_ROOT, GRID_LAST);
+        }
+        for (int i = 0; i < cleared + kept; ++i)
+            if (i >= cleared || i % 3 == 0)
+                b.Add(objects[i].get(), GRID_ROOT, GRID_LAST);
+        surfaceA.events.clear();
+        ASSERT_TRUE(a.Clear(MaskScrollable));
+        EXPECT_EQ(surfaceA.events.size(), static_cast<std::size_t>(cleared)) << "a removal heard per item";
+        for (int i = 0; i < cleared + kept; ++i) {
+            const bool inB = i >= cleared || i % 3 == 0, inFixed = i < std::min(100, cleared);
+            std::vector<CGridItem*> itemsA, itemsB;
+            registry.FindItems(objects[i].get(), itemsA, &a);
+            registry.FindItems(objects[i].get(), itemsB, &b);
+            ASSERT_EQ(itemsA.size(), inFixed ? 1u : 0u) << "object " << i;
+            ASSERT_EQ(itemsB.size(), inB ? 1u : 0u) << "object " << i;
+            ASSERT_EQ(objects[i]->HasSubscribers(), inB || inFixed) << "object " << i;
+        }
+        // The cleared area fills again as before.
+        objects.push_back(std::make_unique<CDynamicObject>(false));
+        const HITEM again = a.Add(objects.back().get(), GRID_ROOT, GRID_LAST);
+        EXPECT_EQ(a.GetItem(objects.back().get()), again);
+        EXPECT_TRUE(objects.back()->HasSubscribers());
+        a.Clear(MaskBoth);
+        b.Clear(MaskBoth);
+        for (const auto& object : objects)
+            EXPECT_FALSE(object->HasSubscribers());
+    }
+    registry.SetSink(previous);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shares, RegistryClear, ::testing::Values(20, 3000));

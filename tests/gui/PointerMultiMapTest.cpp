@@ -204,3 +204,49 @@ TEST(CPointerMultiMap, AShardLargerThanItsSlotsHashBitsReadsTheKeys)
     EXPECT_EQ(shard.Size(), reference.size());
     check(89);
 }
+
+// Sweeping out a share of the values at once, in a sharded map and in one
+// shard past the size where slots place values by their keys' full hashes:
+// what is left is exactly the reference's, in order, and the table goes on
+// working (inserts and erases after the sweep).
+TEST(CPointerMultiMap, EraseIfLeavesExactlyTheRestInOrder)
+{
+    const auto sweep = [](auto& map, std::size_t valueCount, std::size_t keyCount) {
+        std::vector<Key> keys(keyCount);
+        std::vector<Value> values(valueCount);
+        Reference reference;
+        std::mt19937 random(5);
+        for (Value& value : values) {
+            value.key = &keys[random() % keys.size()];
+            map.Insert(value.key, &value);
+            reference.emplace(value.key, &value);
+        }
+        for (const std::ptrdiff_t modulus : {7, 2}) {
+            const auto dying = [&](const Value* value) { return (value - values.data()) % modulus == 0; };
+            map.EraseIf(dying);
+            std::erase_if(reference, [&](const auto& pair) { return dying(pair.second); });
+            ASSERT_EQ(map.Size(), reference.size());
+            for (std::size_t k = 0; k < keys.size(); k += 13) {
+                std::vector<Value*> found;
+                map.ForEach(&keys[k], [&](Value* value) { found.push_back(value); });
+                ASSERT_EQ(found, ValuesOf(reference, &keys[k])) << "key " << k << " after the sweep of every " << modulus;
+            }
+        }
+        // Erased values go back in and come out again one by one.
+        for (std::size_t i = 0; i < values.size(); i += 2)
+            map.Insert(values[i].key, &values[i]);
+        for (std::size_t i = 0; i < values.size(); i += 2) {
+            bool last = false;
+            ASSERT_TRUE(map.Erase(values[i].key, &values[i], last));
+        }
+        map.EraseIf([](const Value*) { return true; });
+        EXPECT_EQ(map.Size(), 0u);
+        bool any = false;
+        map.ForEach(values[1].key, [&](Value*) { any = true; });
+        EXPECT_FALSE(any);
+    };
+    Map map;
+    sweep(map, 20000, 300);
+    Kestrum::GUI::CPointerMultiMapShard<Key, Value, KeyOfValue> largeShard;
+    sweep(largeShard, 450000, 60000);
+}

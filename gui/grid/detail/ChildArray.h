@@ -58,6 +58,8 @@ public:
     std::vector<CGridItem*> ToVector() const { return {begin(), end()}; }
     // Empties the array (and frees its block), handing back the children.
     std::vector<CGridItem*> TakeAll();
+    // Empties the array and frees its block; the children are the caller's.
+    void clear() noexcept { Release(); }
 
     int Prefix() const noexcept { return m_block ? m_block->prefix : -1; }
     void SetPrefix(int prefix) noexcept

@@ -84,6 +84,43 @@ public:
         }
     }
 
+    // Erases every value `dying(value)` answers true for, reading no value
+    // itself, and shrinks the table to what is left: one pass over the
+    // slots, for removing a large share of the map at once. The values of a
+    // key keep their order.
+    template <class Dying> void EraseIf(Dying&& dying)
+    {
+        if (m_slots.empty())
+            return;
+        std::size_t start = 0;
+        while (m_slots[start])
+            ++start;
+        std::vector<std::uint64_t> kept;
+        for (std::size_t n = 0; n < m_slots.size(); ++n) {
+            const std::uint64_t slot = m_slots[(start + n) % m_slots.size()];
+            if (slot && !dying(ValueOf(slot)))
+                kept.push_back(slot);
+        }
+        if (kept.size() == m_count)
+            return;
+        std::vector<std::uint64_t>().swap(m_slots);
+        m_count = 0;
+        if (kept.empty())
+            return;
+        std::size_t size = 16;
+        while ((kept.size() + 1) * 4 > size * 3)
+            size += size / 2;
+        m_slots.assign(size, 0);
+        // In run order from a free slot, as Grow re-inserts.
+        for (const std::uint64_t slot : kept) {
+            std::size_t i = HomeOfSlot(slot);
+            while (m_slots[i])
+                i = Next(i);
+            m_slots[i] = slot;
+        }
+        m_count = kept.size();
+    }
+
     // Calls fn(value) for each value of the key in insertion order; fn must
     // not change the map.
     template <class Fn> void ForEach(const K* key, Fn&& fn) const
@@ -206,6 +243,12 @@ public:
     // Erases the value; `last`: no other value of the key remains.
     bool Erase(const K* key, const V* value, bool& last) { return ShardOf(key).Erase(key, value, last); }
     void EraseKey(const K* key) { ShardOf(key).EraseKey(key); }
+    // Erases every value `dying(value)` answers true for, shard by shard.
+    template <class Dying> void EraseIf(Dying&& dying)
+    {
+        for (auto& shard : m_shards)
+            shard.EraseIf(dying);
+    }
     template <class Fn> void ForEach(const K* key, Fn&& fn) const { ShardOf(key).ForEach(key, std::forward<Fn>(fn)); }
     // Reads no value: `value` may have been destroyed since it was erased.
     bool Contains(const K* key, const V* value) const { return ShardOf(key).Contains(key, value); }
