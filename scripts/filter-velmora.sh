@@ -5,7 +5,11 @@
 # to OUT (default build/filter-velmora/) and checks that the step changed
 # the window. Look at them: after the pattern only the .iso files show, each
 # under its opened folders, and the status bar says "N of M shown"; after
-# Esc the tree is back as it was (only the root open).
+# Esc the tree is back as it was (only the root open). Then View > File
+# types opens the file types window (Alt+V, Y), which lists iso first (the
+# largest, disk.ISO counted with them), and Enter on its first row opens the
+# filter bar again with "*.iso": with the minimum size it kept, the status
+# bar says "2 of 23 shown".
 # Exits 0 without doing anything where Xvfb, xdotool or ImageMagick is
 # missing.
 #   scripts/filter-velmora.sh [OUT]
@@ -63,4 +67,16 @@ xdotool type --delay 60 '1M'
 shot at-least-1M
 xdotool key Escape
 shot closed
+xdotool key alt+v
+sleep 0.3
+xdotool key y
+types="$(xdotool search --sync --onlyvisible --name '^File types - Velmora$' | head -n 1)"
+if [ -z "$types" ]; then
+  echo "filter-velmora: View > File types opened no window" >&2
+  exit 1
+fi
+shot file-types
+xdotool windowactivate --sync "$types" 2>/dev/null || xdotool windowfocus --sync "$types"
+xdotool key Home Return
+shot type-chosen
 echo "filter-velmora: every step changed the window"
