@@ -1,5 +1,7 @@
 #include "app/filetypes/FileTypeTable.h"
 
+#include <cstdint>
+
 #include <algorithm>
 #include <cctype>
 
@@ -22,6 +24,7 @@ void CFileTypeTable::Clear()
 {
     m_rows.clear();
     m_total = {};
+    m_pending.clear();
 }
 
 void CFileTypeTable::Add(std::string_view name, std::int64_t size, std::int64_t sizeOnDisk)
@@ -39,17 +42,23 @@ void CFileTypeTable::Add(std::string_view name, std::int64_t size, std::int64_t 
 
 void CFileTypeTable::AddTree(const CFolderData& root)
 {
+    BeginTree(root);
+    ContinueTree(SIZE_MAX);
+}
+
+bool CFileTypeTable::ContinueTree(std::size_t maxFolders)
+{
     // The lists are copies: the walk may still be adding to them.
-    std::vector<const CFolderData*> pending{&root};
-    while (!pending.empty()) {
-        const CFolderData* folder = pending.back();
-        pending.pop_back();
+    for (std::size_t counted = 0; counted < maxFolders && !m_pending.empty(); ++counted) {
+        const CFolderData* folder = m_pending.back();
+        m_pending.pop_back();
         for (const CFileData* file : folder->GetFiles())
             Add(file->GetName().View(), file->GetSize(), file->GetSizeOnDisk());
         for (const CFolderData* child : folder->GetFolders())
             if (child)
-                pending.push_back(child);
+                m_pending.push_back(child);
     }
+    return m_pending.empty();
 }
 
 std::vector<FileTypeRow> CFileTypeTable::Rows() const

@@ -35,6 +35,10 @@ public:
     // A hard link's further names carry no size on disk, as in the tree's
     // own totals, so the sums match the root's.
     void AddTree(const CFolderData& root);
+    // The same a slice at a time: BeginTree for each root, then ContinueTree
+    // until it answers true. Each folder's files are counted in one go.
+    void BeginTree(const CFolderData& root) { m_pending.push_back(&root); }
+    bool ContinueTree(std::size_t maxFolders);
 
     // Largest size first; ties by extension.
     std::vector<FileTypeRow> Rows() const;
@@ -45,6 +49,7 @@ public:
 private:
     std::unordered_map<std::string, FileTypeRow> m_rows;
     FileTypeRow m_total;
+    std::vector<const CFolderData*> m_pending; // of the count under way
 };
 
 } // namespace Velmora

@@ -129,6 +129,8 @@ CFileTypesWindow::CFileTypesWindow(CVelmoraDoc& document, CVelmoraView& view, CF
     : QWidget(parent, Qt::Window), m_document(document), m_view(view), m_filter(filter), m_grid(new CGrid(this))
 {
     setWindowTitle("File types - Velmora");
+    m_countTimer.setSingleShot(true);
+    connect(&m_countTimer, &QTimer::timeout, this, [this] { ContinueCount(); });
     resize(560, 420);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -188,12 +190,15 @@ void CFileTypesWindow::Tick()
     if (!isVisible())
         return;
     const bool due = Kestrum::GUI::GridClockNow() - m_countedAt >= kRecountInterval;
-    if (tick.ended || !m_counted || (tick.walking && due))
+    if (tick.ended || !m_counted)
         Recount();
+    else if (tick.walking && due)
+        StartCount();
 }
 
 void CFileTypesWindow::TreeChanging(CFolderData* folder)
 {
+    StopCount(); // it holds folders that are going
     m_follower.TreeChanging(folder != nullptr);
     m_counted = m_counted && folder != nullptr; // a new walk: counted afresh
 }
@@ -204,22 +209,78 @@ const Treemap::CPalette& CFileTypesWindow::Colours()
         return m_palette;
     const bool idle = m_view.IsIdle();
     const bool due = Kestrum::GUI::GridClockNow() - m_countedAt >= kRecountInterval;
-    if (!m_counted || (!m_countedIdle && (idle || due)))
+    if (!m_counted || (!m_countedIdle && idle))
         Recount();
+    else if (!m_countedIdle && due)
+        StartCount(false); // the colours of the last count meanwhile; asked within a treemap's slice
     return m_palette;
 }
 
-void CFileTypesWindow::Close() { m_follower.Close(); }
+void CFileTypesWindow::Close()
+{
+    StopCount();
+    m_follower.Close();
+}
 
 void CFileTypesWindow::Recount()
 {
-    m_table.Clear();
+    StopCount();
+    CFileTypeTable table;
     for (CFolderData* drive : m_document.Scanner().GetDrives())
         if (drive && !m_document.Scanner().IsNestedRoot(drive)) // counted inside its outer root
-            m_table.AddTree(*drive);
+            table.AddTree(*drive);
+    Counted(std::move(table), m_view.IsIdle());
+}
+
+void CFileTypesWindow::StartCount(bool firstSliceNow)
+{
+    if (m_counting || !m_follower.MayRead())
+        return;
+    m_counting = std::make_unique<CFileTypeTable>();
+    m_countingIdle = m_view.IsIdle();
+    for (CFolderData* drive : m_document.Scanner().GetDrives())
+        if (drive && !m_document.Scanner().IsNestedRoot(drive))
+            m_counting->BeginTree(*drive);
+    m_countedAt = Kestrum::GUI::GridClockNow(); // the next count is due from now
+    if (firstSliceNow)
+        ContinueCount();
+    else
+        m_countTimer.start(0);
+}
+
+void CFileTypesWindow::ContinueCount()
+{
+    if (!m_counting)
+        return;
+    const std::int64_t start = Kestrum::GUI::GridClockNow();
+    // The clock ends a slice; the count of steps ends one where it does not
+    // move (a test's clock).
+    bool whole = false;
+    for (int step = 0; step < 100 && !whole; ++step) {
+        whole = m_counting->ContinueTree(64);
+        if (Kestrum::GUI::GridClockNow() - start >= kSliceMs)
+            break;
+    }
+    if (!whole) {
+        m_countTimer.start(0);
+        return;
+    }
+    std::unique_ptr<CFileTypeTable> table = std::move(m_counting);
+    Counted(std::move(*table), m_countingIdle);
+}
+
+void CFileTypesWindow::StopCount()
+{
+    m_counting.reset();
+    m_countTimer.stop();
+}
+
+void CFileTypesWindow::Counted(CFileTypeTable&& table, bool idle)
+{
+    m_table = std::move(table);
     m_countedAt = Kestrum::GUI::GridClockNow();
     m_counted = true;
-    m_countedIdle = m_view.IsIdle();
+    m_countedIdle = idle;
     if (m_palette.Assign(m_table))
         m_grid->viewport()->update(); // the swatches
     std::map<std::string, std::unique_ptr<CFileTypeObject>> rows;

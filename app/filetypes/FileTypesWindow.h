@@ -6,6 +6,7 @@
 // colours (Colours): each row shows its extension's colour as a swatch.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -46,6 +47,14 @@ public:
     void Close();
     // Counts the tree again and brings the rows up to date.
     void Recount();
+    // The same a slice of at most kSliceMs at a time on the event loop, the
+    // rows and colours of the last count kept until it is whole (during a
+    // walk: a million files take tens of milliseconds to count).
+    // `firstSliceNow`: the first slice runs within the call, else on the
+    // event loop (for a caller that is itself a slice).
+    void StartCount(bool firstSliceNow = true);
+    bool IsCounting() const { return m_counting != nullptr; }
+    static constexpr std::int64_t kSliceMs = 8;
     // Filters the main grid by the extension of the row's object.
     void Choose(Kestrum::Common::CDataObject* object);
 
@@ -61,6 +70,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ContinueCount();
+    void StopCount();
+    // Takes a whole count: the rows and the colours follow it.
+    void Counted(CFileTypeTable&& table, bool idle);
+
     CVelmoraDoc& m_document;
     CVelmoraView& m_view;
     CFilterBar& m_filter;
@@ -72,6 +86,9 @@ private:
     bool m_counted = false;
     bool m_countedIdle = false; // the last count saw the walk ended
     CWalkFollower m_follower;
+    std::unique_ptr<CFileTypeTable> m_counting; // the count under way in slices
+    bool m_countingIdle = false;
+    QTimer m_countTimer;
 };
 
 } // namespace Velmora

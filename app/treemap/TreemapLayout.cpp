@@ -1,6 +1,7 @@
 #include "app/treemap/TreemapLayout.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 
 namespace Velmora::Treemap {
@@ -85,73 +86,74 @@ double WorstAspect(const std::vector<Rect>& rects)
 
 void Layout(ISource& source, const std::vector<Entry>& roots, const Rect& bounds, ISink& sink, const Options& options)
 {
-    struct Pending {
-        Entry entry;
-        Rect rect;
-        int depth;
-        TileKind kind;
-    };
-    std::vector<Pending> stack;
-    std::vector<Entry> entries;
-    std::vector<double> areas;
-    std::vector<Rect> rects;
-    std::vector<Pending> level;
+    CLayoutRun run;
+    run.Start(roots, bounds, options);
+    run.Step(source, sink, SIZE_MAX);
+}
 
-    // Lays out `entries` (consumed) in `rect` and pushes their tiles so they
-    // come off the stack largest first.
-    auto layLevel = [&](const void* folder, const Rect& rect, int depth) {
-        // In doubles: sizes near the type's limit would overflow a sum.
-        double total = 0;
-        for (const Entry& e : entries)
-            total += static_cast<double>(std::max<std::int64_t>(0, e.size));
-        const double area = rect.Area();
-        if (total <= 0 || area <= 0) {
-            entries.clear();
-            return;
-        }
-        const double scale = area / total;
-        // Only the entries worth a tile of their own are sorted; the rest
-        // become one tile at the end.
-        const double threshold = options.minTileArea / scale;
-        auto big = std::partition(entries.begin(), entries.end(),
-                                  [&](const Entry& e) { return e.size > 0 && static_cast<double>(e.size) >= threshold; });
-        double restSize = 0;
-        for (auto it = big; it != entries.end(); ++it)
-            restSize += static_cast<double>(std::max<std::int64_t>(0, it->size));
-        entries.erase(big, entries.end());
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.size > b.size; });
-        areas.clear();
-        for (const Entry& e : entries)
-            areas.push_back(static_cast<double>(e.size) * scale);
-        if (restSize > 0)
-            areas.push_back(restSize * scale);
-        rects.clear();
-        Squarify(areas, rect, rects);
-        level.clear();
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const Entry& e = entries[i];
-            const TileKind kind = !e.folder ? TileKind::File
-                                  : rects[i].Area() < options.minFolderArea ? TileKind::Folded
-                                                                            : TileKind::Folder;
-            level.push_back({e, rects[i], depth, kind});
-        }
-        if (restSize > 0)
-            level.push_back({Entry{folder, 0, false}, rects.back(), depth, TileKind::Rest});
-        stack.insert(stack.end(), level.rbegin(), level.rend());
-        entries.clear();
-    };
+void CLayoutRun::Start(const std::vector<Entry>& roots, const Rect& bounds, const Options& options)
+{
+    m_options = options;
+    m_stack.clear();
+    m_entries = roots;
+    LayLevel(nullptr, bounds, 0);
+}
 
-    entries = roots;
-    layLevel(nullptr, bounds, 0);
-    while (!stack.empty()) {
-        const Pending tile = stack.back();
-        stack.pop_back();
+bool CLayoutRun::Step(ISource& source, ISink& sink, std::size_t maxTiles)
+{
+    for (std::size_t given = 0; given < maxTiles && !m_stack.empty(); ++given) {
+        const Pending tile = m_stack.back();
+        m_stack.pop_back();
         sink.OnTile(tile.rect, tile.entry.node, tile.kind, tile.depth);
         if (tile.kind != TileKind::Folder)
             continue;
-        source.ChildrenOf(tile.entry.node, entries);
-        layLevel(tile.entry.node, tile.rect, tile.depth + 1);
+        source.ChildrenOf(tile.entry.node, m_entries);
+        LayLevel(tile.entry.node, tile.rect, tile.depth + 1);
     }
+    return m_stack.empty();
+}
+
+void CLayoutRun::LayLevel(const void* folder, const Rect& rect, int depth)
+{
+    // In doubles: sizes near the type's limit would overflow a sum.
+    double total = 0;
+    for (const Entry& e : m_entries)
+        total += static_cast<double>(std::max<std::int64_t>(0, e.size));
+    const double area = rect.Area();
+    if (total <= 0 || area <= 0) {
+        m_entries.clear();
+        return;
+    }
+    const double scale = area / total;
+    // Only the entries worth a tile of their own are sorted; the rest
+    // become one tile at the end.
+    const double threshold = m_options.minTileArea / scale;
+    auto big = std::partition(m_entries.begin(), m_entries.end(),
+                              [&](const Entry& e) { return e.size > 0 && static_cast<double>(e.size) >= threshold; });
+    double restSize = 0;
+    for (auto it = big; it != m_entries.end(); ++it)
+        restSize += static_cast<double>(std::max<std::int64_t>(0, it->size));
+    m_entries.erase(big, m_entries.end());
+    std::stable_sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) { return a.size > b.size; });
+    m_areas.clear();
+    for (const Entry& e : m_entries)
+        m_areas.push_back(static_cast<double>(e.size) * scale);
+    if (restSize > 0)
+        m_areas.push_back(restSize * scale);
+    m_rects.clear();
+    Squarify(m_areas, rect, m_rects);
+    m_level.clear();
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        const TileKind kind = !e.folder ? TileKind::File
+                              : m_rects[i].Area() < m_options.minFolderArea ? TileKind::Folded
+                                                                            : TileKind::Folder;
+        m_level.push_back({e, m_rects[i], depth, kind});
+    }
+    if (restSize > 0)
+        m_level.push_back({Entry{folder, 0, false}, m_rects.back(), depth, TileKind::Rest});
+    m_stack.insert(m_stack.end(), m_level.rbegin(), m_level.rend());
+    m_entries.clear();
 }
 
 } // namespace Velmora::Treemap

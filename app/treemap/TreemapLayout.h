@@ -12,6 +12,7 @@
 // recursion: a chain of single folders may be a hundred thousand deep.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -63,6 +64,35 @@ struct Options {
 // root nested below. Entries of size 0 give no tile.
 void Layout(ISource& source, const std::vector<Entry>& roots, const Rect& bounds, ISink& sink,
             const Options& options = {});
+
+// The same layout a slice at a time: Start, then Step until it answers true.
+// Each folder is read whole in one step, so a tree that grows between steps
+// gives a picture of slightly different moments, each folder consistent.
+class CLayoutRun {
+public:
+    void Start(const std::vector<Entry>& roots, const Rect& bounds, const Options& options = {});
+    // Hands the sink at most `maxTiles` tiles; true when the layout is whole.
+    bool Step(ISource& source, ISink& sink, std::size_t maxTiles);
+    bool Done() const { return m_stack.empty(); }
+
+private:
+    struct Pending {
+        Entry entry;
+        Rect rect;
+        int depth;
+        TileKind kind;
+    };
+    // Lays out m_entries (consumed) in `rect` and pushes their tiles so they
+    // come off the stack largest first.
+    void LayLevel(const void* folder, const Rect& rect, int depth);
+
+    Options m_options;
+    std::vector<Pending> m_stack;
+    std::vector<Entry> m_entries;
+    std::vector<double> m_areas;
+    std::vector<Rect> m_rects;
+    std::vector<Pending> m_level;
+};
 
 // One level: `areas` (in descending order, summing to the rectangle's area
 // or less) in rows along the shorter side; a rectangle per area, in order.

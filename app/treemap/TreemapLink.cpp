@@ -109,7 +109,7 @@ void CTreemapLink::Tick()
     FollowGrid();
     TakeRoots();
     if (tick.ended)
-        m_treemap.Relayout();
+        m_treemap.Rebuild();
     else if (tick.walking)
         m_treemap.RelayoutIfDue();
 }

@@ -176,6 +176,55 @@ void PaintFlat(QImage& image, const CTreemapView::Tile& tile, QRgb colour)
     }
 }
 
+// The paint's place in a list of tiles: the next tile and the folders open
+// around it, so painting can stop after any tile and go on later.
+struct PaintRun {
+    struct Open {
+        CTreemapView::Tile tile;
+        Surface surface;
+    };
+    std::size_t next = 0;
+    std::vector<Open> open;
+    std::vector<double> ridges; // by depth
+};
+
+// Paints tiles from run.next on while `more()` answers true (asked after
+// each tile); true when every tile is painted.
+template <class More>
+bool PaintSome(QImage& picture, const std::vector<CTreemapView::Tile>& tiles, const CPalette& colours,
+               CTreemapView::Style style, PaintRun& run, More&& more)
+{
+    auto& open = run.open;
+    auto& ridges = run.ridges;
+    while (run.next < tiles.size()) {
+        const std::size_t i = run.next++;
+        const CTreemapView::Tile& tile = tiles[i];
+        while (!open.empty() && !Contains(open.back().tile, tile))
+            open.pop_back();
+        // The rest of a folder names the folder it lies in.
+        const bool rest = !tile.tagged || (!open.empty() && open.back().tile.tagged == tile.tagged);
+        const bool folder = !rest && tile.IsFolder();
+        Surface surface = open.empty() ? Surface{} : open.back().surface;
+        while (ridges.size() <= open.size())
+            ridges.push_back(ridges.empty() ? kRidge : ridges.back() * kRidgeFalloff);
+        surface.AddRidge(tile, ridges[open.size()]);
+        if (folder && i + 1 < tiles.size() && Contains(tile, tiles[i + 1])) {
+            open.push_back({tile, surface}); // its entries cover it
+            continue;
+        }
+        const QRgb colour = rest     ? kRestColour
+                            : folder ? kFoldedColour
+                                     : colours.ColourOf(static_cast<CFileData*>(tile.Object())->GetName().View());
+        if (style == CTreemapView::Style::Cushion)
+            PaintCushion(picture, tile, surface, colour);
+        else
+            PaintFlat(picture, tile, colour);
+        if (!more())
+            break;
+    }
+    return run.next == tiles.size();
+}
+
 QString HumanSize(std::int64_t bytes)
 {
     const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB"};
@@ -190,8 +239,24 @@ QString HumanSize(std::int64_t bytes)
 }
 } // namespace
 
+// A picture made a slice at a time while a walk goes on: the layout's run
+// over the live tree, the tiles and the picture being made, and the paint's
+// place. The view's tiles and picture stay what they were until it is whole.
+struct CTreemapView::CBuild {
+    Treemap::CLayoutRun layout;
+    std::vector<Tile> tiles;
+    Treemap::CPalette palette; // counts the areas when no colour source is set
+    const Treemap::CPalette* colours = nullptr;
+    QImage picture;
+    PaintRun paint;
+    bool laidOut = false;
+    double busyMs = 0; // by the steady clock, over the slices
+};
+
 CTreemapView::CTreemapView(QWidget* parent) : QWidget(parent), m_field(FIELD_SIZE)
 {
+    m_sliceTimer.setSingleShot(true);
+    connect(&m_sliceTimer, &QTimer::timeout, this, [this] { ContinueBuild(); });
     setObjectName("treemap");
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
@@ -226,6 +291,8 @@ void CTreemapView::SetStyle(Style style)
     if (style == m_style)
         return;
     m_style = style;
+    m_build.reset(); // half painted in the other style
+    m_sliceTimer.stop();
     // The tiles stay; only the shading changes.
     if (!m_picture.isNull() && !m_stale)
         PaintTiles();
@@ -234,6 +301,8 @@ void CTreemapView::SetStyle(Style style)
 
 void CTreemapView::Relayout()
 {
+    m_build.reset(); // the picture is made whole now
+    m_sliceTimer.stop();
     if (!m_reading) {
         // Held: the picture of before, dimmed, at the new size.
         const QSize shown = size().boundedTo(QSize(32767, 32767)).expandedTo(QSize(1, 1));
@@ -262,14 +331,97 @@ void CTreemapView::Relayout()
 
 bool CTreemapView::RelayoutIfDue()
 {
-    if (!isVisible() || Kestrum::GUI::GridClockNow() - m_laidOutAt < kRelayoutInterval)
+    if (!isVisible() || m_build || Kestrum::GUI::GridClockNow() - m_laidOutAt < kRelayoutInterval)
         return false;
-    Relayout();
+    Rebuild();
     return true;
+}
+
+std::vector<Entry> CTreemapView::ShownRoots() const
+{
+    std::vector<Entry> roots;
+    if (m_zoom)
+        roots.push_back({static_cast<CDataObject*>(m_zoom), SizeOf(m_zoom, m_field), true});
+    else
+        for (CFolderData* root : m_roots)
+            roots.push_back({static_cast<CDataObject*>(root), SizeOf(root, m_field), true});
+    return roots;
+}
+
+void CTreemapView::Rebuild()
+{
+    if (!m_reading || m_stale || m_picture.isNull()) {
+        Relayout(); // nothing to keep showing meanwhile
+        return;
+    }
+    m_build = std::make_unique<CBuild>();
+    const QSize size = this->size().boundedTo(QSize(32767, 32767));
+    m_build->layout.Start(ShownRoots(), Rect{0, 0, double(size.width()), double(size.height())});
+    m_build->tiles.reserve(m_tiles.size());
+    m_build->palette = m_palette;
+    m_laidOutAt = Kestrum::GUI::GridClockNow();
+    ContinueBuild();
+}
+
+void CTreemapView::ContinueBuild()
+{
+    if (!m_build)
+        return;
+    CBuild& build = *m_build;
+    const auto steadyStart = std::chrono::steady_clock::now();
+    const std::int64_t sliceStart = Kestrum::GUI::GridClockNow();
+    // The clock ends a slice; the counts end one where it does not move (a
+    // test's clock).
+    std::size_t steps = 0, painted = 0;
+    const auto inTime = [&] { return Kestrum::GUI::GridClockNow() - sliceStart < kSliceMs; };
+    const auto more = [&] { return ++steps < kSliceSteps && inTime(); };
+    const auto paintMore = [&] { return ++painted < kSliceTiles && inTime(); };
+    if (!build.laidOut) {
+        CLiveSource source(m_field);
+        CTileSink sink(build.tiles, colourSource ? nullptr : &build.palette);
+        while (!(build.laidOut = build.layout.Step(source, sink, kLayoutStepTiles)) && more()) {
+        }
+        if (build.laidOut) {
+            if (colourSource) {
+                build.colours = &colourSource();
+            } else {
+                build.palette.Assign();
+                build.colours = &build.palette;
+            }
+            build.picture = QImage(size().boundedTo(QSize(32767, 32767)).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+            build.picture.fill(kEmptyColour);
+        }
+    }
+    const bool whole = build.laidOut && inTime() &&
+                       PaintSome(build.picture, build.tiles, *build.colours, m_style, build.paint, paintMore);
+    build.busyMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - steadyStart).count();
+    if (!whole) {
+        m_sliceTimer.start(0);
+        return;
+    }
+    m_tiles.swap(build.tiles);
+    if (m_tiles.capacity() > m_tiles.size() + m_tiles.size() / 2)
+        m_tiles.shrink_to_fit();
+    m_picture.swap(build.picture);
+    if (colourSource) {
+        m_colours = build.colours;
+    } else {
+        m_palette = std::move(build.palette);
+        m_colours = &m_palette;
+    }
+    m_lastLayoutMs = build.busyMs;
+    m_build.reset();
+    ++m_layouts;
+    FindFocusRects();
+    update();
+    if (onLaidOut)
+        onLaidOut();
 }
 
 void CTreemapView::Forget()
 {
+    m_build.reset(); // it holds objects of the tree too
+    m_sliceTimer.stop();
     m_tiles.clear();
     m_tiles.shrink_to_fit();
     m_roots.clear();
@@ -290,12 +442,7 @@ void CTreemapView::Forget()
 void CTreemapView::LayOutTiles()
 {
     m_tiles.clear(); // the capacity stays: the next picture has about as many tiles
-    std::vector<Entry> roots;
-    if (m_zoom)
-        roots.push_back({static_cast<CDataObject*>(m_zoom), SizeOf(m_zoom, m_field), true});
-    else
-        for (CFolderData* root : m_roots)
-            roots.push_back({static_cast<CDataObject*>(root), SizeOf(root, m_field), true});
+    const std::vector<Entry> roots = ShownRoots();
     CLiveSource source(m_field);
     CTileSink sink(m_tiles, colourSource ? nullptr : &m_palette);
     const QSize size = this->size().boundedTo(QSize(32767, 32767));
@@ -316,35 +463,8 @@ void CTreemapView::PaintTiles()
     if (m_picture.size() != size)
         m_picture = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     m_picture.fill(kEmptyColour);
-    struct Open {
-        Tile tile;
-        Surface surface;
-    };
-    std::vector<Open> open;
-    std::vector<double> ridges; // by depth
-    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
-        const Tile& tile = m_tiles[i];
-        while (!open.empty() && !Contains(open.back().tile, tile))
-            open.pop_back();
-        // The rest of a folder names the folder it lies in.
-        const bool rest = !tile.tagged || (!open.empty() && open.back().tile.tagged == tile.tagged);
-        const bool folder = !rest && tile.IsFolder();
-        Surface surface = open.empty() ? Surface{} : open.back().surface;
-        while (ridges.size() <= open.size())
-            ridges.push_back(ridges.empty() ? kRidge : ridges.back() * kRidgeFalloff);
-        surface.AddRidge(tile, ridges[open.size()]);
-        if (folder && i + 1 < m_tiles.size() && Contains(tile, m_tiles[i + 1])) {
-            open.push_back({tile, surface}); // its entries cover it
-            continue;
-        }
-        const QRgb colour = rest     ? kRestColour
-                            : folder ? kFoldedColour
-                                     : m_colours->ColourOf(static_cast<CFileData*>(tile.Object())->GetName().View());
-        if (m_style == Style::Cushion)
-            PaintCushion(m_picture, tile, surface, colour);
-        else
-            PaintFlat(m_picture, tile, colour);
-    }
+    PaintRun run;
+    PaintSome(m_picture, m_tiles, *m_colours, m_style, run, [] { return true; });
 }
 
 void CTreemapView::FindFocusRects()

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "app/treemap/TreemapColours.h"
+#include "app/treemap/TreemapLayout.h"
 
 namespace Kestrum::Common {
 class CDataObject;
@@ -68,8 +70,15 @@ public:
     // Lays out and paints the picture now, at the widget's size.
     void Relayout();
     // Lays out again when the last layout is kRelayoutInterval old by the
-    // grid clock (and the view is shown); true when it did.
+    // grid clock (and the view is shown), as Rebuild does; true when it began.
     bool RelayoutIfDue();
+    // Lays out and paints again a slice of at most kSliceMs at a time on the
+    // event loop, so a walk's picture never holds the GUI thread long; the
+    // tiles and the picture of before stay until the new ones are whole.
+    // Relayout, Forget and anything that makes the picture stale drop it.
+    void Rebuild();
+    bool IsRebuilding() const { return m_build != nullptr; }
+    static constexpr std::int64_t kSliceMs = 8;
     // The tree is about to change under the tiles: the objects go, and the
     // tree is not read again until roots are set (the picture stays,
     // dimmed, meanwhile).
@@ -130,6 +139,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    struct CBuild;
+    // Tiles laid out per step of a slice, and steps per slice when the grid
+    // clock does not move.
+    static constexpr std::size_t kLayoutStepTiles = 32;
+    static constexpr std::size_t kSliceSteps = 3200;
+    static constexpr std::size_t kSliceTiles = 20000; // painted
+
+    std::vector<Treemap::Entry> ShownRoots() const;
+    void ContinueBuild();
     void LayOutTiles();
     void PaintTiles();
     void FindFocusRects();
@@ -153,6 +171,8 @@ private:
     class CTooltip;
     std::unique_ptr<CTooltip> m_tooltip;
     Kestrum::Common::CDataObject* m_hovered = nullptr;
+    std::unique_ptr<CBuild> m_build; // the picture being made in slices
+    QTimer m_sliceTimer;
 };
 
 } // namespace Velmora

@@ -65,6 +65,20 @@ TEST(FileTypeTable, SumsPerExtensionEqualTheRootsTotals)
     for (const FileTypeRow& row : rows)
         shares += row.share;
     EXPECT_NEAR(shares, 100.0, 1e-9);
+
+    // Counted a folder at a time, as the window counts during a walk: the same rows.
+    CFileTypeTable sliced;
+    sliced.BeginTree(root);
+    int slices = 1;
+    while (!sliced.ContinueTree(1))
+        ++slices;
+    EXPECT_EQ(slices, 2) << "one folder per slice";
+    const std::vector<FileTypeRow> slicedRows = sliced.Rows();
+    ASSERT_EQ(slicedRows.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_TRUE(slicedRows[i].extension == rows[i].extension && slicedRows[i].files == rows[i].files &&
+                    slicedRows[i].size == rows[i].size && slicedRows[i].sizeOnDisk == rows[i].sizeOnDisk)
+            << rows[i].extension;
 }
 
 } // namespace

@@ -114,6 +114,53 @@ TEST(TreemapView, FollowsAGrowingTreeAtMostTwiceASecond)
     EXPECT_FALSE(view.RelayoutIfDue()) << "a hidden treemap costs the walk nothing";
 }
 
+// During a walk the picture is made a slice at a time: until it is whole
+// the tiles and the picture of before stay, and what it makes is exactly
+// what a layout in one go makes. Forgetting the tree drops it half made.
+TEST(TreemapView, ARebuildInSlicesShowsThePictureOfBeforeUntilItsOwnIsWhole)
+{
+    Kestrum::Test::CFakeGridClock clock; // never moves: the slices end by their counts
+    CFolderData root{CString("/data"), nullptr};
+    int folders = 0; // the root owns them
+    const auto fill = [&](int count) {
+        for (int f = 0; f < count; ++f) {
+            auto* folder = new CFolderData(CString("d" + std::to_string(folders++)), &root);
+            root.AddFolder(folder);
+            for (int i = 0; i < 200; ++i)
+                AddFile(*folder, (std::to_string(i) + (i % 3 ? ".txt" : ".iso")).c_str(), 1000 + i * 7);
+        }
+    };
+    fill(150);
+    CTreemapView view;
+    view.resize(1000, 800);
+    view.SetRoots({&root});
+    view.show();
+    view.Relayout();
+    const auto bytesOf = [](const std::vector<CTreemapView::Tile>& tiles) {
+        return std::string(reinterpret_cast<const char*>(tiles.data()), tiles.size() * sizeof(CTreemapView::Tile));
+    };
+    const std::string tilesBefore = bytesOf(view.Tiles());
+    const QImage pictureBefore = view.Picture();
+    fill(150);
+    view.Rebuild();
+    ASSERT_TRUE(view.IsRebuilding()) << "60,000 tiles are more than one slice paints";
+    EXPECT_EQ(bytesOf(view.Tiles()), tilesBefore);
+    EXPECT_EQ(view.Picture(), pictureBefore);
+    ASSERT_TRUE(PumpUntil([&] { return !view.IsRebuilding(); }));
+    const std::string sliced = bytesOf(view.Tiles());
+    const QImage slicedPicture = view.Picture();
+    EXPECT_NE(sliced, tilesBefore);
+    view.Relayout();
+    EXPECT_EQ(bytesOf(view.Tiles()), sliced);
+    EXPECT_EQ(view.Picture(), slicedPicture);
+
+    view.Rebuild();
+    ASSERT_TRUE(view.IsRebuilding());
+    view.Forget(); // as before a refresh deletes folders
+    EXPECT_FALSE(view.IsRebuilding());
+    QCoreApplication::processEvents();
+}
+
 // Velmora over a real folder, the treemap shown.
 class TreemapInWindow : public ::testing::Test {
 protected:
