@@ -219,6 +219,16 @@ CMainFrame::CMainFrame(std::unique_ptr<CVelmoraDoc> document, std::unique_ptr<QS
     // One table ranks the extensions for both windows: the treemap's colours
     // are the file types window's.
     m_treemap->colourSource = [this]() -> const Treemap::CPalette& { return m_fileTypes->Colours(); };
+    // Queued: the count may have been asked for by the treemap's own layout.
+    m_fileTypes->onColoursChanged = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_shutDown && m_treemap->isVisible())
+                    m_treemap->Rebuild();
+            },
+            Qt::QueuedConnection);
+    };
     QAction* refresh = AddCommand(view, ID_REFRESH, "&Refresh", "Rescan the folder of the focused row", "");
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     QAction* stop = AddCommand(view, ID_STOP, "Sto&p", "Stop the walk; what was found stays (Esc)", "\u25A0");

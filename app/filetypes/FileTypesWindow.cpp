@@ -209,9 +209,9 @@ const Treemap::CPalette& CFileTypesWindow::Colours()
         return m_palette;
     const bool idle = m_view.IsIdle();
     const bool due = Kestrum::GUI::GridClockNow() - m_countedAt >= kRecountInterval;
-    if (!m_counted || (!m_countedIdle && idle))
+    if (!m_counted)
         Recount();
-    else if (!m_countedIdle && due)
+    else if (!m_countedIdle && (idle || due))
         StartCount(false); // the colours of the last count meanwhile; asked within a treemap's slice
     return m_palette;
 }
@@ -281,8 +281,11 @@ void CFileTypesWindow::Counted(CFileTypeTable&& table, bool idle)
     m_countedAt = Kestrum::GUI::GridClockNow();
     m_counted = true;
     m_countedIdle = idle;
-    if (m_palette.Assign(m_table))
+    if (m_palette.Assign(m_table)) {
         m_grid->viewport()->update(); // the swatches
+        if (onColoursChanged)
+            onColoursChanged();
+    }
     std::map<std::string, std::unique_ptr<CFileTypeObject>> rows;
     for (const FileTypeRow& row : m_table.Rows()) {
         auto found = m_rows.find(row.extension);

@@ -8,6 +8,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -62,6 +63,8 @@ public:
     // older than the walk (at most every kRecountInterval while it runs),
     // whether or not the window is shown.
     const Treemap::CPalette& Colours();
+    // After a count that changed the colours (the treemap paints again).
+    std::function<void()> onColoursChanged;
 
     const CFileTypeTable& Table() const { return m_table; }
     Kestrum::GUI::CGrid& Grid() { return *m_grid; }
