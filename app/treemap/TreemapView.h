@@ -110,7 +110,8 @@ public:
     // What the layout keeps: the tiles' bytes.
     std::size_t LayoutBytes() const { return m_tiles.capacity() * sizeof(Tile); }
     int LayoutCount() const { return m_layouts; }
-    // How long the last layout and paint took, by the steady clock.
+    // How long the last layout and paint took, by the steady clock (over
+    // its slices, for a picture made in slices).
     double LastLayoutMs() const { return m_lastLayoutMs; }
 
     // The tooltips are the grid's kind, shown in a pop-up owned by `grid`.
