@@ -296,8 +296,7 @@ bool CDispatcher::DisposeForClosingGrids(Common::CDataObject* object)
             return false;
     }
     // The rows stay until their closing grid clears them; they forget the
-    // object now so nothing reads it after it is gone (after the erase, which
-    // finds them by their object).
+    // object now so nothing reads it after it is gone.
     registry.SetDisposing(true);
     registry.EraseObject(object);
     for (CGridItem* item : items)

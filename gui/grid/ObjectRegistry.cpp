@@ -6,11 +6,6 @@
 
 namespace Kestrum::GUI {
 
-Common::CDataObject* CObjectRegistry::ObjectOfItem::operator()(const CGridItem* item) const noexcept
-{
-    return item->GetObject();
-}
-
 CObjectRegistry& CObjectRegistry::Instance()
 {
     static CObjectRegistry registry;

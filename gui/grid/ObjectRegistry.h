@@ -21,11 +21,6 @@ class CItemTree;
 
 class KESTRUM_GRIDCORE_EXPORT CObjectRegistry {
 public:
-    // The table keeps items only: an item's object is its key.
-    struct ObjectOfItem {
-        Common::CDataObject* operator()(const CGridItem* item) const noexcept;
-    };
-
     static CObjectRegistry& Instance();
 
     // The sink subscribed to every registered object (the dispatcher).
@@ -65,7 +60,7 @@ public:
 private:
     CObjectRegistry() = default;
     mutable std::recursive_mutex m_lock;
-    CPointerMultiMap<Common::CDataObject, CGridItem, ObjectOfItem> m_pairs;
+    CPointerMultiMap<Common::CDataObject, CGridItem> m_pairs;
     Common::CDataObject::ISink* m_sink = nullptr;
     bool m_disposing = false;
 };

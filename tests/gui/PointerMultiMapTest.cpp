@@ -1,9 +1,10 @@
-// The table behind the object registry against std::multimap: same values
+// The map behind the object registry against std::multimap: same values
 // per key, each key's values in insertion order, through growth, erasure of
-// single values and whole keys; keys whose hash bits agree; and addresses the
-// table cannot hold.
+// single values and whole keys; keys that share a block or an offset; and
+// addresses the map cannot hold.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <stdexcept>
@@ -17,10 +18,7 @@ struct Key {
 struct Value {
     Key* key = nullptr;
 };
-struct KeyOfValue {
-    Key* operator()(const Value* value) const noexcept { return value->key; }
-};
-using Map = Kestrum::GUI::CPointerMultiMap<Key, Value, KeyOfValue>;
+using Map = Kestrum::GUI::CPointerMultiMap<Key, Value>;
 using Reference = std::multimap<Key*, Value*>;
 
 std::vector<Value*> ValuesOf(const Map& map, const Key* key)
@@ -132,35 +130,30 @@ TEST(CPointerMultiMap, OneKeyWithManyValuesKeepsItsOrderThroughGrowth)
     EXPECT_FALSE(map.ContainsKey(&key));
 }
 
-TEST(CPointerMultiMap, KeysWithTheSameHashBitsStayApart)
+TEST(CPointerMultiMap, KeysAtTheSameOffsetOfOtherBlocksOrAtNeighbouringAddressesStayApart)
 {
-    // Among many keys, two fall in the same shard with the same hash bits in
-    // their slots: only reading the values can tell them apart.
-    std::vector<Key> keys(70000);
-    std::map<std::uint64_t, Key*> byBits;
-    Key* a = nullptr;
-    Key* b = nullptr;
-    for (Key& key : keys) {
-        const std::uint64_t bits = Kestrum::GUI::PointerHash(&key) & ((1u << 19) - 1);
-        const auto shard = Kestrum::GUI::PointerShard(&key);
-        auto [it, fresh] = byBits.emplace(bits << 6 | shard, &key);
-        if (!fresh) {
-            a = it->second;
-            b = &key;
-            break;
-        }
-    }
-    ASSERT_TRUE(a && b) << "no two keys share their kept hash bits and shard";
-    Value va{a}, vb{b};
+    // Keys 4 bytes apart in one block, and keys a block apart: the same
+    // offset in different blocks.
+    constexpr std::size_t kKeysPerBlock = Map::kBlockBytes / sizeof(Key);
+    std::vector<Key> keys(3 * kKeysPerBlock);
+    Key* a = &keys[0];
+    Key* b = &keys[kKeysPerBlock];
+    Key* c = &keys[1];
+    Value va{a}, vb{b}, vc{c};
     Map map;
     EXPECT_TRUE(map.Insert(a, &va));
-    EXPECT_TRUE(map.Insert(b, &vb)) << "another key's value is not this key's";
+    EXPECT_TRUE(map.Insert(b, &vb)) << "another block's key at the same offset is not this key";
+    EXPECT_TRUE(map.Insert(c, &vc));
     EXPECT_EQ(ValuesOf(map, a), std::vector<Value*>{&va});
     EXPECT_EQ(ValuesOf(map, b), std::vector<Value*>{&vb});
+    EXPECT_EQ(ValuesOf(map, c), std::vector<Value*>{&vc});
+    EXPECT_FALSE(map.Contains(b, &va));
     bool last = false;
     EXPECT_TRUE(map.Erase(a, &va, last));
     EXPECT_TRUE(last);
     EXPECT_EQ(ValuesOf(map, b), std::vector<Value*>{&vb});
+    EXPECT_EQ(ValuesOf(map, c), std::vector<Value*>{&vc});
+    EXPECT_FALSE(map.ContainsKey(a));
 }
 
 TEST(CPointerMultiMap, RefusesAddressesItCannotHold)
@@ -174,35 +167,43 @@ TEST(CPointerMultiMap, RefusesAddressesItCannotHold)
     EXPECT_EQ(map.Size(), 0u);
 }
 
-TEST(CPointerMultiMap, AShardLargerThanItsSlotsHashBitsReadsTheKeys)
+TEST(CPointerMultiMap, AFullBlockOfKeysInsertedOutOfOrderKeepsEachKeysValuesInOrder)
 {
-    // One shard grown past 2^19 slots places values by their keys' full
-    // hashes; every value stays findable through growth and erasure.
-    constexpr std::size_t kValues = 600000;
-    std::vector<Key> keys(100000);
+    // Every 4-byte key of one block, inserted in a scattered order so that
+    // most insertions land inside the block's array, several values a key;
+    // every value stays findable, in order, through erasure.
+    constexpr std::size_t kKeys = Map::kBlockBytes / sizeof(Key);
+    constexpr std::size_t kValues = 100000;
+    void* storage = std::aligned_alloc(Map::kBlockBytes, Map::kBlockBytes);
+    ASSERT_NE(storage, nullptr);
+    auto* keys = static_cast<Key*>(storage);
     std::vector<Value> values(kValues);
-    Kestrum::GUI::CPointerMultiMapShard<Key, Value, KeyOfValue> shard;
+    Map map;
     Reference reference;
     for (std::size_t i = 0; i < kValues; ++i) {
-        values[i].key = &keys[(i * 7919) % keys.size()];
-        shard.Insert(values[i].key, &values[i]);
+        values[i].key = &keys[(i * 7919) % kKeys];
+        map.Insert(values[i].key, &values[i]);
         reference.emplace(values[i].key, &values[i]);
     }
+    EXPECT_EQ(map.BlockCount(), 1u);
     const auto check = [&](std::size_t stride) {
-        for (std::size_t k = 0; k < keys.size(); k += stride) {
-            std::vector<Value*> found;
-            shard.ForEach(&keys[k], [&](Value* value) { found.push_back(value); });
-            ASSERT_EQ(found, ValuesOf(reference, &keys[k])) << "key " << k;
-        }
+        for (std::size_t k = 0; k < kKeys; k += stride)
+            ASSERT_EQ(ValuesOf(map, &keys[k]), ValuesOf(reference, &keys[k])) << "key " << k;
     };
-    check(97);
+    check(7);
     for (std::size_t i = 0; i < kValues; i += 2) {
         bool last = false;
-        ASSERT_TRUE(shard.Erase(values[i].key, &values[i], last));
+        ASSERT_TRUE(map.Erase(values[i].key, &values[i], last));
         EraseFromReference(reference, &values[i]);
+        ASSERT_EQ(last, reference.count(values[i].key) == 0);
     }
-    EXPECT_EQ(shard.Size(), reference.size());
-    check(89);
+    EXPECT_EQ(map.Size(), reference.size());
+    check(5);
+    for (std::size_t k = 0; k < kKeys; ++k)
+        map.EraseKey(&keys[k]);
+    EXPECT_EQ(map.Size(), 0u);
+    EXPECT_EQ(map.BlockCount(), 0u);
+    std::free(storage);
 }
 
 // Sweeping out a share of the values at once, in a sharded map and in one
@@ -247,6 +248,6 @@ TEST(CPointerMultiMap, EraseIfLeavesExactlyTheRestInOrder)
     };
     Map map;
     sweep(map, 20000, 300);
-    Kestrum::GUI::CPointerMultiMapShard<Key, Value, KeyOfValue> largeShard;
-    sweep(largeShard, 450000, 60000);
+    Map large;
+    sweep(large, 450000, 60000);
 }

@@ -1,51 +1,77 @@
-// CPointerMultiMap: values grouped by a key pointer that each value carries
-// (read through KeyOf), several values per key, in one open-addressing table
-// (linear probing, backward-shift deletion; it fills to three quarters and
-// grows by half). A slot is 8 bytes: the value's
-// address and 19 bits of its key's hash. The hash bits pick the slot a value
-// belongs in and rule out almost every other key without reading the value,
-// so a lookup reads a value only when its key is very likely the one sought.
+// CPointerMultiMap: values grouped by a key pointer, several values per key,
+// for the object registry (object → its grid items).
 //
-// Contract: a value is in the map at most once, its key is KeyOf(value) and
-// does not change while it is in, and it stays alive while it is in. Values are 8-byte aligned addresses below 2^48 (user space
-// on 64-bit Linux); others are refused with std::invalid_argument.
+// Keys are grouped by the 16 KiB block of the address space they lie in. A
+// block's pairs sit in one array sorted by the key's offset in the block; a
+// pair is 8 bytes, the key's 14-bit offset above the value's address, so
+// nothing is read through a pointer to compare keys. Objects made one after
+// another lie side by side (a pool's block, the heap's next bytes), so a walk
+// that asks for them in the order they were made reads one array front to
+// back instead of a random slot of a table that outgrows the caches; the
+// cost of a lookup is one small directory probe and a search in one block's
+// array, whatever the map's size. Objects of one size in a pool are evenly
+// spaced, so the search starts where the key's offset says and mostly ends
+// there.
 //
-// The table is split into 64 by hash, so growing re-inserts at most a 64th
-// of the values at a time.
+// Contract: a value is in the map at most once under a given key, and its
+// address is 8-byte aligned and below 2^48 (user space on 64-bit Linux);
+// others are refused with std::invalid_argument. Values are never read:
+// one may be gone while it is still in the map.
 //
-// The values of one key are visited in the order they were inserted: they
-// sit in the probe run of their key's home slot, an insertion takes the
-// first free slot after the whole run, deletion shifts later members back
-// without reordering them, and growing re-inserts each run from its start.
+// The values of one key are visited in the order they were inserted: an
+// insertion goes after the key's last value, erasure closes the gap.
 #pragma once
 
-#include <array>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
-#include <vector>
 
 #include "gui/grid/detail/PointerHash.h"
 
 namespace Kestrum::GUI {
 
-template <class K, class V, class KeyOf>
-class CPointerMultiMapShard {
+template <class K, class V>
+class CPointerMultiMap {
 public:
+    CPointerMultiMap() = default;
+    ~CPointerMultiMap() { Reset(); }
+    CPointerMultiMap(const CPointerMultiMap&) = delete;
+    CPointerMultiMap& operator=(const CPointerMultiMap&) = delete;
+
     // True when the value is its key's first.
     bool Insert(const K* key, V* value)
     {
-        const std::uint64_t slot = Pack(key, value);
-        if ((m_count + 1) * 4 > m_slots.size() * 3)
-            Grow();
+        const std::uint64_t pair = Pack(key, value);
+        const std::uint32_t offset = OffsetOf(pair);
+        const std::uint64_t block = BlockOf(key);
+        std::size_t entry = Find(block);
+        if (entry == kNone)
+            entry = AddEntry(block);
+        Bucket*& bucket = m_directory[entry].bucket;
+        const std::uint32_t n = bucket->count;
+        // Objects made in order mostly land after the block's last key.
+        std::uint32_t at = n;
         bool first = true;
-        std::size_t i = HomeOf(slot, key);
-        for (; m_slots[i]; i = Next(i))
-            first = first && !HasKey(m_slots[i], slot, key);
-        m_slots[i] = slot;
+        if (n != 0 && OffsetOf(bucket->Pairs()[n - 1]) >= offset) {
+            const std::uint32_t begin = LowerBound(*bucket, offset);
+            at = begin;
+            while (at < n && OffsetOf(bucket->Pairs()[at]) == offset)
+                ++at;
+            first = at == begin;
+        }
+        InsertAt(bucket, at, pair);
         ++m_count;
         return first;
+    }
+
+    bool Erase(const K* key, const V* value)
+    {
+        bool last = false;
+        return Erase(key, value, last);
     }
 
     // Erases the value; false when it is not there. `last`: no other value
@@ -53,205 +79,97 @@ public:
     bool Erase(const K* key, const V* value, bool& last)
     {
         last = true;
-        if (m_slots.empty())
+        const std::uint64_t pair = Pack(key, value);
+        const std::size_t entry = Find(BlockOf(key));
+        if (entry == kNone)
             return false;
-        const std::uint64_t slot = Pack(key, value);
-        std::size_t found = m_slots.size();
-        for (std::size_t i = HomeOf(slot, key); m_slots[i]; i = Next(i)) {
-            if (m_slots[i] == slot)
+        Bucket& bucket = *m_directory[entry].bucket;
+        const std::uint32_t offset = OffsetOf(pair);
+        std::uint32_t found = bucket.count;
+        std::uint32_t values = 0;
+        for (std::uint32_t i = LowerBound(bucket, offset); i < bucket.count && OffsetOf(bucket.Pairs()[i]) == offset; ++i) {
+            ++values;
+            if (bucket.Pairs()[i] == pair)
                 found = i;
-            else if (HasKey(m_slots[i], slot, key))
-                last = false;
         }
-        if (found == m_slots.size())
+        if (found == bucket.count)
             return false;
-        EraseAt(found);
+        last = values == 1;
+        EraseRange(entry, found, found + 1);
         return true;
     }
 
     // Erases every value of the key.
     void EraseKey(const K* key)
     {
-        if (m_slots.empty())
+        const std::size_t entry = Find(BlockOf(key));
+        if (entry == kNone)
             return;
-        const std::uint64_t probe = ProbeOf(key);
-        std::size_t i = HomeOf(probe, key);
-        while (m_slots[i]) {
-            if (HasKey(m_slots[i], probe, key))
-                EraseAt(i); // a later value may have moved into slot i
-            else
-                i = Next(i);
-        }
+        const Bucket& bucket = *m_directory[entry].bucket;
+        const std::uint32_t offset = OffsetOf(Pack(key, nullptr, false));
+        const std::uint32_t begin = LowerBound(bucket, offset);
+        std::uint32_t end = begin;
+        while (end < bucket.count && OffsetOf(bucket.Pairs()[end]) == offset)
+            ++end;
+        if (end != begin)
+            EraseRange(entry, begin, end);
     }
 
     // Erases every value `dying(value)` answers true for, reading no value
-    // itself, and shrinks the table to what is left: one pass over the
-    // slots, for removing a large share of the map at once. The values of a
-    // key keep their order.
+    // itself: one pass over every block's array, for removing a large share
+    // of the map at once. The values of a key keep their order.
     template <class Dying> void EraseIf(Dying&& dying)
     {
-        if (m_slots.empty())
+        if (m_capacity == 0)
             return;
-        std::size_t start = 0;
-        while (m_slots[start])
-            ++start;
-        std::vector<std::uint64_t> kept;
-        for (std::size_t n = 0; n < m_slots.size(); ++n) {
-            const std::uint64_t slot = m_slots[(start + n) % m_slots.size()];
-            if (slot && !dying(ValueOf(slot)))
-                kept.push_back(slot);
+        for (std::size_t d = 0; d < m_capacity; ++d) {
+            Bucket*& bucket = m_directory[d].bucket;
+            if (!bucket)
+                continue;
+            std::uint32_t kept = 0;
+            for (std::uint32_t i = 0; i < bucket->count; ++i)
+                if (!dying(ValueOf(bucket->Pairs()[i])))
+                    bucket->Pairs()[kept++] = bucket->Pairs()[i];
+            m_count -= bucket->count - kept;
+            bucket->count = kept;
+            if (kept == 0) {
+                FreeBucket(bucket);
+                bucket = nullptr;
+                m_directory[d].block = kNoBlock;
+                --m_blocks;
+            } else if (kept < bucket->capacity / 2) {
+                bucket = Resized(bucket, kept);
+            }
         }
-        if (kept.size() == m_count)
-            return;
-        std::vector<std::uint64_t>().swap(m_slots);
-        m_count = 0;
-        if (kept.empty())
-            return;
-        std::size_t size = 16;
-        while ((kept.size() + 1) * 4 > size * 3)
-            size += size / 2;
-        m_slots.assign(size, 0);
-        // In run order from a free slot, as Grow re-inserts.
-        for (const std::uint64_t slot : kept) {
-            std::size_t i = HomeOfSlot(slot);
-            while (m_slots[i])
-                i = Next(i);
-            m_slots[i] = slot;
-        }
-        m_count = kept.size();
+        // The directory is rebuilt without the emptied blocks' entries.
+        Rehash(m_capacity);
     }
 
     // Calls fn(value) for each value of the key in insertion order; fn must
     // not change the map.
     template <class Fn> void ForEach(const K* key, Fn&& fn) const
     {
-        if (m_slots.empty())
+        const Bucket* bucket = FindBucket(BlockOf(key));
+        if (!bucket)
             return;
-        const std::uint64_t probe = ProbeOf(key);
-        for (std::size_t i = HomeOf(probe, key); m_slots[i]; i = Next(i))
-            if (HasKey(m_slots[i], probe, key))
-                fn(ValueOf(m_slots[i]));
+        const std::uint32_t offset = OffsetOf(Pack(key, nullptr, false));
+        for (std::uint32_t i = LowerBound(*bucket, offset); i < bucket->count && OffsetOf(bucket->Pairs()[i]) == offset; ++i)
+            fn(ValueOf(bucket->Pairs()[i]));
     }
 
-    // Compares addresses and hash bits only: `value` may be gone.
     bool Contains(const K* key, const V* value) const
     {
-        if (m_slots.empty())
+        const std::uint64_t pair = Pack(key, value);
+        const Bucket* bucket = FindBucket(BlockOf(key));
+        if (!bucket)
             return false;
-        const std::uint64_t slot = Pack(key, value);
-        for (std::size_t i = HomeOf(slot, key); m_slots[i]; i = Next(i))
-            if (m_slots[i] == slot)
+        const std::uint32_t offset = OffsetOf(pair);
+        for (std::uint32_t i = LowerBound(*bucket, offset); i < bucket->count && OffsetOf(bucket->Pairs()[i]) == offset; ++i)
+            if (bucket->Pairs()[i] == pair)
                 return true;
         return false;
     }
 
-    std::size_t Size() const noexcept { return m_count; }
-
-private:
-    static constexpr int kTagShift = 45;
-    static constexpr std::uint64_t kAddressMask = (std::uint64_t{1} << kTagShift) - 1;
-    static constexpr std::size_t kTagSlots = std::size_t{1} << (64 - kTagShift);
-
-    // A slot with only the key's hash bits: what a slot of that key starts with.
-    static std::uint64_t ProbeOf(const K* key) noexcept { return PointerHash(key) << kTagShift; }
-    static std::uint64_t Pack(const K* key, const V* value)
-    {
-        const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(value));
-        if (!value || address % 8 != 0 || (address >> 3) > kAddressMask)
-            throw std::invalid_argument("pointer map: value address out of range");
-        return ProbeOf(key) | address >> 3;
-    }
-    static V* ValueOf(std::uint64_t slot) noexcept
-    {
-        return reinterpret_cast<V*>(static_cast<std::uintptr_t>((slot & kAddressMask) << 3));
-    }
-    // The slot's value belongs to `key`, whose probe bits are `probe`; the
-    // value is read only when the hash bits agree.
-    static bool HasKey(std::uint64_t slot, std::uint64_t probe, const K* key) noexcept
-    {
-        return (slot >> kTagShift) == (probe >> kTagShift) && KeyOf()(ValueOf(slot)) == key;
-    }
-    // The home slot scales the hash bits kept in the slot to the table's
-    // size, so a table can grow by half instead of doubling; a table larger
-    // than those bits can address uses the key's full hash.
-    std::size_t HomeOf(std::uint64_t tagged, const K* key) const noexcept
-    {
-        const std::uint64_t size = m_slots.size();
-        if (size <= kTagSlots)
-            return static_cast<std::size_t>(((tagged >> kTagShift) * size) >> (64 - kTagShift));
-        return static_cast<std::size_t>(((PointerHash(key) & 0xFFFFFFFFu) * size) >> 32);
-    }
-    // The home of a stored value: its key is read only in such a large table.
-    std::size_t HomeOfSlot(std::uint64_t slot) const noexcept
-    {
-        return HomeOf(slot, m_slots.size() <= kTagSlots ? nullptr : KeyOf()(ValueOf(slot)));
-    }
-    std::size_t Next(std::size_t i) const noexcept { return i + 1 == m_slots.size() ? 0 : i + 1; }
-
-    void EraseAt(std::size_t i)
-    {
-        std::size_t gap = i;
-        for (std::size_t j = Next(i); m_slots[j]; j = Next(j)) {
-            const std::size_t home = HomeOfSlot(m_slots[j]);
-            const bool movable = gap <= j ? (home <= gap || home > j) : (home <= gap && home > j);
-            if (movable) {
-                m_slots[gap] = m_slots[j];
-                gap = j;
-            }
-        }
-        m_slots[gap] = 0;
-        --m_count;
-    }
-
-    void Grow()
-    {
-        std::vector<std::uint64_t> old;
-        old.swap(m_slots);
-        m_slots.assign(old.empty() ? 16 : old.size() + old.size() / 2, 0);
-        if (old.empty())
-            return;
-        // Start after a free slot so that every probe run is re-inserted
-        // from its first member: values of a key keep their order.
-        std::size_t start = 0;
-        while (old[start])
-            ++start;
-        for (std::size_t n = 0; n < old.size(); ++n) {
-            const std::uint64_t slot = old[(start + n) % old.size()];
-            if (!slot)
-                continue;
-            std::size_t i = HomeOfSlot(slot);
-            while (m_slots[i])
-                i = Next(i);
-            m_slots[i] = slot;
-        }
-    }
-
-    std::vector<std::uint64_t> m_slots; // 0: free
-    std::size_t m_count = 0;
-};
-
-template <class K, class V, class KeyOf>
-class CPointerMultiMap {
-public:
-    // True when the value is its key's first. `key` is KeyOf(value).
-    bool Insert(const K* key, V* value) { return ShardOf(key).Insert(key, value); }
-    bool Erase(const K* key, const V* value)
-    {
-        bool last = false;
-        return Erase(key, value, last);
-    }
-    // Erases the value; `last`: no other value of the key remains.
-    bool Erase(const K* key, const V* value, bool& last) { return ShardOf(key).Erase(key, value, last); }
-    void EraseKey(const K* key) { ShardOf(key).EraseKey(key); }
-    // Erases every value `dying(value)` answers true for, shard by shard.
-    template <class Dying> void EraseIf(Dying&& dying)
-    {
-        for (auto& shard : m_shards)
-            shard.EraseIf(dying);
-    }
-    template <class Fn> void ForEach(const K* key, Fn&& fn) const { ShardOf(key).ForEach(key, std::forward<Fn>(fn)); }
-    // Reads no value: `value` may have been destroyed since it was erased.
-    bool Contains(const K* key, const V* value) const { return ShardOf(key).Contains(key, value); }
     std::size_t Count(const K* key) const
     {
         std::size_t count = 0;
@@ -260,24 +178,238 @@ public:
     }
     bool ContainsKey(const K* key) const
     {
-        bool found = false;
-        ForEach(key, [&](V*) { found = true; });
-        return found;
+        const Bucket* bucket = FindBucket(BlockOf(key));
+        if (!bucket)
+            return false;
+        const std::uint32_t offset = OffsetOf(Pack(key, nullptr, false));
+        const std::uint32_t at = LowerBound(*bucket, offset);
+        return at < bucket->count && OffsetOf(bucket->Pairs()[at]) == offset;
     }
-    std::size_t Size() const noexcept
-    {
-        std::size_t size = 0;
-        for (const auto& shard : m_shards)
-            size += shard.Size();
-        return size;
-    }
+    std::size_t Size() const noexcept { return m_count; }
+    // Blocks of the address space holding keys, for tests and benchmarks.
+    std::size_t BlockCount() const noexcept { return m_blocks; }
+    // The span of addresses whose keys share an array.
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 14;
 
 private:
-    static std::size_t ShardIndex(const K* key) { return PointerShard(key); }
-    CPointerMultiMapShard<K, V, KeyOf>& ShardOf(const K* key) { return m_shards[ShardIndex(key)]; }
-    const CPointerMultiMapShard<K, V, KeyOf>& ShardOf(const K* key) const { return m_shards[ShardIndex(key)]; }
+    static constexpr int kOffsetShift = 48;
+    static constexpr int kBlockShift = 14;
+    static_assert(kBlockBytes == std::size_t{1} << kBlockShift);
+    static constexpr std::uint64_t kAddressMask = (std::uint64_t{1} << kOffsetShift) - 1;
+    static constexpr std::uint64_t kNoBlock = ~std::uint64_t{0};
+    static constexpr std::size_t kNone = ~std::size_t{0};
 
-    std::array<CPointerMultiMapShard<K, V, KeyOf>, kPointerTableShards> m_shards;
+    // One block's pairs, sorted by the key's offset, follow the header.
+    struct Bucket {
+        std::uint32_t count;
+        std::uint32_t capacity;
+        std::uint64_t* Pairs() noexcept { return reinterpret_cast<std::uint64_t*>(this + 1); }
+        const std::uint64_t* Pairs() const noexcept { return reinterpret_cast<const std::uint64_t*>(this + 1); }
+    };
+    static_assert(sizeof(Bucket) == 8);
+    struct Entry {
+        std::uint64_t block = kNoBlock;
+        Bucket* bucket = nullptr;
+    };
+
+    static std::uint64_t AddressOf(const void* pointer) noexcept
+    {
+        return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pointer));
+    }
+    static std::uint64_t BlockOf(const K* key) noexcept { return AddressOf(key) >> kBlockShift; }
+    static std::uint64_t Pack(const K* key, const V* value, bool check = true)
+    {
+        const std::uint64_t address = AddressOf(value);
+        if (check && (!value || address % 8 != 0 || (address >> 3) > kAddressMask))
+            throw std::invalid_argument("pointer map: value address out of range");
+        const std::uint64_t offset = AddressOf(key) & ((std::uint64_t{1} << kBlockShift) - 1);
+        return offset << kOffsetShift | address >> 3;
+    }
+    static std::uint32_t OffsetOf(std::uint64_t pair) noexcept { return static_cast<std::uint32_t>(pair >> kOffsetShift); }
+    static V* ValueOf(std::uint64_t pair) noexcept
+    {
+        return reinterpret_cast<V*>(static_cast<std::uintptr_t>((pair & kAddressMask) << 3));
+    }
+
+    // The first pair whose offset is not below `offset`. The search starts
+    // where an even spread of the block's keys would put it and gallops
+    // outwards, so evenly spaced objects are found in a probe or two.
+    static std::uint32_t LowerBound(const Bucket& bucket, std::uint32_t offset) noexcept
+    {
+        const std::uint32_t n = bucket.count;
+        if (n == 0)
+            return 0;
+        const std::uint64_t* pairs = bucket.Pairs();
+        std::uint32_t guess = static_cast<std::uint32_t>((std::uint64_t{offset} * n) >> kBlockShift);
+        std::uint32_t lo = 0;
+        std::uint32_t hi = n;
+        if (OffsetOf(pairs[guess]) < offset) {
+            std::uint32_t below = guess; // pairs[below] < offset
+            std::uint32_t step = 1;
+            while (below + step < n && OffsetOf(pairs[below + step]) < offset) {
+                below += step;
+                step *= 2;
+            }
+            lo = below + 1;
+            hi = std::min(n, below + step);
+        } else {
+            std::uint32_t atOrAbove = guess; // pairs[atOrAbove] >= offset
+            std::uint32_t step = 1;
+            while (atOrAbove >= step && OffsetOf(pairs[atOrAbove - step]) >= offset) {
+                atOrAbove -= step;
+                step *= 2;
+            }
+            hi = atOrAbove;
+            lo = atOrAbove >= step ? atOrAbove - step + 1 : 0;
+        }
+        return static_cast<std::uint32_t>(
+            std::lower_bound(pairs + lo, pairs + hi, offset,
+                             [](std::uint64_t pair, std::uint32_t sought) { return OffsetOf(pair) < sought; }) -
+            pairs);
+    }
+
+    static Bucket* NewBucket(std::uint32_t capacity)
+    {
+        void* memory = ::operator new(sizeof(Bucket) + sizeof(std::uint64_t) * capacity);
+        auto* bucket = static_cast<Bucket*>(memory);
+        bucket->count = 0;
+        bucket->capacity = capacity;
+        return bucket;
+    }
+    static void FreeBucket(Bucket* bucket) noexcept { ::operator delete(bucket); }
+    static Bucket* Resized(Bucket* bucket, std::uint32_t capacity)
+    {
+        Bucket* resized = NewBucket(capacity);
+        resized->count = bucket->count;
+        std::memcpy(resized->Pairs(), bucket->Pairs(), sizeof(std::uint64_t) * bucket->count);
+        FreeBucket(bucket);
+        return resized;
+    }
+
+    // Grows by an eighth: a block of small objects holds hundreds of keys,
+    // and slack is paid per key.
+    static void InsertAt(Bucket*& bucket, std::uint32_t at, std::uint64_t pair)
+    {
+        if (bucket->count == bucket->capacity) {
+            if (bucket->capacity == UINT32_MAX)
+                throw std::length_error("pointer map: a block holds too many values");
+            const std::uint64_t grown = std::uint64_t{bucket->capacity} + std::max<std::uint32_t>(4, bucket->capacity / 8);
+            bucket = Resized(bucket, static_cast<std::uint32_t>(std::min<std::uint64_t>(grown, UINT32_MAX)));
+        }
+        std::memmove(bucket->Pairs() + at + 1, bucket->Pairs() + at, sizeof(std::uint64_t) * (bucket->count - at));
+        bucket->Pairs()[at] = pair;
+        ++bucket->count;
+    }
+
+    // Erases pairs [begin, end) of the entry's bucket; an emptied block
+    // leaves the directory.
+    void EraseRange(std::size_t entry, std::uint32_t begin, std::uint32_t end)
+    {
+        Bucket*& bucket = m_directory[entry].bucket;
+        std::memmove(bucket->Pairs() + begin, bucket->Pairs() + end, sizeof(std::uint64_t) * (bucket->count - end));
+        bucket->count -= end - begin;
+        m_count -= end - begin;
+        if (bucket->count == 0) {
+            FreeBucket(bucket);
+            bucket = nullptr;
+            RemoveEntry(entry);
+        } else if (bucket->capacity > 16 && bucket->count < bucket->capacity / 4) {
+            bucket = Resized(bucket, bucket->count * 2);
+        }
+    }
+
+    // The directory: block → bucket, open addressing with linear probing,
+    // at most half full.
+    std::size_t HomeOf(std::uint64_t block) const noexcept
+    {
+        return static_cast<std::size_t>(PointerHash(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(block))) &
+                                        (m_capacity - 1));
+    }
+    const Bucket* FindBucket(std::uint64_t block) const noexcept
+    {
+        if (m_capacity == 0)
+            return nullptr;
+        for (std::size_t i = HomeOf(block);; i = (i + 1) & (m_capacity - 1)) {
+            if (m_directory[i].block == block)
+                return m_directory[i].bucket;
+            if (m_directory[i].block == kNoBlock)
+                return nullptr;
+        }
+    }
+    std::size_t Find(std::uint64_t block) const noexcept
+    {
+        if (m_capacity == 0)
+            return kNone;
+        for (std::size_t i = HomeOf(block);; i = (i + 1) & (m_capacity - 1)) {
+            if (m_directory[i].block == block)
+                return i;
+            if (m_directory[i].block == kNoBlock)
+                return kNone;
+        }
+    }
+    // A new block's entry with an empty bucket; its index.
+    std::size_t AddEntry(std::uint64_t block)
+    {
+        if ((m_blocks + 1) * 2 > m_capacity)
+            Rehash(m_capacity == 0 ? 16 : m_capacity * 2);
+        Bucket* bucket = NewBucket(4);
+        std::size_t i = HomeOf(block);
+        while (m_directory[i].block != kNoBlock)
+            i = (i + 1) & (m_capacity - 1);
+        m_directory[i].block = block;
+        m_directory[i].bucket = bucket;
+        ++m_blocks;
+        return i;
+    }
+    // Backward-shift deletion keeps every probe run unbroken.
+    void RemoveEntry(std::size_t i) noexcept
+    {
+        std::size_t gap = i;
+        for (std::size_t j = (i + 1) & (m_capacity - 1); m_directory[j].block != kNoBlock; j = (j + 1) & (m_capacity - 1)) {
+            const std::size_t home = HomeOf(m_directory[j].block);
+            const bool movable = gap <= j ? (home <= gap || home > j) : (home <= gap && home > j);
+            if (movable) {
+                m_directory[gap] = m_directory[j];
+                gap = j;
+            }
+        }
+        m_directory[gap] = Entry{};
+        --m_blocks;
+    }
+    void Rehash(std::size_t capacity)
+    {
+        while (capacity > 16 && m_blocks * 4 < capacity)
+            capacity /= 2;
+        Entry* old = m_directory;
+        const std::size_t oldCapacity = m_capacity;
+        m_directory = new Entry[capacity];
+        m_capacity = capacity;
+        for (std::size_t i = 0; i < oldCapacity; ++i) {
+            if (old[i].block == kNoBlock)
+                continue;
+            std::size_t at = HomeOf(old[i].block);
+            while (m_directory[at].block != kNoBlock)
+                at = (at + 1) & (m_capacity - 1);
+            m_directory[at] = old[i];
+        }
+        delete[] old;
+    }
+    void Reset() noexcept
+    {
+        for (std::size_t i = 0; i < m_capacity; ++i)
+            if (m_directory[i].bucket)
+                FreeBucket(m_directory[i].bucket);
+        delete[] m_directory;
+        m_directory = nullptr;
+        m_capacity = 0;
+        m_blocks = 0;
+        m_count = 0;
+    }
+
+    Entry* m_directory = nullptr;
+    std::size_t m_capacity = 0; // a power of two, or 0
+    std::size_t m_blocks = 0;
+    std::size_t m_count = 0;
 };
 
 } // namespace Kestrum::GUI
