@@ -122,10 +122,15 @@ public:
     {
         if (m_capacity == 0)
             return;
+        // The new directory is the only allocation that may fail, and it is
+        // made before anything changes.
+        Entry* fresh = new Entry[m_capacity];
+        std::size_t blocks = 0;
         for (std::size_t d = 0; d < m_capacity; ++d) {
-            Bucket*& bucket = m_directory[d].bucket;
-            if (!bucket)
+            Entry entry = m_directory[d];
+            if (entry.block == kNoBlock)
                 continue;
+            Bucket* bucket = entry.bucket;
             std::uint32_t kept = 0;
             for (std::uint32_t i = 0; i < bucket->count; ++i)
                 if (!dying(ValueOf(bucket->Pairs()[i])))
@@ -134,15 +139,26 @@ public:
             bucket->count = kept;
             if (kept == 0) {
                 FreeBucket(bucket);
-                bucket = nullptr;
-                m_directory[d].block = kNoBlock;
-                --m_blocks;
-            } else if (kept < bucket->capacity / 2) {
-                bucket = Resized(bucket, kept);
+                continue;
+            }
+            if (kept < bucket->capacity / 2)
+                entry.bucket = ShrunkOrSame(bucket, kept);
+            std::size_t at = HomeOf(entry.block);
+            while (fresh[at].block != kNoBlock)
+                at = (at + 1) & (m_capacity - 1);
+            fresh[at] = entry;
+            ++blocks;
+        }
+        delete[] m_directory;
+        m_directory = fresh;
+        m_blocks = blocks;
+        if (m_capacity > 16 && m_blocks * 4 < m_capacity) {
+            try {
+                Rehash(m_capacity);
+            } catch (const std::bad_alloc&) {
+                // The larger directory serves as well.
             }
         }
-        // The directory is rebuilt without the emptied blocks' entries.
-        Rehash(m_capacity);
     }
 
     // Calls fn(value) for each value of the key in insertion order; fn must
@@ -286,6 +302,17 @@ private:
         return resized;
     }
 
+    // Giving slack back is optional: without memory for the smaller copy the
+    // bucket stays as it is.
+    static Bucket* ShrunkOrSame(Bucket* bucket, std::uint32_t capacity) noexcept
+    {
+        try {
+            return Resized(bucket, capacity);
+        } catch (const std::bad_alloc&) {
+            return bucket;
+        }
+    }
+
     // Grows by an eighth: a block of small objects holds hundreds of keys,
     // and slack is paid per key.
     static void InsertAt(Bucket*& bucket, std::uint32_t at, std::uint64_t pair)
@@ -314,7 +341,7 @@ private:
             bucket = nullptr;
             RemoveEntry(entry);
         } else if (bucket->capacity > 16 && bucket->count < bucket->capacity / 4) {
-            bucket = Resized(bucket, bucket->count * 2);
+            bucket = ShrunkOrSame(bucket, bucket->count * 2);
         }
     }
 
