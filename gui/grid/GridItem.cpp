@@ -61,20 +61,22 @@ CGridItem::~CGridItem()
     if (m_tree)
         GetTree()->Release(this);
     m_tree = nullptr;
-    const std::vector<CGridItem*> children = m_branch ? m_branch->children.TakeAll() : std::vector<CGridItem*>();
+    const std::vector<CGridItem*> children = BranchOf() ? BranchOf()->children.TakeAll() : std::vector<CGridItem*>();
     for (CGridItem* child : children) {
         child->m_parent = nullptr;
         delete child;
     }
     DropEmbeddedControls();
+    delete BranchOf();
+    m_link = 0;
 }
 
 IEmbeddedControl* CGridItem::GetEmbeddedControl(Common::FieldId field) const
 {
-    if (!m_branch || !m_branch->embedded)
+    if (!BranchOf() || !BranchOf()->embedded)
         return nullptr;
-    const auto it = m_branch->embedded->find(field);
-    return it == m_branch->embedded->end() ? nullptr : it->second;
+    const auto it = BranchOf()->embedded->find(field);
+    return it == BranchOf()->embedded->end() ? nullptr : it->second;
 }
 
 bool CGridItem::SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* control)
@@ -90,13 +92,13 @@ bool CGridItem::SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* cont
 
 bool CGridItem::RemoveEmbeddedControl(Common::FieldId field)
 {
-    if (!m_branch || !m_branch->embedded)
+    if (!BranchOf() || !BranchOf()->embedded)
         return false;
-    const auto it = m_branch->embedded->find(field);
-    if (it == m_branch->embedded->end())
+    const auto it = BranchOf()->embedded->find(field);
+    if (it == BranchOf()->embedded->end())
         return false;
     IEmbeddedControl* control = it->second;
-    m_branch->embedded->erase(it);
+    BranchOf()->embedded->erase(it);
     control->OnDetached();
     if (control->IsAutoDelete())
         delete control;
@@ -109,7 +111,7 @@ void CGridItem::NotifyEmbeddedControls(bool shown)
         return;
     // A control may take itself out while told: walk a copy.
     std::vector<IEmbeddedControl*> controls;
-    for (const auto& entry : *m_branch->embedded)
+    for (const auto& entry : *BranchOf()->embedded)
         controls.push_back(entry.second);
     for (IEmbeddedControl* control : controls)
         control->OnRowShown(shown);
@@ -117,9 +119,9 @@ void CGridItem::NotifyEmbeddedControls(bool shown)
 
 void CGridItem::DropEmbeddedControls()
 {
-    if (!m_branch || !m_branch->embedded)
+    if (!BranchOf() || !BranchOf()->embedded)
         return;
-    const std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> map = std::move(m_branch->embedded);
+    const std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> map = std::move(BranchOf()->embedded);
     for (const auto& [field, control] : *map) {
         control->OnDetached();
         if (control->IsAutoDelete())
@@ -159,7 +161,7 @@ const Common::CValue& CGridItem::GetLaterSortKey(int level) const
 {
     if (level < 0 || level >= KeyCount())
         return EmptyValue();
-    return level == 0 ? m_firstKey : m_branch->moreKeys[static_cast<std::size_t>(level - 1)];
+    return level == 0 ? m_firstKey : BranchOf()->moreKeys[static_cast<std::size_t>(level - 1)];
 }
 
 void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
@@ -167,9 +169,9 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
     // Keys are held only for the levels in use.
     const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(levels.size(), kMaxSortLevels));
     if (count <= 1) {
-        if (m_branch)
-            m_branch->moreKeys.reset();
-    } else if (count != KeyCount() || !m_branch || !m_branch->moreKeys) {
+        if (BranchOf())
+            BranchOf()->moreKeys.reset();
+    } else if (count != KeyCount() || !BranchOf() || !BranchOf()->moreKeys) {
         GetBranch().moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
     }
     SetKeyCount(count);
@@ -178,14 +180,14 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
     };
     m_firstKey = count > 0 ? keyOf(0) : Common::CValue();
     for (std::size_t level = 1; level < count; ++level)
-        m_branch->moreKeys[level - 1] = keyOf(level);
+        BranchOf()->moreKeys[level - 1] = keyOf(level);
 }
 
 constinit const CChildArray CGridItem::s_noChildren;
 
 void CGridItem::SettleChildren() const
 {
-    CChildArray& children = m_branch->children;
+    CChildArray& children = BranchOf()->children;
     CItemTree* tree = GetTree();
     if (tree)
         MergeChildTail(children, tree->GetSortLevels());
@@ -195,9 +197,12 @@ void CGridItem::SettleChildren() const
 
 CGridItem::Branch& CGridItem::GetBranch()
 {
-    if (!m_branch)
-        m_branch = std::make_unique<Branch>();
-    return *m_branch;
+    if (Branch* branch = BranchOf())
+        return *branch;
+    auto* branch = new Branch;
+    branch->rowLeaf = reinterpret_cast<void*>(m_link);
+    m_link = reinterpret_cast<std::uintptr_t>(branch) | kBranchTag;
+    return *branch;
 }
 
 ChangeStamps& CGridItem::Stamps()

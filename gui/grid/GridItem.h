@@ -72,30 +72,30 @@ public:
     CGridItem* GetParent() const noexcept { return m_parent; }
     // Read by the dispatcher on other threads: the tree pointer is atomic.
     CItemTree* GetTree() const noexcept { return m_tree.load(std::memory_order_acquire); }
-    bool HasRow() const noexcept { return m_leaf != nullptr; }
+    bool HasRow() const noexcept { return RowLeaf() != nullptr; }
     // The children in order: an unsorted tail waiting under a collapsed
     // folder is merged in first.
     const CChildArray& GetChildren() const
     {
-        if (!m_branch)
+        if (!BranchOf())
             return s_noChildren;
-        if (m_branch->children.Tail() != 0)
+        if (BranchOf()->children.Tail() != 0)
             SettleChildren();
-        return m_branch->children;
+        return BranchOf()->children;
     }
     // Counts that need no order: they leave a tail waiting.
-    std::size_t GetChildCount() const noexcept { return m_branch ? m_branch->children.size() : 0; }
+    std::size_t GetChildCount() const noexcept { return BranchOf() ? BranchOf()->children.size() : 0; }
     bool HasChildItems() const noexcept { return GetChildCount() != 0; }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
     int GetRowHeight() const noexcept { return m_rowHeight; }
     // Heights are kept in 16 bits (at most 32767 pixels).
     void SetRowHeight(int height) noexcept { m_rowHeight = ClampHeight(height); }
-    int GetVisibleDescendantCount() const noexcept { return m_branch ? m_branch->visibleDescendants : 0; }
+    int GetVisibleDescendantCount() const noexcept { return BranchOf() ? BranchOf()->visibleDescendants : 0; }
     // Under a row match (CGridRows::SetRowMatch): whether the item matched,
     // and how many items below it did.
     bool IsMatched() const noexcept { return (m_flags & FlagMatched) != 0; }
-    int GetMatchesBelow() const noexcept { return m_branch ? m_branch->matchesBelow : 0; }
+    int GetMatchesBelow() const noexcept { return BranchOf() ? BranchOf()->matchesBelow : 0; }
     // Depth: -1 for a root, 0 for its children.
     int GetLevel() const;
     bool IsDescendantOf(const CGridItem* ancestor) const;
@@ -110,13 +110,13 @@ public:
     void RefreshSortKeys(const std::vector<CSortInfo>& levels);
 
     // Change stamps, created on the first change.
-    ChangeStamps* GetStamps() const noexcept { return m_branch ? m_branch->stamps.get() : nullptr; }
+    ChangeStamps* GetStamps() const noexcept { return BranchOf() ? BranchOf()->stamps.get() : nullptr; }
     ChangeStamps& Stamps();
 
     // Controls attached to the item's cells, by field id (not for -1 and -2).
     // The item does not own them beyond the IAutoDelete rule: taking one out,
     // or destroying the item, deletes those that answer true.
-    bool HasEmbeddedControls() const noexcept { return m_branch && m_branch->embedded && !m_branch->embedded->empty(); }
+    bool HasEmbeddedControls() const noexcept { return BranchOf() && BranchOf()->embedded && !BranchOf()->embedded->empty(); }
     IEmbeddedControl* GetEmbeddedControl(Common::FieldId field) const;
     // False for a null control, the ids -1 and -2, or a cell that has one.
     bool SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* control);
@@ -151,8 +151,8 @@ private:
     void AddVisibleDescendants(int delta) { GetBranch().visibleDescendants += delta; }
     void ClearVisibleDescendants() noexcept
     {
-        if (m_branch)
-            m_branch->visibleDescendants = 0;
+        if (BranchOf())
+            BranchOf()->visibleDescendants = 0;
     }
 
     const Common::CValue& GetLaterSortKey(int level) const;
@@ -164,6 +164,7 @@ private:
     // What leaves, most items of a large tree, do without: children, the
     // count of rows shown below, keys beyond the first level, change stamps.
     struct Branch {
+        void* rowLeaf = nullptr; // the item's row's leaf: the word it took holds the branch
         CChildArray children;
         int visibleDescendants = 0;
         int matchesBelow = 0;
@@ -173,6 +174,24 @@ private:
     };
     void DropEmbeddedControls();
     Branch& GetBranch();
+    static constexpr std::uintptr_t kBranchTag = 1;
+    Branch* BranchOf() const noexcept
+    {
+        return (m_link & kBranchTag) ? reinterpret_cast<Branch*>(m_link & ~kBranchTag) : nullptr;
+    }
+    void* RowLeaf() const noexcept
+    {
+        if (Branch* branch = BranchOf())
+            return branch->rowLeaf;
+        return reinterpret_cast<void*>(m_link);
+    }
+    void SetRowLeaf(void* leaf) noexcept
+    {
+        if (Branch* branch = BranchOf())
+            branch->rowLeaf = leaf;
+        else
+            m_link = reinterpret_cast<std::uintptr_t>(leaf);
+    }
     // The children to change; makes the branch when the item has none.
     CChildArray& Children()
     {
@@ -182,19 +201,22 @@ private:
         return branch.children;
     }
     // The children as stored, tail included, for walks that need no order.
-    const CChildArray& StoredChildren() const noexcept { return m_branch ? m_branch->children : s_noChildren; }
+    const CChildArray& StoredChildren() const noexcept { return BranchOf() ? BranchOf()->children : s_noChildren; }
     // Merges the unsorted tail into its place by the tree's sort levels.
     void SettleChildren() const;
     static const CChildArray s_noChildren; // what a leaf shows as its children
 
     // A large tree holds one item per row, so the members are ordered to
-    // pack into 56 bytes: the first sort key is inline and the members after
+    // pack into 48 bytes: the first sort key is inline and the members after
     // it sit in its tail padding.
     Common::CDataObject* m_object = nullptr;
-    void* m_leaf = nullptr; // the row-list leaf holding the item's row; null without a row
+    // The row-list leaf holding the item's row (null without a row) and the
+    // branch share one word: a leaf item, most items of a large tree, keeps
+    // its row's leaf there; once the item has a branch the word points at it,
+    // tagged with the low bit, and the branch keeps the row's leaf.
+    std::uintptr_t m_link = 0;
     CGridItem* m_parent = nullptr;
     std::atomic<CItemTree*> m_tree;
-    std::unique_ptr<Branch> m_branch;
     [[no_unique_address]] Common::CValue m_firstKey;
     std::uint8_t m_flags = 0;
     std::int16_t m_rowHeight = 14;
@@ -202,7 +224,7 @@ private:
 };
 
 #if defined(__GNUC__) && defined(__x86_64__)
-static_assert(sizeof(CGridItem) <= 56, "a grid item packs into 56 bytes");
+static_assert(sizeof(CGridItem) <= 48, "a grid item packs into 48 bytes");
 #endif
 
 // Sorts the last children.Tail() children (stable) and merges them into the

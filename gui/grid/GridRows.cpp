@@ -341,8 +341,8 @@ void CGridRows::ClearTree(CItemTree& tree)
     while (!stack.empty()) {
         CGridItem* member = stack.back();
         stack.pop_back();
-        if (member->m_branch) {
-            CChildArray& below = member->m_branch->children;
+        if (member->BranchOf()) {
+            CChildArray& below = member->BranchOf()->children;
             stack.insert(stack.end(), below.rbegin(), below.rend());
             below.clear();
         }

@@ -101,9 +101,9 @@ CGridItem* CRowList::At(int index) const
 
 int CRowList::IndexOf(const CGridItem* item) const
 {
-    if (!item || !item->m_leaf)
+    if (!item || !item->RowLeaf())
         return -1;
-    const auto* leaf = static_cast<const Leaf*>(item->m_leaf);
+    const auto* leaf = static_cast<const Leaf*>(item->RowLeaf());
     const auto found = std::find(leaf->items.begin(), leaf->items.end(), item);
     if (found == leaf->items.end())
         return -1;
@@ -131,7 +131,7 @@ void CRowList::InsertOne(int index, CGridItem* item)
     ++m_version;
     Leaf* leaf = FindLeaf(index);
     leaf->items.insert(leaf->items.begin() + index, item);
-    item->m_leaf = leaf;
+    item->SetRowLeaf(leaf);
     AddCount(leaf, 1);
     if (leaf->items.size() > kLeafMax)
         SplitLeaf(leaf);
@@ -140,14 +140,14 @@ void CRowList::InsertOne(int index, CGridItem* item)
 void CRowList::InsertAfter(const CGridItem* anchor, CGridItem* item)
 {
     ++m_version;
-    Leaf* leaf = anchor ? static_cast<Leaf*>(anchor->m_leaf) : nullptr;
+    Leaf* leaf = anchor ? static_cast<Leaf*>(anchor->RowLeaf()) : nullptr;
     if (!leaf) {
         InsertOne(0, item);
         return;
     }
     const auto found = std::find(leaf->items.begin(), leaf->items.end(), anchor);
     leaf->items.insert(found == leaf->items.end() ? found : found + 1, item);
-    item->m_leaf = leaf;
+    item->SetRowLeaf(leaf);
     AddCount(leaf, 1);
     if (leaf->items.size() > kLeafMax)
         SplitLeaf(leaf);
@@ -192,7 +192,7 @@ void CRowList::BuildNodes(const std::vector<CGridItem*>& items)
         leaf->items.assign(items.begin() + static_cast<std::ptrdiff_t>(first),
                            items.begin() + static_cast<std::ptrdiff_t>(last));
         for (CGridItem* item : leaf->items)
-            item->m_leaf = leaf;
+            item->SetRowLeaf(leaf);
         leaf->count = static_cast<int>(last - first);
         level.push_back(leaf);
     }
@@ -223,7 +223,7 @@ void CRowList::SplitLeaf(Leaf* leaf)
     right->items.assign(leaf->items.begin() + static_cast<std::ptrdiff_t>(half), leaf->items.end());
     leaf->items.resize(half);
     for (CGridItem* item : right->items)
-        item->m_leaf = right;
+        item->SetRowLeaf(right);
     right->count = static_cast<int>(right->items.size());
     leaf->count = static_cast<int>(leaf->items.size());
     if (!leaf->parent) {
@@ -320,7 +320,7 @@ std::vector<CGridItem*> CRowList::Erase(int index, int count)
         const int take = std::min(count, static_cast<int>(leaf->items.size()) - offset);
         auto first = leaf->items.begin() + offset;
         for (auto it = first; it != first + take; ++it) {
-            (*it)->m_leaf = nullptr;
+            (*it)->SetRowLeaf(nullptr);
             removed.push_back(*it);
         }
         leaf->items.erase(first, first + take);
@@ -336,7 +336,7 @@ void CRowList::Clear()
 {
     ++m_version;
     for (CGridItem* item : Items())
-        item->m_leaf = nullptr;
+        item->SetRowLeaf(nullptr);
     m_root.reset(new Leaf);
 }
 
