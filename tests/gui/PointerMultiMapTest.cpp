@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <set>
 #include <stdexcept>
 
 #include "gui/grid/detail/PointerMultiMap.h"
@@ -206,10 +207,11 @@ TEST(CPointerMultiMap, AFullBlockOfKeysInsertedOutOfOrderKeepsEachKeysValuesInOr
     std::free(storage);
 }
 
-// Sweeping out a share of the values at once, in a sharded map and in one
-// shard past the size where slots place values by their keys' full hashes:
-// what is left is exactly the reference's, in order, and the table goes on
-// working (inserts and erases after the sweep).
+// Sweeping out a share of the values at once, in a small map and in one
+// with many values a block: what is left is exactly the reference's, in
+// order, and the map goes on working (inserts and erases after the sweep).
+// A predicate that throws half-way leaves a whole map: the values it
+// condemned are gone, every other one stays.
 TEST(CPointerMultiMap, EraseIfLeavesExactlyTheRestInOrder)
 {
     const auto sweep = [](auto& map, std::size_t valueCount, std::size_t keyCount) {
@@ -250,4 +252,30 @@ TEST(CPointerMultiMap, EraseIfLeavesExactlyTheRestInOrder)
     sweep(map, 20000, 300);
     Map large;
     sweep(large, 450000, 60000);
+
+    std::vector<Key> keys(10);
+    std::vector<Value> values(2000);
+    Map thrown;
+    Reference reference;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i].key = &keys[i % keys.size()];
+        thrown.Insert(values[i].key, &values[i]);
+        reference.emplace(values[i].key, &values[i]);
+    }
+    int asked = 0;
+    std::set<const Value*> condemned;
+    EXPECT_THROW(thrown.EraseIf([&](const Value* value) {
+        if (++asked == 700)
+            throw std::runtime_error("predicate failed");
+        if ((value - values.data()) % 3 != 0)
+            return false;
+        condemned.insert(value);
+        return true;
+    }),
+                 std::runtime_error);
+    std::erase_if(reference, [&](const auto& pair) { return condemned.count(pair.second) != 0; });
+    EXPECT_FALSE(condemned.empty());
+    EXPECT_EQ(thrown.Size(), reference.size());
+    for (Key& key : keys)
+        EXPECT_EQ(ValuesOf(thrown, &key), ValuesOf(reference, &key));
 }

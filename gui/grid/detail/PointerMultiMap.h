@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -56,7 +57,9 @@ public:
         // Objects made in order mostly land after the block's last key.
         std::uint32_t at = n;
         bool first = true;
-        if (n != 0 && OffsetOf(bucket->Pairs()[n - 1]) >= offset) {
+        if (n != 0 && OffsetOf(bucket->Pairs()[n - 1]) == offset) {
+            first = false; // the key's values end the array: the new one goes last
+        } else if (n != 0 && OffsetOf(bucket->Pairs()[n - 1]) > offset) {
             const std::uint32_t begin = LowerBound(*bucket, offset);
             at = begin;
             while (at < n && OffsetOf(bucket->Pairs()[at]) == offset)
@@ -79,6 +82,8 @@ public:
     bool Erase(const K* key, const V* value, bool& last)
     {
         last = true;
+        if (!Holds(value))
+            return false;
         const std::uint64_t pair = Pack(key, value);
         const std::size_t entry = Find(BlockOf(key));
         if (entry == kNone)
@@ -123,8 +128,10 @@ public:
         if (m_capacity == 0)
             return;
         // The new directory is the only allocation that may fail, and it is
-        // made before anything changes.
+        // made before anything changes. Should `dying` throw, the rest is
+        // kept, the map rebuilt whole and the exception passed on.
         Entry* fresh = new Entry[m_capacity];
+        std::exception_ptr failure;
         std::size_t blocks = 0;
         for (std::size_t d = 0; d < m_capacity; ++d) {
             Entry entry = m_directory[d];
@@ -133,7 +140,7 @@ public:
             Bucket* bucket = entry.bucket;
             std::uint32_t kept = 0;
             for (std::uint32_t i = 0; i < bucket->count; ++i)
-                if (!dying(ValueOf(bucket->Pairs()[i])))
+                if (!Dies(dying, ValueOf(bucket->Pairs()[i]), failure))
                     bucket->Pairs()[kept++] = bucket->Pairs()[i];
             m_count -= bucket->count - kept;
             bucket->count = kept;
@@ -159,6 +166,8 @@ public:
                 // The larger directory serves as well.
             }
         }
+        if (failure)
+            std::rethrow_exception(failure);
     }
 
     // Calls fn(value) for each value of the key in insertion order; fn must
@@ -175,6 +184,8 @@ public:
 
     bool Contains(const K* key, const V* value) const
     {
+        if (!Holds(value))
+            return false;
         const std::uint64_t pair = Pack(key, value);
         const Bucket* bucket = FindBucket(BlockOf(key));
         if (!bucket)
@@ -236,10 +247,15 @@ private:
     static std::uint64_t Pack(const K* key, const V* value, bool check = true)
     {
         const std::uint64_t address = AddressOf(value);
-        if (check && (!value || address % 8 != 0 || (address >> 3) > kAddressMask))
+        if (check && !Holds(value))
             throw std::invalid_argument("pointer map: value address out of range");
         const std::uint64_t offset = AddressOf(key) & ((std::uint64_t{1} << kBlockShift) - 1);
         return offset << kOffsetShift | address >> 3;
+    }
+    static bool Holds(const V* value) noexcept
+    {
+        const std::uint64_t address = AddressOf(value);
+        return value && address % 8 == 0 && (address >> kOffsetShift) == 0;
     }
     static std::uint32_t OffsetOf(std::uint64_t pair) noexcept { return static_cast<std::uint32_t>(pair >> kOffsetShift); }
     static V* ValueOf(std::uint64_t pair) noexcept
@@ -300,6 +316,19 @@ private:
         std::memcpy(resized->Pairs(), bucket->Pairs(), sizeof(std::uint64_t) * bucket->count);
         FreeBucket(bucket);
         return resized;
+    }
+
+    // Once `dying` has thrown, every later value is kept unasked.
+    template <class Dying> static bool Dies(Dying& dying, V* value, std::exception_ptr& failure) noexcept
+    {
+        if (failure)
+            return false;
+        try {
+            return dying(value);
+        } catch (...) {
+            failure = std::current_exception();
+            return false;
+        }
     }
 
     // Giving slack back is optional: without memory for the smaller copy the
