@@ -61,22 +61,24 @@ CGridItem::~CGridItem()
     if (m_tree)
         GetTree()->Release(this);
     m_tree = nullptr;
-    const std::vector<CGridItem*> children = BranchOf() ? BranchOf()->children.TakeAll() : std::vector<CGridItem*>();
+    Branch* branch = BranchOf();
+    const std::vector<CGridItem*> children = branch ? branch->children.TakeAll() : std::vector<CGridItem*>();
     for (CGridItem* child : children) {
         child->m_parent = nullptr;
         delete child;
     }
     DropEmbeddedControls();
-    delete BranchOf();
+    delete branch;
     m_link = 0;
 }
 
 IEmbeddedControl* CGridItem::GetEmbeddedControl(Common::FieldId field) const
 {
-    if (!BranchOf() || !BranchOf()->embedded)
+    const Branch* branch = BranchOf();
+    if (!branch || !branch->embedded)
         return nullptr;
-    const auto it = BranchOf()->embedded->find(field);
-    return it == BranchOf()->embedded->end() ? nullptr : it->second;
+    const auto it = branch->embedded->find(field);
+    return it == branch->embedded->end() ? nullptr : it->second;
 }
 
 bool CGridItem::SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* control)
@@ -92,13 +94,14 @@ bool CGridItem::SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* cont
 
 bool CGridItem::RemoveEmbeddedControl(Common::FieldId field)
 {
-    if (!BranchOf() || !BranchOf()->embedded)
+    Branch* branch = BranchOf();
+    if (!branch || !branch->embedded)
         return false;
-    const auto it = BranchOf()->embedded->find(field);
-    if (it == BranchOf()->embedded->end())
+    const auto it = branch->embedded->find(field);
+    if (it == branch->embedded->end())
         return false;
     IEmbeddedControl* control = it->second;
-    BranchOf()->embedded->erase(it);
+    branch->embedded->erase(it);
     control->OnDetached();
     if (control->IsAutoDelete())
         delete control;
@@ -119,9 +122,10 @@ void CGridItem::NotifyEmbeddedControls(bool shown)
 
 void CGridItem::DropEmbeddedControls()
 {
-    if (!BranchOf() || !BranchOf()->embedded)
+    Branch* branch = BranchOf();
+    if (!branch || !branch->embedded)
         return;
-    const std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> map = std::move(BranchOf()->embedded);
+    const std::unique_ptr<std::map<Common::FieldId, IEmbeddedControl*>> map = std::move(branch->embedded);
     for (const auto& [field, control] : *map) {
         control->OnDetached();
         if (control->IsAutoDelete())
@@ -169,9 +173,9 @@ void CGridItem::RefreshSortKeys(const std::vector<CSortInfo>& levels)
     // Keys are held only for the levels in use.
     const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(levels.size(), kMaxSortLevels));
     if (count <= 1) {
-        if (BranchOf())
-            BranchOf()->moreKeys.reset();
-    } else if (count != KeyCount() || !BranchOf() || !BranchOf()->moreKeys) {
+        if (Branch* branch = BranchOf())
+            branch->moreKeys.reset();
+    } else if (const Branch* branch = BranchOf(); count != KeyCount() || !branch || !branch->moreKeys) {
         GetBranch().moreKeys = std::make_unique<Common::CValue[]>(count - 1u);
     }
     SetKeyCount(count);

@@ -77,25 +77,35 @@ public:
     // folder is merged in first.
     const CChildArray& GetChildren() const
     {
-        if (!BranchOf())
+        const Branch* branch = BranchOf();
+        if (!branch)
             return s_noChildren;
-        if (BranchOf()->children.Tail() != 0)
+        if (branch->children.Tail() != 0)
             SettleChildren();
-        return BranchOf()->children;
+        return branch->children;
     }
     // Counts that need no order: they leave a tail waiting.
-    std::size_t GetChildCount() const noexcept { return BranchOf() ? BranchOf()->children.size() : 0; }
+    std::size_t GetChildCount() const noexcept {
+        const Branch* branch = BranchOf();
+        return branch ? branch->children.size() : 0;
+    }
     bool HasChildItems() const noexcept { return GetChildCount() != 0; }
     bool IsExpanded() const noexcept { return (m_flags & FlagExpanded) != 0; }
     bool IsSelected() const noexcept { return (m_flags & FlagSelected) != 0; }
     int GetRowHeight() const noexcept { return m_rowHeight; }
     // Heights are kept in 16 bits (at most 32767 pixels).
     void SetRowHeight(int height) noexcept { m_rowHeight = ClampHeight(height); }
-    int GetVisibleDescendantCount() const noexcept { return BranchOf() ? BranchOf()->visibleDescendants : 0; }
+    int GetVisibleDescendantCount() const noexcept {
+        const Branch* branch = BranchOf();
+        return branch ? branch->visibleDescendants : 0;
+    }
     // Under a row match (CGridRows::SetRowMatch): whether the item matched,
     // and how many items below it did.
     bool IsMatched() const noexcept { return (m_flags & FlagMatched) != 0; }
-    int GetMatchesBelow() const noexcept { return BranchOf() ? BranchOf()->matchesBelow : 0; }
+    int GetMatchesBelow() const noexcept {
+        const Branch* branch = BranchOf();
+        return branch ? branch->matchesBelow : 0;
+    }
     // Depth: -1 for a root, 0 for its children.
     int GetLevel() const;
     bool IsDescendantOf(const CGridItem* ancestor) const;
@@ -110,13 +120,19 @@ public:
     void RefreshSortKeys(const std::vector<CSortInfo>& levels);
 
     // Change stamps, created on the first change.
-    ChangeStamps* GetStamps() const noexcept { return BranchOf() ? BranchOf()->stamps.get() : nullptr; }
+    ChangeStamps* GetStamps() const noexcept {
+        const Branch* branch = BranchOf();
+        return branch ? branch->stamps.get() : nullptr;
+    }
     ChangeStamps& Stamps();
 
     // Controls attached to the item's cells, by field id (not for -1 and -2).
     // The item does not own them beyond the IAutoDelete rule: taking one out,
     // or destroying the item, deletes those that answer true.
-    bool HasEmbeddedControls() const noexcept { return BranchOf() && BranchOf()->embedded && !BranchOf()->embedded->empty(); }
+    bool HasEmbeddedControls() const noexcept {
+        const Branch* branch = BranchOf();
+        return branch && branch->embedded && !branch->embedded->empty();
+    }
     IEmbeddedControl* GetEmbeddedControl(Common::FieldId field) const;
     // False for a null control, the ids -1 and -2, or a cell that has one.
     bool SetEmbeddedControl(Common::FieldId field, IEmbeddedControl* control);
@@ -151,8 +167,8 @@ private:
     void AddVisibleDescendants(int delta) { GetBranch().visibleDescendants += delta; }
     void ClearVisibleDescendants() noexcept
     {
-        if (BranchOf())
-            BranchOf()->visibleDescendants = 0;
+        if (Branch* branch = BranchOf())
+            branch->visibleDescendants = 0;
     }
 
     const Common::CValue& GetLaterSortKey(int level) const;
@@ -201,7 +217,10 @@ private:
         return branch.children;
     }
     // The children as stored, tail included, for walks that need no order.
-    const CChildArray& StoredChildren() const noexcept { return BranchOf() ? BranchOf()->children : s_noChildren; }
+    const CChildArray& StoredChildren() const noexcept {
+        const Branch* branch = BranchOf();
+        return branch ? branch->children : s_noChildren;
+    }
     // Merges the unsorted tail into its place by the tree's sort levels.
     void SettleChildren() const;
     static const CChildArray s_noChildren; // what a leaf shows as its children

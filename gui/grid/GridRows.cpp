@@ -341,8 +341,8 @@ void CGridRows::ClearTree(CItemTree& tree)
     while (!stack.empty()) {
         CGridItem* member = stack.back();
         stack.pop_back();
-        if (member->BranchOf()) {
-            CChildArray& below = member->BranchOf()->children;
+        if (CGridItem::Branch* branch = member->BranchOf()) {
+            CChildArray& below = branch->children;
             stack.insert(stack.end(), below.rbegin(), below.rend());
             below.clear();
         }

@@ -47,8 +47,8 @@ void CGridRows::MatchLinked(CGridItem* item)
     std::vector<CGridItem*> subtree;
     Preorder(item, subtree);
     for (CGridItem* member : subtree)
-        if (member->BranchOf())
-            member->BranchOf()->matchesBelow = 0;
+        if (CGridItem::Branch* branch = member->BranchOf())
+            branch->matchesBelow = 0;
     for (auto it = subtree.rbegin(); it != subtree.rend(); ++it) {
         CGridItem* member = *it;
         if (member->m_parent && m_match->Matches(member, member->GetObject()))

@@ -60,11 +60,9 @@ public:
         if (n != 0 && OffsetOf(bucket->Pairs()[n - 1]) == offset) {
             first = false; // the key's values end the array: the new one goes last
         } else if (n != 0 && OffsetOf(bucket->Pairs()[n - 1]) > offset) {
-            const std::uint32_t begin = LowerBound(*bucket, offset);
-            at = begin;
-            while (at < n && OffsetOf(bucket->Pairs()[at]) == offset)
-                ++at;
-            first = at == begin;
+            const Range range = KeyRange(*bucket, offset);
+            at = range.end;
+            first = range.begin == range.end;
         }
         InsertAt(bucket, at, pair);
         ++m_count;
@@ -88,19 +86,14 @@ public:
         const std::size_t entry = Find(BlockOf(key));
         if (entry == kNone)
             return false;
-        Bucket& bucket = *m_directory[entry].bucket;
-        const std::uint32_t offset = OffsetOf(pair);
-        std::uint32_t found = bucket.count;
-        std::uint32_t values = 0;
-        for (std::uint32_t i = LowerBound(bucket, offset); i < bucket.count && OffsetOf(bucket.Pairs()[i]) == offset; ++i) {
-            ++values;
-            if (bucket.Pairs()[i] == pair)
-                found = i;
-        }
-        if (found == bucket.count)
+        const Bucket& bucket = *m_directory[entry].bucket;
+        const Range range = KeyRange(bucket, OffsetOf(pair));
+        const std::uint64_t* found = std::find(bucket.Pairs() + range.begin, bucket.Pairs() + range.end, pair);
+        if (found == bucket.Pairs() + range.end)
             return false;
-        last = values == 1;
-        EraseRange(entry, found, found + 1);
+        last = range.end - range.begin == 1;
+        const auto at = static_cast<std::uint32_t>(found - bucket.Pairs());
+        EraseRange(entry, at, at + 1);
         return true;
     }
 
@@ -110,14 +103,9 @@ public:
         const std::size_t entry = Find(BlockOf(key));
         if (entry == kNone)
             return;
-        const Bucket& bucket = *m_directory[entry].bucket;
-        const std::uint32_t offset = OffsetOf(Pack(key, nullptr, false));
-        const std::uint32_t begin = LowerBound(bucket, offset);
-        std::uint32_t end = begin;
-        while (end < bucket.count && OffsetOf(bucket.Pairs()[end]) == offset)
-            ++end;
-        if (end != begin)
-            EraseRange(entry, begin, end);
+        const Range range = KeyRange(*m_directory[entry].bucket, KeyOffset(key));
+        if (range.end != range.begin)
+            EraseRange(entry, range.begin, range.end);
     }
 
     // Erases every value `dying(value)` answers true for, reading no value
@@ -150,10 +138,7 @@ public:
             }
             if (kept < bucket->capacity / 2)
                 entry.bucket = ShrunkOrSame(bucket, kept);
-            std::size_t at = HomeOf(entry.block);
-            while (fresh[at].block != kNoBlock)
-                at = (at + 1) & (m_capacity - 1);
-            fresh[at] = entry;
+            fresh[FreeSlot(fresh, entry.block)] = entry;
             ++blocks;
         }
         delete[] m_directory;
@@ -177,8 +162,8 @@ public:
         const Bucket* bucket = FindBucket(BlockOf(key));
         if (!bucket)
             return;
-        const std::uint32_t offset = OffsetOf(Pack(key, nullptr, false));
-        for (std::uint32_t i = LowerBound(*bucket, offset); i < bucket->count && OffsetOf(bucket->Pairs()[i]) == offset; ++i)
+        const Range range = KeyRange(*bucket, KeyOffset(key));
+        for (std::uint32_t i = range.begin; i < range.end; ++i)
             fn(ValueOf(bucket->Pairs()[i]));
     }
 
@@ -190,11 +175,8 @@ public:
         const Bucket* bucket = FindBucket(BlockOf(key));
         if (!bucket)
             return false;
-        const std::uint32_t offset = OffsetOf(pair);
-        for (std::uint32_t i = LowerBound(*bucket, offset); i < bucket->count && OffsetOf(bucket->Pairs()[i]) == offset; ++i)
-            if (bucket->Pairs()[i] == pair)
-                return true;
-        return false;
+        const Range range = KeyRange(*bucket, OffsetOf(pair));
+        return std::find(bucket->Pairs() + range.begin, bucket->Pairs() + range.end, pair) != bucket->Pairs() + range.end;
     }
 
     std::size_t Count(const K* key) const
@@ -208,7 +190,7 @@ public:
         const Bucket* bucket = FindBucket(BlockOf(key));
         if (!bucket)
             return false;
-        const std::uint32_t offset = OffsetOf(Pack(key, nullptr, false));
+        const std::uint32_t offset = KeyOffset(key);
         const std::uint32_t at = LowerBound(*bucket, offset);
         return at < bucket->count && OffsetOf(bucket->Pairs()[at]) == offset;
     }
@@ -244,13 +226,15 @@ private:
         return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pointer));
     }
     static std::uint64_t BlockOf(const K* key) noexcept { return AddressOf(key) >> kBlockShift; }
-    static std::uint64_t Pack(const K* key, const V* value, bool check = true)
+    static std::uint32_t KeyOffset(const K* key) noexcept
     {
-        const std::uint64_t address = AddressOf(value);
-        if (check && !Holds(value))
+        return static_cast<std::uint32_t>(AddressOf(key) & (kBlockBytes - 1));
+    }
+    static std::uint64_t Pack(const K* key, const V* value)
+    {
+        if (!Holds(value))
             throw std::invalid_argument("pointer map: value address out of range");
-        const std::uint64_t offset = AddressOf(key) & ((std::uint64_t{1} << kBlockShift) - 1);
-        return offset << kOffsetShift | address >> 3;
+        return std::uint64_t{KeyOffset(key)} << kOffsetShift | AddressOf(value) >> 3;
     }
     static bool Holds(const V* value) noexcept
     {
@@ -298,6 +282,20 @@ private:
             std::lower_bound(pairs + lo, pairs + hi, offset,
                              [](std::uint64_t pair, std::uint32_t sought) { return OffsetOf(pair) < sought; }) -
             pairs);
+    }
+
+    // The pairs of the key at `offset`: [begin, end).
+    struct Range {
+        std::uint32_t begin;
+        std::uint32_t end;
+    };
+    static Range KeyRange(const Bucket& bucket, std::uint32_t offset) noexcept
+    {
+        const std::uint32_t begin = LowerBound(bucket, offset);
+        std::uint32_t end = begin;
+        while (end < bucket.count && OffsetOf(bucket.Pairs()[end]) == offset)
+            ++end;
+        return {begin, end};
     }
 
     static Bucket* NewBucket(std::uint32_t capacity)
@@ -383,14 +381,8 @@ private:
     }
     const Bucket* FindBucket(std::uint64_t block) const noexcept
     {
-        if (m_capacity == 0)
-            return nullptr;
-        for (std::size_t i = HomeOf(block);; i = (i + 1) & (m_capacity - 1)) {
-            if (m_directory[i].block == block)
-                return m_directory[i].bucket;
-            if (m_directory[i].block == kNoBlock)
-                return nullptr;
-        }
+        const std::size_t entry = Find(block);
+        return entry == kNone ? nullptr : m_directory[entry].bucket;
     }
     std::size_t Find(std::uint64_t block) const noexcept
     {
@@ -403,15 +395,22 @@ private:
                 return kNone;
         }
     }
+    // Where the block goes in `table` (of m_capacity entries): the first
+    // free entry of its probe run.
+    std::size_t FreeSlot(const Entry* table, std::uint64_t block) const noexcept
+    {
+        std::size_t i = HomeOf(block);
+        while (table[i].block != kNoBlock)
+            i = (i + 1) & (m_capacity - 1);
+        return i;
+    }
     // A new block's entry with an empty bucket; its index.
     std::size_t AddEntry(std::uint64_t block)
     {
         if ((m_blocks + 1) * 2 > m_capacity)
             Rehash(m_capacity == 0 ? 16 : m_capacity * 2);
         Bucket* bucket = NewBucket(4);
-        std::size_t i = HomeOf(block);
-        while (m_directory[i].block != kNoBlock)
-            i = (i + 1) & (m_capacity - 1);
+        const std::size_t i = FreeSlot(m_directory, block);
         m_directory[i].block = block;
         m_directory[i].bucket = bucket;
         ++m_blocks;
@@ -443,10 +442,7 @@ private:
         for (std::size_t i = 0; i < oldCapacity; ++i) {
             if (old[i].block == kNoBlock)
                 continue;
-            std::size_t at = HomeOf(old[i].block);
-            while (m_directory[at].block != kNoBlock)
-                at = (at + 1) & (m_capacity - 1);
-            m_directory[at] = old[i];
+            m_directory[FreeSlot(m_directory, old[i].block)] = old[i];
         }
         delete[] old;
     }
