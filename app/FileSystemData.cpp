@@ -5,7 +5,9 @@
 #include "app/SizeUnitsFormat.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
+#include <unordered_map>
 
 namespace Velmora {
 
@@ -84,11 +86,65 @@ KESTRUM_REGISTER_FIELDS(CFolderData)
                                                    new CPercentFormat));
 }
 
+namespace {
+// The sizes on disk that are neither none nor whole blocks of the size, by
+// file; sharded, as the scanner adds while the GUI thread reads.
+struct ListedDiskUse {
+    std::mutex lock;
+    std::unordered_map<const CFileData*, std::int64_t> bytes;
+};
+
+ListedDiskUse& ListedDiskUseOf(const CFileData* file)
+{
+    constexpr std::size_t kShards = 16;
+    // Never destroyed: files may be freed during static destruction.
+    static ListedDiskUse* const shards = new ListedDiskUse[kShards];
+    return shards[std::hash<const CFileData*>()(file) % kShards];
+}
+} // namespace
+
 CFileData::CFileData(const CString& name, CFolderData* parent, std::int64_t size, std::int64_t creationTime,
                      std::int64_t lastAccessTime, std::int64_t lastWriteTime, std::int64_t allocated)
-    : m_name(name), m_size(size), m_allocated(allocated), m_creationTime(creationTime), m_lastAccessTime(lastAccessTime),
-      m_lastWriteTime(lastWriteTime), m_parent(parent)
+    : m_name(name), m_size(size), m_creationTime(creationTime), m_lastAccessTime(lastAccessTime),
+      m_lastWriteTime(lastWriteTime), m_parentAndDiskUse(reinterpret_cast<std::uintptr_t>(parent))
 {
+    static_assert(alignof(CFolderData) > kDiskUseMask, "the low bits of a folder's address are free");
+    const bool wholeBlocks = size > 0 && size <= std::numeric_limits<std::int64_t>::max() - (kBlockBytes - 1) &&
+                             allocated == (size + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+    if (allocated == 0) {
+        m_parentAndDiskUse |= kNoBlocks;
+    } else if (wholeBlocks) {
+        m_parentAndDiskUse |= kWholeBlocks;
+    } else {
+        ListedDiskUse& listed = ListedDiskUseOf(this);
+        std::lock_guard lock(listed.lock);
+        listed.bytes[this] = allocated;
+        m_parentAndDiskUse |= kListedBlocks;
+    }
+}
+
+CFileData::~CFileData()
+{
+    if ((m_parentAndDiskUse & kDiskUseMask) == kListedBlocks) {
+        ListedDiskUse& listed = ListedDiskUseOf(this);
+        std::lock_guard lock(listed.lock);
+        listed.bytes.erase(this);
+    }
+}
+
+std::int64_t CFileData::GetSizeOnDisk() const
+{
+    switch (m_parentAndDiskUse & kDiskUseMask) {
+    case kWholeBlocks:
+        return (m_size + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+    case kListedBlocks: {
+        ListedDiskUse& listed = ListedDiskUseOf(this);
+        std::lock_guard lock(listed.lock);
+        return listed.bytes.at(this);
+    }
+    default:
+        return 0;
+    }
 }
 
 namespace {
@@ -114,7 +170,7 @@ CString FullNameOf(const CFolderData* parent, const CString& name)
 }
 } // namespace
 
-CString CFileData::GetFullName() const { return FullNameOf(m_parent, m_name); }
+CString CFileData::GetFullName() const { return FullNameOf(GetParent(), m_name); }
 
 namespace {
 double PercentOf(std::int64_t part, const CFolderData* parent)
@@ -127,7 +183,7 @@ double PercentOf(std::int64_t part, const CFolderData* parent)
 }
 } // namespace
 
-double CFileData::GetPercentOfParent() const { return PercentOf(m_size, m_parent); }
+double CFileData::GetPercentOfParent() const { return PercentOf(m_size, GetParent()); }
 double CFolderData::GetPercentOfParent() const { return PercentOf(GetSize(), m_parent); }
 
 void CFileData::OnFieldChanged(FieldId, CDataObject*) {}
@@ -354,7 +410,7 @@ void CFolderData::ReplaceContents(CFolderData& fresh)
         child->Subscribe(this);
     }
     for (CFileData* file : files)
-        file->m_parent = this;
+        file->SetParent(this);
     const std::int64_t size = fresh.GetSize();
     const std::int32_t count = fresh.GetFilesCount();
     const std::int64_t allocated = fresh.GetSizeOnDisk();

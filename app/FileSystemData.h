@@ -70,6 +70,7 @@ public:
     // a further link of an inode already counted on the drive).
     CFileData(const CString& name, CFolderData* parent, std::int64_t size, std::int64_t creationTime,
               std::int64_t lastAccessTime, std::int64_t lastWriteTime, std::int64_t allocated = 0);
+    ~CFileData() override;
 
     CString GetName() const { return m_name; }
     CString GetFullName() const;
@@ -78,8 +79,8 @@ public:
     std::int64_t GetLastAccessTime() const { return m_lastAccessTime; }
     std::int64_t GetLastWriteTime() const { return m_lastWriteTime; }
     std::int32_t GetType() const { return TYPE_FILE; }
-    CFolderData* GetParent() const { return m_parent; }
-    std::int64_t GetSizeOnDisk() const { return m_allocated; }
+    CFolderData* GetParent() const { return reinterpret_cast<CFolderData*>(m_parentAndDiskUse & ~kDiskUseMask); }
+    std::int64_t GetSizeOnDisk() const;
     // The size as a share of the folder's size, 0 to 100.
     double GetPercentOfParent() const;
 
@@ -87,13 +88,25 @@ public:
 
 private:
     friend class CFolderData; // a refresh moves files into the folder they belong to
+    void SetParent(CFolderData* parent) noexcept
+    {
+        m_parentAndDiskUse = reinterpret_cast<std::uintptr_t>(parent) | (m_parentAndDiskUse & kDiskUseMask);
+    }
+
+    // What the file takes on its disk is nearly always none (a further link,
+    // a file without data) or its size in whole 4 KiB blocks, so it is kept
+    // as one of those in the low bits of the parent's address (a folder is
+    // 8-byte aligned); only another figure is looked up in a table beside.
+    enum DiskUse : std::uintptr_t { kNoBlocks = 0, kWholeBlocks = 1, kListedBlocks = 2 };
+    static constexpr std::uintptr_t kDiskUseMask = 3;
+    static constexpr std::int64_t kBlockBytes = 4096;
+
     CString m_name;
     std::int64_t m_size;
-    std::int64_t m_allocated;
     std::int64_t m_creationTime;
     std::int64_t m_lastAccessTime;
     std::int64_t m_lastWriteTime;
-    CFolderData* m_parent;
+    std::uintptr_t m_parentAndDiskUse;
 };
 
 class CFolderData : public CDataObject, public CDataObject::ISink {

@@ -1,6 +1,8 @@
 #include "common/FixedPool.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -36,6 +38,22 @@ namespace {
 constexpr std::size_t kHeaderBytes = (sizeof(void*) * 6 + 15) / 16 * 16;
 
 char* SlotsOf(void* block) { return static_cast<char*>(block) + kHeaderBytes; }
+
+std::size_t SlotBytes(std::size_t size, std::size_t alignment)
+{
+    const std::size_t step = alignment == 4 ? 4 : 8;
+    return size < sizeof(void*) ? sizeof(void*) : (size + step - 1) / step * step;
+}
+
+// A free slot holds the next free one's address; a 4-byte aligned slot may
+// not hold it aligned.
+void* NextFree(const void* slot) noexcept
+{
+    void* next;
+    std::memcpy(&next, slot, sizeof next);
+    return next;
+}
+void SetNextFree(void* slot, void* next) noexcept { std::memcpy(slot, &next, sizeof next); }
 } // namespace
 
 void CFixedPool::List::Push(Block* block) noexcept
@@ -58,10 +76,11 @@ void CFixedPool::List::Remove(Block* block) noexcept
     block->previous = block->next = nullptr;
 }
 
-CFixedPool::CFixedPool(std::size_t size)
-    : m_slotSize(size < sizeof(void*) ? sizeof(void*) : (size + 7) / 8 * 8),
-      m_slotsPerBlock((kBlockBytes - kHeaderBytes) / m_slotSize)
+CFixedPool::CFixedPool(std::size_t size, std::size_t alignment)
+    : m_slotSize(SlotBytes(size, alignment)), m_slotsPerBlock((kBlockBytes - kHeaderBytes) / m_slotSize)
 {
+    if (alignment != 4 && alignment != 8)
+        throw std::invalid_argument("CFixedPool: slots are 4- or 8-byte aligned");
     if (m_slotsPerBlock == 0)
         throw std::bad_alloc();
 }
@@ -145,7 +164,7 @@ void* CFixedPool::Allocate()
     if (block->freeSlots) {
         slot = block->freeSlots;
         KESTRUM_UNPOISON(slot, m_slotSize);
-        block->freeSlots = *static_cast<void**>(slot);
+        block->freeSlots = NextFree(slot);
     } else {
         slot = SlotsOf(block) + block->fresh * m_slotSize;
         KESTRUM_UNPOISON(slot, m_slotSize);
@@ -177,7 +196,7 @@ void CFixedPool::DeallocateMany(void* const* slots, std::size_t count) noexcept
 void CFixedPool::Release(void* slot) noexcept
 {
     Block* block = reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(slot) & ~(kBlockBytes - 1));
-    *static_cast<void**>(slot) = block->freeSlots;
+    SetNextFree(slot, block->freeSlots);
     block->freeSlots = slot;
     KESTRUM_POISON(slot, m_slotSize);
     --m_live;

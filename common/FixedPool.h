@@ -21,8 +21,10 @@ namespace Kestrum::Common {
 
 class KESTRUM_COMMON_EXPORT CFixedPool {
 public:
-    // `size` is rounded up to a multiple of 8, the alignment of every slot.
-    explicit CFixedPool(std::size_t size);
+    // `size` is rounded up to a multiple of `alignment` (4 or 8), the
+    // alignment of every slot; a slot holds at least 8 bytes. Short texts
+    // use 4-byte steps, where 8 would waste 4 bytes on half of them.
+    explicit CFixedPool(std::size_t size, std::size_t alignment = 8);
     // Frees the chunks without objects. Chunks still in use stay allocated:
     // a pool normally lives until the process ends, and objects freed after
     // it would otherwise dangle.

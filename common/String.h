@@ -25,16 +25,16 @@ public:
     CString(const char* data, std::size_t length) { Assign(std::string_view(data ? data : "", data ? length : 0)); }
     explicit CString(std::string_view text) { Assign(text); }
     explicit CString(const std::string& text) { Assign(text); }
-    CString(const CString& other) noexcept : m_buffer(other.m_buffer) { Retain(); }
-    CString(CString&& other) noexcept : m_buffer(other.m_buffer) { other.m_buffer = nullptr; }
+    CString(const CString& other) noexcept : m_handle(other.m_handle) { Retain(); }
+    CString(CString&& other) noexcept : m_handle(other.m_handle) { other.m_handle = 0; }
     CString& operator=(const CString& other) noexcept
     {
-        if (m_buffer != other.m_buffer) {
-            Buffer* kept = other.m_buffer;
+        if (m_handle != other.m_handle) {
+            const std::uintptr_t kept = other.m_handle;
             if (kept)
-                kept->refs.fetch_add(1, std::memory_order_relaxed);
+                RefsOf(kept).fetch_add(1, std::memory_order_relaxed);
             Release();
-            m_buffer = kept;
+            m_handle = kept;
         }
         return *this;
     }
@@ -42,20 +42,27 @@ public:
     {
         if (this != &other) {
             Release();
-            m_buffer = other.m_buffer;
-            other.m_buffer = nullptr;
+            m_handle = other.m_handle;
+            other.m_handle = 0;
         }
         return *this;
     }
     ~CString() { Release(); }
 
-    std::size_t GetLength() const noexcept { return m_buffer ? m_buffer->length : 0; }
-    bool IsEmpty() const noexcept { return m_buffer == nullptr; }
-    const char* GetString() const noexcept { return m_buffer ? m_buffer->text : ""; }
-    std::string_view View() const noexcept
+    std::size_t GetLength() const noexcept
     {
-        return m_buffer ? std::string_view(m_buffer->text, m_buffer->length) : std::string_view();
+        if (m_handle & kShort)
+            return m_handle >> kAddressBits;
+        return m_handle ? reinterpret_cast<const Buffer*>(m_handle)->length : 0;
     }
+    bool IsEmpty() const noexcept { return m_handle == 0; }
+    const char* GetString() const noexcept
+    {
+        if (m_handle & kShort)
+            return reinterpret_cast<const char*>((m_handle & kAddressMask) + kShortHeader);
+        return m_handle ? reinterpret_cast<const Buffer*>(m_handle)->text : "";
+    }
+    std::string_view View() const noexcept { return std::string_view(GetString(), GetLength()); }
     std::string ToStdString() const { return std::string(View()); }
     char operator[](std::size_t index) const { return View()[index]; }
 
@@ -72,30 +79,43 @@ public:
     friend CString operator+(CString a, std::string_view b) { a += b; return a; }
 
 private:
-    // One allocation per distinct text: the count, the length and the bytes
-    // with a terminating zero. A file tree holds hundreds of thousands of
-    // names, so the header is kept to eight bytes.
+    // One allocation per distinct text: a reference count, then the bytes
+    // with a terminating zero. A file tree holds a million names, so a short
+    // text (up to 123 bytes, nearly every name) has a 4-byte header,
+    // comes from a pool of 4-byte size steps and keeps its length in the
+    // top bits of the handle, above the 48 bits of a user-space address,
+    // tagged by the low bit. A longer text comes from the heap with its
+    // length after the count.
     struct Buffer {
         std::atomic<std::uint32_t> refs;
         std::uint32_t length;
         char text[1];
     };
-    static Buffer* Allocate(std::string_view first, std::string_view second);
-    static void Free(Buffer* buffer) noexcept;
+    static constexpr std::uintptr_t kShort = 1;
+    static constexpr unsigned kAddressBits = 48;
+    static constexpr std::uintptr_t kAddressMask = ((std::uintptr_t{1} << kAddressBits) - 1) & ~kShort;
+    static constexpr std::size_t kShortHeader = sizeof(std::uint32_t);
+
+    static std::atomic<std::uint32_t>& RefsOf(std::uintptr_t handle) noexcept
+    {
+        return *reinterpret_cast<std::atomic<std::uint32_t>*>(handle & kShort ? handle & kAddressMask : handle);
+    }
+    static std::uintptr_t Allocate(std::string_view first, std::string_view second);
+    static void Free(std::uintptr_t handle) noexcept;
     void Assign(std::string_view text);
     void Retain() noexcept
     {
-        if (m_buffer)
-            m_buffer->refs.fetch_add(1, std::memory_order_relaxed);
+        if (m_handle)
+            RefsOf(m_handle).fetch_add(1, std::memory_order_relaxed);
     }
     void Release() noexcept
     {
-        if (m_buffer && m_buffer->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            Free(m_buffer);
-        m_buffer = nullptr;
+        if (m_handle && RefsOf(m_handle).fetch_sub(1, std::memory_order_acq_rel) == 1)
+            Free(m_handle);
+        m_handle = 0;
     }
 
-    Buffer* m_buffer = nullptr; // null for the empty string
+    std::uintptr_t m_handle = 0; // 0 for the empty string
 };
 
 } // namespace Kestrum::Common

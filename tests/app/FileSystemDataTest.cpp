@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <utility>
 
 #include "app/FileSystemData.h"
 #include "common/Format.h"
@@ -176,6 +178,29 @@ TEST(CFolderData, SizeOnDiskAddsUpLikeTheSize)
     EXPECT_EQ(drive.GetSizeOnDisk(), 4096 + 8192);
     EXPECT_EQ(drive.GetSize(), 10100);
     EXPECT_EQ(drive.GetValueText(FIELD_SIZE_ON_DISK, nullptr), "12 288");
+}
+
+TEST(CFileData, SizeOnDiskIsKeptExactlyWhateverItIs)
+{
+    // Whole blocks of the size and none are kept in the object, anything
+    // else beside it: each must read back as given, its parent unchanged.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    const std::pair<std::int64_t, std::int64_t> cases[] = {
+        {0, 0},       {0, 4096}, {1, 4096},       {4096, 4096}, {4097, 8192},     {4097, 4096},
+        {1, 512},     {5000, 1 << 20}, {-5, 4096}, {100, -1},    {kMax, kMax},     {kMax - 4096, kMax},
+    };
+    CFolderData drive(CString("/"), nullptr);
+    std::vector<CFileData*> files;
+    for (const auto& [size, allocated] : cases)
+        files.push_back(new CFileData(CString("f"), &drive, size, 0, 0, 0, allocated));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i]->GetSizeOnDisk(), cases[i].second) << "size " << cases[i].first;
+        EXPECT_EQ(files[i]->GetInt64(FIELD_SIZE_ON_DISK), cases[i].second);
+        EXPECT_EQ(files[i]->GetSize(), cases[i].first);
+        EXPECT_EQ(files[i]->GetParent(), &drive);
+    }
+    for (CFileData* file : files)
+        drive.AddFile(file);
 }
 
 TEST(CFolderData, PercentIsAHundredForADriveAndSumsToAHundredOverChildren)

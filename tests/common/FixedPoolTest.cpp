@@ -9,6 +9,8 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,24 +18,41 @@
 
 using Kestrum::Common::CFixedPool;
 
-TEST(CFixedPool, HandsOutDistinctAlignedSlotsAndReusesThem)
+struct PoolShape {
+    std::size_t size;
+    std::size_t alignment;
+    std::size_t slot;
+};
+
+class CFixedPoolShapes : public testing::TestWithParam<PoolShape> {};
+
+INSTANTIATE_TEST_SUITE_P(CFixedPool, CFixedPoolShapes,
+                         testing::Values(PoolShape{70, 8, 72}, PoolShape{10, 4, 12}, PoolShape{3, 4, 8}),
+                         [](const testing::TestParamInfo<PoolShape>& shapeInfo) {
+                             return "Size" + std::to_string(shapeInfo.param.size) + "Aligned" +
+                                    std::to_string(shapeInfo.param.alignment);
+                         });
+
+TEST_P(CFixedPoolShapes, HandsOutDistinctAlignedSlotsAndReusesThem)
 {
-    CFixedPool pool(70); // rounded up to 72
-    EXPECT_EQ(pool.SlotSize(), 72u);
+    const PoolShape shape = GetParam();
+    CFixedPool pool(shape.size, shape.alignment);
+    const std::size_t size = shape.slot;
+    EXPECT_EQ(pool.SlotSize(), size);
     std::vector<char*> slots;
     std::set<char*> seen;
     // Several chunks of blocks.
-    const std::size_t count = 3 * CFixedPool::kBlocksPerChunk * CFixedPool::kBlockBytes / 72;
+    const std::size_t count = 3 * CFixedPool::kBlocksPerChunk * CFixedPool::kBlockBytes / size;
     for (std::size_t i = 0; i < count; ++i) {
         char* slot = static_cast<char*>(pool.Allocate());
-        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(slot) % 8, 0u);
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(slot) % shape.alignment, 0u);
         ASSERT_TRUE(seen.insert(slot).second) << "slot handed out twice";
-        std::memset(slot, static_cast<int>(i & 0xFF), 72);
+        std::memset(slot, static_cast<int>(i & 0xFF), size);
         slots.push_back(slot);
     }
     // No slot overlaps its neighbour: every fill is intact.
     for (std::size_t i = 0; i < count; ++i)
-        ASSERT_EQ(static_cast<unsigned char>(slots[i][71]), i & 0xFF);
+        ASSERT_EQ(static_cast<unsigned char>(slots[i][size - 1]), i & 0xFF);
     EXPECT_EQ(pool.LiveCount(), count);
     EXPECT_GE(pool.ChunkCount(), 3u);
 
@@ -58,6 +77,7 @@ TEST(CFixedPool, HandsOutDistinctAlignedSlotsAndReusesThem)
     for (int i = 0; i < 1000; ++i)
         pool.Deallocate(pool.Allocate());
     EXPECT_EQ(pool.ChunkCount(), 1u);
+    EXPECT_THROW(CFixedPool(16, 16), std::invalid_argument);
 }
 
 TEST(CFixedPool, MatchesASetUnderRandomUse)

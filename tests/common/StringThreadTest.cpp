@@ -25,6 +25,15 @@ TEST(CString, KeepsEveryLengthAcrossPooledAndHeapSizes)
     for (std::size_t i = 0; i < strings.size(); ++i) {
         ASSERT_EQ(strings[i].GetLength(), i);
         ASSERT_EQ(strings[i].View(), expected[i]) << "neighbouring buffers overlap at length " << i;
+        ASSERT_EQ(strings[i].GetString()[i], '\0');
+    }
+    // A zero byte inside the text is content, in the short and the long form.
+    for (const std::size_t length : {5u, 123u, 124u, 200u}) {
+        std::string text(length, 'q');
+        text[length / 2] = '\0';
+        const CString copy = CString(text);
+        EXPECT_EQ(copy.GetLength(), length);
+        EXPECT_EQ(copy.View(), text);
     }
     // Appends cross from one size to the next and past the pooled sizes.
     CString grown;
