@@ -1,6 +1,10 @@
 #include "gui/grid/GridItem.h"
 
 #include <algorithm>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <vector>
 
 #include "gui/grid/ObjectRegistry.h"
 
@@ -35,8 +39,9 @@ std::int64_t ChangeStamps::TimeSinceChange(Common::FieldId field, std::int64_t n
     return changed < 0 ? -1 : now - changed;
 }
 
-CGridItem::CGridItem(CItemTree* tree) : m_tree(tree)
+CGridItem::CGridItem(CItemTree* tree)
 {
+    SetTree(tree);
     m_rowHeight = ClampHeight(tree->GetDefaultRowHeight());
     tree->Adopt(this);
 }
@@ -46,8 +51,8 @@ CGridItem::~CGridItem()
     Bind(nullptr);
     if (IsSelected()) {
         m_flags &= static_cast<std::uint8_t>(~FlagSelected);
-        if (m_tree)
-            GetTree()->m_selected.erase(this);
+        if (CItemTree* tree = GetTree())
+            tree->m_selected.erase(this);
     }
     if (m_parent) {
         CChildArray& siblings = m_parent->Children();
@@ -58,9 +63,9 @@ CGridItem::~CGridItem()
         }
         m_parent = nullptr;
     }
-    if (m_tree)
-        GetTree()->Release(this);
-    m_tree = nullptr;
+    if (CItemTree* tree = GetTree())
+        tree->Release(this);
+    SetTree(nullptr);
     Branch* branch = BranchOf();
     const std::vector<CGridItem*> children = branch ? branch->children.TakeAll() : std::vector<CGridItem*>();
     for (CGridItem* child : children) {
@@ -69,7 +74,12 @@ CGridItem::~CGridItem()
     }
     DropEmbeddedControls();
     delete branch;
-    m_link = 0;
+    SetLink(0, 0);
+}
+
+void CGridItem::SetTree(CItemTree* tree) noexcept
+{
+    SetLink(kAddressMask | kBranchTag, tree ? std::uintptr_t{tree->m_id} << kTreeShift : 0);
 }
 
 IEmbeddedControl* CGridItem::GetEmbeddedControl(Common::FieldId field) const
@@ -204,8 +214,13 @@ CGridItem::Branch& CGridItem::GetBranch()
     if (Branch* branch = BranchOf())
         return *branch;
     auto* branch = new Branch;
-    branch->rowLeaf = reinterpret_cast<void*>(m_link);
-    m_link = reinterpret_cast<std::uintptr_t>(branch) | kBranchTag;
+    const auto address = reinterpret_cast<std::uintptr_t>(branch);
+    if (address & ~kAddressMask) { // above the 48 bits a user-space address has
+        delete branch;
+        throw std::bad_alloc();
+    }
+    branch->rowLeaf = RowLeaf();
+    SetLink(~kAddressMask & ~kBranchTag, address | kBranchTag);
     return *branch;
 }
 
@@ -217,8 +232,47 @@ ChangeStamps& CGridItem::Stamps()
     return *branch.stamps;
 }
 
-CItemTree::CItemTree(CGridRows* owner, TreeKind kind) : m_owner(owner), m_kind(kind)
+namespace {
+// Tree ids: 0 is none; a freed id is handed out again.
+struct TreeIds {
+    std::mutex lock;
+    std::vector<std::uint16_t> freed;
+    std::size_t next = 1;
+};
+TreeIds& Ids()
 {
+    // Never destroyed: the detached tree goes during static destruction.
+    static TreeIds* const ids = new TreeIds;
+    return *ids;
+}
+
+std::uint16_t TakeTreeId()
+{
+    TreeIds& ids = Ids();
+    std::lock_guard lock(ids.lock);
+    if (!ids.freed.empty()) {
+        const std::uint16_t id = ids.freed.back();
+        ids.freed.pop_back();
+        return id;
+    }
+    if (ids.next > CItemTree::kMaxTrees)
+        throw std::length_error("Kestrum: more than 65,535 item trees (three to a grid) at once");
+    return static_cast<std::uint16_t>(ids.next++);
+}
+
+void GiveTreeId(std::uint16_t id)
+{
+    TreeIds& ids = Ids();
+    std::lock_guard lock(ids.lock);
+    ids.freed.push_back(id);
+}
+} // namespace
+
+std::atomic<CItemTree*> CItemTree::s_byId[CItemTree::kMaxTrees + 1] = {};
+
+CItemTree::CItemTree(CGridRows* owner, TreeKind kind) : m_owner(owner), m_kind(kind), m_id(TakeTreeId())
+{
+    s_byId[m_id].store(this, std::memory_order_release);
     if (kind != TreeDetached) {
         m_root = new CGridItem(this);
         m_root->m_flags |= CGridItem::FlagExpanded;
@@ -229,6 +283,8 @@ CItemTree::~CItemTree()
 {
     m_rows.Clear();
     delete m_root;
+    s_byId[m_id].store(nullptr, std::memory_order_release);
+    GiveTreeId(m_id);
 }
 
 CItemTree& CItemTree::Detached()
@@ -261,7 +317,7 @@ void CItemTree::Adopt(CGridItem* item)
     if (m_kind == TreeDetached)
         lock.lock();
     m_all.Insert(item);
-    item->m_tree = this;
+    item->SetTree(this);
     if (item->IsSelected())
         m_selected.insert(item);
 }

@@ -70,8 +70,9 @@ public:
     // destroyed and its pairs are erased by the disposal.
     void ForgetObject() noexcept { m_object = nullptr; }
     CGridItem* GetParent() const noexcept { return m_parent; }
-    // Read by the dispatcher on other threads: the tree pointer is atomic.
-    CItemTree* GetTree() const noexcept { return m_tree.load(std::memory_order_acquire); }
+    // Read by the dispatcher on other threads: the tree's id is read
+    // atomically with the word it shares.
+    inline CItemTree* GetTree() const noexcept;
     bool HasRow() const noexcept { return RowLeaf() != nullptr; }
     // The children in order: an unsorted tail waiting under a collapsed
     // folder is merged in first.
@@ -191,23 +192,37 @@ private:
     void DropEmbeddedControls();
     Branch& GetBranch();
     static constexpr std::uintptr_t kBranchTag = 1;
+    static constexpr unsigned kTreeShift = 48;
+    static constexpr std::uintptr_t kAddressMask = ((std::uintptr_t{1} << kTreeShift) - 1) & ~kBranchTag;
     Branch* BranchOf() const noexcept
     {
-        return (m_link & kBranchTag) ? reinterpret_cast<Branch*>(m_link & ~kBranchTag) : nullptr;
+        const std::uintptr_t link = m_link.load(std::memory_order_relaxed);
+        return (link & kBranchTag) ? reinterpret_cast<Branch*>(link & kAddressMask) : nullptr;
     }
     void* RowLeaf() const noexcept
     {
-        if (Branch* branch = BranchOf())
-            return branch->rowLeaf;
-        return reinterpret_cast<void*>(m_link);
+        const std::uintptr_t link = m_link.load(std::memory_order_relaxed);
+        if (link & kBranchTag)
+            return reinterpret_cast<Branch*>(link & kAddressMask)->rowLeaf;
+        return reinterpret_cast<void*>(link & kAddressMask);
     }
     void SetRowLeaf(void* leaf) noexcept
     {
         if (Branch* branch = BranchOf())
             branch->rowLeaf = leaf;
         else
-            m_link = reinterpret_cast<std::uintptr_t>(leaf);
+            SetLink(~kAddressMask & ~kBranchTag, reinterpret_cast<std::uintptr_t>(leaf));
     }
+    // Replaces the bits outside `keep` by `bits` in one step: another thread
+    // may be changing the item's tree id while this one changes its leaf.
+    void SetLink(std::uintptr_t keep, std::uintptr_t bits) noexcept
+    {
+        std::uintptr_t link = m_link.load(std::memory_order_relaxed);
+        while (!m_link.compare_exchange_weak(link, (link & keep) | bits, std::memory_order_acq_rel,
+                                             std::memory_order_relaxed)) {
+        }
+    }
+    void SetTree(CItemTree* tree) noexcept;
     // The children to change; makes the branch when the item has none.
     CChildArray& Children()
     {
@@ -226,16 +241,17 @@ private:
     static const CChildArray s_noChildren; // what a leaf shows as its children
 
     // A large tree holds one item per row, so the members are ordered to
-    // pack into 48 bytes: the first sort key is inline and the members after
+    // pack into 40 bytes: the first sort key is inline and the members after
     // it sit in its tail padding.
     Common::CDataObject* m_object = nullptr;
-    // The row-list leaf holding the item's row (null without a row) and the
-    // branch share one word: a leaf item, most items of a large tree, keeps
-    // its row's leaf there; once the item has a branch the word points at it,
-    // tagged with the low bit, and the branch keeps the row's leaf.
-    std::uintptr_t m_link = 0;
+    // One word for three things. The row-list leaf holding the item's row
+    // (null without a row) and the branch share its 48 address bits: a leaf
+    // item, most items of a large tree, keeps its row's leaf there; once the
+    // item has a branch the word points at it, tagged with the low bit, and
+    // the branch keeps the row's leaf. The top 16 bits are the id of the
+    // item's tree (0 for none), read by other threads.
+    std::atomic<std::uintptr_t> m_link = 0;
     CGridItem* m_parent = nullptr;
-    std::atomic<CItemTree*> m_tree;
     [[no_unique_address]] Common::CValue m_firstKey;
     std::uint8_t m_flags = 0;
     std::int16_t m_rowHeight = 14;
@@ -243,7 +259,7 @@ private:
 };
 
 #if defined(__GNUC__) && defined(__x86_64__)
-static_assert(sizeof(CGridItem) <= 48, "a grid item packs into 48 bytes");
+static_assert(sizeof(CGridItem) <= 40, "a grid item packs into 40 bytes");
 #endif
 
 // Sorts the last children.Tail() children (stable) and merges them into the
@@ -263,6 +279,10 @@ public:
 
     CGridRows* GetOwner() const noexcept { return m_owner; }
     TreeKind GetKind() const noexcept { return m_kind; }
+    // Trees are known to their items by a 16-bit id, so at most this many
+    // may exist at once (three to a grid); one more throws std::length_error.
+    static constexpr std::size_t kMaxTrees = 65535;
+    static CItemTree* FromId(std::uint16_t id) noexcept { return s_byId[id].load(std::memory_order_acquire); }
     CGridItem* GetRoot() const noexcept { return m_root; }
     bool Contains(const CGridItem* item) const;
     // The number of members, the root among them.
@@ -304,7 +324,14 @@ private:
     bool m_mayHaveTails = false; // a child array got an unsorted tail since the last settling walk
     TreeKind m_kind;
     mutable std::recursive_mutex m_detachedLock; // used by the detached tree only
+    std::uint16_t m_id;
+    static std::atomic<CItemTree*> s_byId[kMaxTrees + 1];
 };
+
+inline CItemTree* CGridItem::GetTree() const noexcept
+{
+    return CItemTree::FromId(static_cast<std::uint16_t>(m_link.load(std::memory_order_acquire) >> kTreeShift));
+}
 
 // -1, 0 or +1 by the sort levels: positive when `a` goes before `b`. A strict
 // weak order, so sorts and binary searches over siblings are sound. On each

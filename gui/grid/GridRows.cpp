@@ -122,7 +122,7 @@ int CGridRows::ResolvePosition(CGridItem* parent, HITEM position)
     if (position == 0 || position == GRID_ROOT || position == GRID_FIXED_ROOT || position == GRID_LAST)
         return end;
     CGridItem* at = Validate(position);
-    if (!at || at->GetTree() != parent->m_tree)
+    if (!at || at->GetTree() != parent->GetTree())
         return end;
     while (at && at->m_parent != parent)
         at = at->m_parent;
@@ -350,7 +350,7 @@ void CGridRows::ClearTree(CItemTree& tree)
             member->Bind(nullptr);
         else if (member->m_object)
             unpaired.push_back(std::exchange(member->m_object, nullptr));
-        member->m_tree.store(nullptr, std::memory_order_release);
+        member->SetTree(nullptr);
         member->m_parent = nullptr;
         batch[batched++] = member;
         if (batched == batch.size()) {
@@ -663,7 +663,7 @@ void CGridRows::ForEachRow(IItemVisitor* visitor, HITEM start)
     CItemTree* tree = nullptr;
     int row = 0;
     if (CGridItem* item = Validate(start); item && item->HasRow()) {
-        tree = item->m_tree;
+        tree = item->GetTree();
         row = RowIndexOf(item);
     } else {
         tree = m_fixed->GetRowCount() > 0 ? m_fixed.get() : m_scrollable.get();

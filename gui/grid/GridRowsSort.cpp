@@ -236,7 +236,7 @@ void CGridRows::ClearTreeSortLevels()
 
 void CGridRows::Reposition(CGridItem* item)
 {
-    if (!item || !item->m_parent || !item->m_tree || !item->GetTree()->IsSorted())
+    if (!item || !item->m_parent || !item->GetTree() || !item->GetTree()->IsSorted())
         return;
     CItemTree& tree = *item->GetTree();
     const auto& levels = tree.GetSortLevels();
