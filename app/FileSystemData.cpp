@@ -5,7 +5,6 @@
 #include "app/SizeUnitsFormat.h"
 
 #include <algorithm>
-#include <functional>
 #include <limits>
 #include <unordered_map>
 
@@ -99,7 +98,8 @@ ListedDiskUse& ListedDiskUseOf(const CFileData* file)
     constexpr std::size_t kShards = 16;
     // Never destroyed: files may be freed during static destruction.
     static ListedDiskUse* const shards = new ListedDiskUse[kShards];
-    return shards[std::hash<const CFileData*>()(file) % kShards];
+    // Files are 8-byte aligned and 72 bytes apart: the bits above the third spread them.
+    return shards[(reinterpret_cast<std::uintptr_t>(file) >> 3) % kShards];
 }
 } // namespace
 

@@ -242,10 +242,18 @@ struct TreeIds {
 TreeIds& Ids()
 {
     // Never destroyed: the detached tree goes during static destruction.
-    static TreeIds* const ids = new TreeIds;
+    static TreeIds* const ids = [] {
+        auto* made = new TreeIds;
+        // Giving an id back, in a destructor, then never allocates.
+        made->freed.reserve(CItemTree::kMaxTrees);
+        return made;
+    }();
     return *ids;
 }
 
+// A freed id is handed out again at once. No reader can mistake the new
+// tree for the old: items are unpaired from the registry (the only way
+// other threads reach them) and their id cleared before their tree goes.
 std::uint16_t TakeTreeId()
 {
     TreeIds& ids = Ids();
@@ -256,7 +264,7 @@ std::uint16_t TakeTreeId()
         return id;
     }
     if (ids.next > CItemTree::kMaxTrees)
-        throw std::length_error("Kestrum: more than 65,535 item trees (three to a grid) at once");
+        throw std::length_error("Kestrum: more than 65,535 item trees at once (two to a grid)");
     return static_cast<std::uint16_t>(ids.next++);
 }
 
@@ -274,7 +282,13 @@ CItemTree::CItemTree(CGridRows* owner, TreeKind kind) : m_owner(owner), m_kind(k
 {
     s_byId[m_id].store(this, std::memory_order_release);
     if (kind != TreeDetached) {
-        m_root = new CGridItem(this);
+        try {
+            m_root = new CGridItem(this);
+        } catch (...) {
+            s_byId[m_id].store(nullptr, std::memory_order_release);
+            GiveTreeId(m_id);
+            throw;
+        }
         m_root->m_flags |= CGridItem::FlagExpanded;
     }
 }

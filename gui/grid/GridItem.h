@@ -213,8 +213,11 @@ private:
         else
             SetLink(~kAddressMask & ~kBranchTag, reinterpret_cast<std::uintptr_t>(leaf));
     }
-    // Replaces the bits outside `keep` by `bits` in one step: another thread
-    // may be changing the item's tree id while this one changes its leaf.
+    // Replaces the bits outside `keep` by `bits` in one step, so the word
+    // stays whole whichever thread writes it (a detached item is adopted on
+    // any thread, under the detached tree's lock) and however the leaf, the
+    // branch and the tree id are changed. Leaves and branches come from the
+    // heap, below the 48 bits of a user-space address.
     void SetLink(std::uintptr_t keep, std::uintptr_t bits) noexcept
     {
         std::uintptr_t link = m_link.load(std::memory_order_relaxed);
@@ -280,7 +283,8 @@ public:
     CGridRows* GetOwner() const noexcept { return m_owner; }
     TreeKind GetKind() const noexcept { return m_kind; }
     // Trees are known to their items by a 16-bit id, so at most this many
-    // may exist at once (three to a grid); one more throws std::length_error.
+    // may exist at once (two to a grid, and the detached tree); one more
+    // throws std::length_error.
     static constexpr std::size_t kMaxTrees = 65535;
     static CItemTree* FromId(std::uint16_t id) noexcept { return s_byId[id].load(std::memory_order_acquire); }
     CGridItem* GetRoot() const noexcept { return m_root; }
