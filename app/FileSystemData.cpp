@@ -93,6 +93,15 @@ struct ListedDiskUse {
     std::unordered_map<const CFileData*, std::int64_t> bytes;
 };
 
+// The size rounded up to whole 4 KiB blocks; -1 where that has no answer.
+std::int64_t WholeBlocksOf(std::int64_t size)
+{
+    constexpr std::int64_t kBlock = 4096;
+    if (size <= 0 || size > std::numeric_limits<std::int64_t>::max() - (kBlock - 1))
+        return -1;
+    return (size + kBlock - 1) / kBlock * kBlock;
+}
+
 ListedDiskUse& ListedDiskUseOf(const CFileData* file)
 {
     constexpr std::size_t kShards = 16;
@@ -109,11 +118,9 @@ CFileData::CFileData(const CString& name, CFolderData* parent, std::int64_t size
       m_lastWriteTime(lastWriteTime), m_parentAndDiskUse(reinterpret_cast<std::uintptr_t>(parent))
 {
     static_assert(alignof(CFolderData) > kDiskUseMask, "the low bits of a folder's address are free");
-    const bool wholeBlocks = size > 0 && size <= std::numeric_limits<std::int64_t>::max() - (kBlockBytes - 1) &&
-                             allocated == (size + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
     if (allocated == 0) {
         m_parentAndDiskUse |= kNoBlocks;
-    } else if (wholeBlocks) {
+    } else if (allocated == WholeBlocksOf(size)) {
         m_parentAndDiskUse |= kWholeBlocks;
     } else {
         ListedDiskUse& listed = ListedDiskUseOf(this);
@@ -136,7 +143,7 @@ std::int64_t CFileData::GetSizeOnDisk() const
 {
     switch (m_parentAndDiskUse & kDiskUseMask) {
     case kWholeBlocks:
-        return (m_size + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+        return WholeBlocksOf(m_size);
     case kListedBlocks: {
         ListedDiskUse& listed = ListedDiskUseOf(this);
         std::lock_guard lock(listed.lock);

@@ -99,7 +99,6 @@ private:
     // 8-byte aligned); only another figure is looked up in a table beside.
     enum DiskUse : std::uintptr_t { kNoBlocks = 0, kWholeBlocks = 1, kListedBlocks = 2 };
     static constexpr std::uintptr_t kDiskUseMask = 3;
-    static constexpr std::int64_t kBlockBytes = 4096;
 
     CString m_name;
     std::int64_t m_size;
